@@ -1,0 +1,25 @@
+#pragma once
+
+#include "core/ai/AIClientError.h"
+
+#include <QString>
+
+#include <optional>
+
+// What a provider's decoder made of a whole body or of one stream event:
+// - text: the reply (or the piece of it the event carries; may be empty);
+// - undecodable: not the expected shape. For a whole body the request fails
+//   with decodingFailed quoting the body; a stream event is skipped;
+// - failure: the body or event reports an error that ends the request.
+struct AIDecodeResult
+{
+    enum class Outcome { text, undecodable, failure };
+
+    Outcome outcome = Outcome::undecodable;
+    QString text;
+    std::optional<AIClientError> error;
+
+    static AIDecodeResult ofText(const QString &text) { return {Outcome::text, text, std::nullopt}; }
+    static AIDecodeResult undecodable() { return {Outcome::undecodable, {}, std::nullopt}; }
+    static AIDecodeResult failure(const AIClientError &error) { return {Outcome::failure, {}, error}; }
+};

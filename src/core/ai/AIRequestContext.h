@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+// One submission from the session: what to ask, of which model, with which
+// credential.
+struct AIRequestContext
+{
+    // Identifies the submission; also the idempotency key of providers that send one.
+    QUuid requestID;
+    QString model;
+    // The secret for API-key providers; "oauth-session" for the subscription
+    // provider, which authenticates with its stored sign-in session instead.
+    QString apiKey;
+    QString instruction;
+    std::optional<QString> selectedText;
+    // A captured screen region as PNG bytes.
+    std::optional<QByteArray> imageData;
+};

@@ -1,0 +1,126 @@
+#include "core/catalog/SharedModelCatalogStore.h"
+
+#include "core/support/FileLogger.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+const QString builtInCatalogPath = QStringLiteral(":/model-catalog.json");
+
+QString configHome()
+{
+    QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (home.isEmpty() || !QDir::isAbsolutePath(home))
+        home = QDir::homePath() + QStringLiteral("/.config");
+    return home;
+}
+
+bool fail(QString *errorMessage, const QString &message)
+{
+    if (errorMessage)
+        *errorMessage = message;
+    return false;
+}
+
+} // namespace
+
+QString SharedModelCatalogStore::userCatalogPath()
+{
+    return configHome() + QStringLiteral("/Wrenlark/model-catalog.json");
+}
+
+std::optional<SharedModelCatalogStore> SharedModelCatalogStore::fromJson(const QByteArray &json,
+                                                                         QString *errorMessage)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        fail(errorMessage, parseError.errorString() + QStringLiteral(" at offset ") +
+                               QString::number(parseError.offset));
+        return std::nullopt;
+    }
+    const QJsonValue providers = document.object().value(QStringLiteral("providers"));
+    if (!document.isObject() || !providers.isArray()) {
+        fail(errorMessage, QStringLiteral("\"providers\" must be an array"));
+        return std::nullopt;
+    }
+
+    SharedModelCatalogStore store;
+    for (const QJsonValue &entryValue : providers.toArray()) {
+        const QJsonObject entry = entryValue.toObject();
+        const QJsonValue id = entry.value(QStringLiteral("id"));
+        const QJsonValue endpoint = entry.value(QStringLiteral("endpoint"));
+        const QJsonValue models = entry.value(QStringLiteral("models"));
+        const QJsonValue docs = entry.value(QStringLiteral("apiKeyDocsURL"));
+        if (!entryValue.isObject() || !id.isString() || !endpoint.isString() || !models.isArray() ||
+            !(docs.isUndefined() || docs.isString())) {
+            fail(errorMessage, QStringLiteral("each provider needs a string \"id\" and \"endpoint\" and "
+                                              "an array \"models\""));
+            return std::nullopt;
+        }
+        QStringList modelIDs;
+        for (const QJsonValue &model : models.toArray()) {
+            const QJsonValue modelID = model.toObject().value(QStringLiteral("id"));
+            if (!modelID.isString()) {
+                fail(errorMessage, QStringLiteral("each model needs a string \"id\" (provider %1)")
+                                       .arg(id.toString()));
+                return std::nullopt;
+            }
+            modelIDs.append(modelID.toString());
+        }
+        // A later entry with the same identifier replaces the earlier one's
+        // values; a missing documentation link leaves an earlier one in place.
+        store.m_modelOptionsByProviderID.insert(id.toString(), modelIDs);
+        store.m_endpointByProviderID.insert(id.toString(), endpoint.toString());
+        if (docs.isString())
+            store.m_apiKeyDocsURLByProviderID.insert(id.toString(), docs.toString());
+    }
+    return store;
+}
+
+const SharedModelCatalogStore &SharedModelCatalogStore::shared()
+{
+    static const SharedModelCatalogStore store = [] {
+        const QString userPath = userCatalogPath();
+        QFile userFile(userPath);
+        if (userFile.exists()) {
+            QString problem;
+            if (!userFile.open(QIODevice::ReadOnly))
+                problem = userFile.errorString();
+            else if (auto userStore = fromJson(userFile.readAll(), &problem))
+                return *userStore;
+            FileLogger::shared().error(
+                QStringLiteral("Ignoring the model catalog %1: %2. Using the built-in catalog.")
+                    .arg(userPath, problem));
+        }
+        QFile builtIn(builtInCatalogPath);
+        if (!builtIn.open(QIODevice::ReadOnly))
+            qFatal("Failed to load model-catalog.json from bundle");
+        auto builtInStore = fromJson(builtIn.readAll());
+        if (!builtInStore)
+            qFatal("Failed to load model-catalog.json from bundle");
+        return *builtInStore;
+    }();
+    return store;
+}
+
+QStringList SharedModelCatalogStore::modelOptions(const QString &providerID) const
+{
+    const QStringList models = m_modelOptionsByProviderID.value(providerID);
+    if (models.isEmpty())
+        qFatal("No models found for provider %s in model-catalog.json", qPrintable(providerID));
+    return models;
+}
+
+QString SharedModelCatalogStore::endpoint(const QString &providerID) const
+{
+    const auto found = m_endpointByProviderID.find(providerID);
+    if (found == m_endpointByProviderID.end())
+        qFatal("No endpoint found for provider %s in model-catalog.json", qPrintable(providerID));
+    return *found;
+}

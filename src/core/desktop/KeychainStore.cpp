@@ -1,0 +1,109 @@
+#include "core/desktop/KeychainStore.h"
+
+#include "core/support/AppMetadata.h"
+#include "core/support/FileLogger.h"
+
+#include <QMutex>
+#include <QStringDecoder>
+
+namespace {
+
+QMutex backendMutex;
+std::shared_ptr<SecretStore> &backendSlot()
+{
+    static std::shared_ptr<SecretStore> backend;
+    return backend;
+}
+
+std::optional<QString> decodeUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+void KeychainStore::setDefaultBackend(std::shared_ptr<SecretStore> backend)
+{
+    QMutexLocker lock(&backendMutex);
+    backendSlot() = std::move(backend);
+}
+
+std::shared_ptr<SecretStore> KeychainStore::defaultBackend()
+{
+    QMutexLocker lock(&backendMutex);
+    return backendSlot();
+}
+
+KeychainStore::KeychainStore()
+    : KeychainStore(AppMetadata::bundleID())
+{
+}
+
+KeychainStore::KeychainStore(QString service, std::shared_ptr<SecretStore> backend)
+    : m_service(std::move(service))
+    , m_backend(std::move(backend))
+{
+}
+
+std::optional<QString> KeychainStore::read(const QString &account) const
+{
+    if (!m_backend) {
+        logFailure("read", account, SecretStore::Result::failed(-1, QStringLiteral("No secret store")));
+        return std::nullopt;
+    }
+    const auto result = m_backend->copyMatching(m_service, account);
+    switch (result.status) {
+    case SecretStore::Status::itemNotFound:
+        return std::nullopt;
+    case SecretStore::Status::success:
+        return decodeUtf8(result.payload);
+    case SecretStore::Status::failure:
+        logFailure("read", account, result);
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+void KeychainStore::save(const QString &account, const QString &value) const
+{
+    if (!m_backend) {
+        logFailure("update", account, SecretStore::Result::failed(-1, QStringLiteral("No secret store")));
+        return;
+    }
+    const QByteArray payload = value.toUtf8();
+    const auto updated = m_backend->update(m_service, account, payload);
+    if (updated.status == SecretStore::Status::success)
+        return;
+    if (updated.status == SecretStore::Status::failure) {
+        logFailure("update", account, updated);
+        return;
+    }
+    const auto added = m_backend->add(m_service, account, payload);
+    if (added.status != SecretStore::Status::success)
+        logFailure("add", account, added);
+}
+
+void KeychainStore::deleteItem(const QString &account) const
+{
+    if (!m_backend) {
+        logFailure("delete", account, SecretStore::Result::failed(-1, QStringLiteral("No secret store")));
+        return;
+    }
+    const auto result = m_backend->remove(m_service, account);
+    if (result.status == SecretStore::Status::failure)
+        logFailure("delete", account, result);
+}
+
+void KeychainStore::logFailure(const char *operation, const QString &account,
+                               const SecretStore::Result &result) const
+{
+    const QString message = result.message.isEmpty() ? QStringLiteral("Unknown error") : result.message;
+    FileLogger::shared().error(QStringLiteral("Keychain %1 failed for service=%2 account=%3: %4 (%5).")
+                                   .arg(QString::fromLatin1(operation), m_service, account)
+                                   .arg(result.code)
+                                   .arg(message));
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "core/ai/AIReply.h"
+#include "core/ai/AIRequestContext.h"
+#include "core/ai/AIRequestTimeoutRetryPolicy.h"
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <optional>
+
+class AIClient;
+
+enum class ProviderAuthenticationMode { apiKey, oauth };
+
+// "api_key" or "oauth", as analytics reports it.
+QString analyticsName(ProviderAuthenticationMode mode);
+
+// An AI service the system can talk to: where its secret and chosen model
+// are stored, its default model, how it authenticates, which time-out policy
+// its requests follow, and how it turns a request context into text.
+// Providers are immutable once built and may be shared between threads.
+class AIProvider
+{
+public:
+    virtual ~AIProvider() = default;
+
+    QString id() const { return m_id; }
+    QString displayName() const { return m_displayName; }
+    QString apiKeyAccount() const { return m_apiKeyAccount; }
+    QString modelKey() const { return m_modelKey; }
+    QStringList legacyApiKeyAccounts() const { return m_legacyApiKeyAccounts; }
+    AIRequestTimeoutRetryPolicy requestTimeoutRetryPolicy() const { return m_requestTimeoutRetryPolicy; }
+
+    virtual QString defaultModel() const = 0;
+    virtual ProviderAuthenticationMode authenticationMode() const = 0;
+
+    // The model catalog's list for this provider.
+    QStringList modelOptions() const;
+    // The catalog's key-help page, when it has one and it parses.
+    std::optional<QUrl> apiKeyDocsURL() const;
+    // "Get " + displayName + " API Key"
+    QString apiKeyDocsTitle() const;
+
+    // Sends one request. When `onPartialResponse` is set and the family
+    // streams, it receives the whole text so far after each new piece;
+    // families that answer in one piece never call it. The reply is owned by
+    // the caller.
+    virtual AIReply *sendRequest(AIClient &client, const AIRequestContext &context,
+                                 AIPartialResponseHandler onPartialResponse) const = 0;
+
+protected:
+    AIProvider(QString id, QString displayName, QString apiKeyAccount, QString modelKey,
+               AIRequestTimeoutRetryPolicy policy, QStringList legacyApiKeyAccounts = {});
+
+private:
+    QString m_id;
+    QString m_displayName;
+    QString m_apiKeyAccount;
+    QString m_modelKey;
+    QStringList m_legacyApiKeyAccounts;
+    AIRequestTimeoutRetryPolicy m_requestTimeoutRetryPolicy;
+};

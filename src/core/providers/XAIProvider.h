@@ -1,0 +1,18 @@
+#pragma once
+
+#include "core/providers/AIProvider.h"
+
+class XAIProvider : public AIProvider
+{
+public:
+    XAIProvider();
+
+    QString defaultModel() const override { return QStringLiteral("grok-4-1-fast-non-reasoning"); }
+    ProviderAuthenticationMode authenticationMode() const override
+    {
+        return ProviderAuthenticationMode::apiKey;
+    }
+
+    AIReply *sendRequest(AIClient &client, const AIRequestContext &context,
+                         AIPartialResponseHandler onPartialResponse) const override;
+};
