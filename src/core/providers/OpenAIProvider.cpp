@@ -1,13 +1,22 @@
 #include "core/providers/OpenAIProvider.h"
 
+#include "core/providers/ProviderWire.h"
+
 OpenAIProvider::OpenAIProvider()
-    : AIProvider(QStringLiteral("openai"), QStringLiteral("OpenAI"), QStringLiteral("openai_api_key"),
-                 QStringLiteral("openai_model"), AIRequestTimeoutRetryPolicy::providerManagedSingleHedge)
+    : AIProvider(QStringLiteral("openai"), QStringLiteral("OpenAI"),
+                 QStringLiteral("openai_api_key"), QStringLiteral("openai_model"),
+                 AIRequestTimeoutRetryPolicy::providerManagedSingleHedge)
 {
 }
 
-AIReply *OpenAIProvider::sendRequest(AIClient &, const AIRequestContext &, AIPartialResponseHandler) const
+AIReply *OpenAIProvider::sendRequest(AIClient &client, const AIRequestContext &context,
+                                     AIPartialResponseHandler onPartialResponse) const
 {
-    return AIReply::failed(AIClientError::requestFailed(
-        501, QStringLiteral("Requests to %1 are not available yet.").arg(displayName())));
+    return chatAdapter().send(client, context, std::move(onPartialResponse));
+}
+
+OpenAIChatAdapter OpenAIProvider::chatAdapter() const
+{
+    return OpenAIChatAdapter(id(), ProviderWire::catalogEndpoint(id()), {},
+                             requestTimeoutRetryPolicy(), QByteArrayLiteral("Idempotency-Key"));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/providers/AIProvider.h"
+#include "core/providers/OpenAIChatAdapter.h"
 
 class OpenRouterProvider : public AIProvider
 {
@@ -15,4 +16,8 @@ public:
 
     AIReply *sendRequest(AIClient &client, const AIRequestContext &context,
                          AIPartialResponseHandler onPartialResponse) const override;
+
+    // The chat adapter this provider sends through, built from its fields and
+    // the catalog's endpoint.
+    OpenAIChatAdapter chatAdapter() const;
 };

@@ -1,13 +1,21 @@
 #include "core/providers/XAIProvider.h"
 
+#include "core/providers/ProviderWire.h"
+
 XAIProvider::XAIProvider()
     : AIProvider(QStringLiteral("xai"), QStringLiteral("xAI"), QStringLiteral("xai_api_key"),
                  QStringLiteral("xai_model"), AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
 {
 }
 
-AIReply *XAIProvider::sendRequest(AIClient &, const AIRequestContext &, AIPartialResponseHandler) const
+AIReply *XAIProvider::sendRequest(AIClient &client, const AIRequestContext &context,
+                                  AIPartialResponseHandler onPartialResponse) const
 {
-    return AIReply::failed(AIClientError::requestFailed(
-        501, QStringLiteral("Requests to %1 are not available yet.").arg(displayName())));
+    return chatAdapter().send(client, context, std::move(onPartialResponse));
+}
+
+OpenAIChatAdapter XAIProvider::chatAdapter() const
+{
+    return OpenAIChatAdapter(id(), ProviderWire::catalogEndpoint(id()), {},
+                             requestTimeoutRetryPolicy(), std::nullopt);
 }
