@@ -1,13 +1,84 @@
 #include "core/providers/AnthropicProvider.h"
 
+#include "core/ai/AIClient.h"
+#include "core/providers/AnthropicResponseBody.h"
+#include "core/providers/ProviderWire.h"
+
+namespace {
+constexpr int maxTokens = 1024;
+const QByteArray anthropicVersion = QByteArrayLiteral("2023-06-01");
+} // namespace
+
 AnthropicProvider::AnthropicProvider()
-    : AIProvider(QStringLiteral("anthropic"), QStringLiteral("Anthropic"), QStringLiteral("anthropic_api_key"),
-                 QStringLiteral("anthropic_model"), AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
+    : AIProvider(QStringLiteral("anthropic"), QStringLiteral("Anthropic"),
+                 QStringLiteral("anthropic_api_key"), QStringLiteral("anthropic_model"),
+                 AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
 {
 }
 
-AIReply *AnthropicProvider::sendRequest(AIClient &, const AIRequestContext &, AIPartialResponseHandler) const
+AIReply *AnthropicProvider::sendRequest(AIClient &client, const AIRequestContext &context,
+                                        AIPartialResponseHandler) const
 {
-    return AIReply::failed(AIClientError::requestFailed(
-        501, QStringLiteral("Requests to %1 are not available yet.").arg(displayName())));
+    return send(client, context, requestOptions());
+}
+
+AIReply *AnthropicProvider::send(AIClient &client, const AIRequestContext &context,
+                                 const AIRequestOptions &options) const
+{
+    if (!ProviderWire::isSendableHeaderValue(context.apiKey))
+        return ProviderWire::unsendableKey(id());
+    const auto request = httpRequest(context);
+    if (!request)
+        return ProviderWire::noEndpoint(id());
+    return client.performRequest(*request, options, &AnthropicProvider::decodeResponse);
+}
+
+AIRequestOptions AnthropicProvider::requestOptions() const
+{
+    return AIRequestOptions::standard(id(), requestTimeoutRetryPolicy());
+}
+
+AnthropicRequestBody AnthropicProvider::requestBody(const AIRequestContext &context)
+{
+    const auto [systemPrompt, userPrompt] =
+        AIClient::buildPrompts(context.instruction, context.selectedText);
+
+    using ContentBlock = AnthropicRequestBody::ContentBlock;
+    QList<ContentBlock> blocks{ContentBlock::textBlock(userPrompt)};
+    if (context.imageData)
+        blocks.append(ContentBlock::pngImageBlock(*context.imageData));
+
+    AnthropicRequestBody body;
+    body.model = context.model;
+    body.maxTokens = maxTokens;
+    body.system = systemPrompt;
+    body.messages = {{QStringLiteral("user"), blocks}};
+    return body;
+}
+
+std::optional<AIHttpRequest> AnthropicProvider::httpRequest(const AIRequestContext &context) const
+{
+    const auto endpoint = ProviderWire::parseEndpoint(ProviderWire::catalogEndpoint(id()));
+    if (!endpoint)
+        return std::nullopt;
+
+    AIHttpRequest http;
+    http.request = ProviderWire::postRequest(*endpoint);
+    http.request.setRawHeader("x-api-key", context.apiKey.toUtf8());
+    http.request.setRawHeader("Content-Type", "application/json");
+    http.request.setRawHeader("anthropic-version", anthropicVersion);
+    http.method = QByteArrayLiteral("POST");
+    http.body = requestBody(context).encoded();
+    return http;
+}
+
+AIDecodeResult AnthropicProvider::decodeResponse(const QByteArray &body)
+{
+    const auto response = AnthropicResponseBody::decode(body);
+    if (!response)
+        return AIDecodeResult::undecodable();
+    const QString text = response->text();
+    if (text.trimmed().isEmpty())
+        return AIDecodeResult::failure(AIClientError::emptyResponse());
+    return AIDecodeResult::ofText(text);
 }

@@ -1,7 +1,15 @@
 #pragma once
 
+#include "core/ai/AIDecodeResult.h"
+#include "core/ai/AIHttpRequest.h"
+#include "core/ai/AIRequestOptions.h"
 #include "core/providers/AIProvider.h"
+#include "core/providers/AnthropicRequestBody.h"
 
+#include <optional>
+
+// Anthropic's messages interface. Always asks for a whole answer, so a
+// partial-response callback is accepted and never called.
 class AnthropicProvider : public AIProvider
 {
 public:
@@ -15,4 +23,15 @@ public:
 
     AIReply *sendRequest(AIClient &client, const AIRequestContext &context,
                          AIPartialResponseHandler onPartialResponse) const override;
+    // The same with other options (tests use short intervals).
+    AIReply *send(AIClient &client, const AIRequestContext &context,
+                  const AIRequestOptions &options) const;
+
+    // 60 s for each attempt, hedge after 20 s, the provider's policy.
+    AIRequestOptions requestOptions() const;
+    static AnthropicRequestBody requestBody(const AIRequestContext &context);
+    // Nothing when the catalog has no usable endpoint.
+    std::optional<AIHttpRequest> httpRequest(const AIRequestContext &context) const;
+    // The texts of all content blocks; emptyResponse when there is none.
+    static AIDecodeResult decodeResponse(const QByteArray &body);
 };

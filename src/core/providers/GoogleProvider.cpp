@@ -1,13 +1,99 @@
 #include "core/providers/GoogleProvider.h"
 
+#include "core/ai/AIClient.h"
+#include "core/providers/GeminiResponseBody.h"
+#include "core/providers/ProviderWire.h"
+
+#include <QUrlQuery>
+
 GoogleProvider::GoogleProvider()
-    : AIProvider(QStringLiteral("google"), QStringLiteral("Google"), QStringLiteral("google_api_key"),
-                 QStringLiteral("google_model"), AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
+    : AIProvider(QStringLiteral("google"), QStringLiteral("Google"),
+                 QStringLiteral("google_api_key"), QStringLiteral("google_model"),
+                 AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
 {
 }
 
-AIReply *GoogleProvider::sendRequest(AIClient &, const AIRequestContext &, AIPartialResponseHandler) const
+AIReply *GoogleProvider::sendRequest(AIClient &client, const AIRequestContext &context,
+                                     AIPartialResponseHandler) const
 {
-    return AIReply::failed(AIClientError::requestFailed(
-        501, QStringLiteral("Requests to %1 are not available yet.").arg(displayName())));
+    return send(client, context, requestOptions());
+}
+
+AIReply *GoogleProvider::send(AIClient &client, const AIRequestContext &context,
+                              const AIRequestOptions &options) const
+{
+    const auto request = httpRequest(context);
+    if (!request) {
+        return ProviderWire::notSent(
+            id(), QStringLiteral("its endpoint in model-catalog.json and the model \"%1\" do not "
+                                 "form an http or https URL.")
+                      .arg(context.model));
+    }
+    return client.performRequest(*request, options, &GoogleProvider::decodeResponse);
+}
+
+AIRequestOptions GoogleProvider::requestOptions() const
+{
+    return AIRequestOptions::standard(id(), requestTimeoutRetryPolicy());
+}
+
+GeminiRequestBody GoogleProvider::requestBody(const AIRequestContext &context)
+{
+    const auto [systemPrompt, userPrompt] =
+        AIClient::buildPrompts(context.instruction, context.selectedText);
+
+    using Part = GeminiRequestBody::Part;
+    QList<Part> parts{Part::textPart(systemPrompt + QStringLiteral("\n\n") + userPrompt)};
+    if (context.imageData)
+        parts.append(Part::pngImagePart(*context.imageData));
+
+    GeminiRequestBody body;
+    body.contents = {{QStringLiteral("user"), parts}};
+    return body;
+}
+
+std::optional<QUrl> GoogleProvider::requestURL(const AIRequestContext &context) const
+{
+    QString text = ProviderWire::catalogEndpoint(id());
+    if (text.isEmpty())
+        return std::nullopt;
+    text.replace(QStringLiteral("{model}"), context.model);
+    auto url = ProviderWire::parseEndpoint(text);
+    if (!url)
+        return std::nullopt;
+
+    // QUrlQuery leaves "+" as it is, which servers read as a space, so the
+    // key goes in fully percent-encoded.
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("key"),
+                       QString::fromLatin1(QUrl::toPercentEncoding(context.apiKey)));
+    url->setQuery(query);
+    if (!url->isValid())
+        return std::nullopt;
+    return url;
+}
+
+std::optional<AIHttpRequest> GoogleProvider::httpRequest(const AIRequestContext &context) const
+{
+    const auto url = requestURL(context);
+    if (!url)
+        return std::nullopt;
+
+    AIHttpRequest http;
+    http.request = ProviderWire::postRequest(*url);
+    http.request.setRawHeader("Content-Type", "application/json");
+    http.method = QByteArrayLiteral("POST");
+    http.body = requestBody(context).encoded();
+    return http;
+}
+
+AIDecodeResult GoogleProvider::decodeResponse(const QByteArray &body)
+{
+    const auto response = GeminiResponseBody::decode(body);
+    if (!response)
+        return AIDecodeResult::undecodable();
+    const QString text = response->text();
+    if (text.trimmed().isEmpty())
+        return AIDecodeResult::failure(AIClientError::emptyResponse());
+    return AIDecodeResult::ofText(text);
 }
