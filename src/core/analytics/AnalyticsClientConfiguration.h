@@ -1,0 +1,23 @@
+#pragma once
+
+#include "core/analytics/AnalyticsSignal.h"
+
+#include <QString>
+#include <functional>
+
+// What the application tells the delivery client about itself: its analytics
+// application identifier, the prefixes put before every signal name and every
+// parameter key, and a provider of default parameters that the client calls
+// for each signal, on its own thread, and merges under the signal's own.
+struct AnalyticsClientConfiguration
+{
+    explicit AnalyticsClientConfiguration(QString appID)
+        : appID(std::move(appID))
+    {
+    }
+
+    QString appID;
+    QString signalNamePrefix;
+    QString parameterKeyPrefix;
+    std::function<AnalyticsParameters()> defaultParameters;
+};
