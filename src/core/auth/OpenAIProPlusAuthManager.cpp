@@ -1,6 +1,13 @@
 #include "core/auth/OpenAIProPlusAuthManager.h"
 
+#include "core/auth/OpenAIProPlusAuthFlow.h"
+#include "core/auth/OpenAIProPlusAuthReply.h"
+#include "core/auth/PKCECodes.h"
+#include "core/auth/TokenClaims.h"
+#include "core/auth/TokenResponse.h"
 #include "core/support/FileLogger.h"
+
+#include <QUrlQuery>
 
 OpenAIProPlusAuthManager &OpenAIProPlusAuthManager::shared()
 {
@@ -8,10 +15,21 @@ OpenAIProPlusAuthManager &OpenAIProPlusAuthManager::shared()
     return manager;
 }
 
-OpenAIProPlusAuthManager::OpenAIProPlusAuthManager(KeychainStore keychain)
+OpenAIProPlusAuthManager::OpenAIProPlusAuthManager(
+    KeychainStore keychain, Options options,
+    std::optional<OpenAIProPlusAuthConfiguration> configuration)
     : m_keychain(std::move(keychain))
+    , m_options(options)
+    , m_configuration(std::move(configuration))
 {
 }
+
+const OpenAIProPlusAuthConfiguration &OpenAIProPlusAuthManager::configuration() const
+{
+    return m_configuration ? *m_configuration : OpenAIProPlusAuthConfiguration::shared();
+}
+
+// MARK: Stored session
 
 std::optional<OpenAIProPlusAuthSession> OpenAIProPlusAuthManager::storedSession() const
 {
@@ -49,4 +67,99 @@ void OpenAIProPlusAuthManager::disconnect() const
 {
     m_keychain.deleteItem(m_sessionAccount);
     FileLogger::shared().info(QStringLiteral("Disconnected OpenAI Pro/Plus session."));
+}
+
+// MARK: Sign-in
+
+OpenAIProPlusAuthReply *OpenAIProPlusAuthManager::authorizeInteractive(ProgressHandler onProgress,
+                                                                       QObject *parent)
+{
+    if (!beginAuthorization())
+        return OpenAIProPlusAuthReply::failed(OpenAIProPlusAuthError::alreadyAuthorizing(), parent);
+    auto *reply = new OpenAIProPlusAuthReply(parent);
+    auto *flow = new OpenAIProPlusAuthFlow(*this, reply);
+    flow->signIn(std::move(onProgress));
+    return reply;
+}
+
+OpenAIProPlusAuthReply *OpenAIProPlusAuthManager::validSession(QObject *parent)
+{
+    const auto stored = storedSession();
+    if (!stored)
+        return OpenAIProPlusAuthReply::failed(OpenAIProPlusAuthError::notConnected(), parent);
+    auto *reply = new OpenAIProPlusAuthReply(parent);
+    auto *flow = new OpenAIProPlusAuthFlow(*this, reply);
+    flow->refresh(*stored);
+    return reply;
+}
+
+bool OpenAIProPlusAuthManager::beginAuthorization()
+{
+    QMutexLocker lock(&m_lock);
+    if (m_authorizationInFlight)
+        return false;
+    m_authorizationInFlight = true;
+    return true;
+}
+
+void OpenAIProPlusAuthManager::endAuthorization()
+{
+    QMutexLocker lock(&m_lock);
+    m_authorizationInFlight = false;
+}
+
+// MARK: Protocol pieces
+
+QString OpenAIProPlusAuthManager::redirectURI() const
+{
+    return QStringLiteral("http://localhost:%1/auth/callback").arg(m_options.callbackPort);
+}
+
+QUrl OpenAIProPlusAuthManager::buildAuthorizeURL(const PKCECodes &pkce, const QString &state) const
+{
+    QUrlQuery query;
+    query.setQueryItems({
+        {QStringLiteral("response_type"), QStringLiteral("code")},
+        {QStringLiteral("client_id"), clientID},
+        {QStringLiteral("redirect_uri"), redirectURI()},
+        {QStringLiteral("scope"), scope},
+        {QStringLiteral("code_challenge"), pkce.codeChallenge},
+        {QStringLiteral("code_challenge_method"), QStringLiteral("S256")},
+        {QStringLiteral("id_token_add_organizations"), QStringLiteral("true")},
+        {QStringLiteral("codex_cli_simplified_flow"), QStringLiteral("true")},
+        {QStringLiteral("state"), state},
+        {QStringLiteral("originator"), m_originator},
+    });
+    QUrl url = configuration().endpoint(QStringLiteral("/oauth/authorize"));
+    url.setQuery(query);
+    return url;
+}
+
+std::optional<TokenClaims> OpenAIProPlusAuthManager::parseClaims(const QString &jwt) const
+{
+    return TokenClaims::parse(jwt, configuration().authClaimKey);
+}
+
+std::optional<QString> OpenAIProPlusAuthManager::accountID(const TokenResponse &tokens) const
+{
+    if (tokens.idToken) {
+        if (const auto claims = parseClaims(*tokens.idToken); claims && claims->accountID())
+            return claims->accountID();
+    }
+    if (const auto claims = parseClaims(tokens.accessToken))
+        return claims->accountID();
+    return std::nullopt;
+}
+
+std::optional<QString> OpenAIProPlusAuthManager::extractEmail(const TokenResponse &tokens) const
+{
+    if (tokens.idToken) {
+        if (const auto claims = parseClaims(*tokens.idToken);
+            claims && claims->email && !claims->email->isEmpty())
+            return claims->email;
+    }
+    if (const auto claims = parseClaims(tokens.accessToken);
+        claims && claims->email && !claims->email->isEmpty())
+        return claims->email;
+    return std::nullopt;
 }

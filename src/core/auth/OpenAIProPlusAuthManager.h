@@ -1,30 +1,70 @@
 #pragma once
 
+#include "core/auth/OpenAIProPlusAuthConfiguration.h"
 #include "core/auth/OpenAIProPlusAuthSession.h"
 #include "core/desktop/KeychainStore.h"
 
 #include <QMutex>
 #include <QString>
+#include <QUrl>
+#include <functional>
 #include <optional>
 
-// Owns the subscription account's stored session: whether the account is
-// connected depends only on the record in the keychain. No copy is kept in
-// memory, so a sign-in or a disconnect is seen at once by every caller. The
-// stored-session operations are synchronous and may be called from any thread.
+class OpenAIProPlusAuthReply;
+class QObject;
+struct PKCECodes;
+struct TokenClaims;
+struct TokenResponse;
+
+// Waits and limits of the subscription sign-in; tests shorten them and move
+// the callback port.
+struct OpenAIProPlusAuthOptions
+{
+    quint16 callbackPort = 1455;
+    double callbackTimeoutSeconds = 300;
+    // Added to the authority's poll interval between two device polls.
+    double devicePollExtraSeconds = 3;
+    double requestTimeoutSeconds = 60;
+};
+
+// The subscription account's sign-in: signs in through the browser (or a
+// device code when the callback port is taken), keeps the session fresh, and
+// owns the stored session record. Whether the account is connected depends
+// only on the record in the keychain; no copy is kept in memory, so a sign-in
+// or a disconnect is seen at once by every caller.
+//
+// The stored-session operations are synchronous and may be called from any
+// thread. The sign-in operations run on the calling thread's event loop (the
+// main thread) and answer with a cancellable OpenAIProPlusAuthReply.
 class OpenAIProPlusAuthManager
 {
 public:
-    // The process-wide manager, created on first use.
+    // Protocol constants of the sign-in authority.
+    static inline const QString clientID = QStringLiteral("app_Q7rTm2LxV9pKd4WsN8bHc3Fz");
+    static inline const QString scope = QStringLiteral("openid profile email offline_access");
+    static constexpr quint16 callbackPort = 1455;
+
+
+    using Options = OpenAIProPlusAuthOptions;
+    using ProgressHandler = std::function<void(const QString &text)>;
+
+    // The process-wide manager, created on first use, over the default
+    // keychain backend and the shared sign-in configuration.
     static OpenAIProPlusAuthManager &shared();
 
-    // A manager over another keychain (tests).
-    explicit OpenAIProPlusAuthManager(KeychainStore keychain = KeychainStore());
+    // A manager over another keychain, with other waits or another
+    // configuration (tests). Without a configuration it uses the shared one.
+    explicit OpenAIProPlusAuthManager(
+        KeychainStore keychain = KeychainStore(), Options options = Options(),
+        std::optional<OpenAIProPlusAuthConfiguration> configuration = std::nullopt);
     OpenAIProPlusAuthManager(const OpenAIProPlusAuthManager &) = delete;
     OpenAIProPlusAuthManager &operator=(const OpenAIProPlusAuthManager &) = delete;
 
     const KeychainStore &keychain() const { return m_keychain; }
     QString sessionAccount() const { return m_sessionAccount; }
     QString originator() const { return m_originator; }
+    const Options &options() const { return m_options; }
+    const OpenAIProPlusAuthConfiguration &configuration() const;
 
     // The stored session; nothing when there is none or it does not decode.
     std::optional<OpenAIProPlusAuthSession> storedSession() const;
@@ -36,10 +76,35 @@ public:
     // running sign-in first and sends the analytics signal.
     void disconnect() const;
 
+    // Signs in interactively and stores the new session. Fails at once with
+    // alreadyAuthorizing while another sign-in runs. `onProgress` receives the
+    // texts to show the user (the port fallback, the device login code).
+    OpenAIProPlusAuthReply *authorizeInteractive(ProgressHandler onProgress = {},
+                                                 QObject *parent = nullptr);
+    // The stored session, refreshed first (and stored again) when its access
+    // token expires within 30 seconds; notConnected without one.
+    OpenAIProPlusAuthReply *validSession(QObject *parent = nullptr);
+
+    // "http://localhost:<port>/auth/callback"
+    QString redirectURI() const;
+    QUrl buildAuthorizeURL(const PKCECodes &pkce, const QString &state) const;
+    std::optional<TokenClaims> parseClaims(const QString &jwt) const;
+    // The account of the id token's claims, else of the access token's.
+    std::optional<QString> accountID(const TokenResponse &tokens) const;
+    // The non-empty e-mail of the id token's claims, else of the access token's.
+    std::optional<QString> extractEmail(const TokenResponse &tokens) const;
+
 private:
+    friend class OpenAIProPlusAuthFlow;
+
+    bool beginAuthorization();
+    void endAuthorization();
+
     const KeychainStore m_keychain;
     const QString m_sessionAccount = QStringLiteral("openai_pro_plus_oauth_session");
     const QString m_originator = QStringLiteral("wrenlark");
     QMutex m_lock; // guards m_authorizationInFlight only
     bool m_authorizationInFlight = false;
+    const Options m_options;
+    const std::optional<OpenAIProPlusAuthConfiguration> m_configuration;
 };

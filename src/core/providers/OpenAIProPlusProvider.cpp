@@ -1,13 +1,24 @@
 #include "core/providers/OpenAIProPlusProvider.h"
 
-OpenAIProPlusProvider::OpenAIProPlusProvider()
-    : AIProvider(QStringLiteral("openai-pro-plus"), QStringLiteral("OpenAI Pro/Plus"), QStringLiteral("openai_pro_plus_oauth_session"),
-                 QStringLiteral("openai_pro_plus_model"), AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
+#include "core/auth/OpenAIProPlusAuthManager.h"
+#include "core/providers/OpenAIProPlusResponsesAdapter.h"
+#include "core/providers/ProviderWire.h"
+
+OpenAIProPlusProvider::OpenAIProPlusProvider(OpenAIProPlusAuthManager *authManager)
+    : AIProvider(QStringLiteral("openai-pro-plus"), QStringLiteral("OpenAI Pro/Plus"),
+                 QStringLiteral("openai_pro_plus_oauth_session"),
+                 QStringLiteral("openai_pro_plus_model"),
+                 AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
+    , m_authManager(authManager)
 {
 }
 
-AIReply *OpenAIProPlusProvider::sendRequest(AIClient &, const AIRequestContext &, AIPartialResponseHandler) const
+AIReply *OpenAIProPlusProvider::sendRequest(AIClient &client, const AIRequestContext &context,
+                                            AIPartialResponseHandler onPartialResponse) const
 {
-    return AIReply::failed(AIClientError::requestFailed(
-        501, QStringLiteral("Requests to %1 are not available yet.").arg(displayName())));
+    OpenAIProPlusAuthManager &manager =
+        m_authManager ? *m_authManager : OpenAIProPlusAuthManager::shared();
+    const OpenAIProPlusResponsesAdapter adapter(id(), ProviderWire::catalogEndpoint(id()),
+                                                requestTimeoutRetryPolicy(), manager);
+    return adapter.send(client, context, std::move(onPartialResponse));
 }

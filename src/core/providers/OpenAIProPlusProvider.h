@@ -2,10 +2,16 @@
 
 #include "core/providers/AIProvider.h"
 
+class OpenAIProPlusAuthManager;
+
+// The OpenAI account subscription, signed in through OAuth instead of an API
+// key; its requests speak the streamed "responses" format.
 class OpenAIProPlusProvider : public AIProvider
 {
 public:
-    OpenAIProPlusProvider();
+    // Without a manager, requests use the shared one (looked up per request,
+    // so building the provider touches no keychain).
+    explicit OpenAIProPlusProvider(OpenAIProPlusAuthManager *authManager = nullptr);
 
     QString defaultModel() const override { return QStringLiteral("gpt-5.4"); }
     ProviderAuthenticationMode authenticationMode() const override
@@ -15,4 +21,7 @@ public:
 
     AIReply *sendRequest(AIClient &client, const AIRequestContext &context,
                          AIPartialResponseHandler onPartialResponse) const override;
+
+private:
+    OpenAIProPlusAuthManager *m_authManager;
 };

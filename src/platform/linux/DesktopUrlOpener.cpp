@@ -1,0 +1,12 @@
+#include "platform/linux/DesktopUrlOpener.h"
+
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QProcess>
+
+bool DesktopUrlOpener::openUrl(const QUrl &url)
+{
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return QDesktopServices::openUrl(url);
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+}
