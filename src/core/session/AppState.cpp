@@ -1,0 +1,602 @@
+#include "core/session/AppState.h"
+
+#include "core/ai/AIClient.h"
+#include "core/ai/AIReply.h"
+#include "core/analytics/AnalyticsSignal.h"
+#include "core/analytics/AppAnalytics.h"
+#include "core/desktop/ReplacementOperation.h"
+#include "core/desktop/SelectionFetch.h"
+#include "core/providers/AIProviderRegistry.h"
+#include "core/session/SelectionRace.h"
+#include "core/settings/SettingsStore.h"
+#include "core/support/FileLogger.h"
+#include "core/support/MonotonicClock.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace P = AnalyticsParameter;
+using AnalyticsValue::boolean;
+
+// One submission, as its reply and its replacement see it.
+struct AppState::SubmitRequest
+{
+    QUuid requestID;
+    AppConfig config;
+    QString instruction;
+    SubmitAction action = SubmitAction::showOutput;
+    std::optional<SelectionContext> context;
+    std::optional<QByteArray> imageData;
+    bool streamToOutput = false;
+    MonotonicStopwatch started;
+    std::shared_ptr<PartialResponseThrottle> throttle;
+};
+
+// Applies streamed text at most once per interval. A piece that arrives too
+// soon is held and applied when the interval is over, so a stream that pauses
+// does not leave older text on screen until it ends.
+class AppState::PartialResponseThrottle
+{
+public:
+    PartialResponseThrottle(double intervalSeconds, std::function<void(const QString &)> apply)
+        : m_intervalNanoseconds(qint64(intervalSeconds * 1e9))
+        , m_apply(std::move(apply))
+    {
+        m_trailing.setSingleShot(true);
+        m_trailing.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_trailing, &QTimer::timeout, [this] { applyPending(); });
+    }
+
+    void offer(const QString &textSoFar)
+    {
+        if (m_stopped)
+            return;
+        m_pending = textSoFar;
+        if (remainingNanoseconds() > 0) {
+            if (!m_trailing.isActive())
+                m_trailing.start(int(std::ceil(double(remainingNanoseconds()) / 1e6)));
+            return;
+        }
+        applyPending();
+    }
+
+    // The request ended: its final outcome replaces whatever was pending.
+    void stop()
+    {
+        m_stopped = true;
+        m_trailing.stop();
+        m_pending.reset();
+    }
+
+private:
+    qint64 remainingNanoseconds() const
+    {
+        if (!m_lastApplied.isValid())
+            return 0;
+        return m_intervalNanoseconds - m_lastApplied.nsecsElapsed();
+    }
+
+    void applyPending()
+    {
+        if (!m_pending)
+            return;
+        if (const qint64 remaining = remainingNanoseconds(); remaining > 0) {
+            m_trailing.start(int(std::ceil(double(remaining) / 1e6)));
+            return;
+        }
+        m_lastApplied.start();
+        const QString text = *std::exchange(m_pending, std::nullopt);
+        m_apply(text);
+    }
+
+    const qint64 m_intervalNanoseconds;
+    const std::function<void(const QString &)> m_apply;
+    QElapsedTimer m_lastApplied;
+    QTimer m_trailing;
+    std::optional<QString> m_pending;
+    bool m_stopped = false;
+};
+
+AppState::AppState(AppStateDependencies dependencies, QObject *parent)
+    : QObject(parent)
+    , m_desktop(std::move(dependencies.desktop))
+    , m_settingsStore(dependencies.settingsStore ? std::move(dependencies.settingsStore)
+                                                 : std::make_unique<SettingsStore>())
+    , m_analytics(dependencies.analytics ? *dependencies.analytics : AppAnalytics::shared())
+    , m_providerRegistry(dependencies.providerRegistry ? *dependencies.providerRegistry
+                                                       : AIProviderRegistry::shared())
+    , m_timings(dependencies.timings)
+    , m_aiClient(new AIClient(this))
+{
+    m_copiedFeedbackTimer.setSingleShot(true);
+    connect(&m_copiedFeedbackTimer, &QTimer::timeout, this,
+            [this] { setShowCopiedFeedback(false); });
+}
+
+AppState::~AppState()
+{
+    cancelActiveSubmitRequest(false);
+    cancelSelectionDetection();
+}
+
+// MARK: published fields
+
+void AppState::setInputText(const QString &text)
+{
+    if (m_inputText == text)
+        return;
+    m_inputText = text;
+    Q_EMIT inputTextChanged();
+}
+
+void AppState::setResponseText(const QString &text)
+{
+    if (m_responseText == text)
+        return;
+    m_responseText = text;
+    Q_EMIT responseTextChanged();
+}
+
+void AppState::setIsLoading(bool loading)
+{
+    if (m_isLoading == loading)
+        return;
+    m_isLoading = loading;
+    Q_EMIT isLoadingChanged();
+}
+
+void AppState::setExecutingCommand(std::optional<QString> text, std::optional<QString> instruction)
+{
+    if (m_executingCommandText != text) {
+        m_executingCommandText = std::move(text);
+        Q_EMIT executingCommandTextChanged();
+    }
+    if (m_executingCommandInstruction != instruction) {
+        m_executingCommandInstruction = std::move(instruction);
+        Q_EMIT executingCommandInstructionChanged();
+    }
+}
+
+void AppState::setHasSelection(bool hasSelection)
+{
+    if (m_hasSelection == hasSelection)
+        return;
+    m_hasSelection = hasSelection;
+    Q_EMIT hasSelectionChanged();
+}
+
+void AppState::setStatusMessage(const QString &message)
+{
+    if (m_statusMessage == message)
+        return;
+    m_statusMessage = message;
+    Q_EMIT statusMessageChanged();
+}
+
+void AppState::setShowCopiedFeedback(bool show)
+{
+    if (m_showCopiedFeedback == show)
+        return;
+    m_showCopiedFeedback = show;
+    Q_EMIT showCopiedFeedbackChanged();
+}
+
+void AppState::setOpenToken(QUuid token)
+{
+    if (m_openToken == token)
+        return;
+    m_openToken = token;
+    Q_EMIT openTokenChanged();
+}
+
+void AppState::setInputContentHeight(double height)
+{
+    if (m_inputContentHeight == height)
+        return;
+    m_inputContentHeight = height;
+    Q_EMIT inputContentHeightChanged();
+}
+
+void AppState::setCapturedImageData(std::optional<QByteArray> imageData)
+{
+    if (m_capturedImageData == imageData)
+        return;
+    m_capturedImageData = std::move(imageData);
+    Q_EMIT capturedImageChanged();
+}
+
+void AppState::clearCapturedImage()
+{
+    setCapturedImageData(std::nullopt);
+}
+
+void AppState::requestInputFocus()
+{
+    m_focusToken = QUuid::createUuid();
+    Q_EMIT focusTokenChanged();
+}
+
+void AppState::setRequestClose(std::function<void()> requestClose)
+{
+    m_requestClose = std::move(requestClose);
+}
+
+void AppState::setInputFocusProbe(std::function<bool()> probe)
+{
+    m_inputFocusProbe = std::move(probe);
+}
+
+void AppState::log(const QString &message)
+{
+    FileLogger::shared().info(message);
+}
+
+void AppState::sendSignal(const QString &name, const AnalyticsParameters &parameters)
+{
+    m_analytics.signal(name, parameters);
+}
+
+// MARK: input and submit
+
+void AppState::inputChanged(const QString &text)
+{
+    if (text != m_revisionTrackedInputText) {
+        ++m_inputRevision;
+        m_revisionTrackedInputText = text;
+    }
+    setInputText(text);
+}
+
+void AppState::submit(SubmitAction action)
+{
+    const QString trimmed = m_inputText.trimmed();
+    if (trimmed.isEmpty())
+        return;
+    const std::optional<AppConfig> config = m_settingsStore->loadConfig();
+    if (!config) {
+        setStatusMessage(configureProviderMessage);
+        return;
+    }
+    const std::optional<QString> resolved = m_settingsStore->resolveCommand(trimmed);
+
+    cancelActiveSubmitRequest(false);
+    auto request = std::make_shared<SubmitRequest>();
+    request->requestID = QUuid::createUuid();
+    m_submitRequestID = request->requestID;
+
+    setIsLoading(true);
+    setExecutingCommand(resolved ? std::optional(trimmed) : std::nullopt, resolved);
+    setStatusMessage(QString());
+    setResponseText(QString());
+    m_lastResponseInputRevision.reset();
+    log(QStringLiteral("Request submitted."));
+
+    request->config = *config;
+    request->instruction = resolved.value_or(trimmed);
+    request->action = action;
+    request->context = m_selectionContext;
+    request->imageData = m_capturedImageData;
+    request->streamToOutput = action == SubmitAction::showOutput;
+    request->started.restart();
+    if (request->streamToOutput) {
+        QPointer<AppState> self(this);
+        const QUuid requestID = request->requestID;
+        request->throttle = std::make_shared<PartialResponseThrottle>(
+            m_timings.partialResponseThrottleSeconds, [self, requestID](const QString &textSoFar) {
+                if (self && self->isCurrentSubmitRequest(requestID))
+                    self->setResponseText(textSoFar);
+            });
+    }
+
+    m_analytics.incrementUsageSessionQueryCount();
+    sendSignal(AnalyticsSignal::querySubmitted,
+               {{P::providerID, config->providerID},
+                {P::model, config->model},
+                {P::action, analyticsName(action)},
+                {P::selectionState, querySelectionState(request->context)},
+                {P::hasImageContext, boolean(request->imageData.has_value())},
+                {P::usesSavedCommand, boolean(resolved.has_value())}});
+
+    runSubmitRequest(request);
+}
+
+QString AppState::querySelectionState(const std::optional<SelectionContext> &context)
+{
+    if (!context)
+        return QStringLiteral("no_selection");
+    if (!context->selectedText.trimmed().isEmpty())
+        return QStringLiteral("selected_text");
+    if (context->selectedRange)
+        return QStringLiteral("empty_selection");
+    return QStringLiteral("no_selection");
+}
+
+void AppState::runSubmitRequest(const std::shared_ptr<const SubmitRequest> &request)
+{
+    AIPartialResponseHandler onPartialResponse;
+    if (request->throttle) {
+        onPartialResponse = [throttle = request->throttle](const QString &textSoFar) {
+            throttle->offer(textSoFar);
+        };
+    }
+
+    AIReply *reply = nullptr;
+    if (const AIProviderPointer provider =
+            m_providerRegistry.provider(request->config.providerID)) {
+        AIRequestContext context;
+        context.requestID = request->requestID;
+        context.model = request->config.model;
+        context.apiKey = request->config.apiKey;
+        context.instruction = request->instruction;
+        // Every provider gets the inert string, so quoting the refusal test
+        // string in a selection cannot make a provider refuse the request.
+        if (request->context) {
+            context.selectedText = QString(request->context->selectedText)
+                                       .replace(refusalTestString, inertRefusalTestString);
+        }
+        context.imageData = request->imageData;
+        reply = provider->sendRequest(*m_aiClient, context, std::move(onPartialResponse));
+    } else {
+        reply = AIReply::failed(AIClientError::unknownProvider(request->config.providerID));
+    }
+    reply->setParent(this);
+    m_submitReply = reply;
+    connect(reply, &AIReply::finished, this,
+            [this, reply, request] { submitReplyFinished(reply, request); });
+}
+
+bool AppState::isCurrentSubmitRequest(const QUuid &requestID) const
+{
+    return m_submitRequestID == requestID;
+}
+
+qint64 AppState::elapsedMilliseconds(const SubmitRequest &request) const
+{
+    return std::max<qint64>(0, request.started.elapsedMilliseconds());
+}
+
+void AppState::submitReplyFinished(AIReply *reply,
+                                   const std::shared_ptr<const SubmitRequest> &request)
+{
+    if (request->throttle)
+        request->throttle->stop();
+    reply->deleteLater();
+    // A reply, failure or completion of a request that is no longer the
+    // newest is dropped whole.
+    if (!isCurrentSubmitRequest(request->requestID))
+        return;
+    m_submitReply = nullptr;
+
+    bool complete = true;
+    switch (reply->state()) {
+    case AIReply::State::succeeded:
+        complete = handleSubmitSuccess(request, reply->text());
+        break;
+    case AIReply::State::failed:
+        handleSubmitFailure(*request, *reply->error());
+        break;
+    case AIReply::State::cancelled:
+        log(QStringLiteral("Request canceled."));
+        break;
+    case AIReply::State::running:
+        return;
+    }
+    if (complete)
+        completeSubmitRequest(request->requestID);
+}
+
+bool AppState::handleSubmitSuccess(const std::shared_ptr<const SubmitRequest> &request,
+                                   const QString &response)
+{
+    if (request->imageData)
+        clearCapturedImage();
+
+    const AnalyticsParameters succeeded{
+        {P::providerID, request->config.providerID},
+        {P::action, analyticsName(request->action)},
+        {P::hadSelectionContext, boolean(request->context.has_value())},
+        {P::hadImageContext, boolean(request->imageData.has_value())},
+        {P::durationMilliseconds, QString::number(elapsedMilliseconds(*request))}};
+
+    if (request->context && request->action == SubmitAction::replaceSelection) {
+        log(QStringLiteral("Selection replacement received."));
+        sendSignal(AnalyticsSignal::querySucceeded, succeeded);
+        replaceSelection(*request->context, response, request);
+        return false;
+    }
+
+    log(QStringLiteral("Response received."));
+    sendSignal(AnalyticsSignal::querySucceeded, succeeded);
+    setResponseText(response);
+    m_lastResponseInputRevision = m_inputRevision;
+    return true;
+}
+
+void AppState::handleSubmitFailure(const SubmitRequest &request, const AIClientError &error)
+{
+    if (request.imageData)
+        clearCapturedImage();
+
+    // A stream that broke after text arrived keeps that text as the reply to
+    // the current input, marked as possibly incomplete. It is only shown,
+    // never written over the selection on its own: the user may still
+    // replace with it deliberately.
+    const bool interrupted = error.kind() == AIClientError::Kind::streamInterrupted;
+    const QString partial = interrupted              ? error.partialText()
+                            : request.streamToOutput ? m_responseText
+                                                     : QString();
+    if (!partial.trimmed().isEmpty()) {
+        log(QStringLiteral("Stream interrupted; keeping partial response."));
+        setResponseText(partial);
+        m_lastResponseInputRevision = m_inputRevision;
+        setStatusMessage(interruptedMessage);
+        return;
+    }
+
+    FileLogger::shared().error(QStringLiteral("Request failed. (") + error.errorDescription() +
+                               u')');
+    sendSignal(AnalyticsSignal::queryFailed,
+               {{P::providerID, request.config.providerID},
+                {P::action, analyticsName(request.action)},
+                {P::errorCategory, AppAnalytics::errorCategory(error)},
+                {P::durationMilliseconds, QString::number(elapsedMilliseconds(request))}});
+    // Nothing usable arrived, so what broke the stream is what the user sees.
+    const AIClientError &shown = interrupted && error.cause() ? *error.cause() : error;
+    setStatusMessage(shown.userFacingMessage());
+}
+
+void AppState::completeSubmitRequest(const QUuid &requestID)
+{
+    if (!isCurrentSubmitRequest(requestID))
+        return;
+    m_submitReply = nullptr;
+    setIsLoading(false);
+    setExecutingCommand(std::nullopt, std::nullopt);
+}
+
+void AppState::cancelActiveSubmitRequest(bool resetUI)
+{
+    if (AIReply *reply = std::exchange(m_submitReply, nullptr)) {
+        if (!reply->isFinished()) {
+            log(QStringLiteral("Request canceled."));
+            reply->cancel();
+        }
+        reply->deleteLater();
+    }
+    cancelReplacement();
+    m_submitRequestID = QUuid::createUuid();
+    if (resetUI) {
+        setIsLoading(false);
+        setExecutingCommand(std::nullopt, std::nullopt);
+    }
+}
+
+// MARK: replacing the selection
+
+void AppState::submitFromCommandReplaceShortcut()
+{
+    if (m_inputText.trimmed().isEmpty())
+        return;
+    // One replacement at a time: pressing the key again while the selection
+    // is being re-read or written would write the reply twice.
+    if (m_replaceRefresh || m_replacement)
+        return;
+    if (!m_selectionContext) {
+        refreshSelectionContextForReplaceShortcut(
+            [this](bool hasContext) { continueReplaceShortcut(hasContext); });
+        return;
+    }
+    continueReplaceShortcut(true);
+}
+
+void AppState::continueReplaceShortcut(bool hasContext)
+{
+    if (hasContext && canReuseResponse()) {
+        log(QStringLiteral("Reusing existing response for selection replacement."));
+        replaceSelection(*m_selectionContext, m_responseText, nullptr);
+        return;
+    }
+    submit(SubmitAction::replaceSelection);
+}
+
+// The reply held answers exactly the text now in the input.
+bool AppState::canReuseResponse() const
+{
+    return !m_isLoading && !m_responseText.isEmpty() && m_lastResponseInputRevision &&
+           *m_lastResponseInputRevision == m_inputRevision && m_selectionContext;
+}
+
+void AppState::replaceSelection(const SelectionContext &context, const QString &text,
+                                const std::shared_ptr<const SubmitRequest> &request)
+{
+    const bool reused = !request;
+    sendSignal(AnalyticsSignal::selectionReplaceAttempted,
+               {{P::reusedExistingResponse, boolean(reused)}});
+    ReplacementOperation *operation = m_desktop.replacement->replaceSelection(context, text, this);
+    m_replacement = operation;
+    connect(operation, &ReplacementOperation::finished, this,
+            [this, operation, text, request] { replacementFinished(operation, text, request); });
+}
+
+void AppState::replacementFinished(ReplacementOperation *operation, const QString &text,
+                                   const std::shared_ptr<const SubmitRequest> &request)
+{
+    operation->deleteLater();
+    if (m_replacement != operation || operation->state() == ReplacementOperation::State::cancelled)
+        return;
+    m_replacement = nullptr;
+    const bool reused = !request;
+
+    if (operation->wasDispatched()) {
+        sendSignal(AnalyticsSignal::selectionReplaceDispatched,
+                   {{P::reusedExistingResponse, boolean(reused)}});
+        handleEscape(UsageSessionEndReason::replacedSelection);
+        return;
+    }
+
+    log(QStringLiteral("Selection replacement failed before dispatch."));
+    sendSignal(AnalyticsSignal::selectionReplaceFailed,
+               {{P::reusedExistingResponse, boolean(reused)}});
+    setStatusMessage(replaceFailedMessage);
+    if (request) {
+        setResponseText(text);
+        m_lastResponseInputRevision = m_inputRevision;
+        completeSubmitRequest(request->requestID);
+    }
+}
+
+void AppState::cancelReplacement()
+{
+    if (ReplacementOperation *operation = std::exchange(m_replacement, nullptr)) {
+        operation->cancel();
+        operation->deleteLater();
+    }
+}
+
+// Reads the selection again when none is held (the detection found nothing,
+// or has not finished). Calls `done` with whether a selection is now held.
+void AppState::refreshSelectionContextForReplaceShortcut(std::function<void(bool)> done)
+{
+    qint32 pid = m_selectionTargetPid;
+    if (pid == 0 && m_selectionContext)
+        pid = m_selectionContext->pid;
+    if (pid == 0) {
+        setHasSelection(m_selectionContext.has_value());
+        done(m_hasSelection);
+        return;
+    }
+
+    SelectionRequest request;
+    request.targetPid = pid;
+    request.allowClipboardFallback = m_selectionUsesClipboardFallback;
+    request.restorePid =
+        m_selectionRestorePid != 0 ? m_selectionRestorePid : m_desktop.applications->ownPid();
+    SelectionFetch *fetch = m_desktop.selection->fetchSelection(request, this);
+    m_replaceRefresh = fetch;
+    connect(fetch, &SelectionFetch::finished, this, [this, fetch, done = std::move(done)] {
+        fetch->deleteLater();
+        if (m_replaceRefresh != fetch || fetch->wasCancelled())
+            return;
+        m_replaceRefresh = nullptr;
+        setSelectionContext(normalizedSelectionContext(fetch->result().context));
+        applyNeedsPermission(fetch->result());
+        done(m_hasSelection);
+    });
+}
+
+// MARK: copying
+
+void AppState::copyResponseToClipboard()
+{
+    if (m_responseText.isEmpty())
+        return;
+    if (!m_desktop.clipboard->setText(m_responseText)) {
+        FileLogger::shared().error(QStringLiteral("Copying the response to the clipboard failed."));
+        setStatusMessage(copyFailedMessage);
+        return;
+    }
+    sendSignal(AnalyticsSignal::responseCopied);
+    setShowCopiedFeedback(true);
+    m_copiedFeedbackTimer.start(secondsToMilliseconds(m_timings.copiedFeedbackSeconds));
+}
