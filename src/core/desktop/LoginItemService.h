@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// The desktop's way of starting the application when the user logs in.
+class LoginItemService
+{
+public:
+    enum class Status {
+        notRegistered,    // the application is not started at login
+        enabled,          // it is
+        requiresApproval, // an entry exists but the desktop does not start it
+        notFound,         // the application's own executable cannot be located
+    };
+
+    virtual ~LoginItemService() = default;
+
+    virtual Status status() = 0;
+    // Both return false and describe the failure in `errorDescription` when
+    // they could not do their work.
+    virtual bool registerItem(QString *errorDescription) = 0;
+    virtual bool unregisterItem(QString *errorDescription) = 0;
+};
