@@ -1,0 +1,26 @@
+#include "platform/linux/LinuxDesktopServices.h"
+
+#include "platform/linux/accessibility/AtspiBusTrust.h"
+#include "platform/linux/applications/LinuxRunningApplications.h"
+#include "platform/linux/applications/LinuxTargetAppClassifier.h"
+#include "platform/linux/clipboard/QtTextClipboard.h"
+#include "platform/linux/replacement/LinuxReplacementService.h"
+#include "platform/linux/selection/AtspiWorker.h"
+#include "platform/linux/selection/LinuxSelectionService.h"
+
+DesktopServices createLinuxDesktopServices()
+{
+    DesktopServices services;
+    services.applications = std::make_shared<LinuxRunningApplications>();
+    services.classifier = std::make_shared<LinuxTargetAppClassifier>();
+    services.trust = std::make_shared<AtspiBusTrust>();
+    services.clipboard = std::make_shared<QtTextClipboard>();
+    services.selection = std::make_shared<LinuxSelectionService>(
+        services.applications, services.classifier, services.trust);
+    services.replacement =
+        std::make_shared<LinuxReplacementService>(services.applications, services.classifier);
+    // Start following focus changes now, so the focused element of the
+    // application the user comes from is known when the bar opens.
+    AtspiWorker::shared();
+    return services;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "core/desktop/CancellationFlag.h"
+#include "core/desktop/PasteboardSnapshot.h"
+#include "core/support/MonotonicClock.h"
+#include "platform/linux/applications/ClipboardKeys.h"
+
+#include <QClipboard>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+class RunningApplications;
+class StagedMimeData;
+
+// Pastes text into an application: saves the clipboard, stages the text on
+// it, brings the target to the front, types its paste keystroke, and puts
+// the user's clipboard back once the target has fetched the text (never
+// sooner than 0.25 s after the keystroke; after a few seconds at most for a
+// target that never fetches). The clipboard is put back only while it still
+// holds the staged text: a copy the user made meanwhile is kept. Holds the
+// process-wide clipboard lock from the save to the restore.
+class PasteOperation : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Timing
+    {
+        double activationTimeout = 0.45;
+        double pauseWhenActive = 0.06;
+        double pauseWithoutTarget = 0.08;
+        double earliestRestore = 0.25;
+        double latestRestore = 3.0;
+    };
+    // Called once: true when the keystroke was sent, false when nothing was
+    // (the clipboard is back already then). Not called when cancelled first.
+    using Dispatched = std::function<void(bool)>;
+
+    static void start(const QString &text, qint32 pid, RunningApplications &applications,
+                      CancellationFlag cancellation, Dispatched dispatched, const Timing &timing);
+
+private:
+    PasteOperation(const QString &text, qint32 pid, RunningApplications &applications,
+                   CancellationFlag cancellation, Dispatched dispatched, const Timing &timing);
+
+    void begin();
+    void paste(bool targetActive);
+    void waitForFetch();
+    void restore();
+    void end();
+
+    QString m_text;
+    qint32 m_pid;
+    RunningApplications &m_applications;
+    CancellationFlag m_cancellation;
+    Dispatched m_dispatched;
+    Timing m_timing;
+    ClipboardKeys m_keys;
+    QClipboard::Mode m_mode = QClipboard::Clipboard;
+    PasteboardSnapshot m_snapshot;
+    QPointer<StagedMimeData> m_staged;
+    MonotonicStopwatch m_sinceKeystroke;
+};

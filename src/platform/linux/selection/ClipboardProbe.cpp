@@ -1,0 +1,288 @@
+#include "platform/linux/selection/ClipboardProbe.h"
+
+#include "core/desktop/RunningApplications.h"
+#include "core/support/FileLogger.h"
+#include "platform/linux/applications/ActivationWait.h"
+#include "platform/linux/clipboard/ClipboardAccess.h"
+#include "platform/linux/clipboard/ClipboardLock.h"
+#include "platform/linux/x11/X11Desktop.h"
+#include "platform/linux/x11/XTestKeyboard.h"
+
+#include <QTextBoundaryFinder>
+#include <QTimer>
+#include <QUuid>
+
+namespace {
+
+constexpr double activationTimeout = 0.45;
+constexpr double retryActivationTimeout = 0.25;
+constexpr double pauseAfterKeystroke = 0.02;
+constexpr double retryInterval = 0.04;
+constexpr double retryWindow = 0.12;
+constexpr double copyDeadline = 0.8;
+constexpr double pollInterval = 0.02;
+constexpr int maxAttempts = 3;
+constexpr qint64 slowCopyMilliseconds = 300;
+
+qsizetype characterCount(const QString &text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}
+
+} // namespace
+
+void ClipboardProbe::run(Request request, RunningApplications &applications, Completion done)
+{
+    auto *probe = new ClipboardProbe(std::move(request), applications, std::move(done));
+    QPointer<ClipboardProbe> guard(probe);
+    ClipboardLock::acquire([guard] {
+        if (guard)
+            guard->begin();
+        else
+            ClipboardLock::release();
+    });
+}
+
+int ClipboardProbe::activeCount()
+{
+    return ClipboardLock::count();
+}
+
+ClipboardProbe::ClipboardProbe(Request request, RunningApplications &applications, Completion done)
+    : m_request(std::move(request))
+    , m_applications(applications)
+    , m_done(std::move(done))
+{
+}
+
+void ClipboardProbe::begin()
+{
+    m_clock.restart();
+    if (cancelled())
+        return end(std::nullopt);
+    auto &clipboard = ClipboardAccess::shared();
+    m_keys = ClipboardKeys::forProcess(m_request.targetPid);
+    m_snapshot = clipboard.snapshot(QClipboard::Clipboard);
+    m_sentinel = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    m_staged = clipboard.stage(m_sentinel, QClipboard::Clipboard);
+    m_baseline = clipboard.changeCount(QClipboard::Clipboard);
+    if (cancelled()) {
+        clipboard.restore(m_snapshot, QClipboard::Clipboard);
+        return end(std::nullopt);
+    }
+    const qint32 target = m_request.targetPid;
+    if (target != 0 && m_applications.application(target))
+        m_applications.activate(target);
+    ActivationWait wait{activationTimeout};
+    wait.start(this, m_applications, target, m_request.cancellation,
+               [this](bool) { afterActivation(); });
+}
+
+void ClipboardProbe::afterActivation()
+{
+    if (cancelled()) {
+        m_applications.restoreFocus(m_request.restorePid);
+        ClipboardAccess::shared().restore(m_snapshot, QClipboard::Clipboard);
+        return end(std::nullopt);
+    }
+    if (!m_keys.copy) {
+        // Terminals that have no copy keystroke: typing anything there would
+        // reach the running program.
+        m_keystrokeError = QStringLiteral("no copy keystroke for this terminal");
+        m_deadline = now();
+        return endFastPhase();
+    }
+    m_retryAt = now() + retryInterval;
+    if (!postCopy()) {
+        m_deadline = now();
+        return endFastPhase();
+    }
+    after(pauseAfterKeystroke, &ClipboardProbe::startKeystrokes);
+}
+
+void ClipboardProbe::startKeystrokes()
+{
+    m_deadline = now() + copyDeadline;
+    m_retryWindowEnd = now() + retryWindow;
+    m_attempts = 1;
+    fastTick();
+}
+
+void ClipboardProbe::fastTick()
+{
+    if (now() >= m_retryWindowEnd || now() >= m_deadline || cancelled())
+        return endFastPhase();
+    if (pollForText())
+        return endFastPhase();
+    if (m_attempts < maxAttempts && now() >= m_retryAt) {
+        const qint32 target = m_request.targetPid;
+        if (target != 0 && m_applications.frontmostPid() != target) {
+            m_applications.activate(target);
+            ActivationWait wait{retryActivationTimeout};
+            wait.start(this, m_applications, target, m_request.cancellation,
+                       [this](bool) { retryCopy(); });
+            return;
+        }
+        return retryCopy();
+    }
+    after(pollInterval, &ClipboardProbe::fastTick);
+}
+
+void ClipboardProbe::retryCopy()
+{
+    // After a slow re-activation the window for retries may have closed.
+    if (cancelled() || now() >= m_retryWindowEnd || now() >= m_deadline)
+        return endFastPhase();
+    if (!postCopy())
+        return endFastPhase();
+    QTimer::singleShot(secondsToMilliseconds(pauseAfterKeystroke), this, [this] {
+        ++m_attempts;
+        m_retryAt = now() + retryInterval;
+        after(pollInterval, &ClipboardProbe::fastTick);
+    });
+}
+
+void ClipboardProbe::endFastPhase()
+{
+    m_postCopyCount = ClipboardAccess::shared().changeCount(QClipboard::Clipboard);
+    m_applications.restoreFocus(m_request.restorePid);
+    if (m_text)
+        return finish();
+    m_mode = QStringLiteral("plain");
+    slowTick();
+}
+
+void ClipboardProbe::slowTick()
+{
+    if (now() >= m_deadline || cancelled() || pollForText())
+        return finish();
+    after(pollInterval, &ClipboardProbe::slowTick);
+}
+
+void ClipboardProbe::finish()
+{
+    auto &clipboard = ClipboardAccess::shared();
+    if (!m_text && !cancelled() && changed()) {
+        m_text = clipboard.richText(QClipboard::Clipboard, m_sentinel);
+        if (m_text)
+            m_mode = QStringLiteral("rich");
+    }
+    if (cancelled()) {
+        std::optional<QString> captured = m_text;
+        // Text that arrived after the cancellation counts as this probe's
+        // copy only when the target wrote it: a copy the user made in
+        // another application meanwhile must survive.
+        if (!captured && copiedByTarget())
+            captured = clipboard.plainText(QClipboard::Clipboard, m_sentinel);
+        if (!captured && copiedByTarget())
+            captured = clipboard.richText(QClipboard::Clipboard, m_sentinel);
+        decideRestore(captured);
+        return end(std::nullopt);
+    }
+    decideRestore(m_text);
+    const QString app = m_applications.logDescription(m_request.targetPid);
+    const qint64 elapsed = m_clock.elapsedMilliseconds();
+    if (m_text) {
+        if (elapsed >= slowCopyMilliseconds || m_attempts >= maxAttempts) {
+            log(QStringLiteral("slow-copy reason=%1 target=%2 attempts=%3 firstChangeMs=%4 "
+                               "mode=%5 textLen=%6 elapsed=%7ms")
+                    .arg(m_request.reason, app)
+                    .arg(m_attempts)
+                    .arg(m_firstChangeMs)
+                    .arg(m_mode)
+                    .arg(characterCount(*m_text))
+                    .arg(elapsed));
+        }
+    } else {
+        if (!m_keystrokeError.isEmpty())
+            log(QStringLiteral("copy keystroke not sent: %1.").arg(m_keystrokeError));
+        log(QStringLiteral("copy-failed reason=%1 target=%2 attempts=%3 firstChangeMs=%4 "
+                           "elapsed=%5ms")
+                .arg(m_request.reason, app)
+                .arg(m_attempts)
+                .arg(m_firstChangeMs)
+                .arg(elapsed));
+    }
+    end(m_text);
+}
+
+bool ClipboardProbe::copiedByTarget() const
+{
+    const qint32 target = m_request.targetPid;
+    return target == 0 || X11Desktop::shared().selectionOwnerPid("CLIPBOARD") == target;
+}
+
+bool ClipboardProbe::changed() const
+{
+    return ClipboardAccess::shared().changeCount(QClipboard::Clipboard) != m_baseline;
+}
+
+bool ClipboardProbe::pollForText()
+{
+    if (!changed())
+        return false;
+    if (m_firstChangeMs < 0)
+        m_firstChangeMs = m_clock.elapsedMilliseconds();
+    m_text = ClipboardAccess::shared().plainText(QClipboard::Clipboard, m_sentinel);
+    if (m_text) {
+        m_mode = QStringLiteral("plain");
+        return true;
+    }
+    m_changeWithoutText = true;
+    return false;
+}
+
+bool ClipboardProbe::postCopy()
+{
+    QString error;
+    if (XTestKeyboard::shared().sendChord(*m_keys.copy, &error))
+        return true;
+    m_keystrokeError = error;
+    return false;
+}
+
+void ClipboardProbe::after(double seconds, void (ClipboardProbe::*step)())
+{
+    QTimer::singleShot(secondsToMilliseconds(seconds), this, step);
+}
+
+void ClipboardProbe::decideRestore(const std::optional<QString> &captured)
+{
+    auto &clipboard = ClipboardAccess::shared();
+    bool restore = false;
+    if (captured) {
+        // Put the user's clipboard back only over the copy this probe caused;
+        // anything else on it now was written by somebody else.
+        std::optional<QString> current = clipboard.plainText(QClipboard::Clipboard, m_sentinel);
+        if (!current)
+            current = clipboard.richText(QClipboard::Clipboard, m_sentinel);
+        restore = current == captured;
+    } else {
+        const quint64 count = clipboard.changeCount(QClipboard::Clipboard);
+        restore = clipboard.holds(m_staged, QClipboard::Clipboard) ||
+                  (m_changeWithoutText && count == m_postCopyCount) || count == m_baseline;
+    }
+    if (restore)
+        clipboard.restore(m_snapshot, QClipboard::Clipboard);
+}
+
+void ClipboardProbe::log(const QString &message) const
+{
+    const QString prefix = m_request.traceID.isEmpty()
+                               ? QStringLiteral("Selection clipboard ")
+                               : QStringLiteral("Selection clipboard [%1] ").arg(m_request.traceID);
+    FileLogger::shared().info(prefix + message);
+}
+
+void ClipboardProbe::end(std::optional<QString> text)
+{
+    auto done = std::move(m_done);
+    deleteLater();
+    ClipboardLock::release();
+    if (done)
+        done(std::move(text));
+}

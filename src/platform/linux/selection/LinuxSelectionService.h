@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/desktop/SelectionService.h"
+
+#include <QObject>
+#include <memory>
+
+class AccessibilityTrust;
+class RunningApplications;
+class TargetAppClassifier;
+struct AtspiReadOutcome;
+
+// Reads the selection of another application on the Linux desktop, cheapest
+// and most exact first: AT-SPI (on its worker thread), then the X11 PRIMARY
+// selection when the target owns it, then, if the caller allows, the
+// clipboard probe. Lives on the main thread.
+class LinuxSelectionService : public QObject, public SelectionService
+{
+    Q_OBJECT
+
+public:
+    // Which strategies run (all by default); for measuring them one by one.
+    struct Strategies
+    {
+        bool accessibility = true;
+        bool primarySelection = true;
+    };
+
+    // `classifier` must be callable from any thread.
+    LinuxSelectionService(std::shared_ptr<RunningApplications> applications,
+                          std::shared_ptr<TargetAppClassifier> classifier,
+                          std::shared_ptr<AccessibilityTrust> trust, QObject *parent = nullptr);
+
+    void setStrategies(Strategies strategies) { m_strategies = strategies; }
+
+    SelectionFetch *fetchSelection(const SelectionRequest &request, QObject *parent) override;
+    SelectionFetch *fetchSelectionViaClipboardOnly(const SelectionRequest &request,
+                                                   QObject *parent) override;
+
+private:
+    bool checkPermission(const SelectionRequest &request, const char *context);
+    void continueWithoutAccessibility(SelectionFetch *fetch, const SelectionRequest &request,
+                                      const AtspiReadOutcome &outcome);
+    void probeClipboard(SelectionFetch *fetch, const SelectionRequest &request, qint32 pid,
+                        const QString &reason, AccessibleElementRef element);
+
+    std::shared_ptr<RunningApplications> m_applications;
+    std::shared_ptr<TargetAppClassifier> m_classifier;
+    std::shared_ptr<AccessibilityTrust> m_trust;
+    Strategies m_strategies;
+};

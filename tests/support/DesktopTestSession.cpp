@@ -1,0 +1,145 @@
+#include "support/DesktopTestSession.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace DesktopTestSession {
+
+std::optional<QString> unavailableReason()
+{
+    if (qEnvironmentVariable("WRENLARK_DESKTOP_SESSION") != QLatin1String("1"))
+        return QStringLiteral("needs the private desktop: run under tests/support/desktop-session");
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return QStringLiteral("no X display (DISPLAY is empty)");
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return QStringLiteral("no session bus for the accessibility bus");
+    return std::nullopt;
+}
+
+void preparePlatform()
+{
+    if (!unavailableReason())
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+ProcessResult run(const QString &program, const QStringList &arguments, int timeoutMs,
+                  const QByteArray &input)
+{
+    ProcessResult result;
+    QProcess process;
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    process.start(program, arguments);
+    if (!input.isNull()) {
+        process.write(input);
+        process.closeWriteChannel();
+    }
+    if (process.state() != QProcess::NotRunning)
+        loop.exec();
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(1000);
+        return result;
+    }
+    result.finished =
+        process.exitStatus() == QProcess::NormalExit && process.error() != QProcess::FailedToStart;
+    result.exitCode = process.exitCode();
+    result.output = process.readAllStandardOutput();
+    result.errors = process.readAllStandardError();
+    return result;
+}
+
+bool xdotool(const QStringList &arguments)
+{
+    const ProcessResult result = run(QStringLiteral("xdotool"), arguments);
+    return result.finished && result.exitCode == 0;
+}
+
+void settle(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace DesktopTestSession
+
+std::unique_ptr<DesktopApp> DesktopApp::launch(const QString &program, const QStringList &arguments,
+                                               const QStringList &extraEnvironment, QString *error)
+{
+    std::unique_ptr<DesktopApp> app(new DesktopApp);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Applications under test use the real X11 platform, not the tests' offscreen one.
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    for (const QString &entry : extraEnvironment) {
+        const qsizetype equals = entry.indexOf(u'=');
+        environment.insert(entry.left(equals), entry.mid(equals + 1));
+    }
+    app->m_process.setProcessEnvironment(environment);
+    app->m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    app->m_process.start(program, arguments);
+    if (!app->m_process.waitForStarted(5000)) {
+        *error = QStringLiteral("%1 did not start: %2").arg(program, app->m_process.errorString());
+        return nullptr;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 15000) {
+        const auto found =
+            DesktopTestSession::run(QStringLiteral("xdotool"),
+                                    {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                     QStringLiteral("--pid"), QString::number(app->pid())},
+                                    2000);
+        const QString windows = QString::fromUtf8(found.output).trimmed();
+        if (!windows.isEmpty()) {
+            app->m_window = windows.split(u'\n').constLast();
+            return app;
+        }
+        DesktopTestSession::settle(100);
+    }
+    *error = QStringLiteral("%1 showed no window").arg(program);
+    return nullptr;
+}
+
+DesktopApp::~DesktopApp()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(2000)) {
+            m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+}
+
+bool DesktopApp::activate()
+{
+    return DesktopTestSession::xdotool(
+        {QStringLiteral("windowactivate"), QStringLiteral("--sync"), m_window});
+}
+
+bool DesktopApp::keys(const QStringList &sequence)
+{
+    QStringList arguments{QStringLiteral("key"), QStringLiteral("--clearmodifiers"),
+                          QStringLiteral("--delay"), QStringLiteral("20")};
+    return DesktopTestSession::xdotool(arguments + sequence);
+}
+
+QString DesktopApp::readLine(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_process.canReadLine() && clock.elapsed() < timeoutMs)
+        m_process.waitForReadyRead(50);
+    return QString::fromUtf8(m_process.readLine()).trimmed();
+}
+
+QString DesktopApp::ask(const QString &command, int timeoutMs)
+{
+    m_process.write((command + u'\n').toUtf8());
+    m_process.waitForBytesWritten(1000);
+    return readLine(timeoutMs);
+}

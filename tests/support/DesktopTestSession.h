@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+// Desktop tests drive real applications on the private headless desktop of
+// tests/support/desktop-session (Xvfb, openbox, AT-SPI, a session bus).
+namespace DesktopTestSession {
+
+// Why the private desktop cannot be used here; nothing when it can.
+std::optional<QString> unavailableReason();
+// Chooses the X11 platform plugin when the private desktop is there (CTest
+// sets the offscreen one for all tests). Call before the QApplication.
+void preparePlatform();
+
+struct ProcessResult
+{
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray output;
+    QByteArray errors;
+};
+// Runs a program to its end while the event loop keeps turning (this
+// process may own a clipboard that the program asks for).
+ProcessResult run(const QString &program, const QStringList &arguments, int timeoutMs = 10000,
+                  const QByteArray &input = {});
+// xdotool with these arguments; true when it succeeded.
+bool xdotool(const QStringList &arguments);
+// Spins the event loop for a moment.
+void settle(int milliseconds);
+
+} // namespace DesktopTestSession
+
+// A real application started for a test and stopped (by its pid) when the
+// object goes away.
+class DesktopApp : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Starts the program and waits until it shows a window. Null on failure,
+    // with the reason in `error`.
+    static std::unique_ptr<DesktopApp> launch(const QString &program, const QStringList &arguments,
+                                              const QStringList &extraEnvironment, QString *error);
+    ~DesktopApp() override;
+
+    qint32 pid() const { return qint32(m_process.processId()); }
+    QString window() const { return m_window; }
+    // Brings its window to the front and waits until it is active.
+    bool activate();
+    // Types a key sequence (xdotool names, e.g. "ctrl+Home") into it.
+    bool keys(const QStringList &sequence);
+    // The next line it printed on standard output.
+    QString readLine(int timeoutMs = 5000);
+    // Writes a command line to its standard input and returns its answer.
+    QString ask(const QString &command, int timeoutMs = 5000);
+
+private:
+    QProcess m_process;
+    QString m_window;
+};

@@ -1,0 +1,106 @@
+// wrenlark-test-editor [--title TITLE] [--file PATH] [--text TEXT]
+//
+// One QPlainTextEdit in a window, the Qt 6 application of the desktop tests.
+// --file loads the file (if it exists) and Ctrl+S writes the document back
+// to it as UTF-8; --text sets the initial text. It prints "ready" once its
+// window is shown, then answers commands on standard input, one per line:
+//   text          -> "text <document as base64 UTF-8>"
+//   locate WORD   -> "located X Y", the screen position of the middle of the
+//                    first occurrence of WORD ("located none" when absent)
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QShortcut>
+#include <QSocketNotifier>
+#include <QTextBlock>
+#include <QTextStream>
+#include <QTimer>
+#include <unistd.h>
+
+namespace {
+
+void reply(const QString &line)
+{
+    QTextStream(stdout) << line << Qt::endl;
+}
+
+QString locate(QPlainTextEdit *editor, const QString &word)
+{
+    const qsizetype index = editor->toPlainText().indexOf(word);
+    if (index < 0 || word.isEmpty())
+        return QStringLiteral("located none");
+    QTextCursor cursor(editor->document());
+    cursor.setPosition(int(index));
+    const QRect start = editor->cursorRect(cursor);
+    cursor.setPosition(int(index + word.size()));
+    const QRect end = editor->cursorRect(cursor);
+    const QPoint middle((start.left() + end.left()) / 2, start.center().y());
+    const QPoint global = editor->viewport()->mapToGlobal(middle);
+    return QStringLiteral("located %1 %2").arg(global.x()).arg(global.y());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("wrenlark-test-editor"));
+
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("title"), QStringLiteral("Window title."),
+                      QStringLiteral("title"), QStringLiteral("Qt test editor")});
+    parser.addOption(
+        {QStringLiteral("file"), QStringLiteral("File to edit."), QStringLiteral("path")});
+    parser.addOption(
+        {QStringLiteral("text"), QStringLiteral("Initial text."), QStringLiteral("text")});
+    parser.addHelpOption();
+    parser.process(app);
+
+    QMainWindow window;
+    window.setWindowTitle(parser.value(QStringLiteral("title")));
+    auto *editor = new QPlainTextEdit(&window);
+    editor->setAccessibleName(QStringLiteral("document"));
+    window.setCentralWidget(editor);
+    window.resize(640, 400);
+
+    const QString path = parser.value(QStringLiteral("file"));
+    if (!path.isEmpty()) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            editor->setPlainText(QString::fromUtf8(file.readAll()));
+    }
+    if (parser.isSet(QStringLiteral("text")))
+        editor->setPlainText(parser.value(QStringLiteral("text")));
+
+    auto *save = new QShortcut(QKeySequence::Save, &window);
+    QObject::connect(save, &QShortcut::activated, &window, [editor, path] {
+        QFile file(path);
+        if (!path.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(editor->toPlainText().toUtf8());
+    });
+
+    QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&commands, &QSocketNotifier::activated, &window, [&commands, editor] {
+        QByteArray line;
+        char c = 0;
+        while (::read(STDIN_FILENO, &c, 1) == 1 && c != '\n')
+            line.append(c);
+        if (line.isEmpty() && c != '\n') {
+            commands.setEnabled(false); // standard input closed
+            return;
+        }
+        const QString command = QString::fromUtf8(line).trimmed();
+        if (command == QLatin1String("text"))
+            reply(QStringLiteral("text ") +
+                  QString::fromLatin1(editor->toPlainText().toUtf8().toBase64()));
+        else if (command.startsWith(QLatin1String("locate ")))
+            reply(locate(editor, command.mid(7)));
+    });
+
+    window.show();
+    editor->setFocus();
+    QTimer::singleShot(0, &window, [] { reply(QStringLiteral("ready")); });
+    return app.exec();
+}
