@@ -1,0 +1,188 @@
+#include "core/settings/SettingsStore.h"
+
+#include "core/auth/OpenAIProPlusAuthManager.h"
+#include "core/support/FileLogger.h"
+
+namespace {
+
+bool usesSignIn(const AIProvider &provider)
+{
+    return provider.authenticationMode() == ProviderAuthenticationMode::oauth;
+}
+
+std::optional<QString> nonEmpty(std::optional<QString> text)
+{
+    if (text && text->isEmpty())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+SettingsStore::SettingsStore()
+    : SettingsStore(KeychainStore(), UserDefaults::standardFilePath(), AIProviderRegistry::shared(),
+                    OpenAIProPlusAuthManager::shared())
+{
+}
+
+SettingsStore::SettingsStore(KeychainStore keychain, const QString &settingsFilePath,
+                             const AIProviderRegistry &registry,
+                             const OpenAIProPlusAuthManager &openAIProPlusAuth)
+    : m_keychain(std::move(keychain))
+    , m_defaults(settingsFilePath)
+    , m_registry(registry)
+    , m_openAIProPlusAuth(openAIProPlusAuth)
+{
+}
+
+AIProviderPointer SettingsStore::currentProvider() const
+{
+    if (const auto id = m_defaults.string(currentProviderKey)) {
+        if (auto provider = m_registry.provider(*id))
+            return provider;
+    }
+    return m_registry.defaultProvider();
+}
+
+void SettingsStore::setCurrentProvider(const AIProvider &provider)
+{
+    m_defaults.setValue(currentProviderKey, provider.id());
+}
+
+QString SettingsStore::model(const AIProvider &provider) const
+{
+    const QString stored = m_defaults.string(provider.modelKey()).value_or(QString()).trimmed();
+    return stored.isEmpty() ? provider.defaultModel() : stored;
+}
+
+void SettingsStore::setModel(const QString &model, const AIProvider &provider)
+{
+    m_defaults.setValue(provider.modelKey(), model);
+}
+
+std::optional<QString> SettingsStore::readApiKey(const AIProvider &provider) const
+{
+    if (auto key = nonEmpty(m_keychain.read(provider.apiKeyAccount())))
+        return key;
+    for (const QString &legacyAccount : provider.legacyApiKeyAccounts()) {
+        if (auto key = nonEmpty(m_keychain.read(legacyAccount))) {
+            m_keychain.save(provider.apiKeyAccount(), *key);
+            return key;
+        }
+    }
+    return std::nullopt;
+}
+
+void SettingsStore::saveApiKey(const QString &key, const AIProvider &provider) const
+{
+    if (usesSignIn(provider))
+        return;
+    if (!key.isEmpty()) {
+        m_keychain.save(provider.apiKeyAccount(), key);
+        return;
+    }
+    m_keychain.deleteItem(provider.apiKeyAccount());
+    // A key left under an older account would be copied forward again by the
+    // next read, bringing back the key the user just removed.
+    for (const QString &legacyAccount : provider.legacyApiKeyAccounts()) {
+        if (legacyAccount != provider.apiKeyAccount())
+            m_keychain.deleteItem(legacyAccount);
+    }
+}
+
+bool SettingsStore::hasValidConfig(const AIProvider &provider) const
+{
+    if (model(provider).isEmpty())
+        return false;
+    if (usesSignIn(provider))
+        return m_openAIProPlusAuth.storedSession().has_value();
+    return readApiKey(provider).has_value();
+}
+
+std::optional<AppConfig> SettingsStore::loadConfig(const AIProvider &provider) const
+{
+    const QString chosenModel = model(provider);
+    if (chosenModel.isEmpty())
+        return std::nullopt;
+    if (usesSignIn(provider)) {
+        if (!m_openAIProPlusAuth.storedSession())
+            return std::nullopt;
+        return AppConfig{provider.id(), oauthSessionPlaceholder, chosenModel};
+    }
+    const auto key = readApiKey(provider);
+    if (!key)
+        return std::nullopt;
+    return AppConfig{provider.id(), *key, chosenModel};
+}
+
+std::optional<AppConfig> SettingsStore::loadConfig()
+{
+    const AIProviderPointer current = currentProvider();
+    if (auto config = loadConfig(*current))
+        return config;
+    for (const AIProviderPointer &provider : m_registry.providers()) {
+        if (provider->id() == current->id())
+            continue;
+        if (auto config = loadConfig(*provider)) {
+            setCurrentProvider(*provider);
+            return config;
+        }
+    }
+    return std::nullopt;
+}
+
+QList<UserCommand> SettingsStore::loadCommands()
+{
+    const QVariant stored =
+        m_defaults.contains(userCommandsKey) ? m_defaults.value(userCommandsKey) : QVariant();
+    if (stored.isValid()) {
+        if (auto commands = UserCommand::decodeList(stored.toByteArray()))
+            return *commands;
+        // Replaced by the defaults below, but not lost: the user may want it back.
+        m_defaults.setValue(unreadableUserCommandsKey, stored);
+        FileLogger::shared().error(
+            QStringLiteral("Saved commands could not be read; the default commands replace them. "
+                           "The unreadable value is kept as %1.")
+                .arg(unreadableUserCommandsKey));
+    }
+    const QList<UserCommand> commands = UserCommand::defaultCommands();
+    saveCommands(commands);
+    return commands;
+}
+
+void SettingsStore::saveCommands(const QList<UserCommand> &commands)
+{
+    m_defaults.setValue(userCommandsKey, UserCommand::encodeList(commands));
+}
+
+std::optional<QString> SettingsStore::resolveCommand(const QString &text)
+{
+    const QString key = text.trimmed().toLower();
+    if (key.isEmpty())
+        return std::nullopt;
+    for (const UserCommand &command : loadCommands()) {
+        if (command.command.toLower() == key)
+            return command.instruction;
+    }
+    return std::nullopt;
+}
+
+bool SettingsStore::didCompleteOnboarding() const
+{
+    return m_defaults.boolValue(didCompleteOnboardingKey);
+}
+
+void SettingsStore::setDidCompleteOnboarding(bool completed)
+{
+    m_defaults.setValue(didCompleteOnboardingKey, completed);
+}
+
+bool SettingsStore::launchAtLoginEnabled() const
+{
+    return m_defaults.boolValue(launchAtLoginEnabledKey);
+}
+
+void SettingsStore::setLaunchAtLoginEnabled(bool enabled)
+{
+    m_defaults.setValue(launchAtLoginEnabledKey, enabled);
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "core/desktop/KeychainStore.h"
+#include "core/providers/AIProviderRegistry.h"
+#include "core/settings/AppConfig.h"
+#include "core/settings/UserCommand.h"
+#include "core/settings/UserDefaults.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+class OpenAIProPlusAuthManager;
+
+// Where the user's settings live and how a usable provider configuration is
+// resolved from them: the current provider, each provider's model and
+// credential, and the saved commands. Plain settings are in UserDefaults, API
+// keys in the keychain, the subscription session with the sign-in manager.
+//
+// Nothing is cached: every call reads the stores afresh, so any number of
+// instances (and processes) agree. Synchronous; failures of the stores read as
+// absent values.
+class SettingsStore
+{
+public:
+    static inline const QString currentProviderKey = QStringLiteral("ai_provider_current");
+    static inline const QString didCompleteOnboardingKey =
+        QStringLiteral("did_complete_onboarding");
+    static inline const QString userCommandsKey = QStringLiteral("user_commands");
+    static inline const QString launchAtLoginEnabledKey = QStringLiteral("launch_at_login_enabled");
+    // Where an unreadable "user_commands" value is kept when the defaults replace it.
+    static inline const QString unreadableUserCommandsKey =
+        QStringLiteral("user_commands_unreadable");
+    // The apiKey of a subscription configuration.
+    static inline const QString oauthSessionPlaceholder = QStringLiteral("oauth-session");
+
+    // The application's keychain, the user's settings file, the shared
+    // registry and the shared sign-in manager.
+    SettingsStore();
+    // Over other stores (tests).
+    SettingsStore(KeychainStore keychain, const QString &settingsFilePath,
+                  const AIProviderRegistry &registry,
+                  const OpenAIProPlusAuthManager &openAIProPlusAuth);
+
+    const KeychainStore &keychain() const { return m_keychain; }
+    UserDefaults &defaults() { return m_defaults; }
+    const AIProviderRegistry &registry() const { return m_registry; }
+
+    // The provider stored as current, or the registry's default.
+    AIProviderPointer currentProvider() const;
+    void setCurrentProvider(const AIProvider &provider);
+
+    // The stored model, trimmed, or the provider's default model when blank.
+    QString model(const AIProvider &provider) const;
+    void setModel(const QString &model, const AIProvider &provider);
+
+    // The provider's key, copying one found under a legacy account forward.
+    std::optional<QString> readApiKey(const AIProvider &provider) const;
+    // Stores the key as given (callers trim it); an empty key deletes it.
+    // Does nothing for the subscription provider.
+    void saveApiKey(const QString &key, const AIProvider &provider) const;
+
+    bool hasValidConfig(const AIProvider &provider) const;
+    std::optional<AppConfig> loadConfig(const AIProvider &provider) const;
+    // The configuration a request is sent with: the current provider's, or
+    // else the first other provider's in registry order, which then becomes
+    // current.
+    std::optional<AppConfig> loadConfig();
+
+    // The saved commands; the default ones when none (or nothing readable) is stored.
+    QList<UserCommand> loadCommands();
+    void saveCommands(const QList<UserCommand> &commands);
+    // The instruction of the first command whose shorthand equals the text,
+    // trimmed, ignoring case.
+    std::optional<QString> resolveCommand(const QString &text);
+
+    bool didCompleteOnboarding() const;
+    void setDidCompleteOnboarding(bool completed);
+    bool launchAtLoginEnabled() const;
+    void setLaunchAtLoginEnabled(bool enabled);
+
+private:
+    const KeychainStore m_keychain;
+    UserDefaults m_defaults;
+    const AIProviderRegistry &m_registry;
+    const OpenAIProPlusAuthManager &m_openAIProPlusAuth;
+};

@@ -1,0 +1,62 @@
+#include "core/settings/UserCommand.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+std::optional<UserCommand> decodeCommand(const QJsonValue &value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject object = value.toObject();
+    const QJsonValue id = object.value(QLatin1String("id"));
+    const QJsonValue command = object.value(QLatin1String("command"));
+    const QJsonValue instruction = object.value(QLatin1String("instruction"));
+    if (!id.isString() || !command.isString() || !instruction.isString())
+        return std::nullopt;
+    const QUuid uuid = QUuid::fromString(id.toString());
+    if (uuid.isNull())
+        return std::nullopt;
+    return UserCommand{uuid, command.toString(), instruction.toString()};
+}
+
+} // namespace
+
+QList<UserCommand> UserCommand::defaultCommands()
+{
+    return {
+        {QUuid::createUuid(), QStringLiteral("eng"), QStringLiteral("translate to English")},
+        {QUuid::createUuid(), QStringLiteral("gram"), QStringLiteral("fix grammar")},
+    };
+}
+
+QByteArray UserCommand::encodeList(const QList<UserCommand> &commands)
+{
+    QJsonArray array;
+    for (const UserCommand &command : commands) {
+        array.append(QJsonObject{
+            {QLatin1String("id"), command.id.toString(QUuid::WithoutBraces).toUpper()},
+            {QLatin1String("command"), command.command},
+            {QLatin1String("instruction"), command.instruction},
+        });
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+std::optional<QList<UserCommand>> UserCommand::decodeList(const QByteArray &json)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        return std::nullopt;
+    QList<UserCommand> commands;
+    for (const QJsonValue &value : document.array()) {
+        auto command = decodeCommand(value);
+        if (!command)
+            return std::nullopt;
+        commands.append(*command);
+    }
+    return commands;
+}

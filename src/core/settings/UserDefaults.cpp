@@ -1,0 +1,98 @@
+#include "core/settings/UserDefaults.h"
+
+#include "core/support/FileLogger.h"
+
+#include <QHash>
+#include <QStandardPaths>
+
+namespace {
+
+// What an unset key reads as.
+const QHash<QString, QVariant> &registeredDefaults()
+{
+    static const QHash<QString, QVariant> defaults{
+        {QStringLiteral("launch_at_login_enabled"), true},
+    };
+    return defaults;
+}
+
+} // namespace
+
+QString UserDefaults::standardFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Wrenlark/Wrenlark.conf");
+}
+
+UserDefaults::UserDefaults()
+    : UserDefaults(standardFilePath())
+{
+}
+
+UserDefaults::UserDefaults(const QString &filePath)
+    : m_settings(filePath, QSettings::IniFormat)
+{
+}
+
+bool UserDefaults::contains(const QString &key) const
+{
+    refresh();
+    return m_settings.contains(key);
+}
+
+QVariant UserDefaults::value(const QString &key) const
+{
+    refresh();
+    if (m_settings.contains(key))
+        return m_settings.value(key);
+    return registeredDefaults().value(key);
+}
+
+std::optional<QString> UserDefaults::string(const QString &key) const
+{
+    const QVariant stored = value(key);
+    if (!stored.isValid() || !stored.canConvert<QString>())
+        return std::nullopt;
+    return stored.toString();
+}
+
+std::optional<QByteArray> UserDefaults::data(const QString &key) const
+{
+    const QVariant stored = value(key);
+    if (!stored.isValid() || !stored.canConvert<QByteArray>())
+        return std::nullopt;
+    return stored.toByteArray();
+}
+
+bool UserDefaults::boolValue(const QString &key) const
+{
+    return value(key).toBool();
+}
+
+void UserDefaults::setValue(const QString &key, const QVariant &value)
+{
+    refresh();
+    m_settings.setValue(key, value);
+    commit();
+}
+
+void UserDefaults::remove(const QString &key)
+{
+    refresh();
+    m_settings.remove(key);
+    commit();
+}
+
+void UserDefaults::refresh() const
+{
+    // Re-reads the file when another instance or process changed it.
+    m_settings.sync();
+}
+
+void UserDefaults::commit()
+{
+    m_settings.sync();
+    if (m_settings.status() == QSettings::AccessError)
+        FileLogger::shared().error(
+            QStringLiteral("Could not write the settings file %1.").arg(m_settings.fileName()));
+}

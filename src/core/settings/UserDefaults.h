@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+// The user's plain settings (never secrets): an INI file at
+// $XDG_CONFIG_HOME/Wrenlark/Wrenlark.conf, written atomically. Nothing is
+// cached here: every read first picks up changes that another instance or
+// another process (the command line, the desktop application) wrote, and
+// every write goes to the file at once, so all instances agree.
+//
+// An unset key reads as its registered default when the table in
+// UserDefaults.cpp has one ("launch_at_login_enabled" reads as true).
+class UserDefaults
+{
+public:
+    // The standard file of this user.
+    UserDefaults();
+    explicit UserDefaults(const QString &filePath);
+
+    static QString standardFilePath();
+    QString filePath() const { return m_settings.fileName(); }
+
+    // Whether the file holds the key (registered defaults do not count).
+    bool contains(const QString &key) const;
+    // The stored value, else the registered default, else an invalid variant.
+    QVariant value(const QString &key) const;
+    std::optional<QString> string(const QString &key) const;
+    std::optional<QByteArray> data(const QString &key) const;
+    // false when neither stored nor registered.
+    bool boolValue(const QString &key) const;
+
+    void setValue(const QString &key, const QVariant &value);
+    void remove(const QString &key);
+
+private:
+    void refresh() const;
+    void commit();
+
+    mutable QSettings m_settings;
+};
