@@ -1,0 +1,298 @@
+#include "cli/AskCommand.h"
+
+#include "cli/CommandLine.h"
+#include "cli/InterruptWatcher.h"
+#include "cli/ProviderArgument.h"
+#include "cli/Terminal.h"
+#include "core/ai/AIClient.h"
+#include "core/session/AppState.h"
+#include "core/settings/SettingsStore.h"
+#include "core/support/FileLogger.h"
+
+#include <QEventLoop>
+#include <QStringDecoder>
+#include <QUuid>
+#include <memory>
+
+namespace {
+
+struct AskOptions
+{
+    std::optional<QString> providerID;
+    std::optional<QString> model;
+    QString instruction;
+};
+
+// Options come first: the first other word (or whatever follows "--") starts
+// the instruction, so words of an instruction are never taken for options.
+std::optional<AskOptions> parseOptions(const QStringList &arguments)
+{
+    AskOptions options;
+    qsizetype index = 0;
+    for (; index < arguments.size(); ++index) {
+        const QString &argument = arguments[index];
+        if (argument == QStringLiteral("--")) {
+            ++index;
+            break;
+        }
+        if (!argument.startsWith(u'-') || argument == QStringLiteral("-"))
+            break;
+        QString name = argument;
+        std::optional<QString> value;
+        if (const qsizetype equals = argument.indexOf(u'='); equals > 0) {
+            name = argument.left(equals);
+            value = argument.mid(equals + 1);
+        }
+        if (name != QStringLiteral("--provider") && name != QStringLiteral("--model")) {
+            Terminal::printError(
+                QStringLiteral("wrenlark ask: unknown option %1 (put an instruction "
+                               "that begins with a dash after --)")
+                    .arg(name));
+            return std::nullopt;
+        }
+        if (!value && index + 1 < arguments.size())
+            value = arguments[++index];
+        if (!value || value->trimmed().isEmpty()) {
+            Terminal::printError(QStringLiteral("wrenlark ask: %1 needs a value").arg(name));
+            return std::nullopt;
+        }
+        (name == QStringLiteral("--provider") ? options.providerID : options.model) =
+            value->trimmed();
+    }
+    options.instruction = arguments.mid(index).join(u' ');
+    return options;
+}
+
+// The selected text is standard input, unless that is a terminal (nothing is
+// piped in, so there is nothing to wait for) or holds only blanks.
+bool readSelection(std::optional<QString> *selection)
+{
+    if (Terminal::standardInputIsTerminal())
+        return true;
+    const auto bytes = Terminal::readAllInput();
+    if (!bytes) {
+        Terminal::printError(QStringLiteral("wrenlark ask: could not read standard input."));
+        return false;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(*bytes);
+    if (decoder.hasError()) {
+        Terminal::printError(
+            QStringLiteral("wrenlark ask: the text on standard input is not UTF-8."));
+        return false;
+    }
+    if (!text.trimmed().isEmpty())
+        *selection = text;
+    return true;
+}
+
+QString keySetHint()
+{
+    QString hint = QStringLiteral("To use an API key from here: wrenlark key set PROVIDER_ID "
+                                  "(reads the key from standard input; providers: %1).")
+                       .arg(providerIDList(true));
+    if (CommandLine::hasCommand(QStringLiteral("signin")))
+        hint += QStringLiteral("\nTo use an OpenAI Pro/Plus account: wrenlark signin");
+    if (const QString note = secretStoreUnavailableNote(); !note.isEmpty())
+        hint += u'\n' + note;
+    return hint;
+}
+
+QString notConfiguredMessage(const AIProvider &provider)
+{
+    if (provider.authenticationMode() == ProviderAuthenticationMode::apiKey)
+        return QStringLiteral("%1 is not configured. Store its API key: wrenlark key set %2")
+            .arg(provider.displayName(), provider.id());
+    if (CommandLine::hasCommand(QStringLiteral("signin")))
+        return QStringLiteral("%1 is not configured. Sign in: wrenlark signin")
+            .arg(provider.displayName());
+    return QStringLiteral("%1 is not configured. Sign in to it in Settings.")
+        .arg(provider.displayName());
+}
+
+// The configuration exactly as the command bar resolves it, unless the
+// options name another provider or model for this request only.
+std::optional<AppConfig> resolveConfig(SettingsStore &store, const AskOptions &options,
+                                       int *exitStatus)
+{
+    *exitStatus = ExitStatus::failure;
+    std::optional<AppConfig> config;
+    if (options.providerID) {
+        const AIProviderPointer provider = providerArgument(*options.providerID);
+        if (!provider) {
+            *exitStatus = ExitStatus::usage;
+            return std::nullopt;
+        }
+        config = store.loadConfig(*provider);
+        if (!config) {
+            const QString note = secretStoreUnavailableNote();
+            Terminal::printError(notConfiguredMessage(*provider) +
+                                 (note.isEmpty() ? QString() : u'\n' + note));
+        }
+    } else {
+        config = store.loadConfig();
+        if (!config)
+            Terminal::printError(QStringLiteral("Configure any AI provider in Settings\n") +
+                                 keySetHint());
+    }
+    if (config && options.model)
+        config->model = *options.model;
+    return config;
+}
+
+// Prints a reply as it grows. The final reply is the streamed text without
+// the blanks at either end, so only the trimmed text so far is printed:
+// nothing printed ever has to be taken back.
+class StreamedOutput
+{
+public:
+    void showPartial(const QString &textSoFar)
+    {
+        const QString shown = textSoFar.trimmed();
+        if (!shown.startsWith(m_printed))
+            return;
+        Terminal::writeOutput(shown.mid(m_printed.size()));
+        m_printed = shown;
+    }
+
+    void finish(const QString &text)
+    {
+        if (!text.startsWith(m_printed)) {
+            Terminal::writeOutput(QStringLiteral("\n"));
+            Terminal::printError(QStringLiteral(
+                "The complete reply differs from the streamed text; here it is in full."));
+            m_printed.clear();
+        }
+        Terminal::writeOutput(text.mid(m_printed.size()) + u'\n');
+        m_printed.clear();
+    }
+
+    // Ends a line that was left open by partial text.
+    void endLine()
+    {
+        if (!m_printed.isEmpty())
+            Terminal::writeOutput(QStringLiteral("\n"));
+        m_printed.clear();
+    }
+
+private:
+    QString m_printed;
+};
+
+int reportOutcome(const AIReply &reply, StreamedOutput &output)
+{
+    FileLogger &log = FileLogger::shared();
+    switch (reply.state()) {
+    case AIReply::State::succeeded:
+        output.finish(reply.text());
+        log.info(QStringLiteral("Response received."));
+        return ExitStatus::success;
+    case AIReply::State::cancelled:
+    case AIReply::State::running:
+        output.endLine();
+        log.info(QStringLiteral("Request canceled."));
+        return ExitStatus::interrupted;
+    case AIReply::State::failed:
+        break;
+    }
+    const AIClientError &error = *reply.error();
+    if (error.kind() == AIClientError::Kind::streamInterrupted) {
+        output.finish(error.partialText().trimmed());
+        log.info(QStringLiteral("Stream interrupted; keeping partial response."));
+        Terminal::printError(error.userFacingMessage());
+        return ExitStatus::failure;
+    }
+    output.endLine();
+    log.error(QStringLiteral("Request failed. (%1)").arg(error.errorDescription()));
+    Terminal::printError(error.userFacingMessage());
+    return ExitStatus::failure;
+}
+
+int sendRequest(const AIProvider &provider, const AIRequestContext &context)
+{
+    AIClient client;
+    StreamedOutput output;
+    ProgressIndicator progress(QStringLiteral("Waiting for %1…").arg(provider.displayName()));
+    InterruptWatcher interrupt;
+
+    FileLogger::shared().info(QStringLiteral("Request submitted."));
+    const std::unique_ptr<AIReply> reply(
+        provider.sendRequest(client, context, [&](const QString &textSoFar) {
+            progress.stop();
+            output.showPartial(textSoFar);
+        }));
+    QEventLoop loop;
+    QObject::connect(reply.get(), &AIReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&interrupt, &InterruptWatcher::interrupted, reply.get(), &AIReply::cancel);
+    if (!reply->isFinished())
+        loop.exec();
+    progress.stop();
+    return reportOutcome(*reply, output);
+}
+
+int runAsk(const QStringList &arguments)
+{
+    const auto options = parseOptions(arguments);
+    if (!options)
+        return ExitStatus::usage;
+    const QString typed = options->instruction.trimmed();
+    if (typed.isEmpty()) {
+        Terminal::printError(QStringLiteral("wrenlark ask: give an instruction, for example: "
+                                            "wrenlark ask fix grammar < draft.txt"));
+        return ExitStatus::usage;
+    }
+
+    SettingsStore store;
+    int exitStatus = ExitStatus::failure;
+    const auto config = resolveConfig(store, *options, &exitStatus);
+    if (!config)
+        return exitStatus;
+    std::optional<QString> selection;
+    if (!readSelection(&selection))
+        return ExitStatus::usage;
+
+    const AIProviderPointer provider = store.registry().provider(config->providerID);
+    if (!provider) {
+        Terminal::printError(
+            AIClientError::unknownProvider(config->providerID).userFacingMessage());
+        return ExitStatus::failure;
+    }
+    const QString instruction = store.resolveCommand(typed).value_or(typed);
+    // As in the command bar: quoting the refusal test string cannot make a provider refuse.
+    if (selection)
+        selection->replace(AppState::refusalTestString, AppState::inertRefusalTestString);
+    const AIRequestContext context{QUuid::createUuid(), config->model, config->apiKey,
+                                   instruction,         selection,     std::nullopt};
+    return sendRequest(*provider, context);
+}
+
+} // namespace
+
+CliCommand askCommand()
+{
+    return {
+        QStringLiteral("ask"),
+        QStringLiteral("[--provider ID] [--model NAME] INSTRUCTION..."),
+        QStringLiteral("Send an instruction about the text on standard input; print the reply."),
+        QStringLiteral(
+            "The text piped in on standard input is the selection the instruction is about;\n"
+            "without one (a terminal, or empty input) the instruction is sent alone. A saved\n"
+            "command's shorthand (for example \"eng\") is replaced by its instruction, as in\n"
+            "the command bar. The reply is printed to standard output as it arrives.\n"
+            "\n"
+            "  --provider ID   use this provider for this request only\n"
+            "  --model NAME    use this model for this request only\n"
+            "\n"
+            "Without them the current provider and its model from Settings are used.\n"
+            "Options come before the instruction; an instruction that begins with a dash\n"
+            "goes after --.\n"
+            "\n"
+            "Examples:\n"
+            "  wrenlark ask gram < draft.txt\n"
+            "  xclip -o | wrenlark ask --provider anthropic summarize in one line\n"
+            "\n"
+            "Exit status: 0 when the reply is complete, 1 when the request failed or the\n"
+            "reply was cut short, 2 for unusable arguments or input, 130 after Ctrl+C."),
+        runAsk,
+    };
+}

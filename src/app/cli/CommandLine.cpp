@@ -1,0 +1,139 @@
+#include "cli/CommandLine.h"
+
+#include "cli/AskCommand.h"
+#include "cli/KeyCommand.h"
+#include "cli/ProvidersCommand.h"
+#include "cli/Terminal.h"
+#include "core/support/AppMetadata.h"
+
+#include <algorithm>
+
+namespace CommandLine {
+
+// The commands of `wrenlark`, in the order `wrenlark --help` lists them.
+//
+// To add a command: write <Name>Command.h/.cpp in this folder with a function
+// that returns its CliCommand (name, arguments, summary, details and the run
+// function; see AskCommand.cpp), include the header above and add the
+// function to this list. The run function gets the arguments after the
+// command's name and returns an ExitStatus; `--help` after the name is
+// answered here from the command's texts. Commands write results to standard
+// output and messages to standard error (Terminal.h), log through FileLogger
+// (the command line's own log file, cli.log) and may run a local event loop
+// (InterruptWatcher turns Ctrl+C into a cancellation).
+const QList<CliCommand> &commands()
+{
+    static const QList<CliCommand> table{
+        askCommand(),
+        keyCommand(),
+        providersCommand(),
+    };
+    return table;
+}
+
+namespace {
+
+const CliCommand *findCommand(const QString &name)
+{
+    const auto &all = commands();
+    const auto found = std::find_if(
+        all.begin(), all.end(), [&](const CliCommand &command) { return command.name == name; });
+    return found == all.end() ? nullptr : &*found;
+}
+
+bool isHelpOption(const QString &argument)
+{
+    return argument == QStringLiteral("--help") || argument == QStringLiteral("-h");
+}
+
+int printVersion()
+{
+    Terminal::writeOutput(QStringLiteral("wrenlark ") + AppMetadata::versionWithBuild() + u'\n');
+    return ExitStatus::success;
+}
+
+int printHelp(const QStringList &topics)
+{
+    if (topics.isEmpty()) {
+        Terminal::writeOutput(helpText());
+        return ExitStatus::success;
+    }
+    const CliCommand *command = findCommand(topics.first());
+    if (!command) {
+        Terminal::printError(QStringLiteral("wrenlark: no such command: ") + topics.first());
+        return ExitStatus::usage;
+    }
+    Terminal::writeOutput(commandHelpText(*command));
+    return ExitStatus::success;
+}
+
+} // namespace
+
+bool hasCommand(const QString &name)
+{
+    return findCommand(name) != nullptr;
+}
+
+QString helpText()
+{
+    QString text = QStringLiteral(
+        "Usage: wrenlark COMMAND [ARGUMENTS...]\n"
+        "\n"
+        "Wrenlark sends an instruction, and the text you selected, to the AI provider\n"
+        "you configured, and gives you the reply.\n"
+        "\n"
+        "Commands:\n");
+    qsizetype width = 0;
+    for (const CliCommand &command : commands())
+        width = std::max(width, command.name.size());
+    for (const CliCommand &command : commands())
+        text +=
+            QStringLiteral("  %1  %2\n").arg(command.name.leftJustified(width), command.summary);
+    text += QStringLiteral(
+        "\n"
+        "Options:\n"
+        "  -h, --help     Show this help; `wrenlark help COMMAND` shows a command's help.\n"
+        "  -v, --version  Show the version.\n"
+        "\n"
+        "Settings are shared with the desktop application: %1\n"
+        "API keys are kept in the Secret Service (your desktop's keyring).\n");
+    return text.arg(QStringLiteral("$XDG_CONFIG_HOME/Wrenlark/Wrenlark.conf"));
+}
+
+QString commandHelpText(const CliCommand &command)
+{
+    QString text = QStringLiteral("Usage: wrenlark %1 %2\n\n%3\n")
+                       .arg(command.name, command.arguments, command.summary);
+    if (!command.details.isEmpty())
+        text += u'\n' + command.details + u'\n';
+    return text;
+}
+
+int run(const QStringList &arguments)
+{
+    const QStringList rest = arguments.mid(1);
+    if (rest.isEmpty())
+        return printHelp({});
+    const QString &first = rest.first();
+    if (isHelpOption(first) || first == QStringLiteral("help"))
+        return printHelp(rest.mid(1));
+    if (first == QStringLiteral("--version") || first == QStringLiteral("-v") ||
+        first == QStringLiteral("version"))
+        return printVersion();
+
+    const CliCommand *command = findCommand(first);
+    if (!command) {
+        Terminal::printError(QStringLiteral("wrenlark: unknown command or option: %1\n"
+                                            "Run `wrenlark --help` to see the commands.")
+                                 .arg(first));
+        return ExitStatus::usage;
+    }
+    const QStringList commandArguments = rest.mid(1);
+    if (!commandArguments.isEmpty() && isHelpOption(commandArguments.first())) {
+        Terminal::writeOutput(commandHelpText(*command));
+        return ExitStatus::success;
+    }
+    return command->run(commandArguments);
+}
+
+} // namespace CommandLine

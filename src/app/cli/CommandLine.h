@@ -1,0 +1,23 @@
+#pragma once
+
+#include "cli/CliCommand.h"
+
+#include <QList>
+#include <QStringList>
+#include <optional>
+
+// `wrenlark` on the command line: picks the command named by the first
+// argument and runs it. Needs a QCoreApplication.
+namespace CommandLine {
+
+// `arguments` as QCoreApplication::arguments() gives them (program first).
+int run(const QStringList &arguments);
+
+// Every registered command, in the order the help lists them.
+const QList<CliCommand> &commands();
+bool hasCommand(const QString &name);
+
+QString helpText();
+QString commandHelpText(const CliCommand &command);
+
+} // namespace CommandLine
