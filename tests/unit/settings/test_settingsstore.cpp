@@ -1,0 +1,192 @@
+// Plain settings and saved commands, in the settings file of this test's
+// sandbox (no keys are read here; see tests/integration/settings).
+
+#include "core/settings/SettingsStore.h"
+#include "support/TestSandbox.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QTest>
+
+namespace {
+
+AIProviderPointer provider(const char *id)
+{
+    return AIProviderRegistry::shared().provider(QString::fromLatin1(id));
+}
+
+QString settingsFile()
+{
+    return UserDefaults::standardFilePath();
+}
+
+// What another process would do: replace the file behind the stores' backs.
+void writeSettingsFile(const QByteArray &contents)
+{
+    QFile file(settingsFile());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
+}
+
+QByteArray storedCommands()
+{
+    return QSettings(settingsFile(), QSettings::IniFormat)
+        .value(SettingsStore::userCommandsKey)
+        .toByteArray();
+}
+
+} // namespace
+
+class TestSettingsStore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { QFile::remove(settingsFile()); }
+
+    void fileLivesInTheUsersConfigFolder()
+    {
+        QCOMPARE(settingsFile(), qEnvironmentVariable("XDG_CONFIG_HOME") +
+                                     QStringLiteral("/Wrenlark/Wrenlark.conf"));
+    }
+
+    void unsetValuesReadAsTheirDefaultsAndWriteNothing()
+    {
+        SettingsStore store;
+        QCOMPARE(store.currentProvider()->id(), QStringLiteral("openai-pro-plus"));
+        QCOMPARE(store.model(*provider("xai")), QStringLiteral("grok-4-1-fast-non-reasoning"));
+        QVERIFY(store.launchAtLoginEnabled());
+        QVERIFY(!store.didCompleteOnboarding());
+        QVERIFY(!QFile::exists(settingsFile()));
+    }
+
+    void instancesAndProcessesAgree()
+    {
+        SettingsStore first;
+        SettingsStore second;
+        first.setModel(QStringLiteral("  grok-4\n"), *provider("xai"));
+        QCOMPARE(second.model(*provider("xai")), QStringLiteral("grok-4"));
+        second.setModel(QStringLiteral(" \t"), *provider("xai"));
+        QCOMPARE(first.model(*provider("xai")), QStringLiteral("grok-4-1-fast-non-reasoning"));
+
+        second.setCurrentProvider(*provider("anthropic"));
+        second.setLaunchAtLoginEnabled(false);
+        QCOMPARE(first.currentProvider()->id(), QStringLiteral("anthropic"));
+        QVERIFY(!first.launchAtLoginEnabled());
+
+        // Another process rewrites the file: the next read sees it.
+        writeSettingsFile("[General]\nai_provider_current=google\ngoogle_model=gemini-2.5-pro\n"
+                          "did_complete_onboarding=true\n");
+        QCOMPARE(first.currentProvider()->id(), QStringLiteral("google"));
+        QCOMPARE(second.model(*provider("google")), QStringLiteral("gemini-2.5-pro"));
+        QVERIFY(first.didCompleteOnboarding());
+        QVERIFY(second.launchAtLoginEnabled()); // unset again: the registered default
+
+        // An id the registry does not know (case included) falls back to the default.
+        writeSettingsFile("[General]\nai_provider_current=OpenAI\n");
+        QCOMPARE(first.currentProvider()->id(), QStringLiteral("openai-pro-plus"));
+    }
+
+    void defaultCommandsAreWrittenOnFirstRead()
+    {
+        SettingsStore store;
+        const QList<UserCommand> commands = store.loadCommands();
+        QCOMPARE(commands.size(), 2);
+        QCOMPARE(commands[0].command, QStringLiteral("eng"));
+        QCOMPARE(commands[0].instruction, QStringLiteral("translate to English"));
+        QCOMPARE(commands[1].command, QStringLiteral("gram"));
+        QCOMPARE(commands[1].instruction, QStringLiteral("fix grammar"));
+        QVERIFY(commands[0].id != commands[1].id);
+
+        const QJsonArray stored = QJsonDocument::fromJson(storedCommands()).array();
+        QCOMPARE(stored.size(), 2);
+        const QJsonObject first = stored[0].toObject();
+        QCOMPARE(first.value(QLatin1String("id")).toString(),
+                 commands[0].id.toString(QUuid::WithoutBraces).toUpper());
+        QCOMPARE(first.value(QLatin1String("command")).toString(), QStringLiteral("eng"));
+
+        // Read back, not made afresh: the identifiers stay.
+        QCOMPARE(SettingsStore().loadCommands(), commands);
+    }
+
+    void savedCommandsRoundTrip()
+    {
+        SettingsStore store;
+        const QList<UserCommand> commands{
+            {QUuid::createUuid(), QStringLiteral("Sum"), QStringLiteral("summarize ✓")},
+            {QUuid::createUuid(), QStringLiteral(" pad "), QStringLiteral("never matches")},
+            {QUuid::createUuid(), QStringLiteral("sum"), QStringLiteral("the later duplicate")},
+        };
+        store.saveCommands(commands);
+        QCOMPARE(SettingsStore().loadCommands(), commands);
+
+        QCOMPARE(store.resolveCommand(QStringLiteral("  SUM\n")), QStringLiteral("summarize ✓"));
+        QCOMPARE(store.resolveCommand(QStringLiteral("pad")), std::nullopt);
+        QCOMPARE(store.resolveCommand(QStringLiteral("sum it up")), std::nullopt);
+        QCOMPARE(store.resolveCommand(QStringLiteral("   ")), std::nullopt);
+
+        // An empty list is a list, not a reason to bring the defaults back.
+        store.saveCommands({});
+        QCOMPARE(store.loadCommands(), QList<UserCommand>());
+        QCOMPARE(store.resolveCommand(QStringLiteral("eng")), std::nullopt);
+    }
+
+    void defaultShorthandsResolveIgnoringCaseAndBlanks()
+    {
+        SettingsStore store;
+        QCOMPARE(store.resolveCommand(QStringLiteral(" Gram ")), QStringLiteral("fix grammar"));
+        QCOMPARE(store.resolveCommand(QStringLiteral("ENG")),
+                 QStringLiteral("translate to English"));
+        QCOMPARE(store.resolveCommand(QStringLiteral("gram please")), std::nullopt);
+    }
+
+    void unreadableCommandsAreReplacedButKept_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("not JSON") << QByteArray("[{\"id\":");
+        QTest::newRow("an object") << QByteArray(R"({"command":"x"})");
+        QTest::newRow("member missing")
+            << QByteArray(R"([{"id":"2F1C6B8E-3C37-4B43-9A4A-1D5E2A8F0B11","command":"x"}])");
+        QTest::newRow("not a UUID")
+            << QByteArray(R"([{"id":"seven","command":"x","instruction":"y"}])");
+        QTest::newRow("number for a string") << QByteArray(
+            R"([{"id":"2F1C6B8E-3C37-4B43-9A4A-1D5E2A8F0B11","command":7,"instruction":"y"}])");
+    }
+
+    void unreadableCommandsAreReplacedButKept()
+    {
+        QFETCH(QByteArray, stored);
+        QSettings(settingsFile(), QSettings::IniFormat)
+            .setValue(SettingsStore::userCommandsKey, stored);
+
+        SettingsStore store;
+        QCOMPARE(store.resolveCommand(QStringLiteral("gram")), QStringLiteral("fix grammar"));
+        QVERIFY(UserCommand::decodeList(storedCommands()).has_value());
+        QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat)
+                     .value(SettingsStore::unreadableUserCommandsKey)
+                     .toByteArray(),
+                 stored);
+        QVERIFY(TestSandbox::flushedLog().contains(
+            QStringLiteral("[ERROR] Saved commands could not be read; the default commands "
+                           "replace them.")));
+    }
+
+    void commandsWrittenByHandAreRead()
+    {
+        // Lower-case identifiers and members the record does not declare are fine.
+        QSettings(settingsFile(), QSettings::IniFormat)
+            .setValue(SettingsStore::userCommandsKey,
+                      QByteArray(R"([{"id":"2f1c6b8e-3c37-4b43-9a4a-1d5e2a8f0b11","command":"tl",)"
+                                 R"("instruction":"translate to Latin","color":"red"}])"));
+        SettingsStore store;
+        QCOMPARE(store.resolveCommand(QStringLiteral("TL")), QStringLiteral("translate to Latin"));
+        QCOMPARE(store.loadCommands().first().id,
+                 QUuid(QStringLiteral("2F1C6B8E-3C37-4B43-9A4A-1D5E2A8F0B11")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsStore)
+#include "test_settingsstore.moc"
