@@ -75,9 +75,10 @@ void OpenAIProPlusAuthFlow::startBrowserSignIn()
         browserSignInFailed(*error);
         return;
     }
+    m_redirectPort = m_server->port();
     connect(m_server, &OpenAIProPlusCallbackServer::finished, this,
             &OpenAIProPlusAuthFlow::callbackFinished);
-    const QUrl authorizeURL = m_manager.buildAuthorizeURL(m_pkce, m_state);
+    const QUrl authorizeURL = m_manager.buildAuthorizeURL(m_pkce, m_state, m_server->port());
     FileLogger::shared().info(QStringLiteral("Starting OpenAI Pro/Plus browser authorization."));
     openBrowser(authorizeURL);
     m_server->waitForCode(m_manager.options().callbackTimeoutSeconds);
@@ -99,7 +100,7 @@ void OpenAIProPlusAuthFlow::exchangeCode(const QString &code)
     const OpenAIProPlusAuthHttp::FormFields fields{
         {QStringLiteral("grant_type"), QStringLiteral("authorization_code")},
         {QStringLiteral("code"), code},
-        {QStringLiteral("redirect_uri"), m_manager.redirectURI()},
+        {QStringLiteral("redirect_uri"), OpenAIProPlusAuthManager::redirectURI(m_redirectPort)},
         {QStringLiteral("client_id"), OpenAIProPlusAuthManager::clientID},
         {QStringLiteral("code_verifier"), m_pkce.codeVerifier},
     };

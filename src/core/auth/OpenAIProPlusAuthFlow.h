@@ -67,6 +67,7 @@ private:
     OpenAIProPlusAuthManager::ProgressHandler m_onProgress;
     PKCECodes m_pkce;
     QString m_state;
+    quint16 m_redirectPort = 0;
     DeviceUserCodeResponse m_device;
     bool m_holdsAuthorization = false;
 };

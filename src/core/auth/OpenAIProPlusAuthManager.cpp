@@ -110,18 +110,19 @@ void OpenAIProPlusAuthManager::endAuthorization()
 
 // MARK: Protocol pieces
 
-QString OpenAIProPlusAuthManager::redirectURI() const
+QString OpenAIProPlusAuthManager::redirectURI(quint16 port)
 {
-    return QStringLiteral("http://localhost:%1/auth/callback").arg(m_options.callbackPort);
+    return QStringLiteral("http://localhost:%1/auth/callback").arg(port);
 }
 
-QUrl OpenAIProPlusAuthManager::buildAuthorizeURL(const PKCECodes &pkce, const QString &state) const
+QUrl OpenAIProPlusAuthManager::buildAuthorizeURL(const PKCECodes &pkce, const QString &state,
+                                                 quint16 port) const
 {
     QUrlQuery query;
     query.setQueryItems({
         {QStringLiteral("response_type"), QStringLiteral("code")},
         {QStringLiteral("client_id"), clientID},
-        {QStringLiteral("redirect_uri"), redirectURI()},
+        {QStringLiteral("redirect_uri"), redirectURI(port)},
         {QStringLiteral("scope"), scope},
         {QStringLiteral("code_challenge"), pkce.codeChallenge},
         {QStringLiteral("code_challenge_method"), QStringLiteral("S256")},

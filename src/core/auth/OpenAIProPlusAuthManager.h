@@ -44,7 +44,6 @@ public:
     static inline const QString scope = QStringLiteral("openid profile email offline_access");
     static constexpr quint16 callbackPort = 1455;
 
-
     using Options = OpenAIProPlusAuthOptions;
     using ProgressHandler = std::function<void(const QString &text)>;
 
@@ -86,8 +85,9 @@ public:
     OpenAIProPlusAuthReply *validSession(QObject *parent = nullptr);
 
     // "http://localhost:<port>/auth/callback"
-    QString redirectURI() const;
-    QUrl buildAuthorizeURL(const PKCECodes &pkce, const QString &state) const;
+    static QString redirectURI(quint16 port = callbackPort);
+    QUrl buildAuthorizeURL(const PKCECodes &pkce, const QString &state,
+                           quint16 port = callbackPort) const;
     std::optional<TokenClaims> parseClaims(const QString &jwt) const;
     // The account of the id token's claims, else of the access token's.
     std::optional<QString> accountID(const TokenResponse &tokens) const;

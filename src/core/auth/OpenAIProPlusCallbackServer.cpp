@@ -175,6 +175,7 @@ std::optional<OpenAIProPlusAuthError> OpenAIProPlusCallbackServer::start()
     OpenAIProPlusAuthError error = OpenAIProPlusAuthError::invalidCallback();
     if (!listenOn(QHostAddress(QHostAddress::LocalHost), &error))
         return error;
+    m_port = m_listeners.first()->serverPort();
     // Another program on ::1 with this port would receive the browser's
     // redirect: that counts as a taken port. No IPv6 at all is fine.
     if (!listenOn(QHostAddress(QHostAddress::LocalHostIPv6), &error) && error.isAddressInUse()) {

@@ -29,6 +29,7 @@ public:
     // A request head larger than this is refused without reading further.
     static constexpr qsizetype maximumRequestHeadBytes = 64 * 1024;
 
+    // Port 0 picks a free port (tests); port() then tells which after start().
     OpenAIProPlusCallbackServer(quint16 port, QString expectedState, QObject *parent = nullptr);
     ~OpenAIProPlusCallbackServer() override;
 
@@ -72,7 +73,7 @@ private:
     void finish(const Outcome &outcome);
     void emitFinished();
 
-    const quint16 m_port;
+    quint16 m_port;
     const QString m_expectedState;
     QList<QTcpServer *> m_listeners;
     QList<QPointer<Connection>> m_connections;

@@ -6,7 +6,8 @@
 
 bool DesktopUrlOpener::openUrl(const QUrl &url)
 {
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return QDesktopServices::openUrl(url);
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()) &&
+        QDesktopServices::openUrl(url))
+        return true;
     return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
 }
