@@ -1,8 +1,9 @@
-// wrenlark-test-editor [--title TITLE] [--file PATH] [--text TEXT]
+// wrenlark-test-editor [--title TITLE] [--file PATH] [--text TEXT] [--paste-delay MS]
 //
 // One QPlainTextEdit in a window, the Qt 6 application of the desktop tests.
 // --file loads the file (if it exists) and Ctrl+S writes the document back
-// to it as UTF-8; --text sets the initial text. It prints "ready" once its
+// to it as UTF-8; --text sets the initial text; --paste-delay makes Ctrl+V
+// read the clipboard only that long after the keystroke (a slow target). It prints "ready" once its
 // window is shown, then answers commands on standard input, one per line:
 //   text          -> "text <document as base64 UTF-8>"
 //   locate WORD   -> "located X Y", the screen position of the middle of the
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QShortcut>
@@ -41,6 +43,34 @@ QString locate(QPlainTextEdit *editor, const QString &word)
     return QStringLiteral("located %1 %2").arg(global.x()).arg(global.y());
 }
 
+// Holds Ctrl+V back for a while, as a busy application would.
+class DelayedPaste : public QObject
+{
+public:
+    DelayedPaste(QPlainTextEdit *editor, int delayMs)
+        : QObject(editor)
+        , m_editor(editor)
+        , m_delayMs(delayMs)
+    {
+        editor->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent *>(event)->matches(QKeySequence::Paste)) {
+            QTimer::singleShot(m_delayMs, m_editor, &QPlainTextEdit::paste);
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QPlainTextEdit *m_editor;
+    int m_delayMs;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -55,6 +85,9 @@ int main(int argc, char *argv[])
         {QStringLiteral("file"), QStringLiteral("File to edit."), QStringLiteral("path")});
     parser.addOption(
         {QStringLiteral("text"), QStringLiteral("Initial text."), QStringLiteral("text")});
+    parser.addOption({QStringLiteral("paste-delay"),
+                      QStringLiteral("Milliseconds between Ctrl+V and reading the clipboard."),
+                      QStringLiteral("ms")});
     parser.addHelpOption();
     parser.process(app);
 
@@ -73,6 +106,9 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(QStringLiteral("text")))
         editor->setPlainText(parser.value(QStringLiteral("text")));
+
+    if (parser.isSet(QStringLiteral("paste-delay")))
+        new DelayedPaste(editor, parser.value(QStringLiteral("paste-delay")).toInt());
 
     auto *save = new QShortcut(QKeySequence::Save, &window);
     QObject::connect(save, &QShortcut::activated, &window, [editor, path] {

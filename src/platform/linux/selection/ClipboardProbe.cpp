@@ -166,7 +166,7 @@ void ClipboardProbe::slowTick()
 void ClipboardProbe::finish()
 {
     auto &clipboard = ClipboardAccess::shared();
-    if (!m_text && !cancelled() && changed()) {
+    if (!m_text && !cancelled() && changed() && !heldByAnotherProcess()) {
         m_text = clipboard.richText(QClipboard::Clipboard, m_sentinel);
         if (m_text)
             m_mode = QStringLiteral("rich");
@@ -216,6 +216,15 @@ bool ClipboardProbe::copiedByTarget() const
     return target == 0 || X11Desktop::shared().selectionOwnerPid("CLIPBOARD") == target;
 }
 
+bool ClipboardProbe::heldByAnotherProcess() const
+{
+    const qint32 target = m_request.targetPid;
+    if (target == 0 || !changed())
+        return false;
+    const qint32 owner = X11Desktop::shared().selectionOwnerPid("CLIPBOARD");
+    return owner != 0 && owner != target && owner != m_applications.ownPid();
+}
+
 bool ClipboardProbe::changed() const
 {
     return ClipboardAccess::shared().changeCount(QClipboard::Clipboard) != m_baseline;
@@ -223,7 +232,9 @@ bool ClipboardProbe::changed() const
 
 bool ClipboardProbe::pollForText()
 {
-    if (!changed())
+    // A copy made in another application is the user's, not the target's
+    // answer: it is neither taken as the selection nor overwritten later.
+    if (!changed() || heldByAnotherProcess())
         return false;
     if (m_firstChangeMs < 0)
         m_firstChangeMs = m_clock.elapsedMilliseconds();
@@ -252,6 +263,8 @@ void ClipboardProbe::after(double seconds, void (ClipboardProbe::*step)())
 
 void ClipboardProbe::decideRestore(const std::optional<QString> &captured)
 {
+    if (heldByAnotherProcess())
+        return;
     auto &clipboard = ClipboardAccess::shared();
     bool restore = false;
     if (captured) {

@@ -62,6 +62,8 @@ private:
     double now() const { return m_clock.elapsedSeconds(); }
     bool changed() const;
     bool copiedByTarget() const;
+    // Another application (not the target) owns the clipboard now.
+    bool heldByAnotherProcess() const;
     // Reads the plain text if the clipboard changed; true once text is held.
     bool pollForText();
     bool postCopy();
