@@ -62,6 +62,10 @@ AppStateHarness::AppStateHarness(AppStateTimings timings)
     , m_classifier(std::make_shared<FakeTargetAppClassifier>())
     , m_clipboard(std::make_shared<FakeTextClipboard>())
 {
+    // The harness deletes the settings file and writes a catalog: never in a
+    // real home folder.
+    if (qEnvironmentVariableIsEmpty("WRENLARK_TEST_SANDBOX"))
+        qFatal("AppStateHarness runs only inside the CTest sandbox (run the test through ctest).");
     QFile::remove(UserDefaults::standardFilePath());
     forgetAllCredentials();
     m_logStart = TestSandbox::flushedLog().size();
@@ -175,6 +179,8 @@ SelectionContext AppStateHarness::selection(const QString &text,
 
 void writeSessionTestCatalog(const TestHttpServer &server)
 {
+    if (qEnvironmentVariableIsEmpty("WRENLARK_TEST_SANDBOX"))
+        qFatal("writeSessionTestCatalog runs only inside the CTest sandbox.");
     const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
     QJsonArray providers;
     // Listed here, not taken from the registry, so no provider is built
