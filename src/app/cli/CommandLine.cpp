@@ -3,6 +3,8 @@
 #include "cli/AskCommand.h"
 #include "cli/KeyCommand.h"
 #include "cli/ProvidersCommand.h"
+#include "cli/SignInCommand.h"
+#include "cli/SignOutCommand.h"
 #include "cli/Terminal.h"
 #include "core/support/AppMetadata.h"
 
@@ -27,6 +29,8 @@ const QList<CliCommand> &commands()
         askCommand(),
         keyCommand(),
         providersCommand(),
+        signInCommand(),
+        signOutCommand(),
     };
     return table;
 }
