@@ -6,11 +6,11 @@
 #include "core/ai/AIRequestOptions.h"
 
 #include <QObject>
-
 #include <functional>
 #include <optional>
 #include <utility>
 
+class AIRequestAttempt;
 class QNetworkAccessManager;
 
 // Runs the HTTP requests that the provider families build and turns their
@@ -29,7 +29,7 @@ public:
     explicit AIClient(QObject *parent = nullptr);
     ~AIClient() override;
 
-    // The HTTP session all requests use.
+    // The HTTP session all requests use; its default idle time-out is 60 s.
     QNetworkAccessManager *session() const { return m_session; }
 
     // A whole (non-streamed) answer.
@@ -52,6 +52,17 @@ public:
     // error.error.message, else the trimmed UTF-8 text; nothing when empty.
     static std::optional<QString> parseErrorMessage(const QByteArray &body);
 
+    // Whether the failure is an attempt's idle time-out.
+    static bool shouldRetryAfterTimeout(const AIClientError &error);
+    // A time-out becomes requestFailed(408, "The request timed out.");
+    // everything else is returned unchanged.
+    static AIClientError normalizeRequestError(const AIClientError &error);
+
 private:
+    using AttemptFactory =
+        std::function<AIRequestAttempt *(const AIHttpRequest &, std::function<bool()>, QObject *)>;
+    AIReply *run(const AIHttpRequest &request, const AIRequestOptions &options,
+                 const AttemptFactory &makeAttempt);
+
     QNetworkAccessManager *m_session;
 };

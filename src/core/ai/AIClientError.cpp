@@ -54,7 +54,8 @@ AIClientError AIClientError::timedOut()
     return network(QNetworkReply::TimeoutError, QStringLiteral("The request timed out."));
 }
 
-AIClientError AIClientError::streamInterrupted(const QString &partialText, const AIClientError &cause)
+AIClientError AIClientError::streamInterrupted(const QString &partialText,
+                                               const AIClientError &cause)
 {
     AIClientError error(Kind::streamInterrupted);
     error.m_partialText = partialText;
@@ -62,7 +63,8 @@ AIClientError AIClientError::streamInterrupted(const QString &partialText, const
     return error;
 }
 
-AIClientError AIClientError::other(const QString &description, std::optional<QString> userFacingMessage)
+AIClientError AIClientError::other(const QString &description,
+                                   std::optional<QString> userFacingMessage)
 {
     AIClientError error(Kind::other);
     error.m_message = description;
@@ -93,7 +95,9 @@ QString AIClientError::errorDescription() const
     case Kind::emptyResponse:
         return QStringLiteral("Empty response from server.");
     case Kind::network:
-        return QStringLiteral("Network error %1: %2").arg(m_networkError).arg(m_message.value_or(QString()));
+        return QStringLiteral("Network error %1: %2")
+            .arg(m_networkError)
+            .arg(m_message.value_or(QString()));
     case Kind::streamInterrupted:
         return QStringLiteral("Stream interrupted after %1 characters: %2")
             .arg(m_partialText.size())

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <memory>
 #include <optional>
 
@@ -28,7 +27,8 @@ public:
         other,
     };
 
-    static AIClientError requestFailed(int statusCode, std::optional<QString> message = std::nullopt);
+    static AIClientError requestFailed(int statusCode,
+                                       std::optional<QString> message = std::nullopt);
     static AIClientError decodingFailed(std::optional<QString> message = std::nullopt);
     static AIClientError unknownProvider(const QString &providerID);
     static AIClientError invalidResponse();
@@ -57,7 +57,10 @@ public:
     friend bool operator==(const AIClientError &a, const AIClientError &b);
 
 private:
-    explicit AIClientError(Kind kind) : m_kind(kind) {}
+    explicit AIClientError(Kind kind)
+        : m_kind(kind)
+    {
+    }
 
     Kind m_kind;
     int m_statusCode = 0;

@@ -3,7 +3,6 @@
 #include "core/ai/AIClientError.h"
 
 #include <QString>
-
 #include <optional>
 
 // What a provider's decoder made of a whole body or of one stream event:
@@ -19,7 +18,13 @@ struct AIDecodeResult
     QString text;
     std::optional<AIClientError> error;
 
-    static AIDecodeResult ofText(const QString &text) { return {Outcome::text, text, std::nullopt}; }
+    static AIDecodeResult ofText(const QString &text)
+    {
+        return {Outcome::text, text, std::nullopt};
+    }
     static AIDecodeResult undecodable() { return {Outcome::undecodable, {}, std::nullopt}; }
-    static AIDecodeResult failure(const AIClientError &error) { return {Outcome::failure, {}, error}; }
+    static AIDecodeResult failure(const AIClientError &error)
+    {
+        return {Outcome::failure, {}, error};
+    }
 };

@@ -2,7 +2,6 @@
 
 #include <QPointer>
 #include <QTimer>
-
 #include <utility>
 
 AIReply::AIReply(QObject *parent)

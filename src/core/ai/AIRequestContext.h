@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QUuid>
-
 #include <optional>
 
 // One submission from the session: what to ask, of which model, with which

@@ -1,0 +1,328 @@
+#include "core/ai/AIRequestAttempt.h"
+
+#include "core/ai/AIClient.h"
+
+#include <QMetaEnum>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTimer>
+
+namespace {
+
+// After "[DONE]" or an error status the reply is decided, but the server
+// usually still sends the rest of the body; letting the transfer finish keeps
+// the connection for the next request. A server that keeps sending is cut off
+// after this long.
+constexpr int drainLimitMilliseconds = 2000;
+
+bool isSuccessStatus(int status)
+{
+    return status >= 200 && status <= 299;
+}
+
+bool isRedirectStatus(int status)
+{
+    return status >= 300 && status <= 399;
+}
+
+// Qt's error texts for some failures quote the whole URL, and a URL may
+// carry a key in its query: those are replaced by the error's name.
+QString networkErrorText(const QNetworkReply *reply, QNetworkReply::NetworkError code)
+{
+    const QString text = reply->errorString();
+    if (!text.isEmpty() && !text.contains(u'?') && !text.contains(QStringLiteral("://")))
+        return text;
+    return QString::fromLatin1(QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(code));
+}
+
+QByteArrayView trimmedSpacesAndTabs(QByteArrayView bytes)
+{
+    qsizetype begin = 0;
+    qsizetype end = bytes.size();
+    while (begin < end && (bytes[begin] == ' ' || bytes[begin] == '\t'))
+        ++begin;
+    while (end > begin && (bytes[end - 1] == ' ' || bytes[end - 1] == '\t'))
+        --end;
+    return bytes.sliced(begin, end - begin);
+}
+
+} // namespace
+
+// --- AIRequestAttempt ---
+
+AIRequestAttempt::AIRequestAttempt(QNetworkAccessManager *session, const AIHttpRequest &request,
+                                   ResponseStartHandler onResponseStart, QObject *parent)
+    : QObject(parent)
+    , m_session(session)
+    , m_request(request)
+    , m_onResponseStart(std::move(onResponseStart))
+{
+}
+
+AIRequestAttempt::~AIRequestAttempt()
+{
+    releaseReply(Release::abort);
+}
+
+void AIRequestAttempt::start(CompletionHandler onComplete)
+{
+    m_onComplete = std::move(onComplete);
+    m_reply = m_session->sendCustomRequest(m_request.request, m_request.method, m_request.body);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] {
+        if (!m_done)
+            responseHeadArrived();
+    });
+    connect(m_reply, &QNetworkReply::readyRead, this, [this] {
+        if (!m_done)
+            bytesArrived(m_reply->readAll());
+    });
+    connect(m_reply, &QNetworkReply::finished, this, [this] {
+        if (m_done)
+            return;
+        const QPointer<AIRequestAttempt> self(this);
+        const QByteArray rest = m_reply->isOpen() ? m_reply->readAll() : QByteArray();
+        if (!rest.isEmpty())
+            bytesArrived(rest);
+        if (self && !m_done)
+            transferFinished();
+    });
+}
+
+void AIRequestAttempt::abort()
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_onComplete = nullptr;
+    releaseReply(Release::abort);
+}
+
+std::optional<int> AIRequestAttempt::httpStatus() const
+{
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid())
+        return std::nullopt;
+    return status.toInt();
+}
+
+std::optional<AIClientError> AIRequestAttempt::transportFailure() const
+{
+    const QNetworkReply::NetworkError code = m_reply->error();
+    if (code == QNetworkReply::NoError)
+        return std::nullopt;
+    // Qt also reports an HTTP error status as an error of its own; then the
+    // status tells what happened. Connection failures (below 100) and a broken
+    // protocol are transport failures whatever the status.
+    const std::optional<int> status = httpStatus();
+    const bool transport = code < 100 || code == QNetworkReply::ProtocolUnknownError ||
+                           code == QNetworkReply::ProtocolFailure;
+    if (status && *status >= 400 && !transport)
+        return std::nullopt;
+    // The transfer time-out of a request (an idle time-out) aborts it with
+    // OperationCanceledError; this attempt's own aborts are never reported.
+    if (code == QNetworkReply::OperationCanceledError || code == QNetworkReply::TimeoutError)
+        return AIClientError::timedOut();
+    return AIClientError::network(code, networkErrorText(m_reply, code));
+}
+
+bool AIRequestAttempt::responseStarted()
+{
+    return m_onResponseStart ? m_onResponseStart() : true;
+}
+
+void AIRequestAttempt::succeed(const QString &text)
+{
+    complete({text, std::nullopt}, Release::drain);
+}
+
+void AIRequestAttempt::fail(const AIClientError &error, Release release)
+{
+    complete({std::nullopt, error}, release);
+}
+
+void AIRequestAttempt::complete(const Outcome &outcome, Release release)
+{
+    if (m_done)
+        return;
+    m_done = true;
+    releaseReply(release);
+    // The handler may end this attempt's owner: it is the last thing done.
+    const CompletionHandler handler = std::exchange(m_onComplete, nullptr);
+    if (handler)
+        handler(outcome);
+}
+
+void AIRequestAttempt::releaseReply(Release release)
+{
+    QNetworkReply *reply = m_reply;
+    m_reply = nullptr;
+    if (!reply)
+        return;
+    reply->disconnect(this);
+    if (reply->isFinished()) {
+        reply->deleteLater();
+        return;
+    }
+    if (release == Release::drain) {
+        reply->setParent(m_session);
+        connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+        connect(reply, &QNetworkReply::readyRead, reply,
+                [reply] { reply->skip(reply->bytesAvailable()); });
+        QTimer::singleShot(drainLimitMilliseconds, reply, &QNetworkReply::abort);
+        return;
+    }
+    // Not deleted at once: this may run inside one of the reply's own signals.
+    reply->abort();
+    reply->deleteLater();
+}
+
+// --- AIWholeResponseAttempt ---
+
+AIWholeResponseAttempt::AIWholeResponseAttempt(QNetworkAccessManager *session,
+                                               const AIHttpRequest &request,
+                                               ResponseStartHandler onResponseStart,
+                                               DecodeFunction decode, QObject *parent)
+    : AIRequestAttempt(session, request, std::move(onResponseStart), parent)
+    , m_decode(std::move(decode))
+{
+}
+
+void AIWholeResponseAttempt::bytesArrived(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    if (!m_startReported) {
+        m_startReported = true;
+        responseStarted();
+    }
+    m_body.append(bytes);
+}
+
+void AIWholeResponseAttempt::transferFinished()
+{
+    if (const auto failure = transportFailure())
+        return fail(*failure);
+    const std::optional<int> status = httpStatus();
+    if (!status)
+        return fail(AIClientError::invalidResponse());
+    if (!isSuccessStatus(*status))
+        return fail(AIClientError::requestFailed(*status, AIClient::parseErrorMessage(m_body)));
+
+    const AIDecodeResult decoded = m_decode(m_body);
+    switch (decoded.outcome) {
+    case AIDecodeResult::Outcome::text:
+        return succeed(decoded.text.trimmed());
+    case AIDecodeResult::Outcome::undecodable:
+        return fail(AIClientError::decodingFailed(AIClient::parseErrorMessage(m_body)));
+    case AIDecodeResult::Outcome::failure:
+        return fail(decoded.error.value_or(AIClientError::invalidResponse()));
+    }
+}
+
+// --- AIStreamingResponseAttempt ---
+
+AIStreamingResponseAttempt::AIStreamingResponseAttempt(QNetworkAccessManager *session,
+                                                       const AIHttpRequest &request,
+                                                       ResponseStartHandler onResponseStart,
+                                                       AIPartialResponseHandler onPartialResponse,
+                                                       DecodeChunkFunction decodeChunk,
+                                                       QObject *parent)
+    : AIRequestAttempt(session, request, std::move(onResponseStart), parent)
+    , m_onPartialResponse(std::move(onPartialResponse))
+    , m_decodeChunk(std::move(decodeChunk))
+    , m_lineHandler([this](QByteArrayView line) { return handleLine(line); })
+{
+}
+
+void AIStreamingResponseAttempt::responseHeadArrived()
+{
+    rejectErrorStatus();
+}
+
+void AIStreamingResponseAttempt::bytesArrived(const QByteArray &bytes)
+{
+    m_lines.feed(bytes, m_lineHandler);
+}
+
+void AIStreamingResponseAttempt::transferFinished()
+{
+    if (const auto failure = transportFailure())
+        return streamBroke(*failure);
+    if (!httpStatus())
+        return fail(AIClientError::invalidResponse());
+    if (rejectErrorStatus())
+        return;
+    if (m_lines.finish(m_lineHandler))
+        endOfStream();
+}
+
+// An error status fails the stream at once; its body is not read.
+bool AIStreamingResponseAttempt::rejectErrorStatus()
+{
+    const std::optional<int> status = httpStatus();
+    if (!status || isSuccessStatus(*status) ||
+        (isRedirectStatus(*status) && !m_reply->isFinished()))
+        return false;
+    // An error body is short; letting it arrive unread keeps the connection.
+    fail(AIClientError::requestFailed(*status), Release::drain);
+    return true;
+}
+
+bool AIStreamingResponseAttempt::handleLine(QByteArrayView line)
+{
+    if (!m_sawFirstLine) {
+        m_sawFirstLine = true;
+        m_emit = responseStarted();
+    }
+    if (!line.startsWith("data:"))
+        return true; // event names, comments, blank separators
+    const QByteArrayView payload = trimmedSpacesAndTabs(line.sliced(5));
+    if (payload.isEmpty())
+        return true;
+    return handlePayload(payload);
+}
+
+bool AIStreamingResponseAttempt::handlePayload(QByteArrayView payload)
+{
+    if (payload == "[DONE]") {
+        endOfStream();
+        return false;
+    }
+    const AIDecodeResult piece = m_decodeChunk(payload.toByteArray());
+    switch (piece.outcome) {
+    case AIDecodeResult::Outcome::failure:
+        fail(piece.error.value_or(AIClientError::invalidResponse()));
+        return false;
+    case AIDecodeResult::Outcome::undecodable:
+        return true;
+    case AIDecodeResult::Outcome::text:
+        break;
+    }
+    if (piece.text.isEmpty())
+        return true;
+    m_text.append(piece.text);
+    if (!m_emit || !m_onPartialResponse)
+        return true;
+    const QPointer<AIStreamingResponseAttempt> self(this);
+    m_onPartialResponse(m_text);
+    return self && !isDone(); // the caller may have cancelled meanwhile
+}
+
+void AIStreamingResponseAttempt::endOfStream()
+{
+    const QString text = m_text.trimmed();
+    if (text.isEmpty())
+        return fail(AIClientError::emptyResponse());
+    succeed(text);
+}
+
+// A stream that breaks after its text was shown is not a complete reply: the
+// caller gets the text with the failure, so it can keep it on screen as
+// incomplete. An attempt that showed nothing passes the failure on as it is.
+void AIStreamingResponseAttempt::streamBroke(const AIClientError &cause)
+{
+    const QString text = m_text.trimmed();
+    if (m_emit && !text.isEmpty())
+        return fail(AIClientError::streamInterrupted(text, cause));
+    fail(cause);
+}

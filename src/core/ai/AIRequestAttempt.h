@@ -1,0 +1,129 @@
+#pragma once
+
+#include "core/ai/AIClientError.h"
+#include "core/ai/AIDecodeResult.h"
+#include "core/ai/AIHttpRequest.h"
+#include "core/ai/AIReply.h"
+#include "core/ai/ServerSentEventLineReader.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <optional>
+
+// One HTTP transfer of a request, as the time-out runners start it. It
+// reports its outcome once, unless it is aborted first; after abort() it
+// reports nothing. Lives on the main thread.
+class AIRequestAttempt : public QObject
+{
+public:
+    struct Outcome
+    {
+        std::optional<QString> text;
+        std::optional<AIClientError> error;
+    };
+    // Called when the first response data arrives; answers whether this
+    // attempt may hand partial text to the caller.
+    using ResponseStartHandler = std::function<bool()>;
+    using CompletionHandler = std::function<void(const Outcome &outcome)>;
+
+    ~AIRequestAttempt() override;
+
+    void start(CompletionHandler onComplete);
+    // Stops the transfer (the server sees the connection close).
+    void abort();
+
+protected:
+    AIRequestAttempt(QNetworkAccessManager *session, const AIHttpRequest &request,
+                     ResponseStartHandler onResponseStart, QObject *parent);
+
+    virtual void responseHeadArrived() {}
+    virtual void bytesArrived(const QByteArray &bytes) = 0;
+    virtual void transferFinished() = 0;
+
+    // The HTTP status, when a response head has arrived.
+    std::optional<int> httpStatus() const;
+    // The transport failure the transfer ended with, if any (an HTTP error
+    // status alone is not one).
+    std::optional<AIClientError> transportFailure() const;
+    bool responseStarted();
+    bool isDone() const { return m_done; }
+
+    // What becomes of the transfer when the attempt ends before it: aborted,
+    // or left to finish in the background (keeping its connection for the
+    // next request) with whatever still arrives ignored.
+    enum class Release { abort, drain };
+
+    void succeed(const QString &text);
+    void fail(const AIClientError &error, Release release = Release::abort);
+
+    // Owned by the session, so it never outlives it.
+    QPointer<QNetworkReply> m_reply;
+
+private:
+    void complete(const Outcome &outcome, Release release);
+    void releaseReply(Release release);
+
+    QPointer<QNetworkAccessManager> m_session;
+    AIHttpRequest m_request;
+    ResponseStartHandler m_onResponseStart;
+    CompletionHandler m_onComplete;
+    bool m_done = false;
+};
+
+// A whole (non-streamed) answer: the body is collected as it arrives and
+// decoded at the end.
+class AIWholeResponseAttempt : public AIRequestAttempt
+{
+public:
+    using DecodeFunction = std::function<AIDecodeResult(const QByteArray &body)>;
+
+    AIWholeResponseAttempt(QNetworkAccessManager *session, const AIHttpRequest &request,
+                           ResponseStartHandler onResponseStart, DecodeFunction decode,
+                           QObject *parent);
+
+protected:
+    void bytesArrived(const QByteArray &bytes) override;
+    void transferFinished() override;
+
+private:
+    DecodeFunction m_decode;
+    QByteArray m_body;
+    bool m_startReported = false;
+};
+
+// A server-sent-event stream: every "data:" line is decoded once, its piece
+// appended to the text, and the whole text so far handed to the caller.
+class AIStreamingResponseAttempt : public AIRequestAttempt
+{
+public:
+    using DecodeChunkFunction = std::function<AIDecodeResult(const QByteArray &eventPayload)>;
+
+    AIStreamingResponseAttempt(QNetworkAccessManager *session, const AIHttpRequest &request,
+                               ResponseStartHandler onResponseStart,
+                               AIPartialResponseHandler onPartialResponse,
+                               DecodeChunkFunction decodeChunk, QObject *parent);
+
+protected:
+    void responseHeadArrived() override;
+    void bytesArrived(const QByteArray &bytes) override;
+    void transferFinished() override;
+
+private:
+    bool handleLine(QByteArrayView line);
+    bool handlePayload(QByteArrayView payload);
+    void endOfStream();
+    void streamBroke(const AIClientError &cause);
+    bool rejectErrorStatus();
+
+    AIPartialResponseHandler m_onPartialResponse;
+    DecodeChunkFunction m_decodeChunk;
+    ServerSentEventLineReader m_lines;
+    ServerSentEventLineReader::LineHandler m_lineHandler;
+    QString m_text;
+    bool m_sawFirstLine = false;
+    bool m_emit = false;
+};
