@@ -77,6 +77,7 @@ public:
             close,    // the server closes the connection (FIN) after the last piece
             reset,    // the server resets the connection (RST) after the last piece
         };
+        // An empty piece writes nothing: it is a pause (e.g. before a close).
         struct Piece
         {
             QByteArray bytes;
