@@ -36,7 +36,7 @@ public:
     // The whole desktop entry that starts `executablePath`.
     static QByteArray entryContents(const QString &executablePath);
     // The Exec value that runs `program` with no arguments, quoted and
-    // escaped as the Desktop Entry Specification requires.
+    // escaped as freedesktop.org desktop entries require.
     static QString execValue(const QString &program);
     // The program of an Exec value (its first argument, unquoted and
     // unescaped); nothing when the value is malformed.
