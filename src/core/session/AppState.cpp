@@ -13,7 +13,6 @@
 #include "core/support/MonotonicClock.h"
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace P = AnalyticsParameter;
@@ -30,72 +29,31 @@ struct AppState::SubmitRequest
     std::optional<QByteArray> imageData;
     bool streamToOutput = false;
     MonotonicStopwatch started;
-    std::shared_ptr<PartialResponseThrottle> throttle;
 };
 
-// Applies streamed text at most once per interval. A piece that arrives too
-// soon is held and applied when the interval is over, so a stream that pauses
-// does not leave older text on screen until it ends.
+// Lets streamed text through at most once per interval, on the monotonic
+// clock. A piece that arrives too soon is dropped, not held: holding the
+// text would make the AI client copy its whole accumulated reply on every
+// following piece. The complete reply replaces whatever was shown last.
 class AppState::PartialResponseThrottle
 {
 public:
-    PartialResponseThrottle(double intervalSeconds, std::function<void(const QString &)> apply)
+    explicit PartialResponseThrottle(double intervalSeconds)
         : m_intervalNanoseconds(qint64(intervalSeconds * 1e9))
-        , m_apply(std::move(apply))
     {
-        m_trailing.setSingleShot(true);
-        m_trailing.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_trailing, &QTimer::timeout, [this] { applyPending(); });
     }
 
-    void offer(const QString &textSoFar)
+    bool admit()
     {
-        if (m_stopped)
-            return;
-        m_pending = textSoFar;
-        if (remainingNanoseconds() > 0) {
-            if (!m_trailing.isActive())
-                m_trailing.start(int(std::ceil(double(remainingNanoseconds()) / 1e6)));
-            return;
-        }
-        applyPending();
-    }
-
-    // The request ended: its final outcome replaces whatever was pending.
-    void stop()
-    {
-        m_stopped = true;
-        m_trailing.stop();
-        m_pending.reset();
+        if (m_lastApplied.isValid() && m_lastApplied.nsecsElapsed() < m_intervalNanoseconds)
+            return false;
+        m_lastApplied.start();
+        return true;
     }
 
 private:
-    qint64 remainingNanoseconds() const
-    {
-        if (!m_lastApplied.isValid())
-            return 0;
-        return m_intervalNanoseconds - m_lastApplied.nsecsElapsed();
-    }
-
-    void applyPending()
-    {
-        if (!m_pending)
-            return;
-        if (const qint64 remaining = remainingNanoseconds(); remaining > 0) {
-            m_trailing.start(int(std::ceil(double(remaining) / 1e6)));
-            return;
-        }
-        m_lastApplied.start();
-        const QString text = *std::exchange(m_pending, std::nullopt);
-        m_apply(text);
-    }
-
     const qint64 m_intervalNanoseconds;
-    const std::function<void(const QString &)> m_apply;
     QElapsedTimer m_lastApplied;
-    QTimer m_trailing;
-    std::optional<QString> m_pending;
-    bool m_stopped = false;
 };
 
 AppState::AppState(AppStateDependencies dependencies, QObject *parent)
@@ -279,15 +237,6 @@ void AppState::submit(SubmitAction action)
     request->imageData = m_capturedImageData;
     request->streamToOutput = action == SubmitAction::showOutput;
     request->started.restart();
-    if (request->streamToOutput) {
-        QPointer<AppState> self(this);
-        const QUuid requestID = request->requestID;
-        request->throttle = std::make_shared<PartialResponseThrottle>(
-            m_timings.partialResponseThrottleSeconds, [self, requestID](const QString &textSoFar) {
-                if (self && self->isCurrentSubmitRequest(requestID))
-                    self->setResponseText(textSoFar);
-            });
-    }
 
     m_analytics.incrementUsageSessionQueryCount();
     sendSignal(AnalyticsSignal::querySubmitted,
@@ -315,9 +264,15 @@ QString AppState::querySelectionState(const std::optional<SelectionContext> &con
 void AppState::runSubmitRequest(const std::shared_ptr<const SubmitRequest> &request)
 {
     AIPartialResponseHandler onPartialResponse;
-    if (request->throttle) {
-        onPartialResponse = [throttle = request->throttle](const QString &textSoFar) {
-            throttle->offer(textSoFar);
+    if (request->streamToOutput) {
+        auto throttle =
+            std::make_shared<PartialResponseThrottle>(m_timings.partialResponseThrottleSeconds);
+        onPartialResponse = [self = QPointer<AppState>(this), throttle,
+                             requestID = request->requestID](const QString &textSoFar) {
+            if (!throttle->admit())
+                return;
+            if (self && self->isCurrentSubmitRequest(requestID))
+                self->setResponseText(textSoFar);
         };
     }
 
@@ -359,8 +314,6 @@ qint64 AppState::elapsedMilliseconds(const SubmitRequest &request) const
 void AppState::submitReplyFinished(AIReply *reply,
                                    const std::shared_ptr<const SubmitRequest> &request)
 {
-    if (request->throttle)
-        request->throttle->stop();
     reply->deleteLater();
     // A reply, failure or completion of a request that is no longer the
     // newest is dropped whole.
