@@ -3,6 +3,7 @@
 #include "platform/linux/LibsecretSecretStore.h"
 #include "support/SecretServiceTestEnvironment.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -70,6 +71,7 @@ private Q_SLOTS:
         if (const auto reason = SecretServiceTestEnvironment::unavailableReason())
             QSKIP(qPrintable(*reason));
         writeConfiguration(m_authority);
+        writeModelCatalog(m_authority.url(QStringLiteral("/responses")));
         m_fakeAuthority = std::make_unique<FakeAuthority>(m_authority);
         const QString analytics = QDir(qEnvironmentVariable("XDG_CONFIG_HOME"))
                                       .filePath(QStringLiteral("Wrenlark/analytics.json"));
@@ -116,6 +118,30 @@ private Q_SLOTS:
         QVERIFY(run.error.contains(QStringLiteral("Opening in your browser: ") +
                                    m_authority.url("/codex/device").toString()));
         QCOMPARE(run.output, QStringLiteral("Signed in to OpenAI Pro/Plus: cli@example.com\n"));
+        QCOMPARE(keyring().storedSession()->refreshToken, QStringLiteral("cli-refresh"));
+    }
+
+    void askRefreshesADueSessionFirst()
+    {
+        auto session = keyring().storedSession();
+        QVERIFY(session);
+        session->expiresAt = double(QDateTime::currentSecsSinceEpoch()) + 5;
+        keyring().save(*session);
+        m_authority.enqueue("POST", "/oauth/token",
+                            Response::json(200, tokenReply(QStringLiteral("cli-access-2"),
+                                                           QStringLiteral("ignored"))));
+        m_authority.enqueue("POST", "/responses",
+                            Response::eventStream({TestHttpServer::sseData(QJsonObject{
+                                {"type", "response.output_text.delta"}, {"delta", "Done."}})}));
+        QProcess *process = start({QStringLiteral("ask"), QStringLiteral("--provider"),
+                                   QStringLiteral("openai-pro-plus"), QStringLiteral("say done")});
+        process->closeWriteChannel();
+        const Run run = finish(process);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.output, QStringLiteral("Done.\n"));
+        const auto responses = m_authority.requestsTo("/responses");
+        QCOMPARE(responses.size(), 1);
+        QCOMPARE(responses.first().header("Authorization"), "Bearer cli-access-2");
         QCOMPARE(keyring().storedSession()->refreshToken, QStringLiteral("cli-refresh"));
     }
 
