@@ -12,6 +12,7 @@
 #include "core/support/FileLogger.h"
 #include "core/support/MonotonicClock.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 #include <utility>
 

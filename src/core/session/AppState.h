@@ -9,7 +9,6 @@
 #include "core/settings/AppConfig.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
