@@ -59,8 +59,9 @@ std::optional<SharedModelCatalogStore> SharedModelCatalogStore::fromJson(const Q
         const QJsonValue docs = entry.value(QStringLiteral("apiKeyDocsURL"));
         if (!entryValue.isObject() || !id.isString() || !endpoint.isString() || !models.isArray() ||
             !(docs.isUndefined() || docs.isString())) {
-            fail(errorMessage, QStringLiteral("each provider needs a string \"id\" and \"endpoint\" and "
-                                              "an array \"models\""));
+            fail(errorMessage,
+                 QStringLiteral("each provider needs a string \"id\" and \"endpoint\" and "
+                                "an array \"models\""));
             return std::nullopt;
         }
         QStringList modelIDs;
@@ -85,28 +86,68 @@ std::optional<SharedModelCatalogStore> SharedModelCatalogStore::fromJson(const Q
 
 const SharedModelCatalogStore &SharedModelCatalogStore::shared()
 {
-    static const SharedModelCatalogStore store = [] {
-        const QString userPath = userCatalogPath();
-        QFile userFile(userPath);
-        if (userFile.exists()) {
-            QString problem;
-            if (!userFile.open(QIODevice::ReadOnly))
-                problem = userFile.errorString();
-            else if (auto userStore = fromJson(userFile.readAll(), &problem))
-                return *userStore;
-            FileLogger::shared().error(
-                QStringLiteral("Ignoring the model catalog %1: %2. Using the built-in catalog.")
-                    .arg(userPath, problem));
-        }
-        QFile builtIn(builtInCatalogPath);
-        if (!builtIn.open(QIODevice::ReadOnly))
-            qFatal("Failed to load model-catalog.json from bundle");
-        auto builtInStore = fromJson(builtIn.readAll());
-        if (!builtInStore)
-            qFatal("Failed to load model-catalog.json from bundle");
-        return *builtInStore;
-    }();
+    static const SharedModelCatalogStore store = load(userCatalogPath());
     return store;
+}
+
+SharedModelCatalogStore SharedModelCatalogStore::load(const QString &userPath)
+{
+    SharedModelCatalogStore store = builtIn();
+    QFile userFile(userPath);
+    if (!userFile.exists())
+        return store;
+    QString problem;
+    if (!userFile.open(QIODevice::ReadOnly)) {
+        problem = userFile.errorString();
+    } else if (const auto userStore = fromJson(userFile.readAll(), &problem)) {
+        problem = userStore->providerWithoutModels();
+        if (problem.isEmpty()) {
+            store.overrideWith(*userStore);
+            return store;
+        }
+    }
+    FileLogger::shared().error(
+        QStringLiteral("Ignoring the model catalog %1: %2. Using the built-in catalog.")
+            .arg(userPath, problem));
+    return store;
+}
+
+SharedModelCatalogStore SharedModelCatalogStore::builtIn()
+{
+    QFile file(builtInCatalogPath);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("Failed to load model-catalog.json from bundle");
+    auto store = fromJson(file.readAll());
+    if (!store)
+        qFatal("Failed to load model-catalog.json from bundle");
+    return *store;
+}
+
+// A user's catalog must not be able to stop the program later: a provider it
+// lists has to offer at least one model.
+QString SharedModelCatalogStore::providerWithoutModels() const
+{
+    for (auto entry = m_modelOptionsByProviderID.cbegin();
+         entry != m_modelOptionsByProviderID.cend(); ++entry) {
+        if (entry->isEmpty())
+            return QStringLiteral("provider %1 lists no models").arg(entry.key());
+    }
+    return {};
+}
+
+void SharedModelCatalogStore::overrideWith(const SharedModelCatalogStore &other)
+{
+    for (auto entry = other.m_endpointByProviderID.cbegin();
+         entry != other.m_endpointByProviderID.cend(); ++entry) {
+        m_endpointByProviderID.insert(entry.key(), entry.value());
+        m_modelOptionsByProviderID.insert(entry.key(),
+                                          other.m_modelOptionsByProviderID.value(entry.key()));
+        // The key-help link belongs to the entry it came with.
+        m_apiKeyDocsURLByProviderID.remove(entry.key());
+    }
+    for (auto entry = other.m_apiKeyDocsURLByProviderID.cbegin();
+         entry != other.m_apiKeyDocsURLByProviderID.cend(); ++entry)
+        m_apiKeyDocsURLByProviderID.insert(entry.key(), entry.value());
 }
 
 QStringList SharedModelCatalogStore::modelOptions(const QString &providerID) const

@@ -1,0 +1,75 @@
+#include "core/providers/AIProviderRegistry.h"
+#include "core/providers/OpenAIProvider.h"
+#include "core/providers/XAIProvider.h"
+
+#include <QTest>
+
+class TestAIProviderRegistry : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sharedRegistryListsTheSixProvidersInOrder()
+    {
+        const AIProviderRegistry &registry = AIProviderRegistry::shared();
+        QStringList ids;
+        for (const auto &provider : registry.providers())
+            ids.append(provider->id());
+        QCOMPARE(ids, (QStringList{"openai-pro-plus", "openai", "anthropic", "google", "xai",
+                                   "openrouter"}));
+        QCOMPARE(registry.providersByID().size(), ids.size());
+        QCOMPARE(registry.defaultProvider()->id(), QStringLiteral("openai-pro-plus"));
+        QCOMPARE(registry.defaultProvider()->authenticationMode(),
+                 ProviderAuthenticationMode::oauth);
+    }
+
+    // Stored settings and keyring items depend on these names.
+    void storageNamesAndPolicies()
+    {
+        const AIProviderRegistry &registry = AIProviderRegistry::shared();
+        const auto openRouter = registry.provider(QStringLiteral("openrouter"));
+        QCOMPARE(openRouter->apiKeyAccount(), QStringLiteral("openrouter_api_key"));
+        QCOMPARE(openRouter->legacyApiKeyAccounts(), QStringList{"openrouter_api_key"});
+        QCOMPARE(registry.provider(QStringLiteral("openai"))->requestTimeoutRetryPolicy(),
+                 AIRequestTimeoutRetryPolicy::providerManagedSingleHedge);
+        for (const auto &provider : registry.providers()) {
+            QCOMPARE(provider->modelKey(), QString(provider->id()).replace(u'-', u'_') + "_model");
+            QVERIFY(provider->modelOptions().contains(provider->defaultModel()));
+            if (provider->id() != QLatin1String("openai"))
+                QCOMPARE(provider->requestTimeoutRetryPolicy(),
+                         AIRequestTimeoutRetryPolicy::unsafeSingleHedge);
+            if (provider->id() != QLatin1String("openrouter"))
+                QVERIFY(provider->legacyApiKeyAccounts().isEmpty());
+        }
+    }
+
+    void lookupIsExact()
+    {
+        const AIProviderRegistry &registry = AIProviderRegistry::shared();
+        QVERIFY(registry.provider(QStringLiteral("openai")));
+        QVERIFY(!registry.provider(QStringLiteral("OpenAI")));
+        QVERIFY(!registry.provider(QStringLiteral("openai ")));
+        QVERIFY(!registry.provider(QString()));
+    }
+
+    void unknownDefaultFallsBackToTheFirstProvider()
+    {
+        const AIProviderRegistry registry(
+            {std::make_shared<XAIProvider>(), std::make_shared<OpenAIProvider>()},
+            QStringLiteral("anthropic"));
+        QCOMPARE(registry.defaultProvider()->id(), QStringLiteral("xai"));
+    }
+
+    void keyHelpLink()
+    {
+        const AIProviderRegistry &registry = AIProviderRegistry::shared();
+        const auto xai = registry.provider(QStringLiteral("xai"));
+        QCOMPARE(xai->apiKeyDocsTitle(), QStringLiteral("Get xAI API Key"));
+        QCOMPARE(xai->apiKeyDocsURL(), QUrl(QStringLiteral("https://console.x.ai")));
+        // The subscription has no key page in the catalog: no link.
+        QVERIFY(!registry.provider(QStringLiteral("openai-pro-plus"))->apiKeyDocsURL());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAIProviderRegistry)
+#include "test_aiproviderregistry.moc"
