@@ -1,9 +1,11 @@
 #include "cli/CommandLine.h"
+#include "cli/DesktopSelection.h"
 #include "core/desktop/KeychainStore.h"
 #include "core/support/AppMetadata.h"
 #include "core/support/FileLogger.h"
 #include "platform/linux/LibsecretSecretStore.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <memory>
 
@@ -13,7 +15,15 @@ int main(int argc, char *argv[])
     // replaces the desktop application's.
     FileLogger::setLogFileName(QStringLiteral("cli.log"));
 
-    QCoreApplication app(argc, argv);
+    // Commands that work with the desktop (its clipboard, keyboard and tray)
+    // need a QApplication on the X11 display; the others need no display.
+    std::unique_ptr<QCoreApplication> app;
+    if (DesktopSelection::needsDesktop(argc, argv) && DesktopSelection::hasDisplay()) {
+        DesktopSelection::prepareDesktop();
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("wrenlark"));
     QCoreApplication::setApplicationVersion(AppMetadata::versionWithBuild());
     KeychainStore::setDefaultBackend(std::make_shared<LibsecretSecretStore>());

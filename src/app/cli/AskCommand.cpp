@@ -1,6 +1,7 @@
 #include "cli/AskCommand.h"
 
 #include "cli/CommandLine.h"
+#include "cli/DesktopSelection.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/ProviderArgument.h"
 #include "cli/Terminal.h"
@@ -20,6 +21,8 @@ struct AskOptions
 {
     std::optional<QString> providerID;
     std::optional<QString> model;
+    bool fromSelection = false; // the selection of the frontmost application is the text
+    bool replace = false;       // and the reply is written over it
     QString instruction;
 };
 
@@ -37,6 +40,12 @@ std::optional<AskOptions> parseOptions(const QStringList &arguments)
         }
         if (!argument.startsWith(u'-') || argument == QStringLiteral("-"))
             break;
+        if (argument == QStringLiteral("--from-selection") ||
+            argument == QStringLiteral("--replace")) {
+            (argument == QStringLiteral("--replace") ? options.replace : options.fromSelection) =
+                true;
+            continue;
+        }
         QString name = argument;
         std::optional<QString> value;
         if (const qsizetype equals = argument.indexOf(u'='); equals > 0) {
@@ -60,6 +69,10 @@ std::optional<AskOptions> parseOptions(const QStringList &arguments)
             value->trimmed();
     }
     options.instruction = arguments.mid(index).join(u' ');
+    if (options.replace && !options.fromSelection) {
+        Terminal::printError(QStringLiteral("wrenlark ask: --replace needs --from-selection"));
+        return std::nullopt;
+    }
     return options;
 }
 
@@ -179,12 +192,13 @@ private:
     QString m_printed;
 };
 
-int reportOutcome(const AIReply &reply, StreamedOutput &output)
+int reportOutcome(const AIReply &reply, StreamedOutput &output, QString *replyText)
 {
     FileLogger &log = FileLogger::shared();
     switch (reply.state()) {
     case AIReply::State::succeeded:
         output.finish(reply.text());
+        *replyText = reply.text();
         log.info(QStringLiteral("Response received."));
         return ExitStatus::success;
     case AIReply::State::cancelled:
@@ -208,7 +222,7 @@ int reportOutcome(const AIReply &reply, StreamedOutput &output)
     return ExitStatus::failure;
 }
 
-int sendRequest(const AIProvider &provider, const AIRequestContext &context)
+int sendRequest(const AIProvider &provider, const AIRequestContext &context, QString *replyText)
 {
     AIClient client;
     StreamedOutput output;
@@ -227,7 +241,7 @@ int sendRequest(const AIProvider &provider, const AIRequestContext &context)
     if (!reply->isFinished())
         loop.exec();
     progress.stop();
-    return reportOutcome(*reply, output);
+    return reportOutcome(*reply, output, replyText);
 }
 
 int runAsk(const QStringList &arguments)
@@ -248,8 +262,17 @@ int runAsk(const QStringList &arguments)
     if (!config)
         return exitStatus;
     std::optional<QString> selection;
-    if (!readSelection(&selection))
+    std::optional<SelectionContext> desktopSelection;
+    if (options->fromSelection) {
+        desktopSelection = DesktopSelection::read(&exitStatus);
+        if (!desktopSelection)
+            return exitStatus;
+        // A caret without a selection: the instruction goes alone.
+        if (!desktopSelection->selectedText.trimmed().isEmpty())
+            selection = desktopSelection->selectedText;
+    } else if (!readSelection(&selection)) {
         return ExitStatus::usage;
+    }
 
     const AIProviderPointer provider = store.registry().provider(config->providerID);
     if (!provider) {
@@ -263,7 +286,12 @@ int runAsk(const QStringList &arguments)
         selection->replace(AppState::refusalTestString, AppState::inertRefusalTestString);
     const AIRequestContext context{QUuid::createUuid(), config->model, config->apiKey,
                                    instruction,         selection,     std::nullopt};
-    return sendRequest(*provider, context);
+    QString reply;
+    const int status = sendRequest(*provider, context, &reply);
+    // Only a complete reply is written back; an interrupted one writes nothing.
+    if (status != ExitStatus::success || !options->replace)
+        return status;
+    return DesktopSelection::replace(*desktopSelection, reply);
 }
 
 } // namespace
@@ -272,7 +300,8 @@ CliCommand askCommand()
 {
     return {
         QStringLiteral("ask"),
-        QStringLiteral("[--provider ID] [--model NAME] INSTRUCTION..."),
+        QStringLiteral("[--provider ID] [--model NAME] [--from-selection [--replace]] "
+                       "INSTRUCTION..."),
         QStringLiteral("Send an instruction about the text on standard input; print the reply."),
         QStringLiteral(
             "The text piped in on standard input is the selection the instruction is about;\n"
@@ -282,6 +311,9 @@ CliCommand askCommand()
             "\n"
             "  --provider ID   use this provider for this request only\n"
             "  --model NAME    use this model for this request only\n"
+            "  --from-selection  read the text selected in the frontmost application\n"
+            "                  instead of standard input (bind the command to a key)\n"
+            "  --replace       write the reply over that selection (or at its caret)\n"
             "\n"
             "Without them the current provider and its model from Settings are used.\n"
             "Options come before the instruction; an instruction that begins with a dash\n"

@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/AskCommand.h"
+#include "cli/DoctorCommand.h"
 #include "cli/KeyCommand.h"
 #include "cli/ProvidersCommand.h"
 #include "cli/SignInCommand.h"
@@ -31,6 +32,7 @@ const QList<CliCommand> &commands()
         providersCommand(),
         signInCommand(),
         signOutCommand(),
+        doctorCommand(),
     };
     return table;
 }

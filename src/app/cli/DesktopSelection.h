@@ -1,0 +1,31 @@
+#pragma once
+
+#include "core/desktop/SelectionContext.h"
+
+#include <optional>
+
+// `wrenlark ask --from-selection [--replace]`: the selection of the frontmost
+// application stands in for standard input, and the reply can be written
+// back over it, through the same desktop services as the command bar.
+namespace DesktopSelection {
+
+// Whether this command line needs the desktop: a QApplication on the X11
+// display (for the clipboard, the keyboard and the tray). True for `doctor`
+// and for `ask ... --from-selection`. Call before any application object.
+bool needsDesktop(int argc, char *argv[]);
+// Whether an X display can be reached (DISPLAY is set).
+bool hasDisplay();
+// Makes Qt use the X11 platform, which the selection services work through
+// (also under Wayland, through Xwayland).
+void prepareDesktop();
+
+// Reads the selection (or the caret) of the frontmost application. Prints
+// why to standard error and sets `exitStatus` when there is none.
+std::optional<SelectionContext> read(int *exitStatus);
+
+// Writes `reply` over the selection it was read from (at the caret for an
+// insertion point) and waits until the user's clipboard is back where a
+// paste borrowed it. Returns the exit status.
+int replace(const SelectionContext &context, const QString &reply);
+
+} // namespace DesktopSelection

@@ -1,0 +1,168 @@
+#include "cli/DoctorCommand.h"
+
+#include "cli/Terminal.h"
+#include "platform/linux/LibsecretSecretStore.h"
+#include "platform/linux/accessibility/AtspiBusTrust.h"
+#include "platform/linux/x11/X11Desktop.h"
+#include "platform/linux/x11/XTestKeyboard.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QGuiApplication>
+#include <QSystemTrayIcon>
+
+namespace {
+
+struct Check
+{
+    QString name;
+    QString answer;
+    bool essential = false;
+    bool ok = true;
+};
+
+bool hasGui()
+{
+    return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr;
+}
+
+Check displayServer()
+{
+    const QString x11 = qEnvironmentVariable("DISPLAY");
+    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (!wayland.isEmpty() && !x11.isEmpty())
+        return {QStringLiteral("Display server"),
+                QStringLiteral("Wayland (%1) with Xwayland (%2); text is read and typed through "
+                               "Xwayland, in X11 applications only")
+                    .arg(wayland, x11),
+                true, true};
+    if (!x11.isEmpty() && hasGui() && X11Desktop::shared().isAvailable())
+        return {QStringLiteral("Display server"), QStringLiteral("X11 (%1)").arg(x11), true, true};
+    if (!x11.isEmpty())
+        return {QStringLiteral("Display server"),
+                QStringLiteral("X11 display %1 cannot be reached").arg(x11), true, false};
+    return {QStringLiteral("Display server"),
+            wayland.isEmpty()
+                ? QStringLiteral("none (DISPLAY and WAYLAND_DISPLAY are not set)")
+                : QStringLiteral("Wayland (%1) without Xwayland: not supported yet").arg(wayland),
+            true, false};
+}
+
+Check windowManager()
+{
+    const QString name = QStringLiteral("Window manager");
+    if (!hasGui() || !X11Desktop::shared().isAvailable())
+        return {name, QStringLiteral("unknown (no X11 display)"), true, false};
+    auto &desktop = X11Desktop::shared();
+    const QString wm = desktop.windowManagerName();
+    if (wm.isEmpty())
+        return {name,
+                QStringLiteral("none announced (no EWMH): the source application cannot "
+                               "be told or brought back"),
+                true, false};
+    if (!desktop.supportsActiveWindowHint())
+        return {name, QStringLiteral("%1, without the EWMH active window or process ids").arg(wm),
+                true, false};
+    return {name, QStringLiteral("%1 (EWMH: active window, process ids, activation)").arg(wm), true,
+            true};
+}
+
+Check accessibilityBus()
+{
+    const QString name = QStringLiteral("AT-SPI accessibility bus");
+    if (AtspiBusTrust().isTrusted())
+        return {name, QStringLiteral("enabled"), true, true};
+    return {name,
+            QStringLiteral("disabled: selections are read through the clipboard only; Wrenlark "
+                           "switches it on when it first reads a selection"),
+            true, false};
+}
+
+Check xtest()
+{
+    const QString name = QStringLiteral("XTest (synthesized copy and paste keys)");
+    if (hasGui() && XTestKeyboard::shared().isAvailable())
+        return {name, QStringLiteral("available"), true, true};
+    return {name, QStringLiteral("missing: the clipboard fallback cannot copy or paste"), true,
+            false};
+}
+
+Check secretService()
+{
+    const QString name = QStringLiteral("Secret Service (API keys)");
+    if (LibsecretSecretStore().isAvailable())
+        return {name, QStringLiteral("available"), false, true};
+    return {name, QStringLiteral("not answering: API keys cannot be stored"), false, false};
+}
+
+Check trayHost()
+{
+    const QString name = QStringLiteral("Tray host");
+    if (hasGui() && QSystemTrayIcon::isSystemTrayAvailable())
+        return {name, QStringLiteral("available"), false, true};
+    return {name, QStringLiteral("none: the status menu is not shown; use the global shortcut"),
+            false, false};
+}
+
+bool portalOffersGlobalShortcuts()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.portal.Desktop"),
+        QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    call << QStringLiteral("org.freedesktop.portal.GlobalShortcuts") << QStringLiteral("version");
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 1000);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+Check globalShortcutRoute()
+{
+    const QString name = QStringLiteral("Global shortcut");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!wayland && hasGui() && X11Desktop::shared().isAvailable())
+        return {name, QStringLiteral("X11 key grab on the root window"), false, true};
+    if (wayland && portalOffersGlobalShortcuts())
+        return {name, QStringLiteral("GlobalShortcuts portal"), false, true};
+    return {name,
+            QStringLiteral("none here; bind `wrenlark --toggle` in your desktop's keyboard "
+                           "settings"),
+            false, false};
+}
+
+int runDoctor(const QStringList &arguments)
+{
+    if (!arguments.isEmpty()) {
+        Terminal::printError(QStringLiteral("wrenlark doctor: takes no arguments"));
+        return ExitStatus::usage;
+    }
+    const QList<Check> checks{displayServer(), windowManager(), accessibilityBus(),   xtest(),
+                              secretService(), trayHost(),      globalShortcutRoute()};
+    bool essentialsOk = true;
+    QString text;
+    for (const Check &check : checks) {
+        text += QStringLiteral("%1: %2\n").arg(check.name, check.answer);
+        essentialsOk = essentialsOk && (check.ok || !check.essential);
+    }
+    Terminal::writeOutput(text);
+    return essentialsOk ? ExitStatus::success : ExitStatus::failure;
+}
+
+} // namespace
+
+CliCommand doctorCommand()
+{
+    return {
+        QStringLiteral("doctor"),
+        QString(),
+        QStringLiteral("Check what this desktop offers Wrenlark, one line each."),
+        QStringLiteral("Checks the display server, the window manager (EWMH), the AT-SPI\n"
+                       "accessibility bus, XTest, the Secret Service, a tray host and the route\n"
+                       "for the global shortcut.\n"
+                       "\n"
+                       "Exit status: 0 when everything reading and replacing selections needs is\n"
+                       "there, 1 otherwise."),
+        runDoctor,
+    };
+}
