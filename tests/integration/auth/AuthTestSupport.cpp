@@ -18,6 +18,9 @@ namespace {
 
 void writeJson(const QString &path, const QJsonObject &object)
 {
+    // Only ever inside the per-test sandbox, never the user's configuration.
+    if (qEnvironmentVariableIsEmpty("WRENLARK_TEST_SANDBOX"))
+        qFatal("run this test through ctest: it writes configuration files");
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -1,6 +1,6 @@
 #include "core/auth/DeviceUserCodeResponse.h"
-#include "core/auth/OpenAIProPlusAuthError.h"
 #include "core/auth/OpenAIProPlusAuthConfiguration.h"
+#include "core/auth/OpenAIProPlusAuthError.h"
 #include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/auth/PKCECodes.h"
 #include "core/auth/TokenClaims.h"
@@ -9,8 +9,8 @@
 #include "support/TestSandbox.h"
 
 #include <QDir>
-#include <QJsonArray>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
@@ -249,7 +249,9 @@ private Q_SLOTS:
         QTest::newRow("with path") << configJson("https://a.test/x") << false;
         QTest::newRow("with query") << configJson("https://a.test?x=1") << false;
         QTest::newRow("credentials") << configJson("https://u:p@a.test") << false;
-        QTest::newRow("no claim key") << QByteArray("{\"issuer\":\"https:" "//a.test\"}") << false;
+        QTest::newRow("no claim key") << QByteArray("{\"issuer\":\"https:"
+                                                    "//a.test\"}")
+                                      << false;
         QTest::newRow("not json") << QByteArray("issuer=https://a.test") << false;
     }
 
