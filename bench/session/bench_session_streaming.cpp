@@ -46,7 +46,7 @@ struct Figures
     qint64 streamMilliseconds = 0;
     qsizetype finalLength = 0;
     int responseTextChanges = 0;
-    qint64 shortestChangeIntervalMs = -1;
+    double shortestChangeIntervalMs = -1;
     double longestGapMs = 0;
     qint64 longestGapEndedAtMs = 0;
     double gapP99Ms = 0;
@@ -139,9 +139,10 @@ Figures run(const Options &options)
     QElapsedTimer clock;
     // (time, length) of every change; the streamed ones are those shorter
     // than the final text.
-    std::vector<std::pair<qint64, qsizetype>> changes;
-    QObject::connect(&state, &AppState::responseTextChanged,
-                     [&] { changes.emplace_back(clock.elapsed(), state.responseText().size()); });
+    std::vector<std::pair<double, qsizetype>> changes;
+    QObject::connect(&state, &AppState::responseTextChanged, [&] {
+        changes.emplace_back(double(clock.nsecsElapsed()) / 1e6, state.responseText().size());
+    });
 
     std::vector<double> gaps;
     qint64 longestGapEndedAt = 0;
@@ -174,7 +175,7 @@ Figures run(const Options &options)
 
     figures.streamMilliseconds = clock.elapsed();
     figures.finalLength = state.responseText().size();
-    qint64 previous = -1;
+    double previous = -1;
     for (const auto &[time, length] : changes) {
         if (length >= figures.finalLength)
             continue;
@@ -240,7 +241,8 @@ int main(int argc, char **argv)
         << "stream duration: " << figures.streamMilliseconds << " ms, final text "
         << figures.finalLength << " characters\n"
         << "responseText updates with partial text: " << figures.responseTextChanges
-        << " (shortest interval " << figures.shortestChangeIntervalMs << " ms)\n"
+        << " (shortest interval " << QString::number(figures.shortestChangeIntervalMs, 'f', 1)
+        << " ms)\n"
         << "main-thread heartbeat (1 ms): " << figures.heartbeats << " beats, longest gap "
         << QString::number(figures.longestGapMs, 'f', 1) << " ms (ending "
         << figures.longestGapEndedAtMs << " ms after submit), 99th percentile "
