@@ -197,9 +197,9 @@ private Q_SLOTS:
         storeSession(now() + 600);
         m_server.enqueue("POST", responsesPath,
                          Response::eventStream({sseObject({{"type", "error"},
-                                                       {"code", "rate_limit_exceeded"},
-                                                       {"message", "Usage limit reached."},
-                                                       {"param", QJsonValue::Null}})}));
+                                                           {"code", "rate_limit_exceeded"},
+                                                           {"message", "Usage limit reached."},
+                                                           {"param", QJsonValue::Null}})}));
         const Outcome outcome = send(context(), true);
         QCOMPARE(outcome.state, AIReply::State::failed);
         QCOMPARE(*outcome.error,

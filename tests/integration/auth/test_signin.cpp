@@ -400,38 +400,6 @@ private Q_SLOTS:
         QVERIFY(TestSandbox::flushedLog().contains(
             QStringLiteral("[ERROR] OpenAI Pro/Plus token refresh failed with status 401.")));
     }
-
-    void sessionThatIsNotDueIsNotRefreshed()
-    {
-        manager();
-        storeSession(now() + 600);
-        auto *reply = m_manager->validSession();
-        QVERIFY(waitForReply(reply));
-        QCOMPARE(reply->session()->accessToken, QStringLiteral("stored-access"));
-        QCOMPARE(requestsTo("/oauth/token").size(), 0);
-    }
-
-    void withoutSessionIsNotConnected()
-    {
-        auto *reply = manager().validSession();
-        QVERIFY(waitForReply(reply));
-        QCOMPARE(reply->error()->kind(), Kind::notConnected);
-    }
-
-    void cancellingARefreshInFlight()
-    {
-        manager();
-        storeSession(now());
-        const auto before = m_manager->storedSession();
-        m_authority.enqueue("POST", "/oauth/token", Response::silence());
-        auto *reply = m_manager->validSession();
-        QVERIFY(m_authority.waitForRequests(m_firstRequest + 1));
-        reply->cancel();
-        QVERIFY(waitForReply(reply));
-        QCOMPARE(reply->state(), OpenAIProPlusAuthReply::State::cancelled);
-        QCOMPARE(m_manager->storedSession(), before);
-        QVERIFY(m_authority.waitForClientClosedConnections(1));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSignIn)

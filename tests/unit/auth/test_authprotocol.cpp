@@ -1,6 +1,5 @@
 #include "core/auth/DeviceUserCodeResponse.h"
 #include "core/auth/OpenAIProPlusAuthConfiguration.h"
-#include "core/auth/OpenAIProPlusAuthError.h"
 #include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/auth/PKCECodes.h"
 #include "core/auth/TokenClaims.h"
@@ -186,24 +185,6 @@ private Q_SLOTS:
         QCOMPARE(manager.extractEmail(tokens), std::nullopt);
     }
 
-    void tokenResponseDecoding()
-    {
-        QString problem;
-        auto tokens = TokenResponse::decode(
-            R"({"access_token":"a","refresh_token":"r","id_token":null,"expires_in":3600,"x":[]})",
-            &problem);
-        QVERIFY(tokens);
-        QCOMPARE(tokens->expiresIn, 3600);
-        QCOMPARE(tokens->idToken, std::nullopt);
-        QVERIFY(!TokenResponse::decode(R"({"access_token":"a"})", &problem));
-        QCOMPARE(problem, QStringLiteral("\"refresh_token\" is missing"));
-        QVERIFY(!TokenResponse::decode(
-            R"({"access_token":"a","refresh_token":"r","expires_in":1.5})", &problem));
-        QVERIFY(!TokenResponse::decode(
-            R"({"access_token":"a","refresh_token":"r","expires_in":"60"})", &problem));
-        QVERIFY(!TokenResponse::decode("[]", &problem));
-    }
-
     void devicePollInterval_data()
     {
         QTest::addColumn<QString>("interval");
@@ -284,19 +265,6 @@ private Q_SLOTS:
         QCOMPARE(shared.authClaimKey, QStringLiteral("https://api.openai.com/auth"));
         QVERIFY(TestSandbox::flushedLog().contains(
             QStringLiteral("[ERROR] Ignoring the sign-in configuration ")));
-    }
-
-    void errorDescriptions()
-    {
-        QCOMPARE(OpenAIProPlusAuthError::tokenExchangeFailed(400).errorDescription(),
-                 QStringLiteral("OpenAI token exchange failed (400)."));
-        QCOMPARE(OpenAIProPlusAuthError::tokenRefreshFailed(401).errorDescription(),
-                 QStringLiteral("OpenAI token refresh failed (401)."));
-        QCOMPARE(OpenAIProPlusAuthError::notConnected().errorDescription(),
-                 QStringLiteral("OpenAI Pro/Plus is not connected."));
-        QCOMPARE(
-            OpenAIProPlusAuthError::authority(QStringLiteral("server_error")).errorDescription(),
-            QStringLiteral("server_error"));
     }
 };
 
