@@ -68,6 +68,19 @@ void AIRequestAttempt::start(CompletionHandler onComplete)
 {
     m_onComplete = std::move(onComplete);
     m_reply = m_session->sendCustomRequest(m_request.request, m_request.method, m_request.body);
+    if (const qint64 limit = readAheadLimit()) {
+        // Qt hands the limit to its network thread only once the transfer has
+        // started, which for a request with a body happens in the next pass of
+        // the event loop: set it now and again right after that.
+        m_reply->setReadBufferSize(limit);
+        QMetaObject::invokeMethod(
+            this,
+            [this, limit] {
+                if (m_reply)
+                    m_reply->setReadBufferSize(limit);
+            },
+            Qt::QueuedConnection);
+    }
     connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] {
         if (!m_done)
             responseHeadArrived();
@@ -232,6 +245,14 @@ AIStreamingResponseAttempt::AIStreamingResponseAttempt(QNetworkAccessManager *se
     , m_decodeChunk(std::move(decodeChunk))
     , m_lineHandler([this](QByteArrayView line) { return handleLine(line); })
 {
+}
+
+// A fast server's stream would otherwise pile up in memory while the lines
+// are decoded, and Qt would hand none of it on while more keeps arriving, so
+// the first text would show late.
+qint64 AIStreamingResponseAttempt::readAheadLimit() const
+{
+    return 64 * 1024;
 }
 
 void AIStreamingResponseAttempt::responseHeadArrived()

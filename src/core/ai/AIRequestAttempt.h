@@ -40,6 +40,9 @@ protected:
     AIRequestAttempt(QNetworkAccessManager *session, const AIHttpRequest &request,
                      ResponseStartHandler onResponseStart, QObject *parent);
 
+    // How many bytes the network thread may read ahead of this attempt; 0:
+    // no bound.
+    virtual qint64 readAheadLimit() const { return 0; }
     virtual void responseHeadArrived() {}
     virtual void bytesArrived(const QByteArray &bytes) = 0;
     virtual void transferFinished() = 0;
@@ -108,6 +111,7 @@ public:
                                DecodeChunkFunction decodeChunk, QObject *parent);
 
 protected:
+    qint64 readAheadLimit() const override;
     void responseHeadArrived() override;
     void bytesArrived(const QByteArray &bytes) override;
     void transferFinished() override;
