@@ -7,7 +7,9 @@
 #include <functional>
 #include <optional>
 
-// Receives the whole reply text received so far, after each new piece.
+// Receives the whole reply text received so far, after each new piece. The
+// text is the client's growing buffer: a receiver that keeps a copy makes the
+// next piece's append copy the whole text, so keep one only when showing it.
 using AIPartialResponseHandler = std::function<void(const QString &textSoFar)>;
 
 // One running request to an AI provider, as its caller sees it. Lives on the
