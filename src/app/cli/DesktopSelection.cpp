@@ -74,6 +74,7 @@ void prepareDesktop()
 {
     if (hasDisplay())
         qputenv("QT_QPA_PLATFORM", "xcb");
+    prepareLinuxDesktopProcess();
 }
 
 std::optional<SelectionContext> read(int *exitStatus)

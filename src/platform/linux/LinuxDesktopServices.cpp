@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxDesktopServices.h"
 
+#include "core/support/FileLogger.h"
 #include "platform/linux/accessibility/AtspiBusTrust.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
 #include "platform/linux/applications/LinuxTargetAppClassifier.h"
@@ -8,8 +9,25 @@
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
 
+#include <utility>
+
+namespace {
+bool setNoGlib = false;
+} // namespace
+
+void prepareLinuxDesktopProcess()
+{
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) {
+        qputenv("QT_NO_GLIB", "1");
+        setNoGlib = true;
+    }
+}
+
 DesktopServices createLinuxDesktopServices()
 {
+    // Qt has read it by now; programs started from here get their own choice.
+    if (std::exchange(setNoGlib, false))
+        qunsetenv("QT_NO_GLIB");
     DesktopServices services;
     services.applications = std::make_shared<LinuxRunningApplications>();
     services.classifier = std::make_shared<LinuxTargetAppClassifier>();
@@ -21,6 +39,9 @@ DesktopServices createLinuxDesktopServices()
         std::make_shared<LinuxReplacementService>(services.applications, services.classifier);
     // Start following focus changes now, so the focused element of the
     // application the user comes from is known when the bar opens.
-    AtspiWorker::shared();
+    if (!AtspiWorker::shared().ownsDefaultContext())
+        FileLogger::shared().info(
+            QStringLiteral("AT-SPI shares the GLib context with Qt; call "
+                           "prepareLinuxDesktopProcess() before the QApplication."));
     return services;
 }

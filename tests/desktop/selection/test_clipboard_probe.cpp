@@ -319,6 +319,7 @@ void ClipboardProbeTest::pasteIntoATargetThatNeverFetchesRestoresAfterTheBounded
 int main(int argc, char *argv[])
 {
     DesktopTestSession::preparePlatform();
+    prepareLinuxDesktopProcess();
     QApplication app(argc, argv);
     ClipboardProbeTest test;
     return QTest::qExec(&test, argc, argv);

@@ -223,6 +223,7 @@ void SelectionAccessibilityTest::documentChangedSinceReadingIsNotOverwritten()
 int main(int argc, char *argv[])
 {
     DesktopTestSession::preparePlatform();
+    prepareLinuxDesktopProcess();
     QApplication app(argc, argv);
     SelectionAccessibilityTest test;
     return QTest::qExec(&test, argc, argv);

@@ -137,6 +137,7 @@ void TerminalTest::stIsCopiedWithCtrlShiftCAndPastedWithCtrlShiftV()
 int main(int argc, char *argv[])
 {
     DesktopTestSession::preparePlatform();
+    prepareLinuxDesktopProcess();
     QApplication app(argc, argv);
     TerminalTest test;
     return QTest::qExec(&test, argc, argv);

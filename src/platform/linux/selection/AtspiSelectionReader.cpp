@@ -99,33 +99,46 @@ AtspiReadOutcome AtspiSelectionReader::read(qint32 targetPid)
         descriptor(focused.get(), contextPid));
 
     const bool browserLike = m_classifier.isBrowserLikeHostProcess(contextPid);
-    const auto list = candidates(focused.get(), contextPid, browserLike);
     std::optional<SelectionContext> insertionPoint;
     QStringList reasons;
-    for (const auto &candidate : list) {
-        if (m_cancellation.isCancelled()) {
-            outcome.cancelled = true;
-            return outcome;
-        }
-        Probe result = probe(candidate.get(), contextPid);
+    // True when `result` ends the search.
+    auto consider = [&](Probe result) {
         switch (result.kind) {
         case Probe::Kind::selection:
             outcome.context = std::move(result.context);
-            return outcome;
+            return true;
         case Probe::Kind::insertionPoint:
             if (!browserLike) {
                 outcome.context = std::move(result.context);
-                return outcome;
+                return true;
             }
             // A caret in a browser may sit beside a selection elsewhere in
             // the page: keep looking, and keep the first caret.
             if (!insertionPoint)
                 insertionPoint = std::move(result.context);
-            break;
+            return false;
         case Probe::Kind::unavailable:
             reasons.append(result.reason);
-            break;
+            return false;
         }
+        return false;
+    };
+    // The focused element is the first candidate and nearly always the
+    // answer: probe it before gathering the others.
+    if (m_cancellation.isCancelled()) {
+        outcome.cancelled = true;
+        return outcome;
+    }
+    if (consider(probe(focused.get(), contextPid)))
+        return outcome;
+    const auto list = candidates(focused.get(), contextPid, browserLike);
+    for (std::size_t i = 1; i < list.size(); ++i) {
+        if (m_cancellation.isCancelled()) {
+            outcome.cancelled = true;
+            return outcome;
+        }
+        if (consider(probe(list[i].get(), contextPid)))
+            return outcome;
     }
     if (insertionPoint) {
         outcome.context = std::move(insertionPoint);

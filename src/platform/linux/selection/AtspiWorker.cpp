@@ -1,5 +1,8 @@
 #include "platform/linux/selection/AtspiWorker.h"
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <atspi/atspi-gmain.h>
 #include <condition_variable>
 #include <mutex>
 
@@ -36,14 +39,22 @@ AtspiWorker &AtspiWorker::shared()
 
 AtspiWorker::AtspiWorker()
 {
-    m_context = g_main_context_new();
+    // libatspi attaches its direct connections to applications to the
+    // default GLib context, whatever context it is told to use. So this
+    // thread must be the one that runs the default context: otherwise a Qt
+    // main thread on the GLib event dispatcher reads replies meant for this
+    // thread, and calls stall until their time-out.
+    m_ownsDefaultContext = !mainThreadRunsGlib();
+    m_context =
+        m_ownsDefaultContext ? g_main_context_ref(g_main_context_default()) : g_main_context_new();
     std::mutex mutex;
     std::condition_variable started;
     bool ready = false;
     m_thread = std::thread([&] {
         g_main_context_push_thread_default(m_context);
         if (atspi_init() >= 0) {
-            atspi_set_main_context(m_context);
+            if (!m_ownsDefaultContext)
+                atspi_set_main_context(m_context);
             atspi_set_timeout(callTimeoutMilliseconds, startupTimeoutMilliseconds);
             AtspiEventListener *listener =
                 atspi_event_listener_new(&AtspiWorker::onFocusEvent, this, nullptr);
@@ -70,8 +81,36 @@ void AtspiWorker::run()
 
 void AtspiWorker::post(std::function<void()> job)
 {
-    g_main_context_invoke_full(m_context, G_PRIORITY_DEFAULT, runJob, new Job{std::move(job)},
+    auto wrapped = [this, job = std::move(job)] {
+        if (!m_ownsDefaultContext)
+            adoptApplicationConnections();
+        job();
+    };
+    g_main_context_invoke_full(m_context, G_PRIORITY_DEFAULT, runJob, new Job{std::move(wrapped)},
                                deleteJob);
+}
+
+bool AtspiWorker::mainThreadRunsGlib()
+{
+    const QAbstractEventDispatcher *dispatcher = QCoreApplication::eventDispatcher();
+    return dispatcher && dispatcher->inherits("QEventDispatcherGlib");
+}
+
+void AtspiWorker::adoptApplicationConnections()
+{
+    // Second best, when Qt runs the default context: move every direct
+    // connection libatspi opened since the last job to this thread's context.
+    AtspiAccessible *desktop = atspi_get_desktop(0);
+    if (!desktop)
+        return;
+    if (desktop->children) {
+        for (guint i = 0; i < desktop->children->len; ++i) {
+            auto *child = static_cast<AtspiAccessible *>(g_ptr_array_index(desktop->children, i));
+            if (child && child->parent.app && child->parent.app->bus)
+                atspi_dbus_connection_setup_with_g_main(child->parent.app->bus, m_context);
+        }
+    }
+    g_object_unref(desktop);
 }
 
 void AtspiWorker::onFocusEvent(AtspiEvent *event, void *worker)

@@ -25,6 +25,10 @@ public:
 
     // Whether libatspi connected to the accessibility bus.
     bool isConnected() const { return m_connected.load(); }
+    // Whether this thread runs the default GLib context, as it must for
+    // libatspi's direct connections to applications (see
+    // prepareLinuxDesktopProcess()).
+    bool ownsDefaultContext() const { return m_ownsDefaultContext; }
 
     // Runs `job` on the worker thread, in order.
     void post(std::function<void()> job);
@@ -46,13 +50,16 @@ public:
 private:
     AtspiWorker();
 
+    static bool mainThreadRunsGlib();
     void run();
+    void adoptApplicationConnections();
     static void onFocusEvent(AtspiEvent *event, void *worker);
     void rememberFocus(AtspiAccessible *accessible);
     QString busNameOf(AtspiAccessible *accessible) const;
 
     std::thread m_thread;
     GMainContext *m_context = nullptr;
+    bool m_ownsDefaultContext = false;
     std::atomic_bool m_connected{false};
 
     // Worker-thread state.

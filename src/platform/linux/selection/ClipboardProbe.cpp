@@ -24,6 +24,8 @@ constexpr double pollInterval = 0.02;
 constexpr int maxAttempts = 3;
 constexpr qint64 slowCopyMilliseconds = 300;
 
+int sentKeystrokes = 0;
+
 qsizetype characterCount(const QString &text)
 {
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
@@ -50,6 +52,11 @@ void ClipboardProbe::run(Request request, RunningApplications &applications, Com
 int ClipboardProbe::activeCount()
 {
     return ClipboardLock::count();
+}
+
+int ClipboardProbe::keystrokesSent()
+{
+    return sentKeystrokes;
 }
 
 ClipboardProbe::ClipboardProbe(Request request, RunningApplications &applications, Completion done)
@@ -250,8 +257,10 @@ bool ClipboardProbe::pollForText()
 bool ClipboardProbe::postCopy()
 {
     QString error;
-    if (XTestKeyboard::shared().sendChord(*m_keys.copy, &error))
+    if (XTestKeyboard::shared().sendChord(*m_keys.copy, &error)) {
+        ++sentKeystrokes;
         return true;
+    }
     m_keystrokeError = error;
     return false;
 }

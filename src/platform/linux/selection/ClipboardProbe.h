@@ -45,6 +45,8 @@ public:
 
     // Probes waiting or running (for tests and diagnostics).
     static int activeCount();
+    // Copy keystrokes typed by all probes so far (for the benchmark).
+    static int keystrokesSent();
 
 private:
     ClipboardProbe(Request request, RunningApplications &applications, Completion done);
