@@ -65,11 +65,11 @@ int runProviders(const QStringList &arguments)
     text += QStringLiteral("\n* current provider\n");
     if (!used)
         text += QStringLiteral("No provider is configured: see `wrenlark help key`.\n");
-    if (const QString note = secretStoreUnavailableNote(); !note.isEmpty())
-        text += note + u'\n';
     else if (used != current)
         text += QStringLiteral("%1 is not configured, so requests go to %2.\n")
                     .arg(current->displayName(), used->displayName());
+    if (const QString note = secretStoreUnavailableNote(); !note.isEmpty())
+        text += note + u'\n';
     Terminal::writeOutput(text);
     return ExitStatus::success;
 }
