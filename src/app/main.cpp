@@ -28,5 +28,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(AppMetadata::versionWithBuild());
     KeychainStore::setDefaultBackend(std::make_shared<LibsecretSecretStore>());
 
+    if (argc == 3 && QByteArray(argv[1]) == DesktopSelection::keepClipboardCommand)
+        return DesktopSelection::keepClipboard(QString::fromLocal8Bit(argv[2]));
     return CommandLine::run(QCoreApplication::arguments());
 }

@@ -5,11 +5,18 @@
 #include "cli/Terminal.h"
 #include "core/desktop/DesktopServices.h"
 #include "platform/linux/LinuxDesktopServices.h"
+#include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
 
+#include <QClipboard>
+#include <QDataStream>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QMimeData>
+#include <QProcess>
+#include <QTemporaryFile>
 #include <QTimer>
 
 namespace {
@@ -42,9 +49,79 @@ void waitForClipboard()
     loop.exec();
 }
 
+// After a probe or a paste this process serves the user's clipboard again;
+// it would vanish when the command ends (X11 clipboards live in their
+// owner). A detached copy of this program takes it over and serves it until
+// something else is copied.
+void handOverClipboard()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard->ownsClipboard())
+        return;
+    const PasteboardSnapshot snapshot = ClipboardAccess::shared().snapshot(QClipboard::Clipboard);
+    if (snapshot.isEmpty())
+        return;
+    const QString folder = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
+                               ? QDir::tempPath()
+                               : qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QTemporaryFile file(folder + QStringLiteral("/wrenlark-clipboard-XXXXXX"));
+    file.setAutoRemove(false);
+    if (!file.open())
+        return;
+    QDataStream stream(&file);
+    stream << qint32(snapshot.items.first().size());
+    for (const auto &[type, bytes] : snapshot.items.first())
+        stream << type << bytes;
+    file.close();
+    if (!QProcess::startDetached(
+            QCoreApplication::applicationFilePath(),
+            {QString::fromLatin1(DesktopSelection::keepClipboardCommand), file.fileName()})) {
+        QFile::remove(file.fileName());
+        return;
+    }
+    QEventLoop loop;
+    QTimer limit;
+    QObject::connect(clipboard, &QClipboard::changed, &loop, [&] {
+        if (!clipboard->ownsClipboard())
+            loop.quit();
+    });
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    limit.start(clipboardRestoreLimitMs);
+    loop.exec();
+}
+
 } // namespace
 
 namespace DesktopSelection {
+
+int keepClipboard(const QString &snapshotFile)
+{
+    QFile file(snapshotFile);
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()) ||
+        !file.open(QIODevice::ReadOnly))
+        return ExitStatus::failure;
+    QDataStream stream(&file);
+    qint32 count = 0;
+    stream >> count;
+    auto *data = new QMimeData;
+    for (qint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
+        QString type;
+        QByteArray bytes;
+        stream >> type >> bytes;
+        data->setData(type, bytes);
+    }
+    file.close();
+    file.remove();
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->setMimeData(data, QClipboard::Clipboard);
+    if (!clipboard->ownsClipboard())
+        return ExitStatus::failure;
+    QObject::connect(clipboard, &QClipboard::changed, QCoreApplication::instance(), [clipboard] {
+        if (!clipboard->ownsClipboard())
+            QCoreApplication::quit();
+    });
+    return QCoreApplication::exec();
+}
 
 bool hasDisplay()
 {
@@ -56,7 +133,7 @@ bool needsDesktop(int argc, char *argv[])
     if (argc < 2)
         return false;
     const QByteArray command(argv[1]);
-    if (command == "doctor")
+    if (command == "doctor" || command == keepClipboardCommand)
         return true;
     if (command != "ask")
         return false;
@@ -97,9 +174,12 @@ std::optional<SelectionContext> read(int *exitStatus)
     if (fetch->wasCancelled()) {
         // A cancelled probe still puts the clipboard back; let it.
         waitForClipboard();
+        handOverClipboard();
         *exitStatus = ExitStatus::interrupted;
         return std::nullopt;
     }
+    waitForClipboard();
+    handOverClipboard();
     const SelectionResult &result = fetch->result();
     if (result.needsPermission) {
         Terminal::printError(QStringLiteral("Enable Accessibility permission to read selections.\n"
@@ -124,6 +204,7 @@ int replace(const SelectionContext &context, const QString &reply)
     QObject::connect(operation.get(), &ReplacementOperation::finished, &loop, &QEventLoop::quit);
     loop.exec();
     waitForClipboard();
+    handOverClipboard();
     if (!operation->wasDispatched()) {
         Terminal::printError(QStringLiteral("Couldn't replace the selection."));
         return ExitStatus::failure;

@@ -23,6 +23,11 @@ void prepareDesktop();
 // why to standard error and sets `exitStatus` when there is none.
 std::optional<SelectionContext> read(int *exitStatus);
 
+// The hidden command that keeps serving a clipboard after this process has
+// exited: `wrenlark __keep-clipboard FILE`.
+inline constexpr char keepClipboardCommand[] = "__keep-clipboard";
+int keepClipboard(const QString &snapshotFile);
+
 // Writes `reply` over the selection it was read from (at the caret for an
 // insertion point) and waits until the user's clipboard is back where a
 // paste borrowed it. Returns the exit status.

@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 
@@ -48,6 +49,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void replyReplacesTheSelectedWord();
     void interruptedReplyWritesNothing();
+    void userClipboardOutlivesACommandThatPasted();
 
 private:
     Run wrenlark(const QStringList &arguments, const QByteArray &input = {});
@@ -157,6 +159,43 @@ void AskFromSelectionTest::interruptedReplyWritesNothing()
     QVERIFY(process.state() == QProcess::NotRunning || finished.wait(30000));
     QCOMPARE(process.exitCode(), 130);
     QCOMPARE(editor->documentText(), QStringLiteral("hello world foo"));
+}
+
+void AskFromSelectionTest::userClipboardOutlivesACommandThatPasted()
+{
+    // The user's clipboard, owned by another application that then quits
+    // once the command takes the clipboard over for its paste.
+    QTemporaryDir folder;
+    QFile html(folder.filePath(QStringLiteral("html")));
+    QVERIFY(html.open(QIODevice::WriteOnly));
+    html.write("<i>kept</i>");
+    html.close();
+    QString error;
+    auto owner = DesktopApp::launch(QStringLiteral(WRENLARK_TEST_CLIPBOARD_OWNER),
+                                    {QStringLiteral("text/html=") + html.fileName()}, {}, &error);
+    QVERIFY2(owner, qPrintable(error));
+    QCOMPARE(owner->readLine(), QStringLiteral("owning"));
+
+    // No AT-SPI here: the selection comes from PRIMARY and the reply is pasted.
+    auto editor = TestEditor::start(TestEditor::Kind::gtk, QStringLiteral("hello world foo"),
+                                    &error, {QStringLiteral("NO_AT_BRIDGE=1")});
+    QVERIFY2(editor, qPrintable(error));
+    QVERIFY(editor->type({QStringLiteral("ctrl+Home"), QStringLiteral("shift+ctrl+Right")}));
+    m_server.enqueue("POST", "/openai/v1/chat",
+                     TestHttpServer::Response::eventStream(
+                         {chunk(QStringLiteral("HELLO")), TestHttpServer::sseData("[DONE]")}));
+    const Run asked = wrenlark({QStringLiteral("ask"), QStringLiteral("--from-selection"),
+                                QStringLiteral("--replace"), QStringLiteral("shout")});
+    QVERIFY2(asked.exitCode == 0, asked.err.constData());
+    QCOMPARE(editor->documentText(), QStringLiteral("HELLO world foo"));
+
+    // The command has ended; the clipboard is still the user's.
+    QCOMPARE(ClipboardAsSeen::data(QStringLiteral("text/html")), QByteArray("<i>kept</i>"));
+    // A new copy ends the process that kept it.
+    DesktopTestSession::run(QStringLiteral("xclip"),
+                            {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                             QStringLiteral("-l"), QStringLiteral("1")},
+                            3000, QByteArray("next copy"));
 }
 
 int main(int argc, char *argv[])
