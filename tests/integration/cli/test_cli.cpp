@@ -18,6 +18,7 @@
 #include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <csignal>
 
@@ -122,6 +123,20 @@ class TestCommandLine : public QObject
         QVERIFY(process.waitForStarted());
         process.write(input);
         process.closeWriteChannel();
+    }
+
+    // Runs the binary on a terminal of its own (made by script(1)); the input
+    // of script stays open, so it is typed only when written.
+    void startOnTerminal(QProcess &process, const QString &arguments, QByteArray *shown)
+    {
+        connect(&process, &QProcess::readyReadStandardOutput,
+                [&process, shown] { *shown += process.readAllStandardOutput(); });
+        process.setProcessEnvironment(environment());
+        process.start(QStringLiteral("script"),
+                      {QStringLiteral("-qec"),
+                       qEnvironmentVariable("WRENLARK_BINARY") + u' ' + arguments,
+                       QStringLiteral("/dev/null")});
+        QVERIFY(process.waitForStarted());
     }
 
     // Runs the binary to its end while this thread keeps serving HTTP.
@@ -457,6 +472,43 @@ private Q_SLOTS:
                  qPrintable(interrupted.error() +
                             QString::fromUtf8(readFile(statePath(QStringLiteral("cli.log"))))));
         QCOMPARE(interrupted.exitCode, 1);
+    }
+
+    // On a terminal (made by script(1)) the key is typed unseen, `ask` does not wait
+    // for input that is not coming, and the wait shows a spinner, erased before the reply.
+    void onATerminal()
+    {
+        REQUIRE_KEYRING();
+        if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+            QSKIP("script (util-linux) is not installed");
+        QByteArray shown;
+        QProcess keyEntry;
+        startOnTerminal(keyEntry, QStringLiteral("key set openai"), &shown);
+        QTRY_VERIFY_WITH_TIMEOUT(shown.contains("(not shown): "), processTimeoutMs);
+        keyEntry.write("sk-typed-secret\r");
+        finish(keyEntry);
+        QCOMPARE(keyEntry.exitCode(), 0);
+        QVERIFY2(shown.contains("Stored the API key for OpenAI."), shown.constData());
+        QVERIFY(!shown.contains("sk-typed-secret"));
+
+        m_server.enqueue(
+            "POST", "/openai/v1/chat",
+            TestHttpServer::Response::eventStream(
+                {chunk(QStringLiteral("Terminal reply")), TestHttpServer::sseData("[DONE]")}));
+        shown.clear();
+        QProcess asking;
+        startOnTerminal(asking, QStringLiteral("ask hello"), &shown);
+        finish(asking);
+        QCOMPARE(asking.exitCode(), 0);
+        const qsizetype spinner = shown.indexOf("Waiting for OpenAI");
+        const qsizetype erased = shown.indexOf("\r\x1b[K");
+        const qsizetype reply = shown.indexOf("Terminal reply");
+        QVERIFY2(spinner >= 0 && spinner < erased && erased < reply, shown.constData());
+        QCOMPARE(
+            m_server.requests().last().jsonBody().value(QLatin1String("messages")).toArray().size(),
+            2);
+        QCOMPARE(messageContent(m_server.requests().last(), QStringLiteral("system")),
+                 QStringLiteral("You are a helpful assistant."));
     }
 
     void ctrlCCancelsTheRequest()
