@@ -16,10 +16,18 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace {
 
 constexpr double shortTimeoutSeconds = 0.5;
+
+// The daemons of this test end with it, even when it crashes.
+void endWithThisProcess(QProcess &process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
 
 // Stands in for the desktop's prompter (gcr): takes every call and never answers,
 // like an unlock dialog in front of nobody.
@@ -63,6 +71,7 @@ class TestSecretServiceUnavailable : public QObject
 
     void startKeyring(const QStringList &arguments, const QByteArray &password)
     {
+        endWithThisProcess(m_keyring);
         m_keyring.setProcessEnvironment(keyringEnvironment());
         m_keyring.start(
             QStringLiteral("gnome-keyring-daemon"),
@@ -110,6 +119,7 @@ private Q_SLOTS:
                          .arg(path(QStringLiteral("bus")))
                          .toUtf8());
         config.close();
+        endWithThisProcess(m_bus);
         m_bus.start(QStringLiteral("dbus-daemon"),
                     {QStringLiteral("--config-file=") + config.fileName(),
                      QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
