@@ -52,7 +52,8 @@ KeychainStore::KeychainStore(QString service, std::shared_ptr<SecretStore> backe
 std::optional<QString> KeychainStore::read(const QString &account) const
 {
     if (!m_backend) {
-        logFailure("read", account, SecretStore::Result::failed(-1, QStringLiteral("No secret store")));
+        logFailure("read", account,
+                   SecretStore::Result::failed(-1, QStringLiteral("No secret store")));
         return std::nullopt;
     }
     const auto result = m_backend->copyMatching(m_service, account);
@@ -71,7 +72,8 @@ std::optional<QString> KeychainStore::read(const QString &account) const
 void KeychainStore::save(const QString &account, const QString &value) const
 {
     if (!m_backend) {
-        logFailure("update", account, SecretStore::Result::failed(-1, QStringLiteral("No secret store")));
+        logFailure("update", account,
+                   SecretStore::Result::failed(-1, QStringLiteral("No secret store")));
         return;
     }
     const QByteArray payload = value.toUtf8();
@@ -90,7 +92,8 @@ void KeychainStore::save(const QString &account, const QString &value) const
 void KeychainStore::deleteItem(const QString &account) const
 {
     if (!m_backend) {
-        logFailure("delete", account, SecretStore::Result::failed(-1, QStringLiteral("No secret store")));
+        logFailure("delete", account,
+                   SecretStore::Result::failed(-1, QStringLiteral("No secret store")));
         return;
     }
     const auto result = m_backend->remove(m_service, account);
@@ -101,9 +104,11 @@ void KeychainStore::deleteItem(const QString &account) const
 void KeychainStore::logFailure(const char *operation, const QString &account,
                                const SecretStore::Result &result) const
 {
-    const QString message = result.message.isEmpty() ? QStringLiteral("Unknown error") : result.message;
-    FileLogger::shared().error(QStringLiteral("Keychain %1 failed for service=%2 account=%3: %4 (%5).")
-                                   .arg(QString::fromLatin1(operation), m_service, account)
-                                   .arg(result.code)
-                                   .arg(message));
+    const QString message =
+        result.message.isEmpty() ? QStringLiteral("Unknown error") : result.message;
+    FileLogger::shared().error(
+        QStringLiteral("Keychain %1 failed for service=%2 account=%3: %4 (%5).")
+            .arg(QString::fromLatin1(operation), m_service, account)
+            .arg(result.code)
+            .arg(message));
 }

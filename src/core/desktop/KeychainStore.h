@@ -3,7 +3,6 @@
 #include "core/desktop/SecretStore.h"
 
 #include <QString>
-
 #include <memory>
 #include <optional>
 
@@ -20,7 +19,8 @@ public:
 
     // Uses the application's bundle identifier as service.
     KeychainStore();
-    explicit KeychainStore(QString service, std::shared_ptr<SecretStore> backend = defaultBackend());
+    explicit KeychainStore(QString service,
+                           std::shared_ptr<SecretStore> backend = defaultBackend());
 
     QString service() const { return m_service; }
 
@@ -29,7 +29,8 @@ public:
     void deleteItem(const QString &account) const;
 
 private:
-    void logFailure(const char *operation, const QString &account, const SecretStore::Result &result) const;
+    void logFailure(const char *operation, const QString &account,
+                    const SecretStore::Result &result) const;
 
     QString m_service;
     std::shared_ptr<SecretStore> m_backend;
