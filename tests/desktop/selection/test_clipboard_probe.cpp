@@ -306,8 +306,16 @@ void ClipboardProbeTest::pasteIntoATargetThatNeverFetchesRestoresAfterTheBounded
     SelectionContext context;
     context.selectedText = QStringLiteral("anything");
     context.pid = deaf->pid();
-    QCOMPARE(replace(*m_services.replacement, context, QStringLiteral("unread reply")),
-             ReplacementOperation::State::dispatched);
+    std::unique_ptr<ReplacementOperation> operation(
+        m_services.replacement->replaceSelection(context, QStringLiteral("unread reply"), nullptr));
+    QSignalSpy dispatched(operation.get(), &ReplacementOperation::finished);
+    QVERIFY(dispatched.wait(5000));
+    QVERIFY(operation->wasDispatched());
+    // While the reply is staged, clipboard managers are told not to record it.
+    QVERIFY(QGuiApplication::clipboard()->ownsClipboard());
+    QVERIFY(ClipboardAsSeen::formats().contains(QStringLiteral("x-kde-passwordManagerHint")));
+    QCOMPARE(ClipboardAsSeen::data(QStringLiteral("x-kde-passwordManagerHint")),
+             QByteArrayLiteral("secret"));
     QVERIFY(waitForClipboardIdle());
     service->setPasteTiming({});
     for (const auto &[type, bytes] : m_userClipboard)
