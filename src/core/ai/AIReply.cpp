@@ -5,28 +5,17 @@
 #include <utility>
 
 AIReply::AIReply(QObject *parent)
-    : QObject(parent)
+    : AsyncOperation(parent)
 {
 }
 
 AIReply::~AIReply() = default;
-
-void AIReply::cancel()
-{
-    if (isFinished())
-        return;
-    auto handler = std::exchange(m_cancelHandler, nullptr);
-    end(State::cancelled);
-    if (handler)
-        handler();
-}
 
 void AIReply::finishWithText(const QString &text)
 {
     if (isFinished())
         return;
     m_text = text;
-    m_cancelHandler = nullptr;
     end(State::succeeded);
 }
 
@@ -35,13 +24,7 @@ void AIReply::finishWithError(const AIClientError &error)
     if (isFinished())
         return;
     m_error = error;
-    m_cancelHandler = nullptr;
     end(State::failed);
-}
-
-void AIReply::setCancelHandler(std::function<void()> handler)
-{
-    m_cancelHandler = std::move(handler);
 }
 
 void AIReply::follow(AIReply *inner)
@@ -61,10 +44,7 @@ void AIReply::follow(AIReply *inner)
             finishWithError(*inner->error());
             break;
         case State::cancelled:
-            if (!isFinished()) {
-                m_cancelHandler = nullptr;
-                end(State::cancelled);
-            }
+            end(State::cancelled);
             break;
         case State::running:
             break;
@@ -77,14 +57,4 @@ AIReply *AIReply::failed(const AIClientError &error, QObject *parent)
     auto *reply = new AIReply(parent);
     reply->finishWithError(error);
     return reply;
-}
-
-void AIReply::end(State state)
-{
-    m_state = state;
-    QPointer<AIReply> self(this);
-    QTimer::singleShot(0, this, [self] {
-        if (self)
-            Q_EMIT self->finished();
-    });
 }
