@@ -1,32 +1,12 @@
 #include "core/auth/OpenAIProPlusAuthConfiguration.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/ConfigurationFile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QHostAddress>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
 
-const QString builtInPath = QStringLiteral(":/openai-auth.json");
-
-QString configHome()
-{
-    QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (home.isEmpty() || !QDir::isAbsolutePath(home))
-        home = QDir::homePath() + QStringLiteral("/.config");
-    return home;
-}
-
-bool isLoopbackHost(const QString &host)
-{
-    if (host == QLatin1String("localhost"))
-        return true;
-    const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
-}
+const QString configurationFileName = QStringLiteral("openai-auth.json");
 
 std::optional<QString> issuerProblem(const QUrl &url)
 {
@@ -37,7 +17,7 @@ std::optional<QString> issuerProblem(const QUrl &url)
         return QStringLiteral("\"issuer\" must be an origin without path, query or credentials");
     if (url.scheme() == QLatin1String("https"))
         return std::nullopt;
-    if (url.scheme() == QLatin1String("http") && isLoopbackHost(url.host()))
+    if (url.scheme() == QLatin1String("http") && ConfigurationFile::isLoopbackHost(url.host()))
         return std::nullopt;
     return QStringLiteral("\"issuer\" must use https (http only on a loopback address)");
 }
@@ -53,21 +33,18 @@ std::nullopt_t fail(QString *errorMessage, const QString &message)
 
 QString OpenAIProPlusAuthConfiguration::userConfigurationPath()
 {
-    return configHome() + QStringLiteral("/Wrenlark/openai-auth.json");
+    return ConfigurationFile::userFilePath(configurationFileName);
 }
 
 std::optional<OpenAIProPlusAuthConfiguration>
 OpenAIProPlusAuthConfiguration::fromJson(const QByteArray &json, QString *errorMessage)
 {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return fail(errorMessage, parseError.errorString() + QStringLiteral(" at offset ") +
-                                      QString::number(parseError.offset));
-    const QJsonValue issuer = document.object().value(QStringLiteral("issuer"));
-    const QJsonValue claimKey = document.object().value(QStringLiteral("authClaimKey"));
-    if (!document.isObject() || !issuer.isString() || !claimKey.isString() ||
-        claimKey.toString().isEmpty())
+    const auto document = ConfigurationFile::parseObject(json, errorMessage);
+    if (!document)
+        return std::nullopt;
+    const QJsonValue issuer = document->value(QStringLiteral("issuer"));
+    const QJsonValue claimKey = document->value(QStringLiteral("authClaimKey"));
+    if (!issuer.isString() || !claimKey.isString() || claimKey.toString().isEmpty())
         return fail(errorMessage,
                     QStringLiteral("it needs the strings \"issuer\" and \"authClaimKey\""));
 
@@ -82,27 +59,9 @@ OpenAIProPlusAuthConfiguration::fromJson(const QByteArray &json, QString *errorM
 
 const OpenAIProPlusAuthConfiguration &OpenAIProPlusAuthConfiguration::shared()
 {
-    static const OpenAIProPlusAuthConfiguration configuration = [] {
-        const QString userPath = userConfigurationPath();
-        QFile userFile(userPath);
-        if (userFile.exists()) {
-            QString problem;
-            if (!userFile.open(QIODevice::ReadOnly))
-                problem = userFile.errorString();
-            else if (auto user = fromJson(userFile.readAll(), &problem))
-                return *user;
-            FileLogger::shared().error(
-                QStringLiteral("Ignoring the sign-in configuration %1: %2. Using the built-in one.")
-                    .arg(userPath, problem));
-        }
-        QFile builtIn(builtInPath);
-        if (!builtIn.open(QIODevice::ReadOnly))
-            qFatal("Failed to load openai-auth.json from the resources");
-        auto builtInConfiguration = fromJson(builtIn.readAll());
-        if (!builtInConfiguration)
-            qFatal("Failed to load openai-auth.json from the resources");
-        return *builtInConfiguration;
-    }();
+    static const auto configuration = ConfigurationFile::load<OpenAIProPlusAuthConfiguration>(
+        configurationFileName, QStringLiteral("sign-in configuration"),
+        &OpenAIProPlusAuthConfiguration::fromJson);
     return configuration;
 }
 

@@ -1,5 +1,6 @@
 #include "core/catalog/SharedModelCatalogStore.h"
 
+#include "core/support/ConfigurationFile.h"
 #include "core/support/FileLogger.h"
 
 #include <QDir>
@@ -12,14 +13,6 @@ namespace {
 
 const QString builtInCatalogPath = QStringLiteral(":/model-catalog.json");
 
-QString configHome()
-{
-    QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (home.isEmpty() || !QDir::isAbsolutePath(home))
-        home = QDir::homePath() + QStringLiteral("/.config");
-    return home;
-}
-
 bool fail(QString *errorMessage, const QString &message)
 {
     if (errorMessage)
@@ -31,21 +24,17 @@ bool fail(QString *errorMessage, const QString &message)
 
 QString SharedModelCatalogStore::userCatalogPath()
 {
-    return configHome() + QStringLiteral("/Wrenlark/model-catalog.json");
+    return ConfigurationFile::userFilePath(QStringLiteral("model-catalog.json"));
 }
 
 std::optional<SharedModelCatalogStore> SharedModelCatalogStore::fromJson(const QByteArray &json,
                                                                          QString *errorMessage)
 {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        fail(errorMessage, parseError.errorString() + QStringLiteral(" at offset ") +
-                               QString::number(parseError.offset));
+    const auto document = ConfigurationFile::parseObject(json, errorMessage);
+    if (!document)
         return std::nullopt;
-    }
-    const QJsonValue providers = document.object().value(QStringLiteral("providers"));
-    if (!document.isObject() || !providers.isArray()) {
+    const QJsonValue providers = document->value(QStringLiteral("providers"));
+    if (!providers.isArray()) {
         fail(errorMessage, QStringLiteral("\"providers\" must be an array"));
         return std::nullopt;
     }

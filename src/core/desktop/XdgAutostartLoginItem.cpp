@@ -1,5 +1,6 @@
 #include "core/desktop/XdgAutostartLoginItem.h"
 
+#include "core/support/ConfigurationFile.h"
 #include "core/support/FileLogger.h"
 
 #include <QCoreApplication>
@@ -20,14 +21,6 @@ const QString execKey = QStringLiteral("Exec");
 const QString reservedCharacters = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
 // Characters that must be backslash-escaped inside a quoted argument.
 const QString quoteEscapedCharacters = QStringLiteral("\"`$\\");
-
-QString configHome()
-{
-    QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (home.isEmpty() || !QDir::isAbsolutePath(home))
-        home = QDir::homePath() + QStringLiteral("/.config");
-    return home;
-}
 
 QString runningExecutablePath()
 {
@@ -134,7 +127,7 @@ XdgAutostartLoginItem::XdgAutostartLoginItem(QString executablePath)
 
 QString XdgAutostartLoginItem::entryFilePath()
 {
-    return configHome() + QStringLiteral("/autostart/wrenlark.desktop");
+    return ConfigurationFile::configHome() + QStringLiteral("/autostart/wrenlark.desktop");
 }
 
 QString XdgAutostartLoginItem::execValue(const QString &program)
