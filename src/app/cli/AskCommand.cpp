@@ -9,9 +9,9 @@
 #include "core/session/AppState.h"
 #include "core/settings/SettingsStore.h"
 #include "core/support/FileLogger.h"
+#include "core/support/Utf8.h"
 
 #include <QEventLoop>
-#include <QStringDecoder>
 #include <QUuid>
 #include <memory>
 
@@ -87,15 +87,14 @@ bool readSelection(std::optional<QString> *selection)
         Terminal::printError(QStringLiteral("wrenlark ask: could not read standard input."));
         return false;
     }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(*bytes);
-    if (decoder.hasError()) {
+    const auto text = decodeUtf8Strictly(*bytes);
+    if (!text) {
         Terminal::printError(
             QStringLiteral("wrenlark ask: the text on standard input is not UTF-8."));
         return false;
     }
-    if (!text.trimmed().isEmpty())
-        *selection = text;
+    if (!text->trimmed().isEmpty())
+        *selection = *text;
     return true;
 }
 

@@ -4,8 +4,7 @@
 #include "cli/Terminal.h"
 #include "core/settings/SettingsStore.h"
 #include "core/support/FileLogger.h"
-
-#include <QStringDecoder>
+#include "core/support/Utf8.h"
 
 namespace {
 
@@ -44,9 +43,8 @@ std::optional<QString> readKey(const AIProvider &provider, int *exitStatus)
         return line;
     }
     const auto bytes = Terminal::readAllInput();
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = bytes ? decoder.decode(*bytes) : QString();
-    if (!bytes || decoder.hasError()) {
+    const auto text = bytes ? decodeUtf8Strictly(*bytes) : std::nullopt;
+    if (!text) {
         Terminal::printError(
             QStringLiteral("wrenlark key: standard input is not readable UTF-8 text."));
         return std::nullopt;

@@ -1,7 +1,8 @@
 #include "core/auth/OpenAIProPlusCallbackServer.h"
 
+#include "core/support/Utf8.h"
+
 #include <QHash>
-#include <QStringDecoder>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -57,15 +58,6 @@ QByteArray httpResponse(int statusCode, const QString &html)
            "Content-Type: text/html; charset=utf-8\r\n" +
            "Content-Length: " + QByteArray::number(body.size()) + "\r\n" +
            "Connection: close\r\n\r\n" + body;
-}
-
-std::optional<QString> decodeUtf8(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
 }
 
 } // namespace
@@ -250,7 +242,7 @@ OpenAIProPlusCallbackServer::processRequest(const QByteArray &head) const
         return Page{400, failurePage(QStringLiteral("Invalid callback request.")),
                     OpenAIProPlusAuthError::invalidCallback()};
     };
-    const auto text = decodeUtf8(head);
+    const auto text = decodeUtf8Strictly(head);
     if (!text)
         return invalidRequest();
     const QStringList requestLine =

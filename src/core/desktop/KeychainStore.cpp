@@ -2,9 +2,9 @@
 
 #include "core/support/AppMetadata.h"
 #include "core/support/FileLogger.h"
+#include "core/support/Utf8.h"
 
 #include <QMutex>
-#include <QStringDecoder>
 
 namespace {
 
@@ -13,15 +13,6 @@ std::shared_ptr<SecretStore> &backendSlot()
 {
     static std::shared_ptr<SecretStore> backend;
     return backend;
-}
-
-std::optional<QString> decodeUtf8(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
 }
 
 } // namespace
@@ -61,7 +52,7 @@ std::optional<QString> KeychainStore::read(const QString &account) const
     case SecretStore::Status::itemNotFound:
         return std::nullopt;
     case SecretStore::Status::success:
-        return decodeUtf8(result.payload);
+        return decodeUtf8Strictly(result.payload);
     case SecretStore::Status::failure:
         logFailure("read", account, result);
         return std::nullopt;

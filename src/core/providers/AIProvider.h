@@ -2,12 +2,12 @@
 
 #include "core/ai/AIReply.h"
 #include "core/ai/AIRequestContext.h"
+#include "core/ai/AIRequestOptions.h"
 #include "core/ai/AIRequestTimeoutRetryPolicy.h"
 
 #include <QString>
 #include <QStringList>
 #include <QUrl>
-
 #include <optional>
 
 class AIClient;
@@ -31,7 +31,17 @@ public:
     QString apiKeyAccount() const { return m_apiKeyAccount; }
     QString modelKey() const { return m_modelKey; }
     QStringList legacyApiKeyAccounts() const { return m_legacyApiKeyAccounts; }
-    AIRequestTimeoutRetryPolicy requestTimeoutRetryPolicy() const { return m_requestTimeoutRetryPolicy; }
+    AIRequestTimeoutRetryPolicy requestTimeoutRetryPolicy() const
+    {
+        return m_requestTimeoutRetryPolicy;
+    }
+
+    // What every request of this provider runs under: 60 s for each attempt,
+    // hedge after 20 s silent, the provider's policy.
+    AIRequestOptions requestOptions() const
+    {
+        return AIRequestOptions::standard(m_id, m_requestTimeoutRetryPolicy);
+    }
 
     virtual QString defaultModel() const = 0;
     virtual ProviderAuthenticationMode authenticationMode() const = 0;

@@ -33,11 +33,6 @@ AIReply *AnthropicProvider::send(AIClient &client, const AIRequestContext &conte
     return client.performRequest(*request, options, &AnthropicProvider::decodeResponse);
 }
 
-AIRequestOptions AnthropicProvider::requestOptions() const
-{
-    return AIRequestOptions::standard(id(), requestTimeoutRetryPolicy());
-}
-
 AnthropicRequestBody AnthropicProvider::requestBody(const AIRequestContext &context)
 {
     const auto [systemPrompt, userPrompt] =

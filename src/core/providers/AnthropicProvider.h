@@ -27,8 +27,6 @@ public:
     AIReply *send(AIClient &client, const AIRequestContext &context,
                   const AIRequestOptions &options) const;
 
-    // 60 s for each attempt, hedge after 20 s, the provider's policy.
-    AIRequestOptions requestOptions() const;
     static AnthropicRequestBody requestBody(const AIRequestContext &context);
     // Nothing when the catalog has no usable endpoint.
     std::optional<AIHttpRequest> httpRequest(const AIRequestContext &context) const;

@@ -32,11 +32,6 @@ AIReply *GoogleProvider::send(AIClient &client, const AIRequestContext &context,
     return client.performRequest(*request, options, &GoogleProvider::decodeResponse);
 }
 
-AIRequestOptions GoogleProvider::requestOptions() const
-{
-    return AIRequestOptions::standard(id(), requestTimeoutRetryPolicy());
-}
-
 GeminiRequestBody GoogleProvider::requestBody(const AIRequestContext &context)
 {
     const auto [systemPrompt, userPrompt] =

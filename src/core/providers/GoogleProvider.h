@@ -30,8 +30,6 @@ public:
     AIReply *send(AIClient &client, const AIRequestContext &context,
                   const AIRequestOptions &options) const;
 
-    // 60 s for each attempt, hedge after 20 s, the provider's policy.
-    AIRequestOptions requestOptions() const;
     static GeminiRequestBody requestBody(const AIRequestContext &context);
     // The catalog endpoint with "{model}" replaced and the key as the only
     // query item; nothing when that does not form an http(s) URL.
