@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Named shortcuts that fire anywhere on the desktop. A shortcut is kept as
+// its portable text ("Alt+Space", QKeySequence::PortableText) so the core
+// needs no GUI types; the windows turn it into a key sequence for display.
+//
+// Choices persist in the settings file and take effect at once. Whether the
+// desktop accepted a shortcut is asked, not assumed: a key another program
+// holds is reported through registrationError(), never silently dropped.
+// Everything here lives on the main thread, and activated() is delivered
+// there.
+class GlobalShortcutService : public QObject
+{
+    Q_OBJECT
+
+public:
+    static inline const QString toggleWrenlark = QStringLiteral("toggleWrenlark");
+    static inline const QString screenSelection = QStringLiteral("screenSelection");
+
+    // The names this application declares, in the order Settings lists them.
+    static QStringList names() { return {toggleWrenlark, screenSelection}; }
+
+    using QObject::QObject;
+
+    // The name's shortcut; absent when none is set (or the user cleared it).
+    virtual std::optional<QString> shortcut(const QString &name) const = 0;
+    // Sets (or, with an absent value, clears) the name's shortcut, persists
+    // it and registers it with the desktop. False when the text names no
+    // usable shortcut; the stored choice is then unchanged. A well-formed
+    // shortcut the desktop refuses is stored and reported through
+    // registrationError().
+    virtual bool setShortcut(const QString &name, const std::optional<QString> &portableText) = 0;
+    // Why the name's shortcut does not work right now ("Alt+Space is used by
+    // another program."); empty when it is registered or none is set.
+    virtual QString registrationError(const QString &name) const = 0;
+    // How shortcuts reach this application on this desktop, for `doctor`
+    // ("X11 key grab", "GlobalShortcuts portal", or why there is none).
+    virtual QString mechanismDescription() const = 0;
+
+Q_SIGNALS:
+    // The name's shortcut was pressed. `timestamp` is the desktop's time of
+    // the press (the X server time on X11; 0 when unknown), which a window
+    // shown in answer passes on so the window manager lets it take focus.
+    void activated(const QString &name, quint32 timestamp);
+    // The shortcut or its registration state changed.
+    void shortcutChanged(const QString &name);
+};
