@@ -1,12 +1,12 @@
 #include "core/session/SelectionRace.h"
 
-#include <QMetaObject>
 #include <algorithm>
 
 SelectionRace::SelectionRace(QUuid requestID, const QList<Reader> &readers, QObject *parent)
-    : QObject(parent)
+    : AsyncOperation(parent)
     , m_requestID(requestID)
 {
+    setCancelHandler([this] { cancelReaders(); });
     for (const Reader &reader : readers) {
         reader.fetch->setParent(this);
         const int index = int(m_entries.size());
@@ -23,19 +23,11 @@ SelectionRace::~SelectionRace()
     cancelReaders();
 }
 
-void SelectionRace::cancel()
-{
-    if (m_finished)
-        return;
-    m_cancelled = true;
-    finish(noSource, SelectionResult::empty());
-}
-
 void SelectionRace::readerFinished(int index)
 {
     Entry &entry = m_entries[index];
     entry.done = true;
-    if (m_finished || !entry.fetch)
+    if (isFinished() || !entry.fetch)
         return;
     // A reader cancelled from elsewhere delivered nothing.
     if (!entry.fetch->wasCancelled()) {
@@ -59,12 +51,10 @@ void SelectionRace::readerFinished(int index)
 
 void SelectionRace::finish(const QString &source, const SelectionResult &result)
 {
-    m_finished = true;
     m_source = source;
     m_result = result;
+    end(State::succeeded);
     cancelReaders();
-    QMetaObject::invokeMethod(
-        this, [this] { Q_EMIT finished(m_requestID, m_source, m_result); }, Qt::QueuedConnection);
 }
 
 void SelectionRace::cancelReaders()

@@ -2,9 +2,9 @@
 
 #include "core/desktop/SelectionFetch.h"
 #include "core/desktop/SelectionResult.h"
+#include "core/support/AsyncOperation.h"
 
 #include <QList>
-#include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QUuid>
@@ -17,10 +17,9 @@
 // result received stands (it may report a missing permission); when no reader
 // delivered anything, the source is "none" with an empty result.
 //
-// A handle in the style of SelectionFetch: it ends exactly once, finished()
-// is emitted from the event loop, and cancel() ends it without a result
-// (never a failure), cancelling the readers.
-class SelectionRace : public QObject
+// It ends exactly once, and cancel() ends it without a result (never a
+// failure), cancelling the readers.
+class SelectionRace : public AsyncOperation
 {
     Q_OBJECT
 
@@ -39,16 +38,10 @@ public:
     ~SelectionRace() override;
 
     QUuid requestID() const { return m_requestID; }
-    bool isFinished() const { return m_finished; }
-    bool wasCancelled() const { return m_cancelled; }
+    bool wasCancelled() const { return state() == State::cancelled; }
     // The winner once finished.
     QString source() const { return m_source; }
     const SelectionResult &result() const { return m_result; }
-
-    void cancel();
-
-Q_SIGNALS:
-    void finished(QUuid requestID, const QString &source, const SelectionResult &result);
 
 private:
     struct Entry
@@ -65,8 +58,6 @@ private:
     QUuid m_requestID;
     QList<Entry> m_entries;
     std::optional<std::pair<QString, SelectionResult>> m_firstWithoutContext;
-    bool m_finished = false;
-    bool m_cancelled = false;
-    QString m_source;
+    QString m_source = noSource;
     SelectionResult m_result;
 };

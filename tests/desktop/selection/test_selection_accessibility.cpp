@@ -95,7 +95,7 @@ void SelectionAccessibilityTest::selectedWordIsReadWithItsRangeAndReplacedInPlac
     QVERIFY(result.context->element);
 
     QCOMPARE(replace(*m_services.replacement, *result.context, QStringLiteral("there")),
-             ReplacementOperation::State::dispatched);
+             ReplacementOperation::State::succeeded);
     QCOMPARE(editor->documentText(), QStringLiteral("hello there foo"));
     QVERIFY(TestSandbox::flushedLog().contains(
         QStringLiteral("Replacement: AX value range update succeeded.")));
@@ -118,7 +118,7 @@ void SelectionAccessibilityTest::doubleClickedWordIsReplaced()
     QCOMPARE(result.context->selectedText, QStringLiteral("beta"));
     QCOMPARE(*result.context->selectedRange, (SelectionRange{6, 4}));
     QCOMPARE(replace(*m_services.replacement, *result.context, QStringLiteral("BETA")),
-             ReplacementOperation::State::dispatched);
+             ReplacementOperation::State::succeeded);
     QCOMPARE(editor->documentText(), QStringLiteral("alpha BETA gamma"));
 }
 
@@ -173,7 +173,7 @@ void SelectionAccessibilityTest::accentsEmojiAndCjkKeepTheirPlaces()
     QCOMPARE(result.context->selectedText, selected);
     QCOMPARE(*result.context->selectedRange, range);
     QCOMPARE(replace(*m_services.replacement, *result.context, replacement),
-             ReplacementOperation::State::dispatched);
+             ReplacementOperation::State::succeeded);
     QCOMPARE(editor->documentText(), expected);
 }
 
@@ -195,7 +195,7 @@ void SelectionAccessibilityTest::caretWithoutSelectionInsertsAtTheCaret()
     QVERIFY(result.context->isInsertionPoint());
     QCOMPARE(*result.context->selectedRange, (SelectionRange{6, 0}));
     QCOMPARE(replace(*m_services.replacement, *result.context, QStringLiteral("wide ")),
-             ReplacementOperation::State::dispatched);
+             ReplacementOperation::State::succeeded);
     QCOMPARE(editor->documentText(), QStringLiteral("hello wide world"));
 }
 
@@ -215,7 +215,7 @@ void SelectionAccessibilityTest::documentChangedSinceReadingIsNotOverwritten()
                           QStringLiteral("x"), QStringLiteral("y")}));
 
     QCOMPARE(replace(*m_services.replacement, *result.context, QStringLiteral("1")),
-             ReplacementOperation::State::dispatched);
+             ReplacementOperation::State::succeeded);
     QVERIFY(waitForClipboardIdle());
     QCOMPARE(editor->documentText(), QStringLiteral("xy1one two three"));
 }

@@ -93,7 +93,7 @@ void TerminalTest::xtermGetsNoCopyKeystrokeAndIsPastedIntoThroughPrimary()
     context.selectedText = QStringLiteral("pick-me");
     context.pid = terminal->pid();
     QCOMPARE(replace(*m_services.replacement, context, QStringLiteral("echo ok")),
-             ReplacementOperation::State::dispatched);
+             ReplacementOperation::State::succeeded);
     QVERIFY(waitForClipboardIdle());
     DesktopTestSession::settle(200);
     const QByteArray bytes = received();
@@ -126,7 +126,7 @@ void TerminalTest::stIsCopiedWithCtrlShiftCAndPastedWithCtrlShiftV()
     QCOMPARE(probed.context->selectedText, QStringLiteral("pick-me"));
 
     QCOMPARE(replace(*m_services.replacement, *probed.context, QStringLiteral("echo ok")),
-             ReplacementOperation::State::dispatched);
+             ReplacementOperation::State::succeeded);
     QVERIFY(waitForClipboardIdle());
     DesktopTestSession::settle(200);
     const QByteArray bytes = received();
