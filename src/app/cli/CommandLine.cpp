@@ -3,13 +3,16 @@
 #include "cli/AskCommand.h"
 #include "cli/DoctorCommand.h"
 #include "cli/KeyCommand.h"
+#include "cli/ManualPage.h"
 #include "cli/ProvidersCommand.h"
+#include "cli/ShellCompletion.h"
 #include "cli/SignInCommand.h"
 #include "cli/SignOutCommand.h"
 #include "cli/Terminal.h"
 #include "core/support/AppMetadata.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace CommandLine {
 
@@ -73,6 +76,25 @@ int printHelp(const QStringList &topics)
     return ExitStatus::success;
 }
 
+// For the build: the manual page and the completion scripts are made from
+// the command table.
+std::optional<int> printGeneratedFile(const QStringList &arguments)
+{
+    if (arguments.value(0) == QStringLiteral("--manual-page") && arguments.size() == 1) {
+        Terminal::writeOutput(ManualPage::text());
+        return ExitStatus::success;
+    }
+    if (arguments.value(0) != QStringLiteral("--completion"))
+        return std::nullopt;
+    const auto script = ShellCompletion::script(arguments.value(1));
+    if (!script || arguments.size() != 2) {
+        Terminal::printError(QStringLiteral("Usage: wrenlark --completion bash|zsh|fish"));
+        return ExitStatus::usage;
+    }
+    Terminal::writeOutput(*script);
+    return ExitStatus::success;
+}
+
 } // namespace
 
 bool hasCommand(const QString &name)
@@ -126,6 +148,8 @@ int run(const QStringList &arguments)
     if (first == QStringLiteral("--version") || first == QStringLiteral("-v") ||
         first == QStringLiteral("version"))
         return printVersion();
+    if (const auto status = printGeneratedFile(rest))
+        return *status;
 
     const CliCommand *command = findCommand(first);
     if (!command) {
