@@ -1,5 +1,6 @@
 #include "core/ai/AIClient.h"
 
+#include "core/ai/AIRequestAttempt.h"
 #include "core/ai/AIRequestRunner.h"
 #include "core/support/FileLogger.h"
 #include "core/support/MonotonicClock.h"

@@ -26,94 +26,70 @@ bool readOptionalString(od::value value, std::optional<QString> *out)
 
 bool decodePart(od::value value, OpenAIChatStreamChunk::Part *part)
 {
-    od::object object;
-    if (value.get_object().get(object))
-        return false;
-    for (auto field : object) {
-        std::string_view key;
-        od::value member;
-        if (field.unescaped_key().get(key) || field.value().get(member))
-            return false;
-        const bool read = key == "type"   ? readOptionalString(member, &part->type)
-                          : key == "text" ? readOptionalString(member, &part->text)
-                                          : StreamEventJson::skip(member);
-        if (!read)
-            return false;
-    }
-    return true;
+    return StreamEventJson::forEachMember(value, [part](std::string_view name, od::value member) {
+        if (name == "type")
+            return readOptionalString(member, &part->type);
+        if (name == "text")
+            return readOptionalString(member, &part->text);
+        return StreamEventJson::skip(member);
+    });
 }
 
-bool decodeParts(od::array array, QList<OpenAIChatStreamChunk::Part> *parts)
+bool decodeParts(od::value value, QList<OpenAIChatStreamChunk::Part> *parts)
 {
-    for (auto element : array) {
-        od::value value;
+    return StreamEventJson::forEachElement(value, [parts](od::value element) {
         OpenAIChatStreamChunk::Part part;
-        if (element.get(value) || !decodePart(value, &part))
+        if (!decodePart(element, &part))
             return false;
         parts->append(std::move(part));
-    }
-    return true;
+        return true;
+    });
 }
 
 // Absent or null content is no content; a string or an array of parts is
 // content; anything else fails with "Unsupported content format.".
-bool decodeContent(od::object delta, std::optional<Content> *content, QString *error)
+bool decodeContentValue(od::value value, std::optional<Content> *content, QString *error)
 {
-    for (auto field : delta) {
-        std::string_view key;
-        od::value value;
-        if (field.unescaped_key().get(key) || field.value().get(value))
-            return false;
-        if (key != "content") {
-            if (!StreamEventJson::skip(value))
-                return false;
-            continue;
-        }
-        content->reset();
-        od::json_type type;
-        if (value.type().get(type))
-            return false;
-        std::string_view text;
-        od::array array;
-        QList<OpenAIChatStreamChunk::Part> parts;
-        if (type == od::json_type::null)
-            continue;
-        if (type == od::json_type::string && !value.get_string().get(text)) {
-            *content = StreamEventJson::toQString(text);
-        } else if (type == od::json_type::array && !value.get_array().get(array) &&
-                   decodeParts(array, &parts)) {
-            *content = std::move(parts);
-        } else {
-            *error = unsupportedContentFormat;
-            return false;
-        }
+    content->reset();
+    od::json_type type;
+    if (value.type().get(type))
+        return false;
+    std::string_view text;
+    QList<OpenAIChatStreamChunk::Part> parts;
+    if (type == od::json_type::null)
+        return true;
+    if (type == od::json_type::string && !value.get_string().get(text)) {
+        *content = StreamEventJson::toQString(text);
+        return true;
     }
-    return true;
+    if (type == od::json_type::array && decodeParts(value, &parts)) {
+        *content = std::move(parts);
+        return true;
+    }
+    *error = unsupportedContentFormat;
+    return false;
+}
+
+bool decodeDelta(od::value value, std::optional<Content> *content, QString *error)
+{
+    content->reset();
+    return StreamEventJson::forEachMember(value, [&](std::string_view name, od::value member) {
+        return name == "content" ? decodeContentValue(member, content, error)
+                                 : StreamEventJson::skip(member);
+    });
 }
 
 bool decodeChoice(od::value value, OpenAIChatStreamChunk::Choice *choice, QString *error)
 {
-    od::object object;
-    if (value.get_object().get(object))
-        return false;
     bool sawDelta = false;
-    for (auto field : object) {
-        std::string_view key;
-        od::value member;
-        if (field.unescaped_key().get(key) || field.value().get(member))
-            return false;
-        if (key != "delta") {
-            if (!StreamEventJson::skip(member))
-                return false;
-            continue;
-        }
-        od::object delta;
-        choice->delta.content.reset();
-        if (member.get_object().get(delta) || !decodeContent(delta, &choice->delta.content, error))
-            return false;
-        sawDelta = true;
-    }
-    return sawDelta;
+    const bool read =
+        StreamEventJson::forEachMember(value, [&](std::string_view name, od::value member) {
+            if (name != "delta")
+                return StreamEventJson::skip(member);
+            sawDelta = true;
+            return decodeDelta(member, &choice->delta.content, error);
+        });
+    return read && sawDelta;
 }
 
 QString pieceOf(const OpenAIChatStreamChunk::Choice &choice)
@@ -128,48 +104,32 @@ QString pieceOf(const OpenAIChatStreamChunk::Choice &choice)
     return piece;
 }
 
-// Hands every choice of the array to `take`, in order.
-template<typename Take> bool decodeChoices(od::value value, QString *error, const Take &take)
-{
-    od::array array;
-    if (value.get_array().get(array))
-        return false;
-    for (auto element : array) {
-        od::value choiceValue;
-        OpenAIChatStreamChunk::Choice choice;
-        if (element.get(choiceValue) || !decodeChoice(choiceValue, &choice, error))
-            return false;
-        take(std::move(choice));
-    }
-    return true;
-}
-
 // Decodes an event, handing its choices to `take` (the last "choices" member
 // counts: `reset` forgets what an earlier one handed on).
 template<typename Take, typename Reset>
 bool decodeEvent(QByteArrayView payload, QString *error, const Take &take, const Reset &reset)
 {
     od::document document;
-    od::object root;
-    if (StreamEventJson::iterate(payload).get(document) || document.get_object().get(root))
+    od::value root;
+    if (StreamEventJson::iterate(payload).get(document) || document.get_value().get(root))
         return false;
+    const auto takeChoice = [&](od::value element) {
+        OpenAIChatStreamChunk::Choice choice;
+        if (!decodeChoice(element, &choice, error))
+            return false;
+        take(std::move(choice));
+        return true;
+    };
     bool sawChoices = false;
-    for (auto field : root) {
-        std::string_view key;
-        od::value value;
-        if (field.unescaped_key().get(key) || field.value().get(value))
-            return false;
-        if (key != "choices") {
-            if (!StreamEventJson::skip(value))
-                return false;
-            continue;
-        }
-        reset();
-        if (!decodeChoices(value, error, take))
-            return false;
-        sawChoices = true;
-    }
-    return sawChoices && StreamEventJson::atEnd(document);
+    const bool read =
+        StreamEventJson::forEachMember(root, [&](std::string_view name, od::value member) {
+            if (name != "choices")
+                return StreamEventJson::skip(member);
+            reset();
+            sawChoices = true;
+            return StreamEventJson::forEachElement(member, takeChoice);
+        });
+    return read && sawChoices && StreamEventJson::atEnd(document);
 }
 
 QString notAChunk()

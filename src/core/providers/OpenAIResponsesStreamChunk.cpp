@@ -16,33 +16,30 @@ struct EventMembers
     bool onlyStrings = true;
 };
 
-bool readMembers(od::object object, EventMembers *members)
+bool readMembers(od::value object, EventMembers *members)
 {
-    for (auto field : object) {
-        std::string_view key;
-        od::value value;
-        od::json_type type;
-        if (field.unescaped_key().get(key) || field.value().get(value) || value.type().get(type))
-            return false;
-        std::optional<QString> *slot = key == "type"      ? &members->type
-                                       : key == "delta"   ? &members->delta
-                                       : key == "message" ? &members->message
-                                                          : nullptr;
-        if (type != od::json_type::string) {
+    return StreamEventJson::forEachMember(
+        object, [members](std::string_view name, od::value value) {
+            std::optional<QString> *slot = name == "type"      ? &members->type
+                                           : name == "delta"   ? &members->delta
+                                           : name == "message" ? &members->message
+                                                               : nullptr;
+            od::json_type type;
+            if (value.type().get(type))
+                return false;
+            std::string_view text;
+            if (type == od::json_type::string) {
+                if (value.get_string().get(text))
+                    return false;
+                if (slot)
+                    *slot = StreamEventJson::toQString(text);
+                return true;
+            }
             members->onlyStrings = false;
             if (slot)
                 slot->reset();
-            if (!StreamEventJson::skip(value))
-                return false;
-            continue;
-        }
-        std::string_view text;
-        if (value.get_string().get(text))
-            return false;
-        if (slot)
-            *slot = StreamEventJson::toQString(text);
-    }
-    return true;
+            return StreamEventJson::skip(value);
+        });
 }
 
 bool isCompletion(const EventMembers &members)
@@ -67,9 +64,9 @@ std::optional<OpenAIResponsesStreamChunk> OpenAIResponsesStreamChunk::decode(QBy
             return std::nullopt;
         return OpenAIResponsesStreamChunk{};
     }
-    od::object object;
+    od::value object;
     EventMembers members;
-    if (type != od::json_type::object || document.get_object().get(object) ||
+    if (type != od::json_type::object || document.get_value().get(object) ||
         !readMembers(object, &members) || !StreamEventJson::atEnd(document))
         return std::nullopt;
     if (members.type == QLatin1String("response.output_text.delta") && members.delta)

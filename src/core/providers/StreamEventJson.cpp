@@ -42,29 +42,11 @@ bool skip(simdjson::ondemand::value value)
     if (value.type().get(type))
         return false;
     switch (type) {
-    case od::json_type::object: {
-        od::object object;
-        if (value.get_object().get(object))
-            return false;
-        for (auto field : object) {
-            std::string_view key;
-            od::value member;
-            if (field.unescaped_key().get(key) || field.value().get(member) || !skip(member))
-                return false;
-        }
-        return true;
-    }
-    case od::json_type::array: {
-        od::array array;
-        if (value.get_array().get(array))
-            return false;
-        for (auto element : array) {
-            od::value member;
-            if (element.get(member) || !skip(member))
-                return false;
-        }
-        return true;
-    }
+    case od::json_type::object:
+        return forEachMember(value,
+                             [](std::string_view, od::value member) { return skip(member); });
+    case od::json_type::array:
+        return forEachElement(value, [](od::value member) { return skip(member); });
     case od::json_type::string:
         return !value.get_string().error();
     case od::json_type::number:

@@ -26,6 +26,36 @@ bool skip(simdjson::ondemand::value value);
 // Whether the whole document was read: nothing follows its root value.
 bool atEnd(simdjson::ondemand::document &document);
 
+// Hands every member of an object to `take(name, value)`, in order. False
+// when a member is not valid JSON or `take` answers false.
+template<typename Take> bool forEachMember(simdjson::ondemand::value value, const Take &take)
+{
+    simdjson::ondemand::object object;
+    if (value.get_object().get(object))
+        return false;
+    for (auto field : object) {
+        std::string_view name;
+        simdjson::ondemand::value member;
+        if (field.unescaped_key().get(name) || field.value().get(member) || !take(name, member))
+            return false;
+    }
+    return true;
+}
+
+// Hands every element of an array to `take(value)`, in order; as above.
+template<typename Take> bool forEachElement(simdjson::ondemand::value value, const Take &take)
+{
+    simdjson::ondemand::array array;
+    if (value.get_array().get(array))
+        return false;
+    for (auto element : array) {
+        simdjson::ondemand::value member;
+        if (element.get(member) || !take(member))
+            return false;
+    }
+    return true;
+}
+
 inline QString toQString(std::string_view text)
 {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
