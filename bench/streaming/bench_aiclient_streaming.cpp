@@ -21,9 +21,9 @@ namespace {
 
 // The smallest decoder of the same chunk shape, to tell the client's cost
 // from the adapter's.
-AIDecodeResult decodeWithQJsonDocument(const QByteArray &payload)
+AIDecodeResult decodeWithQJsonDocument(QByteArrayView payload)
 {
-    const QJsonObject choice = QJsonDocument::fromJson(payload)
+    const QJsonObject choice = QJsonDocument::fromJson(payload.toByteArray())
                                    .object()
                                    .value(QLatin1String("choices"))
                                    .toArray()

@@ -12,7 +12,9 @@
 #include "core/support/Utf8.h"
 
 #include <QEventLoop>
+#include <QTimer>
 #include <QUuid>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -154,21 +156,43 @@ std::optional<AppConfig> resolveConfig(SettingsStore &store, const AskOptions &o
 
 // Prints a reply as it grows. The final reply is the streamed text without
 // the blanks at either end, so only the trimmed text so far is printed:
-// nothing printed ever has to be taken back.
+// nothing printed ever has to be taken back. The text so far only grows, so
+// each piece is looked at once, and what arrives within one pass of the event
+// loop (one network read) is written in one go.
 class StreamedOutput
 {
 public:
+    StreamedOutput()
+    {
+        m_flush.setSingleShot(true);
+        m_flush.setInterval(0);
+        QObject::connect(&m_flush, &QTimer::timeout, [this] { flush(); });
+    }
+
     void showPartial(const QString &textSoFar)
     {
-        const QString shown = textSoFar.trimmed();
-        if (!shown.startsWith(m_printed))
+        for (qsizetype i = m_scanned; i < textSoFar.size(); ++i) {
+            if (textSoFar.at(i).isSpace())
+                continue;
+            if (m_start < 0)
+                m_start = i;
+            m_end = i + 1;
+        }
+        m_scanned = textSoFar.size();
+        if (m_start < 0 || m_end <= m_shownEnd)
             return;
-        Terminal::writeOutput(shown.mid(m_printed.size()));
-        m_printed = shown;
+        const qsizetype from = std::max(m_shownEnd, m_start);
+        const QStringView piece = QStringView(textSoFar).sliced(from, m_end - from);
+        m_printed.append(piece);
+        m_pending.append(piece);
+        m_shownEnd = m_end;
+        if (!m_flush.isActive())
+            m_flush.start();
     }
 
     void finish(const QString &text)
     {
+        flush();
         if (!text.startsWith(m_printed)) {
             Terminal::writeOutput(QStringLiteral("\n"));
             Terminal::printError(QStringLiteral(
@@ -182,13 +206,31 @@ public:
     // Ends a line that was left open by partial text.
     void endLine()
     {
+        flush();
         if (!m_printed.isEmpty())
             Terminal::writeOutput(QStringLiteral("\n"));
         m_printed.clear();
     }
 
 private:
-    QString m_printed;
+    void flush()
+    {
+        m_flush.stop();
+        if (m_pending.isEmpty())
+            return;
+        Terminal::writeOutput(m_pending);
+        m_pending.clear();
+    }
+
+    QString m_printed; // everything written so far
+    QString m_pending; // written at the end of this pass of the event loop
+    QTimer m_flush;
+    // In the text so far: how much was looked at, where its first and past
+    // its last non-blank character are, and how much of it was printed.
+    qsizetype m_scanned = 0;
+    qsizetype m_start = -1;
+    qsizetype m_end = 0;
+    qsizetype m_shownEnd = 0;
 };
 
 int reportOutcome(const AIReply &reply, StreamedOutput &output, QString *replyText)
@@ -280,11 +322,8 @@ int runAsk(const QStringList &arguments)
         return ExitStatus::failure;
     }
     const QString instruction = store.resolveCommand(typed).value_or(typed);
-    // As in the command bar: quoting the refusal test string cannot make a provider refuse.
-    if (selection)
-        selection->replace(AppState::refusalTestString, AppState::inertRefusalTestString);
-    const AIRequestContext context{QUuid::createUuid(), config->model, config->apiKey,
-                                   instruction,         selection,     std::nullopt};
+    const AIRequestContext context = AppState::requestContext(
+        QUuid::createUuid(), *config, instruction, std::move(selection), std::nullopt);
     QString reply;
     const int status = sendRequest(*provider, context, &reply);
     // Only a complete reply is written back; an interrupted one writes nothing.

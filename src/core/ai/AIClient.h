@@ -6,11 +6,7 @@
 #include "core/ai/AIRequestOptions.h"
 
 #include <QObject>
-#include <functional>
-#include <optional>
-#include <utility>
 
-class AIRequestAttempt;
 class QNetworkAccessManager;
 
 // Runs the HTTP requests that the provider families build and turns their
@@ -23,9 +19,6 @@ class AIClient : public QObject
     Q_OBJECT
 
 public:
-    using DecodeFunction = std::function<AIDecodeResult(const QByteArray &body)>;
-    using DecodeChunkFunction = std::function<AIDecodeResult(const QByteArray &eventPayload)>;
-
     explicit AIClient(QObject *parent = nullptr);
     ~AIClient() override;
 
@@ -34,7 +27,7 @@ public:
 
     // A whole (non-streamed) answer.
     AIReply *performRequest(const AIHttpRequest &request, const AIRequestOptions &options,
-                            DecodeFunction decode);
+                            AIDecodeFunction decode);
 
     // A server-sent-event stream; `onPartialResponse` (may be empty) receives
     // the whole text so far after every non-empty piece, from the attempt that
@@ -42,27 +35,8 @@ public:
     // AIClientError::streamInterrupted carrying that text.
     AIReply *performStreamingRequest(const AIHttpRequest &request, const AIRequestOptions &options,
                                      AIPartialResponseHandler onPartialResponse,
-                                     DecodeChunkFunction decodeChunk);
-
-    // (system prompt, user prompt) for an instruction and optional selection.
-    static std::pair<QString, QString> buildPrompts(const QString &instruction,
-                                                    const std::optional<QString> &selectedText);
-
-    // The message of an error body: error.message, message, error (a string),
-    // error.error.message, else the trimmed UTF-8 text; nothing when empty.
-    static std::optional<QString> parseErrorMessage(const QByteArray &body);
-
-    // Whether the failure is an attempt's idle time-out.
-    static bool shouldRetryAfterTimeout(const AIClientError &error);
-    // A time-out becomes requestFailed(408, "The request timed out.");
-    // everything else is returned unchanged.
-    static AIClientError normalizeRequestError(const AIClientError &error);
+                                     AIDecodeChunkFunction decodeChunk);
 
 private:
-    using AttemptFactory =
-        std::function<AIRequestAttempt *(const AIHttpRequest &, std::function<bool()>, QObject *)>;
-    AIReply *run(const AIHttpRequest &request, const AIRequestOptions &options,
-                 const AttemptFactory &makeAttempt);
-
     QNetworkAccessManager *m_session;
 };

@@ -2,7 +2,10 @@
 
 #include "core/ai/AIClientError.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // What a provider's decoder made of a whole body or of one stream event:
@@ -28,3 +31,9 @@ struct AIDecodeResult
         return {Outcome::failure, {}, error};
     }
 };
+
+// Decodes a whole response body.
+using AIDecodeFunction = std::function<AIDecodeResult(const QByteArray &body)>;
+// Decodes the payload of one "data:" line of an event stream. The view is
+// valid only during the call.
+using AIDecodeChunkFunction = std::function<AIDecodeResult(QByteArrayView eventPayload)>;

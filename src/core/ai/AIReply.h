@@ -9,8 +9,11 @@
 #include <optional>
 
 // Receives the whole reply text received so far, after each new piece. The
-// text is the client's growing buffer: a receiver that keeps a copy makes the
-// next piece's append copy the whole text, so keep one only when showing it.
+// text only grows: each call's text begins with the previous call's (one
+// attempt owns the stream), so a receiver that remembers how much it has seen
+// does work for the new text only. The text is the client's growing buffer: a
+// receiver that keeps a reference to it makes the next piece's append copy
+// the whole text, so copy the new part instead.
 using AIPartialResponseHandler = std::function<void(const QString &textSoFar)>;
 
 // One running request to an AI provider: succeeded with the reply text,

@@ -1,6 +1,7 @@
 #include "core/ai/AIRequestAttempt.h"
 
-#include "core/ai/AIClient.h"
+#include "core/ai/AIRequestSupport.h"
+#include "core/ai/SinglePassRequestBody.h"
 
 #include <QMetaEnum>
 #include <QNetworkAccessManager>
@@ -67,7 +68,14 @@ AIRequestAttempt::~AIRequestAttempt()
 void AIRequestAttempt::start(CompletionHandler onComplete)
 {
     m_onComplete = std::move(onComplete);
-    m_reply = m_session->sendCustomRequest(m_request.request, m_request.method, m_request.body);
+    // The body goes out once: see SinglePassRequestBody. Qt streams it from
+    // the device, unbuffered, because its length is given.
+    auto *body = new SinglePassRequestBody(m_request.body);
+    QNetworkRequest request = m_request.request;
+    request.setHeader(QNetworkRequest::ContentLengthHeader, body->size());
+    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+    m_reply = m_session->sendCustomRequest(request, m_request.method, body);
+    body->setParent(m_reply);
     if (const qint64 limit = readAheadLimit()) {
         // Qt hands the limit to its network thread only once the transfer has
         // started, which for a request with a body happens in the next pass of
@@ -194,7 +202,7 @@ void AIRequestAttempt::releaseReply(Release release)
 AIWholeResponseAttempt::AIWholeResponseAttempt(QNetworkAccessManager *session,
                                                const AIHttpRequest &request,
                                                ResponseStartHandler onResponseStart,
-                                               DecodeFunction decode, QObject *parent)
+                                               AIDecodeFunction decode, QObject *parent)
     : AIRequestAttempt(session, request, std::move(onResponseStart), parent)
     , m_decode(std::move(decode))
 {
@@ -219,14 +227,15 @@ void AIWholeResponseAttempt::transferFinished()
     if (!status)
         return fail(AIClientError::invalidResponse());
     if (!isSuccessStatus(*status))
-        return fail(AIClientError::requestFailed(*status, AIClient::parseErrorMessage(m_body)));
+        return fail(
+            AIClientError::requestFailed(*status, AIRequestSupport::parseErrorMessage(m_body)));
 
     const AIDecodeResult decoded = m_decode(m_body);
     switch (decoded.outcome) {
     case AIDecodeResult::Outcome::text:
         return succeed(decoded.text.trimmed());
     case AIDecodeResult::Outcome::undecodable:
-        return fail(AIClientError::decodingFailed(AIClient::parseErrorMessage(m_body)));
+        return fail(AIClientError::decodingFailed(AIRequestSupport::parseErrorMessage(m_body)));
     case AIDecodeResult::Outcome::failure:
         return fail(decoded.error.value_or(AIClientError::invalidResponse()));
     }
@@ -238,7 +247,7 @@ AIStreamingResponseAttempt::AIStreamingResponseAttempt(QNetworkAccessManager *se
                                                        const AIHttpRequest &request,
                                                        ResponseStartHandler onResponseStart,
                                                        AIPartialResponseHandler onPartialResponse,
-                                                       DecodeChunkFunction decodeChunk,
+                                                       AIDecodeChunkFunction decodeChunk,
                                                        QObject *parent)
     : AIRequestAttempt(session, request, std::move(onResponseStart), parent)
     , m_onPartialResponse(std::move(onPartialResponse))
@@ -309,7 +318,7 @@ bool AIStreamingResponseAttempt::handlePayload(QByteArrayView payload)
         endOfStream();
         return false;
     }
-    const AIDecodeResult piece = m_decodeChunk(payload.toByteArray());
+    const AIDecodeResult piece = m_decodeChunk(payload);
     switch (piece.outcome) {
     case AIDecodeResult::Outcome::failure:
         fail(piece.error.value_or(AIClientError::invalidResponse()));

@@ -82,10 +82,8 @@ private:
 class AIWholeResponseAttempt : public AIRequestAttempt
 {
 public:
-    using DecodeFunction = std::function<AIDecodeResult(const QByteArray &body)>;
-
     AIWholeResponseAttempt(QNetworkAccessManager *session, const AIHttpRequest &request,
-                           ResponseStartHandler onResponseStart, DecodeFunction decode,
+                           ResponseStartHandler onResponseStart, AIDecodeFunction decode,
                            QObject *parent);
 
 protected:
@@ -93,7 +91,7 @@ protected:
     void transferFinished() override;
 
 private:
-    DecodeFunction m_decode;
+    AIDecodeFunction m_decode;
     QByteArray m_body;
     bool m_startReported = false;
 };
@@ -103,12 +101,10 @@ private:
 class AIStreamingResponseAttempt : public AIRequestAttempt
 {
 public:
-    using DecodeChunkFunction = std::function<AIDecodeResult(const QByteArray &eventPayload)>;
-
     AIStreamingResponseAttempt(QNetworkAccessManager *session, const AIHttpRequest &request,
                                ResponseStartHandler onResponseStart,
                                AIPartialResponseHandler onPartialResponse,
-                               DecodeChunkFunction decodeChunk, QObject *parent);
+                               AIDecodeChunkFunction decodeChunk, QObject *parent);
 
 protected:
     qint64 readAheadLimit() const override;
@@ -124,7 +120,7 @@ private:
     bool rejectErrorStatus();
 
     AIPartialResponseHandler m_onPartialResponse;
-    DecodeChunkFunction m_decodeChunk;
+    AIDecodeChunkFunction m_decodeChunk;
     ServerSentEventLineReader m_lines;
     ServerSentEventLineReader::LineHandler m_lineHandler;
     QString m_text;

@@ -1,6 +1,6 @@
 #include "core/ai/AIRequestRunner.h"
 
-#include "core/ai/AIClient.h"
+#include "core/ai/AIRequestSupport.h"
 #include "core/support/FileLogger.h"
 #include "core/support/MonotonicClock.h"
 
@@ -90,7 +90,7 @@ void AITimeoutReplayRunner::attemptEnded(const AIRequestAttempt::Outcome &outcom
     if (outcome.text)
         return finish(outcome);
     const AIClientError &error = *outcome.error;
-    if (attemptCount() == 1 && AIClient::shouldRetryAfterTimeout(error) &&
+    if (attemptCount() == 1 && AIRequestSupport::shouldRetryAfterTimeout(error) &&
         isReplayPolicy(m_options.timeoutRetryPolicy)) {
         FileLogger::shared().info(QStringLiteral("LLM request timed out for provider=%1 attempt=1 "
                                                  "timeout=%2s policy=%3; retrying.")
@@ -99,7 +99,7 @@ void AITimeoutReplayRunner::attemptEnded(const AIRequestAttempt::Outcome &outcom
                                            logWord(m_options.timeoutRetryPolicy)));
         return runAttempt();
     }
-    finish({std::nullopt, AIClient::normalizeRequestError(error)});
+    finish({std::nullopt, AIRequestSupport::normalizeRequestError(error)});
 }
 
 // --- AIHedgedRequestRunner ---

@@ -7,7 +7,7 @@
 // Splits a server-sent-event body into lines as its bytes arrive. A line ends
 // at LF, CR or CRLF, also when the CR and the LF come in different reads.
 // Lines are whole bytes: a UTF-8 character split between two reads is joined
-// again before anyone decodes it. Each byte is looked at once, and only the
+// again before anyone decodes it. Each byte is looked at about twice, and only the
 // unfinished tail of a read is kept, so the cost is linear in the input.
 class ServerSentEventLineReader
 {

@@ -1,6 +1,7 @@
 #include "core/providers/AnthropicProvider.h"
 
 #include "core/ai/AIClient.h"
+#include "core/ai/AIRequestSupport.h"
 #include "core/providers/AnthropicResponseBody.h"
 #include "core/providers/ProviderWire.h"
 
@@ -10,16 +11,10 @@ const QByteArray anthropicVersion = QByteArrayLiteral("2023-06-01");
 } // namespace
 
 AnthropicProvider::AnthropicProvider()
-    : AIProvider(QStringLiteral("anthropic"), QStringLiteral("Anthropic"),
-                 QStringLiteral("anthropic_api_key"), QStringLiteral("anthropic_model"),
-                 AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
+    : WholeAnswerProvider(QStringLiteral("anthropic"), QStringLiteral("Anthropic"),
+                          QStringLiteral("anthropic_api_key"), QStringLiteral("anthropic_model"),
+                          AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
 {
-}
-
-AIReply *AnthropicProvider::sendRequest(AIClient &client, const AIRequestContext &context,
-                                        AIPartialResponseHandler) const
-{
-    return send(client, context, requestOptions());
 }
 
 AIReply *AnthropicProvider::send(AIClient &client, const AIRequestContext &context,
@@ -36,7 +31,7 @@ AIReply *AnthropicProvider::send(AIClient &client, const AIRequestContext &conte
 AnthropicRequestBody AnthropicProvider::requestBody(const AIRequestContext &context)
 {
     const auto [systemPrompt, userPrompt] =
-        AIClient::buildPrompts(context.instruction, context.selectedText);
+        AIRequestSupport::buildPrompts(context.instruction, context.selectedText);
 
     using ContentBlock = AnthropicRequestBody::ContentBlock;
     QList<ContentBlock> blocks{ContentBlock::textBlock(userPrompt)};
@@ -70,10 +65,5 @@ std::optional<AIHttpRequest> AnthropicProvider::httpRequest(const AIRequestConte
 AIDecodeResult AnthropicProvider::decodeResponse(const QByteArray &body)
 {
     const auto response = AnthropicResponseBody::decode(body);
-    if (!response)
-        return AIDecodeResult::undecodable();
-    const QString text = response->text();
-    if (text.trimmed().isEmpty())
-        return AIDecodeResult::failure(AIClientError::emptyResponse());
-    return AIDecodeResult::ofText(text);
+    return answer(response ? std::optional(response->text()) : std::nullopt);
 }

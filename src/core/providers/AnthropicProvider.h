@@ -3,14 +3,13 @@
 #include "core/ai/AIDecodeResult.h"
 #include "core/ai/AIHttpRequest.h"
 #include "core/ai/AIRequestOptions.h"
-#include "core/providers/AIProvider.h"
 #include "core/providers/AnthropicRequestBody.h"
+#include "core/providers/WholeAnswerProvider.h"
 
 #include <optional>
 
-// Anthropic's messages interface. Always asks for a whole answer, so a
-// partial-response callback is accepted and never called.
-class AnthropicProvider : public AIProvider
+// Anthropic's messages interface.
+class AnthropicProvider : public WholeAnswerProvider
 {
 public:
     AnthropicProvider();
@@ -21,11 +20,8 @@ public:
         return ProviderAuthenticationMode::apiKey;
     }
 
-    AIReply *sendRequest(AIClient &client, const AIRequestContext &context,
-                         AIPartialResponseHandler onPartialResponse) const override;
-    // The same with other options (tests use short intervals).
     AIReply *send(AIClient &client, const AIRequestContext &context,
-                  const AIRequestOptions &options) const;
+                  const AIRequestOptions &options) const override;
 
     static AnthropicRequestBody requestBody(const AIRequestContext &context);
     // Nothing when the catalog has no usable endpoint.

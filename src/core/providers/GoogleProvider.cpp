@@ -1,22 +1,17 @@
 #include "core/providers/GoogleProvider.h"
 
 #include "core/ai/AIClient.h"
+#include "core/ai/AIRequestSupport.h"
 #include "core/providers/GeminiResponseBody.h"
 #include "core/providers/ProviderWire.h"
 
 #include <QUrlQuery>
 
 GoogleProvider::GoogleProvider()
-    : AIProvider(QStringLiteral("google"), QStringLiteral("Google"),
-                 QStringLiteral("google_api_key"), QStringLiteral("google_model"),
-                 AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
+    : WholeAnswerProvider(QStringLiteral("google"), QStringLiteral("Google"),
+                          QStringLiteral("google_api_key"), QStringLiteral("google_model"),
+                          AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
 {
-}
-
-AIReply *GoogleProvider::sendRequest(AIClient &client, const AIRequestContext &context,
-                                     AIPartialResponseHandler) const
-{
-    return send(client, context, requestOptions());
 }
 
 AIReply *GoogleProvider::send(AIClient &client, const AIRequestContext &context,
@@ -35,7 +30,7 @@ AIReply *GoogleProvider::send(AIClient &client, const AIRequestContext &context,
 GeminiRequestBody GoogleProvider::requestBody(const AIRequestContext &context)
 {
     const auto [systemPrompt, userPrompt] =
-        AIClient::buildPrompts(context.instruction, context.selectedText);
+        AIRequestSupport::buildPrompts(context.instruction, context.selectedText);
 
     using Part = GeminiRequestBody::Part;
     QList<Part> parts{Part::textPart(systemPrompt + QStringLiteral("\n\n") + userPrompt)};
@@ -85,10 +80,5 @@ std::optional<AIHttpRequest> GoogleProvider::httpRequest(const AIRequestContext 
 AIDecodeResult GoogleProvider::decodeResponse(const QByteArray &body)
 {
     const auto response = GeminiResponseBody::decode(body);
-    if (!response)
-        return AIDecodeResult::undecodable();
-    const QString text = response->text();
-    if (text.trimmed().isEmpty())
-        return AIDecodeResult::failure(AIClientError::emptyResponse());
-    return AIDecodeResult::ofText(text);
+    return answer(response ? std::optional(response->text()) : std::nullopt);
 }

@@ -3,17 +3,16 @@
 #include "core/ai/AIDecodeResult.h"
 #include "core/ai/AIHttpRequest.h"
 #include "core/ai/AIRequestOptions.h"
-#include "core/providers/AIProvider.h"
 #include "core/providers/GeminiRequestBody.h"
+#include "core/providers/WholeAnswerProvider.h"
 
 #include <QUrl>
 #include <optional>
 
 // Google's Gemini content generation. The model is part of the URL, the key
 // travels as the query item "key" (so a logged URL must drop its query), and
-// the system prompt is joined in front of the user prompt. Always asks for a
-// whole answer: a partial-response callback is accepted and never called.
-class GoogleProvider : public AIProvider
+// the system prompt is joined in front of the user prompt.
+class GoogleProvider : public WholeAnswerProvider
 {
 public:
     GoogleProvider();
@@ -24,11 +23,8 @@ public:
         return ProviderAuthenticationMode::apiKey;
     }
 
-    AIReply *sendRequest(AIClient &client, const AIRequestContext &context,
-                         AIPartialResponseHandler onPartialResponse) const override;
-    // The same with other options (tests use short intervals).
     AIReply *send(AIClient &client, const AIRequestContext &context,
-                  const AIRequestOptions &options) const;
+                  const AIRequestOptions &options) const override;
 
     static GeminiRequestBody requestBody(const AIRequestContext &context);
     // The catalog endpoint with "{model}" replaced and the key as the only

@@ -1,6 +1,7 @@
 #include "core/providers/OpenAIChatAdapter.h"
 
 #include "core/ai/AIClient.h"
+#include "core/ai/AIRequestSupport.h"
 #include "core/providers/OpenAIChatResponseBody.h"
 #include "core/providers/OpenAIChatStreamChunk.h"
 #include "core/providers/ProviderWire.h"
@@ -50,7 +51,7 @@ AIReply *OpenAIChatAdapter::send(AIClient &client, const AIRequestContext &conte
 OpenAIChatRequestBody OpenAIChatAdapter::requestBody(const AIRequestContext &context, bool stream)
 {
     const auto [systemPrompt, userPrompt] =
-        AIClient::buildPrompts(context.instruction, context.selectedText);
+        AIRequestSupport::buildPrompts(context.instruction, context.selectedText);
 
     using ContentPart = OpenAIChatRequestBody::ContentPart;
     std::variant<QString, QList<ContentPart>> userContent = userPrompt;
@@ -90,12 +91,12 @@ std::optional<AIHttpRequest> OpenAIChatAdapter::httpRequest(const AIRequestConte
     return http;
 }
 
-AIDecodeResult OpenAIChatAdapter::decodeStreamChunk(const QByteArray &payload)
+AIDecodeResult OpenAIChatAdapter::decodeStreamChunk(QByteArrayView payload)
 {
-    const auto chunk = OpenAIChatStreamChunk::decode(payload);
-    if (!chunk)
+    auto text = OpenAIChatStreamChunk::decodeText(payload);
+    if (!text)
         return AIDecodeResult::undecodable();
-    return AIDecodeResult::ofText(chunk->text());
+    return AIDecodeResult::ofText(std::move(*text));
 }
 
 AIDecodeResult OpenAIChatAdapter::decodeResponse(const QByteArray &body)

@@ -58,7 +58,7 @@ public:
     // The text piece of one streamed event; undecodable (skipped by the
     // stream reader) for events without choices or with content of an
     // unsupported format.
-    static AIDecodeResult decodeStreamChunk(const QByteArray &payload);
+    static AIDecodeResult decodeStreamChunk(QByteArrayView payload);
     // The first choice's content; emptyResponse without choices or text.
     static AIDecodeResult decodeResponse(const QByteArray &body);
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -31,10 +31,14 @@ struct OpenAIChatStreamChunk
 
     // Nothing when the payload is not such an event; `errorDescription`
     // then says why ("Unsupported content format." for a content of
-    // another type).
-    static std::optional<OpenAIChatStreamChunk> decode(const QByteArray &payload,
+    // another type). Members other than these are ignored.
+    static std::optional<OpenAIChatStreamChunk> decode(QByteArrayView payload,
                                                        QString *errorDescription = nullptr);
 
     // The pieces of all choices, in order, without separators.
     QString text() const;
+
+    // decode(payload)->text() without building the event: the text of an
+    // event on the fast path of a stream.
+    static std::optional<QString> decodeText(QByteArrayView payload);
 };

@@ -1,6 +1,7 @@
 #include "core/providers/OpenAIProPlusResponsesAdapter.h"
 
 #include "core/ai/AIClient.h"
+#include "core/ai/AIRequestSupport.h"
 #include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/auth/OpenAIProPlusAuthReply.h"
 #include "core/providers/OpenAIResponsesStreamChunk.h"
@@ -95,7 +96,7 @@ OpenAIResponsesRequestBody
 OpenAIProPlusResponsesAdapter::requestBody(const AIRequestContext &context)
 {
     const auto [systemPrompt, userPrompt] =
-        AIClient::buildPrompts(context.instruction, context.selectedText);
+        AIRequestSupport::buildPrompts(context.instruction, context.selectedText);
     using ContentPart = OpenAIResponsesRequestBody::ContentPart;
     QList<ContentPart> parts{ContentPart::inputText(userPrompt)};
     if (context.imageData) {
@@ -129,7 +130,7 @@ OpenAIProPlusResponsesAdapter::httpRequest(const AIRequestContext &context,
     return http;
 }
 
-AIDecodeResult OpenAIProPlusResponsesAdapter::decodeStreamChunk(const QByteArray &payload)
+AIDecodeResult OpenAIProPlusResponsesAdapter::decodeStreamChunk(QByteArrayView payload)
 {
     const auto chunk = OpenAIResponsesStreamChunk::decode(payload);
     if (!chunk)

@@ -53,7 +53,7 @@ public:
 
     // A text delta gives its text, an "error" event fails the request with
     // requestFailed(200, its message), every other event gives no text.
-    static AIDecodeResult decodeStreamChunk(const QByteArray &payload);
+    static AIDecodeResult decodeStreamChunk(QByteArrayView payload);
 
 private:
     void sendWithSession(AIReply *reply, AIClient &client, const AIRequestContext &context,

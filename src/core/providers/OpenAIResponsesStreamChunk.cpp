@@ -1,50 +1,79 @@
 #include "core/providers/OpenAIResponsesStreamChunk.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "core/providers/StreamEventJson.h"
 
 namespace {
 
-// An object with the string members "type" (equal to `type`) and `member`.
-std::optional<QString> typedMember(const QJsonObject &object, const QString &type,
-                                   const QString &member)
+namespace od = simdjson::ondemand;
+
+// The string members an event's kind depends on, and whether all its
+// members are strings.
+struct EventMembers
 {
-    const QJsonValue typeValue = object.value(QStringLiteral("type"));
-    const QJsonValue value = object.value(member);
-    if (!typeValue.isString() || !value.isString() || typeValue.toString() != type)
-        return std::nullopt;
-    return value.toString();
+    std::optional<QString> type;
+    std::optional<QString> delta;
+    std::optional<QString> message;
+    bool onlyStrings = true;
+};
+
+bool readMembers(od::value object, EventMembers *members)
+{
+    return StreamEventJson::forEachMember(
+        object, [members](std::string_view name, od::value value) {
+            std::optional<QString> *slot = name == "type"      ? &members->type
+                                           : name == "delta"   ? &members->delta
+                                           : name == "message" ? &members->message
+                                                               : nullptr;
+            od::json_type type;
+            if (value.type().get(type))
+                return false;
+            std::string_view text;
+            if (type == od::json_type::string) {
+                if (value.get_string().get(text))
+                    return false;
+                if (slot)
+                    *slot = StreamEventJson::toQString(text);
+                return true;
+            }
+            members->onlyStrings = false;
+            if (slot)
+                slot->reset();
+            return StreamEventJson::skip(value);
+        });
 }
 
-bool isCompletion(const QJsonObject &object)
+bool isCompletion(const EventMembers &members)
 {
-    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
-        if (!it.value().isString())
-            return false;
-    }
-    const QString type = object.value(QStringLiteral("type")).toString();
-    return type == QLatin1String("response.completed") ||
-           type == QLatin1String("response.incomplete");
+    return members.onlyStrings && members.type &&
+           (*members.type == QLatin1String("response.completed") ||
+            *members.type == QLatin1String("response.incomplete"));
 }
 
 } // namespace
 
-std::optional<OpenAIResponsesStreamChunk>
-OpenAIResponsesStreamChunk::decode(const QByteArray &payload)
+std::optional<OpenAIResponsesStreamChunk> OpenAIResponsesStreamChunk::decode(QByteArrayView payload)
 {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(payload, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
+    od::document document;
+    od::json_type type;
+    if (StreamEventJson::iterate(payload).get(document) || document.type().get(type))
         return std::nullopt;
-    if (!document.isObject())
+    if (type == od::json_type::array) {
+        od::value value;
+        if (document.get_value().get(value) || !StreamEventJson::skip(value) ||
+            !StreamEventJson::atEnd(document))
+            return std::nullopt;
         return OpenAIResponsesStreamChunk{};
-    const QJsonObject object = document.object();
-    if (auto delta = typedMember(object, QStringLiteral("response.output_text.delta"),
-                                 QStringLiteral("delta")))
-        return OpenAIResponsesStreamChunk{Kind::textDelta, *delta};
-    if (auto message = typedMember(object, QStringLiteral("error"), QStringLiteral("message")))
-        return OpenAIResponsesStreamChunk{Kind::error, *message};
-    if (isCompletion(object))
+    }
+    od::value object;
+    EventMembers members;
+    if (type != od::json_type::object || document.get_value().get(object) ||
+        !readMembers(object, &members) || !StreamEventJson::atEnd(document))
+        return std::nullopt;
+    if (members.type == QLatin1String("response.output_text.delta") && members.delta)
+        return OpenAIResponsesStreamChunk{Kind::textDelta, *members.delta};
+    if (members.type == QLatin1String("error") && members.message)
+        return OpenAIResponsesStreamChunk{Kind::error, *members.message};
+    if (isCompletion(members))
         return OpenAIResponsesStreamChunk{Kind::completed, {}};
     return OpenAIResponsesStreamChunk{};
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
@@ -15,6 +15,6 @@ struct OpenAIResponsesStreamChunk
     // The delta's text, or the error's message.
     QString text;
 
-    // Nothing when the payload is not JSON at all.
-    static std::optional<OpenAIResponsesStreamChunk> decode(const QByteArray &payload);
+    // Nothing when the payload is not JSON at all; a JSON array is "other".
+    static std::optional<OpenAIResponsesStreamChunk> decode(QByteArrayView payload);
 };

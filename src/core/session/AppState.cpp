@@ -97,6 +97,15 @@ void AppState::setResponseText(const QString &text)
     Q_EMIT responseTextChanged();
 }
 
+void AppState::extendStreamedResponseText(const QString &textSoFar)
+{
+    // The text so far only grows, and the shown text is a part of it.
+    if (textSoFar.size() <= m_responseText.size())
+        return;
+    m_responseText.append(QStringView(textSoFar).sliced(m_responseText.size()));
+    Q_EMIT responseTextChanged();
+}
+
 void AppState::setIsLoading(bool loading)
 {
     if (m_isLoading == loading)
@@ -273,25 +282,19 @@ void AppState::runSubmitRequest(const std::shared_ptr<const SubmitRequest> &requ
             if (!throttle->admit())
                 return;
             if (self && self->isCurrentSubmitRequest(requestID))
-                self->setResponseText(textSoFar);
+                self->extendStreamedResponseText(textSoFar);
         };
     }
 
     AIReply *reply = nullptr;
     if (const AIProviderPointer provider =
             m_providerRegistry.provider(request->config.providerID)) {
-        AIRequestContext context;
-        context.requestID = request->requestID;
-        context.model = request->config.model;
-        context.apiKey = request->config.apiKey;
-        context.instruction = request->instruction;
-        // Every provider gets the inert string, so quoting the refusal test
-        // string in a selection cannot make a provider refuse the request.
-        if (request->context) {
-            context.selectedText = QString(request->context->selectedText)
-                                       .replace(refusalTestString, inertRefusalTestString);
-        }
-        context.imageData = request->imageData;
+        std::optional<QString> selectedText;
+        if (request->context)
+            selectedText = request->context->selectedText;
+        const AIRequestContext context =
+            requestContext(request->requestID, request->config, request->instruction,
+                           std::move(selectedText), request->imageData);
         reply = provider->sendRequest(*m_aiClient, context, std::move(onPartialResponse));
     } else {
         reply = AIReply::failed(AIClientError::unknownProvider(request->config.providerID));
@@ -300,6 +303,17 @@ void AppState::runSubmitRequest(const std::shared_ptr<const SubmitRequest> &requ
     m_submitReply = reply;
     connect(reply, &AIReply::finished, this,
             [this, reply, request] { submitReplyFinished(reply, request); });
+}
+
+AIRequestContext AppState::requestContext(const QUuid &requestID, const AppConfig &config,
+                                          const QString &instruction,
+                                          std::optional<QString> selectedText,
+                                          std::optional<QByteArray> imageData)
+{
+    if (selectedText)
+        selectedText->replace(refusalTestString, inertRefusalTestString);
+    return {requestID,           config.model, config.apiKey, instruction, std::move(selectedText),
+            std::move(imageData)};
 }
 
 bool AppState::isCurrentSubmitRequest(const QUuid &requestID) const

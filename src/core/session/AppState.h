@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ai/AIClientError.h"
+#include "core/ai/AIRequestContext.h"
 #include "core/analytics/AnalyticsSignal.h"
 #include "core/analytics/UsageSessionEndReason.h"
 #include "core/desktop/DesktopServices.h"
@@ -108,6 +109,14 @@ public:
                        "1FAEFB6177B4672DEE07F9D3AFC62588CCD2631EDCF22E8CCC1FB35B501C9C89");
     static constexpr double initialInputContentHeight = 22.0;
 
+    // The context a submission sends, as the command bar and the command line
+    // build it: the selection quoting the refusal test string gets the inert
+    // one instead, so quoting it cannot make a provider refuse the request.
+    static AIRequestContext requestContext(const QUuid &requestID, const AppConfig &config,
+                                           const QString &instruction,
+                                           std::optional<QString> selectedText,
+                                           std::optional<QByteArray> imageData);
+
     explicit AppState(AppStateDependencies dependencies, QObject *parent = nullptr);
     ~AppState() override;
 
@@ -199,6 +208,9 @@ private:
     // Published fields; each notifies only on change.
     void setInputText(const QString &text);
     void setResponseText(const QString &text);
+    // A longer text so far of the stream being shown: only its new part is
+    // copied.
+    void extendStreamedResponseText(const QString &textSoFar);
     void setIsLoading(bool loading);
     void setExecutingCommand(std::optional<QString> text, std::optional<QString> instruction);
     void setHasSelection(bool hasSelection);

@@ -27,9 +27,9 @@ Response brokenStream(const QByteArrayList &pieces, Response::Ending ending)
 }
 
 // The OpenAI chat-completion chunk shape; {"error": "..."} is an error event.
-AIDecodeResult decodeChatChunk(const QByteArray &payload)
+AIDecodeResult decodeChatChunk(QByteArrayView payload)
 {
-    const QJsonObject object = QJsonDocument::fromJson(payload).object();
+    const QJsonObject object = QJsonDocument::fromJson(payload.toByteArray()).object();
     if (object.value(QStringLiteral("error")).isString())
         return AIDecodeResult::failure(
             AIClientError::requestFailed(500, object.value(QStringLiteral("error")).toString()));
@@ -553,6 +553,68 @@ private Q_SLOTS:
         QVERIFY(call->wait());
         QCOMPARE(call->reply->error()->kind(), AIClientError::Kind::network);
         QCOMPARE(call->reply->error()->networkError(), int(QNetworkReply::RemoteHostClosedError));
+    }
+
+    // --- Never a second request; never a cut stream called complete ---
+
+    // The head, the text and the end of the connection arrive together, as
+    // from a server that dies right after answering: the case in which Qt's
+    // HTTP/1.1 channel may take the close for a stale connection and send the
+    // POST again. Whatever the timing, the server sees one request per
+    // attempt, and a reply that showed text ends as interrupted.
+    void streamCutRightAfterItsHeadIsSentOnceAndNeverComplete_data()
+    {
+        QTest::addColumn<int>("ending");
+        QTest::addColumn<int>("policy");
+        const int replay = int(AIRequestTimeoutRetryPolicy::unsafeSingleReplay);
+        const int hedge = int(AIRequestTimeoutRetryPolicy::unsafeSingleHedge);
+        QTest::addRow("closed") << int(Response::Ending::close) << replay;
+        QTest::addRow("reset") << int(Response::Ending::reset) << replay;
+        QTest::addRow("closed, hedged") << int(Response::Ending::close) << hedge;
+        QTest::addRow("reset, hedged") << int(Response::Ending::reset) << hedge;
+    }
+
+    void streamCutRightAfterItsHeadIsSentOnceAndNeverComplete()
+    {
+        QFETCH(int, ending);
+        QFETCH(int, policy);
+        constexpr int repetitions = 60;
+        int interrupted = 0;
+        for (int i = 1; i <= repetitions; ++i) {
+            m_server->enqueue("POST", chatPath,
+                              Response::eventStream({chunk("Hello"), chunk(" there")})
+                                  .withEnding(Response::Ending(ending)));
+            auto call = stream(options(AIRequestTimeoutRetryPolicy(policy), 10, 0.05));
+            QVERIFY(call->wait());
+            QCOMPARE_NE(call->reply->state(), AIReply::State::succeeded);
+            const AIClientError &error = *call->reply->error();
+            if (call->partials.isEmpty()) {
+                QCOMPARE(error.kind(), AIClientError::Kind::network);
+            } else {
+                QCOMPARE(error.kind(), AIClientError::Kind::streamInterrupted);
+                QVERIFY(QStringLiteral("Hello there").startsWith(error.partialText()));
+                ++interrupted;
+            }
+            QCOMPARE(m_server->requestCount(), i);
+        }
+        // A resend would reach the server after the attempt ended.
+        QTest::qWait(200);
+        QCOMPARE(m_server->requestCount(), repetitions);
+        QVERIFY(interrupted > 0);
+    }
+
+    // Without "[DONE]" but with the last chunk, the stream is complete.
+    void streamEndingCleanlyWithoutDoneIsCompleteAndSentOnce()
+    {
+        constexpr int repetitions = 30;
+        for (int i = 1; i <= repetitions; ++i) {
+            m_server->enqueue("POST", chatPath,
+                              Response::eventStream({chunk("Hello"), chunk(" there")}));
+            auto call = stream(options(AIRequestTimeoutRetryPolicy::none));
+            QVERIFY(call->wait());
+            verifyText(*call, QStringLiteral("Hello there"));
+            QCOMPARE(m_server->requestCount(), i);
+        }
     }
 
     // --- Secrets stay out of the log ---

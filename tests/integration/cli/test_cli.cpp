@@ -378,6 +378,26 @@ private Q_SLOTS:
                  QStringLiteral("openai"));
     }
 
+    // Blanks are printed only once text follows them, also when they arrive
+    // in pieces of their own: the printed text is the reply's trimmed text.
+    void askHoldsBlanksBackUntilTextFollows()
+    {
+        REQUIRE_KEYRING();
+        storeKey("openai", "sk-test-1");
+        m_server.enqueue("POST", "/openai/v1/chat",
+                         TestHttpServer::Response::eventStream(
+                             {chunk(QStringLiteral(" \n")), chunk(QStringLiteral("a ")),
+                              chunk(QStringLiteral("\t")), chunk(QStringLiteral(" b")),
+                              chunk(QStringLiteral(" ")), chunk(QStringLiteral("\n\n")),
+                              TestHttpServer::sseData("[DONE]")},
+                             20));
+        QProcess process;
+        start(process, {QStringLiteral("ask"), QStringLiteral("go")}, QByteArray());
+        finish(process);
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(process.readAllStandardOutput(), QByteArray("a \t b\n"));
+    }
+
     void shorthandsExpandAndOptionsApplyToOneRequest()
     {
         REQUIRE_KEYRING();

@@ -1,4 +1,5 @@
 #include "ProviderTestSupport.h"
+#include "core/ai/AIRequestSupport.h"
 #include "core/catalog/SharedModelCatalogStore.h"
 #include "core/providers/AIProviderRegistry.h"
 #include "core/providers/OpenAIChatAdapter.h"
@@ -88,7 +89,7 @@ private Q_SLOTS:
 
         // Compared whole: absent optional members are omitted, never null.
         const auto [systemPrompt, userPrompt] =
-            AIClient::buildPrompts(context.instruction, context.selectedText);
+            AIRequestSupport::buildPrompts(context.instruction, context.selectedText);
         QJsonValue userContent = userPrompt;
         if (kind == ContextKind::image) {
             userContent = QJsonArray{
@@ -125,7 +126,7 @@ private Q_SLOTS:
         QVERIFY(!request.hasHeader("Authorization"));
 
         const auto [systemPrompt, userPrompt] =
-            AIClient::buildPrompts(context.instruction, context.selectedText);
+            AIRequestSupport::buildPrompts(context.instruction, context.selectedText);
         QJsonArray blocks{QJsonObject{{"type", "text"}, {"text", userPrompt}}};
         if (kind == ContextKind::image) {
             blocks.append(QJsonObject{{"type", "image"},
@@ -165,7 +166,7 @@ private Q_SLOTS:
         QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
 
         const auto [systemPrompt, userPrompt] =
-            AIClient::buildPrompts(context.instruction, context.selectedText);
+            AIRequestSupport::buildPrompts(context.instruction, context.selectedText);
         QJsonArray parts{QJsonObject{{"text", systemPrompt + "\n\n" + userPrompt}}};
         if (kind == ContextKind::image) {
             parts.append(QJsonObject{

@@ -135,6 +135,38 @@ private Q_SLOTS:
         QVERIFY(log.contains(QStringLiteral("[INFO] Response received.")));
     }
 
+    // Each update while streaming shows the whole text so far (only its new
+    // part is copied); the complete reply is the trimmed text.
+    void everyStreamedUpdateShowsTheTextSoFar()
+    {
+        AppStateTimings timings;
+        timings.partialResponseThrottleSeconds = 0;
+        AppStateHarness harness(timings);
+        AppState &state = harness.state();
+        harness.configureApiKeyProvider(QStringLiteral("openai"));
+        const QStringList pieces{QStringLiteral(" Hel"), QStringLiteral("lo"),
+                                 QStringLiteral(" wör"), QStringLiteral("ld\n")};
+        m_server.enqueue("POST", chatPath, chatStream(pieces));
+        QStringList shown;
+        connect(&state, &AppState::responseTextChanged, this,
+                [&] { shown.append(state.responseText()); });
+        harness.open();
+        harness.type(QStringLiteral("go"));
+        state.submit(SubmitAction::showOutput);
+        QTRY_VERIFY(!state.isLoading());
+
+        QCOMPARE(state.responseText(), QStringLiteral("Hello wörld"));
+        QVERIFY2(shown.size() >= 2, qPrintable(shown.join(u'|')));
+        QCOMPARE(shown.constLast(), QStringLiteral("Hello wörld"));
+        QString textSoFar;
+        QStringList sofar;
+        for (const QString &piece : pieces)
+            sofar.append(textSoFar += piece);
+        for (qsizetype i = 0; i + 1 < shown.size(); ++i)
+            QVERIFY2(shown[i].isEmpty() || sofar.contains(shown[i]), qPrintable(shown[i]));
+        QVERIFY(shown.contains(sofar.constLast()));
+    }
+
     void onlyTheNewestSubmitCounts()
     {
         AppStateHarness harness;

@@ -1,0 +1,69 @@
+#include "core/ai/AIRequestSupport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+
+namespace {
+
+std::optional<QString> nonEmptyString(const QJsonValue &value)
+{
+    if (value.isString() && !value.toString().isEmpty())
+        return value.toString();
+    return std::nullopt;
+}
+
+} // namespace
+
+namespace AIRequestSupport {
+
+std::pair<QString, QString> buildPrompts(const QString &instruction,
+                                         const std::optional<QString> &selectedText)
+{
+    if (selectedText && !selectedText->isEmpty()) {
+        return {
+            QStringLiteral("You edit text. Return only the replacement text, with no commentary."),
+            QStringLiteral("Selected text:\n") + *selectedText +
+                QStringLiteral("\n\nInstruction:\n") + instruction +
+                QStringLiteral("\n\nReturn only the updated text.")};
+    }
+    return {QStringLiteral("You are a helpful assistant."), instruction};
+}
+
+std::optional<QString> parseErrorMessage(const QByteArray &body)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    if (document.isObject()) {
+        const QJsonObject object = document.object();
+        const QJsonValue error = object.value(QStringLiteral("error"));
+        const QJsonObject errorObject = error.toObject();
+        for (const QJsonValue &candidate : {errorObject.value(QStringLiteral("message")),
+                                            object.value(QStringLiteral("message")), error,
+                                            errorObject.value(QStringLiteral("error"))
+                                                .toObject()
+                                                .value(QStringLiteral("message"))}) {
+            if (auto message = nonEmptyString(candidate))
+                return message;
+        }
+    }
+    if (!body.isValidUtf8())
+        return std::nullopt;
+    const QString text = QString::fromUtf8(body).trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    return text;
+}
+
+bool shouldRetryAfterTimeout(const AIClientError &error)
+{
+    return error.isTimedOut();
+}
+
+AIClientError normalizeRequestError(const AIClientError &error)
+{
+    if (shouldRetryAfterTimeout(error))
+        return AIClientError::requestFailed(408, QStringLiteral("The request timed out."));
+    return error;
+}
+
+} // namespace AIRequestSupport

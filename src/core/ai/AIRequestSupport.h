@@ -1,0 +1,28 @@
+#pragma once
+
+#include "core/ai/AIClientError.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <utility>
+
+// What the provider families, the attempts and the time-out runners share
+// about a request: the prompts it carries and how its failures read.
+namespace AIRequestSupport {
+
+// (system prompt, user prompt) for an instruction and optional selection.
+std::pair<QString, QString> buildPrompts(const QString &instruction,
+                                         const std::optional<QString> &selectedText);
+
+// The message of an error body: error.message, message, error (a string),
+// error.error.message, else the trimmed UTF-8 text; nothing when empty.
+std::optional<QString> parseErrorMessage(const QByteArray &body);
+
+// Whether the failure is an attempt's idle time-out.
+bool shouldRetryAfterTimeout(const AIClientError &error);
+// A time-out becomes requestFailed(408, "The request timed out.");
+// everything else is returned unchanged.
+AIClientError normalizeRequestError(const AIClientError &error);
+
+} // namespace AIRequestSupport
