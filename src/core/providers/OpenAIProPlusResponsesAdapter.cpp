@@ -126,6 +126,8 @@ OpenAIProPlusResponsesAdapter::httpRequest(const AIRequestContext &context,
         http.request.setRawHeader("ChatGPT-Account-Id", session.accountID->toUtf8());
     http.method = QByteArrayLiteral("POST");
     http.body = requestBody(context).encoded();
+    http.secrets = {session.accessToken};
+    http.streamEndsWithEvent = true; // "response.completed"
     return http;
 }
 
@@ -140,6 +142,7 @@ AIDecodeResult OpenAIProPlusResponsesAdapter::decodeStreamChunk(const QByteArray
     case OpenAIResponsesStreamChunk::Kind::error:
         return AIDecodeResult::failure(AIClientError::requestFailed(200, chunk->text));
     case OpenAIResponsesStreamChunk::Kind::completed:
+        return AIDecodeResult::endOfStream();
     case OpenAIResponsesStreamChunk::Kind::other:
         break;
     }
