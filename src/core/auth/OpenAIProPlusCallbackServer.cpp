@@ -142,7 +142,7 @@ private:
         const Page page =
             head.isEmpty()
                 ? Page{400, failurePage(QStringLiteral("Invalid callback request.")), std::nullopt}
-                : m_server->processRequest(head);
+                : m_server->answer(head);
         if (m_socket->state() == QAbstractSocket::ConnectedState) {
             m_socket->write(httpResponse(page.statusCode, page.html));
             m_socket->disconnectFromHost();
@@ -300,7 +300,7 @@ QList<QHostAddress> OpenAIProPlusCallbackServer::listeningAddresses() const
 }
 
 OpenAIProPlusCallbackServer::Page
-OpenAIProPlusCallbackServer::processRequest(const QByteArray &head) const
+OpenAIProPlusCallbackServer::answer(const QByteArray &head) const
 {
     const auto refuse = [](const QString &message) {
         return Page{400, failurePage(message), std::nullopt};

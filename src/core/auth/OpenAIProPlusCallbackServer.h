@@ -71,6 +71,16 @@ public:
     QList<QHostAddress> listeningAddresses() const;
     // Connections accepted and not yet answered or dropped.
     int openConnectionCount() const;
+
+    // The answer to one complete request head, and the outcome it carries
+    // when it ends the wait (only a redirect with the expected state does).
+    struct Page
+    {
+        int statusCode;
+        QString html;
+        std::optional<Outcome> outcome;
+    };
+    Page answer(const QByteArray &head) const;
     const std::optional<Outcome> &outcome() const { return m_outcome; }
 
 Q_SIGNALS:
@@ -79,19 +89,12 @@ Q_SIGNALS:
 
 private:
     class Connection;
-    struct Page
-    {
-        int statusCode;
-        QString html;
-        std::optional<Outcome> outcome;
-    };
 
     bool listenOn(const QHostAddress &address, OpenAIProPlusAuthError *error);
     void acceptConnections();
     void acceptFailed();
     void connectionEnded();
     void closeListeners();
-    Page processRequest(const QByteArray &head) const;
     void finish(const Outcome &outcome);
     void emitFinished();
 
