@@ -265,8 +265,7 @@ void AIStreamingResponseAttempt::responseHeadArrived()
 
 void AIStreamingResponseAttempt::bytesArrived(const QByteArray &bytes)
 {
-    if (m_lines.feed(bytes, m_lineHandler) &&
-        m_lines.unfinishedLineSize() > maximumEventLineBytes)
+    if (m_lines.feed(bytes, m_lineHandler) && m_lines.unfinishedLineSize() > maximumEventLineBytes)
         streamBroke(AIClientError::decodingFailed(
             QStringLiteral("A line of the event stream is longer than %1 MiB.")
                 .arg(maximumEventLineBytes / (1024 * 1024))));

@@ -299,8 +299,7 @@ QList<QHostAddress> OpenAIProPlusCallbackServer::listeningAddresses() const
     return addresses;
 }
 
-OpenAIProPlusCallbackServer::Page
-OpenAIProPlusCallbackServer::answer(const QByteArray &head) const
+OpenAIProPlusCallbackServer::Page OpenAIProPlusCallbackServer::answer(const QByteArray &head) const
 {
     const auto refuse = [](const QString &message) {
         return Page{400, failurePage(message), std::nullopt};
