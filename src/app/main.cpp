@@ -1,3 +1,4 @@
+#include "ProcessHardening.h"
 #include "cli/CommandLine.h"
 #include "cli/DesktopSelection.h"
 #include "core/desktop/KeychainStore.h"
@@ -11,6 +12,9 @@
 
 int main(int argc, char *argv[])
 {
+    // Before any key is read from the keyring or standard input.
+    ProcessHardening::keepSecretsOutOfCoreDumps();
+
     // Before anything logs: a command-line run keeps its own log, so it never
     // replaces the desktop application's.
     FileLogger::setLogFileName(QStringLiteral("cli.log"));

@@ -78,13 +78,24 @@ std::optional<AskOptions> parseOptions(const QStringList &arguments)
     return options;
 }
 
+// More text than any provider accepts in one request: refused before it is
+// read whole (and sent).
+constexpr qsizetype maximumInputBytes = 8 * 1024 * 1024;
+
 // The selected text is standard input, unless that is a terminal (nothing is
 // piped in, so there is nothing to wait for) or holds only blanks.
 bool readSelection(std::optional<QString> *selection)
 {
     if (Terminal::standardInputIsTerminal())
         return true;
-    const auto bytes = Terminal::readAllInput();
+    bool tooLarge = false;
+    const auto bytes = Terminal::readAllInput(maximumInputBytes, &tooLarge);
+    if (tooLarge) {
+        Terminal::printError(QStringLiteral("wrenlark ask: standard input holds more than %1 MiB "
+                                            "of text, more than any provider accepts.")
+                                 .arg(maximumInputBytes / (1024 * 1024)));
+        return false;
+    }
     if (!bytes) {
         Terminal::printError(QStringLiteral("wrenlark ask: could not read standard input."));
         return false;

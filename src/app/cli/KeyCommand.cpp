@@ -8,6 +8,9 @@
 
 namespace {
 
+// Far more than any provider's key; a larger input is something else.
+constexpr qsizetype maximumKeyInputBytes = 64 * 1024;
+
 QString usage()
 {
     return QStringLiteral("Usage: wrenlark key set PROVIDER_ID | wrenlark key delete PROVIDER_ID");
@@ -42,8 +45,17 @@ std::optional<QString> readKey(const AIProvider &provider, int *exitStatus)
             *exitStatus = ExitStatus::interrupted;
         return line;
     }
-    const auto bytes = Terminal::readAllInput();
+    bool tooLarge = false;
+    auto bytes = Terminal::readAllInput(maximumKeyInputBytes, &tooLarge);
+    if (tooLarge) {
+        Terminal::printError(QStringLiteral("wrenlark key: standard input holds more than %1 KiB, "
+                                            "which is no API key.")
+                                 .arg(maximumKeyInputBytes / 1024));
+        return std::nullopt;
+    }
     const auto text = bytes ? decodeUtf8Strictly(*bytes) : std::nullopt;
+    if (bytes)
+        Terminal::wipe(&*bytes);
     if (!text) {
         Terminal::printError(
             QStringLiteral("wrenlark key: standard input is not readable UTF-8 text."));

@@ -1,10 +1,13 @@
 #include "cli/Terminal.h"
 
-#include <QFile>
+#include "core/support/ControlCharacters.h"
+
+#include <QScopeGuard>
 #include <QTimer>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <termios.h>
 #include <unistd.h>
 
@@ -43,6 +46,7 @@ std::optional<QByteArray> readLineFromTerminal(bool *interrupted)
     sigaction(SIGINT, &action, &previous);
 
     QByteArray line;
+    line.reserve(4096); // a key never outgrows it, so no copy is left behind
     std::optional<QByteArray> result;
     for (;;) {
         char c = 0;
@@ -54,7 +58,7 @@ std::optional<QByteArray> readLineFromTerminal(bool *interrupted)
         if (n < 0 && errno == EINTR && !hiddenReadInterrupted)
             continue;
         if (n == 1 || (n == 0 && !line.isEmpty()))
-            result = line;
+            result = std::move(line);
         break;
     }
     sigaction(SIGINT, &previous, nullptr);
@@ -80,12 +84,13 @@ bool standardErrorIsTerminal()
 
 void writeOutput(const QString &text)
 {
-    writeAll(STDOUT_FILENO, text.toUtf8());
+    static const bool toTerminal = ::isatty(STDOUT_FILENO) == 1;
+    writeAll(STDOUT_FILENO, (toTerminal ? ControlCharacters::stripped(text) : text).toUtf8());
 }
 
 void writeError(const QString &text)
 {
-    writeAll(STDERR_FILENO, text.toUtf8());
+    writeAll(STDERR_FILENO, ControlCharacters::stripped(text).toUtf8());
 }
 
 void printError(const QString &line)
@@ -93,15 +98,34 @@ void printError(const QString &line)
     writeError(line + u'\n');
 }
 
-std::optional<QByteArray> readAllInput()
+std::optional<QByteArray> readAllInput(qsizetype limit, bool *tooLarge)
 {
-    QFile input;
-    if (!input.open(stdin, QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = input.readAll();
-    if (input.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    *tooLarge = false;
+    QByteArray bytes;
+    char buffer[64 * 1024];
+    const auto wipeBuffer = qScopeGuard([&buffer] { ::explicit_bzero(buffer, sizeof buffer); });
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            return bytes;
+        bytes.append(buffer, qsizetype(n));
+        if (bytes.size() > limit) {
+            *tooLarge = true;
+            return std::nullopt;
+        }
+    }
+}
+
+void wipe(QByteArray *bytes)
+{
+    // Only an unshared buffer is overwritten in place.
+    if (!bytes->isDetached())
+        return;
+    ::explicit_bzero(bytes->data(), size_t(bytes->size()));
 }
 
 std::optional<QString> readHiddenLine(const QString &prompt, bool *interrupted)
@@ -116,14 +140,16 @@ std::optional<QString> readHiddenLine(const QString &prompt, bool *interrupted)
         hidden.c_lflag |= ECHONL;
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
     }
-    const auto line = readLineFromTerminal(interrupted);
+    auto line = readLineFromTerminal(interrupted);
     if (canHide)
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &original);
     if (*interrupted || !line)
         writeError(QStringLiteral("\n"));
     if (!line)
         return std::nullopt;
-    return QString::fromUtf8(*line);
+    const QString text = QString::fromUtf8(*line);
+    wipe(&*line);
+    return text;
 }
 
 } // namespace Terminal
@@ -151,7 +177,7 @@ void ProgressIndicator::stop()
     if (m_timer)
         m_timer->stop();
     if (m_shown)
-        Terminal::writeError(QStringLiteral("\r\x1b[K"));
+        writeAll(STDERR_FILENO, "\r\x1b[K");
     m_shown = false;
 }
 
@@ -159,6 +185,6 @@ void ProgressIndicator::draw()
 {
     static const QString frames = QStringLiteral("⠋⠙⠹⠸⠼⠴⠦⠧⠇⠏");
     m_frame = (m_frame + 1) % int(frames.size());
-    Terminal::writeError(u'\r' + frames.at(m_frame) + u' ' + m_text);
+    writeAll(STDERR_FILENO, '\r' + (frames.at(m_frame) + u' ' + m_text).toUtf8());
     m_shown = true;
 }

@@ -50,11 +50,11 @@ AIReply *startRequest(const AIHttpRequest &request, const AIRequestOptions &opti
                    stopwatch.elapsedMilliseconds());
     });
     reply->setCancelHandler([runner] { runner->cancel(); });
-    runner->start([reply](const AIRequestAttempt::Outcome &outcome) {
+    runner->start([reply, secrets = request.secrets](const AIRequestAttempt::Outcome &outcome) {
         if (outcome.text)
             reply->finishWithText(*outcome.text);
         else
-            reply->finishWithError(*outcome.error);
+            reply->finishWithError(outcome.error->redacted(secrets));
     });
     return reply;
 }

@@ -1,5 +1,7 @@
 #include "core/ai/AIClientError.h"
 
+#include "core/support/SecretRedaction.h"
+
 #include <QNetworkReply>
 
 namespace {
@@ -70,6 +72,18 @@ AIClientError AIClientError::other(const QString &description,
     error.m_message = description;
     error.m_userFacingOverride = std::move(userFacingMessage);
     return error;
+}
+
+AIClientError AIClientError::redacted(const QStringList &secrets) const
+{
+    AIClientError copy = *this;
+    if (copy.m_message)
+        copy.m_message = SecretRedaction::redact(*copy.m_message, secrets);
+    if (copy.m_userFacingOverride)
+        copy.m_userFacingOverride = SecretRedaction::redact(*copy.m_userFacingOverride, secrets);
+    if (copy.m_cause)
+        copy.m_cause = std::make_shared<const AIClientError>(copy.m_cause->redacted(secrets));
+    return copy;
 }
 
 bool AIClientError::isTimedOut() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -50,6 +51,10 @@ public:
     QString partialText() const { return m_partialText; }
     // For streamInterrupted: why it broke.
     const AIClientError *cause() const { return m_cause.get(); }
+
+    // This error with every secret removed from the texts that came from the
+    // server (see SecretRedaction); the partial reply text stays as it is.
+    AIClientError redacted(const QStringList &secrets) const;
 
     QString errorDescription() const;
     QString userFacingMessage() const;

@@ -20,15 +20,19 @@ struct AIDecodeResult
     Outcome outcome = Outcome::undecodable;
     QString text;
     std::optional<AIClientError> error;
+    // A stream event that is its format's end event (see
+    // AIHttpRequest::streamEndsWithEvent); carries no text.
+    bool endsStream = false;
 
     static AIDecodeResult ofText(const QString &text)
     {
-        return {Outcome::text, text, std::nullopt};
+        return {Outcome::text, text, std::nullopt, false};
     }
     static AIDecodeResult undecodable() { return {Outcome::undecodable, {}, std::nullopt}; }
+    static AIDecodeResult endOfStream() { return {Outcome::text, {}, std::nullopt, true}; }
     static AIDecodeResult failure(const AIClientError &error)
     {
-        return {Outcome::failure, {}, error};
+        return {Outcome::failure, {}, error, false};
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QNetworkRequest>
+#include <QStringList>
 
 // A complete HTTP request as a provider family builds it: the request (URL
 // and headers), the method and the body. The AI client sends it unchanged,
@@ -11,4 +12,12 @@ struct AIHttpRequest
     QNetworkRequest request;
     QByteArray method = QByteArrayLiteral("POST");
     QByteArray body;
+    // The credentials the request carries (a key, an access token): removed,
+    // in every encoding they may have travelled in, from every message built
+    // from the server's answer.
+    QStringList secrets;
+    // The stream format ends with a known event ("[DONE]", or a completion
+    // event its decoder reports): a stream delimited only by the connection's
+    // close that ends without it was cut short.
+    bool streamEndsWithEvent = false;
 };

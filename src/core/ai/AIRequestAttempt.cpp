@@ -30,6 +30,9 @@ bool isRedirectStatus(int status)
 // carry a key in its query: those are replaced by the error's name.
 QString networkErrorText(const QNetworkReply *reply, QNetworkReply::NetworkError code)
 {
+    if (code == QNetworkReply::InsecureRedirectError)
+        return QStringLiteral("The server redirected the request to another origin; the redirect "
+                              "was not followed, so the credentials were not sent there.");
     const QString text = reply->errorString();
     if (!text.isEmpty() && !text.contains(u'?') && !text.contains(QStringLiteral("://")))
         return text;
@@ -271,7 +274,10 @@ void AIStreamingResponseAttempt::responseHeadArrived()
 
 void AIStreamingResponseAttempt::bytesArrived(const QByteArray &bytes)
 {
-    m_lines.feed(bytes, m_lineHandler);
+    if (m_lines.feed(bytes, m_lineHandler) && m_lines.unfinishedLineSize() > maximumEventLineBytes)
+        streamBroke(AIClientError::decodingFailed(
+            QStringLiteral("A line of the event stream is longer than %1 MiB.")
+                .arg(maximumEventLineBytes / (1024 * 1024))));
 }
 
 void AIStreamingResponseAttempt::transferFinished()
@@ -282,8 +288,23 @@ void AIStreamingResponseAttempt::transferFinished()
         return fail(AIClientError::invalidResponse());
     if (rejectErrorStatus())
         return;
-    if (m_lines.finish(m_lineHandler))
-        endOfStream();
+    if (!m_lines.finish(m_lineHandler))
+        return;
+    if (request().streamEndsWithEvent && !m_sawEndEvent && isCloseDelimited())
+        return streamBroke(AIClientError::network(
+            QNetworkReply::RemoteHostClosedError,
+            QStringLiteral("The connection closed before the stream's end event.")));
+    endOfStream();
+}
+
+// A body without a length or chunked framing ends when the server closes the
+// connection, which is also what a failure in the middle looks like.
+bool AIStreamingResponseAttempt::isCloseDelimited() const
+{
+    if (m_reply->attribute(QNetworkRequest::Http2WasUsedAttribute).toBool())
+        return false;
+    return !m_reply->hasRawHeader("Content-Length") &&
+           !m_reply->rawHeader("Transfer-Encoding").toLower().contains("chunked");
 }
 
 // An error status fails the stream at once; its body is not read.
@@ -319,6 +340,7 @@ bool AIStreamingResponseAttempt::handlePayload(QByteArrayView payload)
         return false;
     }
     const AIDecodeResult piece = m_decodeChunk(payload);
+    m_sawEndEvent = m_sawEndEvent || piece.endsStream;
     switch (piece.outcome) {
     case AIDecodeResult::Outcome::failure:
         fail(piece.error.value_or(AIClientError::invalidResponse()));

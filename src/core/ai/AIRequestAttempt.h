@@ -66,6 +66,8 @@ protected:
     // Owned by the session, so it never outlives it.
     QPointer<QNetworkReply> m_reply;
 
+    const AIHttpRequest &request() const { return m_request; }
+
 private:
     void complete(const Outcome &outcome, Release release);
     void releaseReply(Release release);
@@ -101,6 +103,10 @@ private:
 class AIStreamingResponseAttempt : public AIRequestAttempt
 {
 public:
+    // No event of any provider comes near this; a line growing beyond it
+    // fails the stream instead of filling memory.
+    static constexpr qsizetype maximumEventLineBytes = 4 * 1024 * 1024;
+
     AIStreamingResponseAttempt(QNetworkAccessManager *session, const AIHttpRequest &request,
                                ResponseStartHandler onResponseStart,
                                AIPartialResponseHandler onPartialResponse,
@@ -117,6 +123,7 @@ private:
     bool handlePayload(QByteArrayView payload);
     void endOfStream();
     void streamBroke(const AIClientError &cause);
+    bool isCloseDelimited() const;
     bool rejectErrorStatus();
 
     AIPartialResponseHandler m_onPartialResponse;
@@ -126,4 +133,5 @@ private:
     QString m_text;
     bool m_sawFirstLine = false;
     bool m_emit = false;
+    bool m_sawEndEvent = false;
 };

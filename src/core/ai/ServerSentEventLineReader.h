@@ -23,6 +23,9 @@ public:
     // At the end of the body: hands on the last line if it had no terminator.
     bool finish(const LineHandler &onLine);
 
+    // The bytes of the line still waiting for its terminator.
+    qsizetype unfinishedLineSize() const { return m_unfinishedLine.size(); }
+
 private:
     QByteArray m_unfinishedLine;
     // The previous read ended with CR: an LF at the start of the next one

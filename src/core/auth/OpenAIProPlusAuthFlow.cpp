@@ -29,10 +29,10 @@ int milliseconds(double seconds)
 
 } // namespace
 
-OpenAIProPlusAuthFlow::OpenAIProPlusAuthFlow(OpenAIProPlusAuthManager &manager,
+OpenAIProPlusAuthFlow::OpenAIProPlusAuthFlow(OpenAIProPlusAuthFlowHost &host,
                                              OpenAIProPlusAuthReply *reply)
     : QObject(reply)
-    , m_manager(manager)
+    , m_host(host)
     , m_reply(reply)
     , m_session(new QNetworkAccessManager(this))
     , m_pollTimer(new QTimer(this))
@@ -53,12 +53,12 @@ OpenAIProPlusAuthFlow::~OpenAIProPlusAuthFlow()
 
 int OpenAIProPlusAuthFlow::requestTimeoutMilliseconds() const
 {
-    return milliseconds(m_manager.options().requestTimeoutSeconds);
+    return milliseconds(m_host.options().requestTimeoutSeconds);
 }
 
 // MARK: Browser sign-in
 
-void OpenAIProPlusAuthFlow::signIn(OpenAIProPlusAuthManager::ProgressHandler onProgress)
+void OpenAIProPlusAuthFlow::signIn(ProgressHandler onProgress)
 {
     m_holdsAuthorization = true;
     m_onProgress = std::move(onProgress);
@@ -69,7 +69,7 @@ void OpenAIProPlusAuthFlow::signIn(OpenAIProPlusAuthManager::ProgressHandler onP
 
 void OpenAIProPlusAuthFlow::startBrowserSignIn()
 {
-    m_server = new OpenAIProPlusCallbackServer(m_manager.options().callbackPort, m_state, this);
+    m_server = new OpenAIProPlusCallbackServer(m_host.options().callbackPort, m_state, this);
     if (const auto error = m_server->start()) {
         delete std::exchange(m_server, nullptr);
         browserSignInFailed(*error);
@@ -78,10 +78,10 @@ void OpenAIProPlusAuthFlow::startBrowserSignIn()
     m_redirectPort = m_server->port();
     connect(m_server, &OpenAIProPlusCallbackServer::finished, this,
             &OpenAIProPlusAuthFlow::callbackFinished);
-    const QUrl authorizeURL = m_manager.buildAuthorizeURL(m_pkce, m_state, m_server->port());
+    const QUrl authorizeURL = m_host.buildAuthorizeURL(m_pkce, m_state, m_server->port());
     FileLogger::shared().info(QStringLiteral("Starting OpenAI Pro/Plus browser authorization."));
     openBrowser(authorizeURL);
-    m_server->waitForCode(m_manager.options().callbackTimeoutSeconds);
+    m_server->waitForCode(m_host.options().callbackTimeoutSeconds);
 }
 
 void OpenAIProPlusAuthFlow::callbackFinished()
@@ -100,11 +100,11 @@ void OpenAIProPlusAuthFlow::exchangeCode(const QString &code)
     const OpenAIProPlusAuthHttp::FormFields fields{
         {QStringLiteral("grant_type"), QStringLiteral("authorization_code")},
         {QStringLiteral("code"), code},
-        {QStringLiteral("redirect_uri"), OpenAIProPlusAuthManager::redirectURI(m_redirectPort)},
-        {QStringLiteral("client_id"), OpenAIProPlusAuthManager::clientID},
+        {QStringLiteral("redirect_uri"), OpenAIProPlusAuthProtocol::redirectURI(m_redirectPort)},
+        {QStringLiteral("client_id"), OpenAIProPlusAuthProtocol::clientID},
         {QStringLiteral("code_verifier"), m_pkce.codeVerifier},
     };
-    const QUrl url = m_manager.configuration().endpoint(QStringLiteral("/oauth/token"));
+    const QUrl url = m_host.configuration().endpoint(QStringLiteral("/oauth/token"));
     send(OpenAIProPlusAuthHttp::postForm(*m_session, url, fields, requestTimeoutMilliseconds()),
          [this](const Result &result) {
              if (!result.error && !result.isSuccess()) {
@@ -125,7 +125,7 @@ void OpenAIProPlusAuthFlow::browserSignInFailed(const OpenAIProPlusAuthError &er
         fail(error);
         return;
     }
-    const quint16 port = m_manager.options().callbackPort;
+    const quint16 port = m_host.options().callbackPort;
     FileLogger::shared().info(
         QStringLiteral("Port %1 is already in use. Falling back to OpenAI device authorization.")
             .arg(port));
@@ -140,8 +140,8 @@ void OpenAIProPlusAuthFlow::browserSignInFailed(const OpenAIProPlusAuthError &er
 void OpenAIProPlusAuthFlow::startDeviceSignIn()
 {
     const QUrl url =
-        m_manager.configuration().endpoint(QStringLiteral("/api/accounts/deviceauth/usercode"));
-    const QJsonObject body{{QStringLiteral("client_id"), OpenAIProPlusAuthManager::clientID}};
+        m_host.configuration().endpoint(QStringLiteral("/api/accounts/deviceauth/usercode"));
+    const QJsonObject body{{QStringLiteral("client_id"), OpenAIProPlusAuthProtocol::clientID}};
     send(OpenAIProPlusAuthHttp::postJson(*m_session, url, body, requestTimeoutMilliseconds()),
          [this](const Result &result) {
              if (result.error) {
@@ -166,16 +166,16 @@ void OpenAIProPlusAuthFlow::deviceUserCodeReceived(const DeviceUserCodeResponse 
     progress(QStringLiteral("OpenAI device login code: ") + device.userCode);
     if (m_reply->isFinished())
         return;
-    openBrowser(m_manager.configuration().endpoint(QStringLiteral("/codex/device")));
-    m_pollTimer->setInterval(milliseconds(double(device.intervalSeconds()) +
-                                          m_manager.options().devicePollExtraSeconds));
+    openBrowser(m_host.configuration().endpoint(QStringLiteral("/codex/device")));
+    m_pollTimer->setInterval(
+        milliseconds(double(device.intervalSeconds()) + m_host.options().devicePollExtraSeconds));
     poll();
 }
 
 void OpenAIProPlusAuthFlow::poll()
 {
     const QUrl url =
-        m_manager.configuration().endpoint(QStringLiteral("/api/accounts/deviceauth/token"));
+        m_host.configuration().endpoint(QStringLiteral("/api/accounts/deviceauth/token"));
     const QJsonObject body{{QStringLiteral("device_auth_id"), m_device.deviceAuthID},
                            {QStringLiteral("user_code"), m_device.userCode}};
     send(OpenAIProPlusAuthHttp::postJson(*m_session, url, body, requestTimeoutMilliseconds()),
@@ -207,13 +207,13 @@ void OpenAIProPlusAuthFlow::pollAnswered(const Result &result)
 
 void OpenAIProPlusAuthFlow::exchangeDeviceCode(const QString &code, const QString &codeVerifier)
 {
-    const auto &configuration = m_manager.configuration();
+    const auto &configuration = m_host.configuration();
     const OpenAIProPlusAuthHttp::FormFields fields{
         {QStringLiteral("grant_type"), QStringLiteral("authorization_code")},
         {QStringLiteral("code"), code},
         {QStringLiteral("redirect_uri"),
          configuration.endpoint(QStringLiteral("/deviceauth/callback")).toString()},
-        {QStringLiteral("client_id"), OpenAIProPlusAuthManager::clientID},
+        {QStringLiteral("client_id"), OpenAIProPlusAuthProtocol::clientID},
         {QStringLiteral("code_verifier"), codeVerifier},
     };
     const QUrl url = configuration.endpoint(QStringLiteral("/oauth/token"));
@@ -236,9 +236,9 @@ void OpenAIProPlusAuthFlow::completeSignIn(const TokenResponse &tokens)
     session.accessToken = tokens.accessToken;
     session.expiresAt =
         now + (tokens.expiresIn ? double(*tokens.expiresIn) : defaultTokenLifetimeSeconds);
-    session.accountID = m_manager.accountID(tokens);
-    session.email = m_manager.extractEmail(tokens);
-    m_manager.save(session);
+    session.accountID = m_host.accountID(tokens);
+    session.email = m_host.extractEmail(tokens);
+    m_host.save(session);
     FileLogger::shared().info(QStringLiteral("Stored OpenAI Pro/Plus OAuth session."));
     stopWork();
     releaseAuthorization();
@@ -257,9 +257,9 @@ void OpenAIProPlusAuthFlow::refresh(const OpenAIProPlusAuthSession &stored)
     const OpenAIProPlusAuthHttp::FormFields fields{
         {QStringLiteral("grant_type"), QStringLiteral("refresh_token")},
         {QStringLiteral("refresh_token"), stored.refreshToken},
-        {QStringLiteral("client_id"), OpenAIProPlusAuthManager::clientID},
+        {QStringLiteral("client_id"), OpenAIProPlusAuthProtocol::clientID},
     };
-    const QUrl url = m_manager.configuration().endpoint(QStringLiteral("/oauth/token"));
+    const QUrl url = m_host.configuration().endpoint(QStringLiteral("/oauth/token"));
     send(OpenAIProPlusAuthHttp::postForm(*m_session, url, fields, requestTimeoutMilliseconds()),
          [this, stored](const Result &result) {
              if (!result.error && !result.isSuccess()) {
@@ -283,13 +283,13 @@ void OpenAIProPlusAuthFlow::completeRefresh(const OpenAIProPlusAuthSession &stor
     session.accessToken = tokens.accessToken;
     session.expiresAt = secondsSince1970() + (tokens.expiresIn ? double(*tokens.expiresIn)
                                                                : defaultTokenLifetimeSeconds);
-    session.accountID = m_manager.accountID(tokens);
+    session.accountID = m_host.accountID(tokens);
     if (!session.accountID)
         session.accountID = stored.accountID;
-    session.email = m_manager.extractEmail(tokens);
+    session.email = m_host.extractEmail(tokens);
     if (!session.email)
         session.email = stored.email;
-    m_manager.save(session);
+    m_host.save(session);
     m_reply->finishWithSession(session);
 }
 
@@ -359,5 +359,5 @@ void OpenAIProPlusAuthFlow::stopWork()
 void OpenAIProPlusAuthFlow::releaseAuthorization()
 {
     if (std::exchange(m_holdsAuthorization, false))
-        m_manager.endAuthorization();
+        m_host.endAuthorization();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/auth/DeviceUserCodeResponse.h"
+#include "core/auth/OpenAIProPlusAuthFlowHost.h"
 #include "core/auth/OpenAIProPlusAuthHttp.h"
-#include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/auth/PKCECodes.h"
 
 #include <QObject>
@@ -16,19 +16,22 @@ class QNetworkReply;
 class QTimer;
 struct TokenResponse;
 
-// The steps of one sign-in operation of the manager, run on the event loop:
+// The steps of one sign-in operation, run on the event loop for the host
+// (the manager) that started it:
 // the browser sign-in with its device-code fallback, or the refresh of a
 // stored session. Lives as a child of the reply it ends; cancelling the reply
 // stops whatever step is running (a transfer, the callback wait, a poll delay).
 class OpenAIProPlusAuthFlow : public QObject
 {
 public:
-    OpenAIProPlusAuthFlow(OpenAIProPlusAuthManager &manager, OpenAIProPlusAuthReply *reply);
+    using ProgressHandler = OpenAIProPlusAuthFlowHost::ProgressHandler;
+
+    OpenAIProPlusAuthFlow(OpenAIProPlusAuthFlowHost &host, OpenAIProPlusAuthReply *reply);
     ~OpenAIProPlusAuthFlow() override;
 
-    // The manager's in-flight flag must already be set; the flow clears it
+    // The host's in-flight mark must already be set; the flow clears it
     // when the sign-in ends in any way.
-    void signIn(OpenAIProPlusAuthManager::ProgressHandler onProgress);
+    void signIn(ProgressHandler onProgress);
     void refresh(const OpenAIProPlusAuthSession &stored);
 
 private:
@@ -58,13 +61,13 @@ private:
     void releaseAuthorization();
     int requestTimeoutMilliseconds() const;
 
-    OpenAIProPlusAuthManager &m_manager;
+    OpenAIProPlusAuthFlowHost &m_host;
     OpenAIProPlusAuthReply *m_reply;
     QNetworkAccessManager *m_session;
     QTimer *m_pollTimer;
     OpenAIProPlusCallbackServer *m_server = nullptr;
     QPointer<QNetworkReply> m_pending;
-    OpenAIProPlusAuthManager::ProgressHandler m_onProgress;
+    ProgressHandler m_onProgress;
     PKCECodes m_pkce;
     QString m_state;
     quint16 m_redirectPort = 0;

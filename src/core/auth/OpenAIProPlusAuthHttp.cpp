@@ -22,6 +22,10 @@ QNetworkReply *post(QNetworkAccessManager &session, const QUrl &url, const QByte
 {
     QNetworkRequest request(url);
     request.setTransferTimeout(timeoutMilliseconds);
+    // Codes and refresh tokens travel in the body: a redirect to another
+    // origin must not carry them there.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
     request.setRawHeader("Content-Type", contentType);
     if (withUserAgent)
         request.setRawHeader("User-Agent", "Wrenlark/1");

@@ -110,20 +110,15 @@ void OpenAIProPlusAuthManager::endAuthorization()
 
 // MARK: Protocol pieces
 
-QString OpenAIProPlusAuthManager::redirectURI(quint16 port)
-{
-    return QStringLiteral("http://localhost:%1/auth/callback").arg(port);
-}
-
 QUrl OpenAIProPlusAuthManager::buildAuthorizeURL(const PKCECodes &pkce, const QString &state,
                                                  quint16 port) const
 {
     QUrlQuery query;
     query.setQueryItems({
         {QStringLiteral("response_type"), QStringLiteral("code")},
-        {QStringLiteral("client_id"), clientID},
-        {QStringLiteral("redirect_uri"), redirectURI(port)},
-        {QStringLiteral("scope"), scope},
+        {QStringLiteral("client_id"), OpenAIProPlusAuthProtocol::clientID},
+        {QStringLiteral("redirect_uri"), OpenAIProPlusAuthProtocol::redirectURI(port)},
+        {QStringLiteral("scope"), OpenAIProPlusAuthProtocol::scope},
         {QStringLiteral("code_challenge"), pkce.codeChallenge},
         {QStringLiteral("code_challenge_method"), QStringLiteral("S256")},
         {QStringLiteral("id_token_add_organizations"), QStringLiteral("true")},

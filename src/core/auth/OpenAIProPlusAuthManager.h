@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/auth/OpenAIProPlusAuthConfiguration.h"
+#include "core/auth/OpenAIProPlusAuthFlowHost.h"
+#include "core/auth/OpenAIProPlusAuthOptions.h"
 #include "core/auth/OpenAIProPlusAuthSession.h"
 #include "core/desktop/KeychainStore.h"
 
@@ -16,17 +18,6 @@ struct PKCECodes;
 struct TokenClaims;
 struct TokenResponse;
 
-// Waits and limits of the subscription sign-in; tests shorten them and move
-// the callback port.
-struct OpenAIProPlusAuthOptions
-{
-    quint16 callbackPort = 1455;
-    double callbackTimeoutSeconds = 300;
-    // Added to the authority's poll interval between two device polls.
-    double devicePollExtraSeconds = 3;
-    double requestTimeoutSeconds = 60;
-};
-
 // The subscription account's sign-in: signs in through the browser (or a
 // device code when the callback port is taken), keeps the session fresh, and
 // owns the stored session record. Whether the account is connected depends
@@ -36,16 +27,10 @@ struct OpenAIProPlusAuthOptions
 // The stored-session operations are synchronous and may be called from any
 // thread. The sign-in operations run on the calling thread's event loop (the
 // main thread) and answer with a cancellable OpenAIProPlusAuthReply.
-class OpenAIProPlusAuthManager
+class OpenAIProPlusAuthManager : public OpenAIProPlusAuthFlowHost
 {
 public:
-    // Protocol constants of the sign-in authority.
-    static inline const QString clientID = QStringLiteral("app_Q7rTm2LxV9pKd4WsN8bHc3Fz");
-    static inline const QString scope = QStringLiteral("openid profile email offline_access");
-    static constexpr quint16 callbackPort = 1455;
-
     using Options = OpenAIProPlusAuthOptions;
-    using ProgressHandler = std::function<void(const QString &text)>;
 
     // The process-wide manager, created on first use, over the default
     // keychain backend and the shared sign-in configuration.
@@ -62,12 +47,12 @@ public:
     const KeychainStore &keychain() const { return m_keychain; }
     QString sessionAccount() const { return m_sessionAccount; }
     QString originator() const { return m_originator; }
-    const Options &options() const { return m_options; }
-    const OpenAIProPlusAuthConfiguration &configuration() const;
+    const Options &options() const override { return m_options; }
+    const OpenAIProPlusAuthConfiguration &configuration() const override;
 
     // The stored session; nothing when there is none or it does not decode.
     std::optional<OpenAIProPlusAuthSession> storedSession() const;
-    void save(const OpenAIProPlusAuthSession &session) const;
+    void save(const OpenAIProPlusAuthSession &session) const override;
     // The e-mail, else the account identifier, else "Connected"; nothing when
     // not connected.
     std::optional<QString> connectionSummary() const;
@@ -84,21 +69,17 @@ public:
     // token expires within 30 seconds; notConnected without one.
     OpenAIProPlusAuthReply *validSession(QObject *parent = nullptr);
 
-    // "http://localhost:<port>/auth/callback"
-    static QString redirectURI(quint16 port = callbackPort);
     QUrl buildAuthorizeURL(const PKCECodes &pkce, const QString &state,
-                           quint16 port = callbackPort) const;
+                           quint16 port = OpenAIProPlusAuthProtocol::callbackPort) const override;
     std::optional<TokenClaims> parseClaims(const QString &jwt) const;
     // The account of the id token's claims, else of the access token's.
-    std::optional<QString> accountID(const TokenResponse &tokens) const;
+    std::optional<QString> accountID(const TokenResponse &tokens) const override;
     // The non-empty e-mail of the id token's claims, else of the access token's.
-    std::optional<QString> extractEmail(const TokenResponse &tokens) const;
+    std::optional<QString> extractEmail(const TokenResponse &tokens) const override;
 
 private:
-    friend class OpenAIProPlusAuthFlow;
-
     bool beginAuthorization();
-    void endAuthorization();
+    void endAuthorization() override;
 
     const KeychainStore m_keychain;
     const QString m_sessionAccount = QStringLiteral("openai_pro_plus_oauth_session");

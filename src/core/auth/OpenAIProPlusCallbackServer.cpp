@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
+#include <algorithm>
 
 namespace {
 
@@ -63,12 +64,14 @@ QByteArray httpResponse(int statusCode, const QString &html)
 } // namespace
 
 // One accepted connection: collects the request head, has the server answer
-// it, sends the page and closes. Parentless, so an answer being sent survives
-// the server that produced it; it deletes itself when done.
+// it, sends the page and closes. Only a head ended by its blank line is a
+// request: a connection that closes, fails or stays silent before that is
+// dropped unanswered. Parentless, so an answer being sent survives the server
+// that produced it; it deletes itself when done.
 class OpenAIProPlusCallbackServer::Connection : public QObject
 {
 public:
-    Connection(OpenAIProPlusCallbackServer *server, QTcpSocket *socket)
+    Connection(OpenAIProPlusCallbackServer *server, QTcpSocket *socket, int headTimeoutMilliseconds)
         : m_server(server)
         , m_socket(socket)
     {
@@ -76,6 +79,24 @@ public:
         connect(socket, &QTcpSocket::readyRead, this, &Connection::read);
         connect(socket, &QTcpSocket::disconnected, this, &Connection::peerClosed);
         connect(socket, &QTcpSocket::errorOccurred, this, &Connection::failed);
+        auto *headTimer = new QTimer(this);
+        headTimer->setSingleShot(true);
+        connect(headTimer, &QTimer::timeout, this, [this] {
+            if (!m_answered)
+                drop();
+        });
+        headTimer->start(headTimeoutMilliseconds);
+        // A connection that waited in the listener's queue may have sent
+        // its request (or closed) already, with nobody listening.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_socket->bytesAvailable() > 0)
+                    read();
+                if (!m_answered && m_socket->state() != QAbstractSocket::ConnectedState)
+                    peerClosed();
+            },
+            Qt::QueuedConnection);
     }
 
     bool isAnswering() const { return m_answered; }
@@ -91,30 +112,22 @@ private:
     {
         if (m_answered)
             return;
-        m_buffer.append(m_socket->readAll());
+        m_buffer.append(m_socket->read(maximumRequestHeadBytes + 1 - m_buffer.size()));
         const qsizetype headEnd = m_buffer.indexOf("\r\n\r\n");
         if (headEnd >= 0 && headEnd + 4 <= maximumRequestHeadBytes)
             answer(m_buffer.left(headEnd + 4));
-        else if (headEnd >= 0 || m_buffer.size() > maximumRequestHeadBytes)
+        else if (m_buffer.size() > maximumRequestHeadBytes)
             answer({});
     }
 
-    // The peer closed its side: what it sent is the whole request. A
-    // connection that sent nothing (a browser's speculative preconnect) is
-    // not a request at all.
-    void peerClosed()
-    {
-        if (!m_answered && !m_buffer.isEmpty())
-            answer(m_buffer);
-        deleteLater();
-    }
+    // What came before the peer closed is no request (a browser's
+    // speculative preconnect sends nothing; a head cut short is not one).
+    void peerClosed() { deleteLater(); }
 
     void failed(QAbstractSocket::SocketError error)
     {
         if (error == QAbstractSocket::RemoteHostClosedError || m_answered)
             return;
-        if (!m_buffer.isEmpty() && m_server)
-            m_server->finish(OpenAIProPlusAuthError::network(error, m_socket->errorString()));
         drop();
     }
 
@@ -126,10 +139,10 @@ private:
             drop();
             return;
         }
-        const Page page = head.isEmpty()
-                              ? Page{400, failurePage(QStringLiteral("Invalid callback request.")),
-                                     OpenAIProPlusAuthError::invalidCallback()}
-                              : m_server->processRequest(head);
+        const Page page =
+            head.isEmpty()
+                ? Page{400, failurePage(QStringLiteral("Invalid callback request.")), std::nullopt}
+                : m_server->answer(head);
         if (m_socket->state() == QAbstractSocket::ConnectedState) {
             m_socket->write(httpResponse(page.statusCode, page.html));
             m_socket->disconnectFromHost();
@@ -147,14 +160,28 @@ private:
 
 OpenAIProPlusCallbackServer::OpenAIProPlusCallbackServer(quint16 port, QString expectedState,
                                                          QObject *parent)
+    : OpenAIProPlusCallbackServer(port, std::move(expectedState), Limits(), parent)
+{
+}
+
+OpenAIProPlusCallbackServer::OpenAIProPlusCallbackServer(quint16 port, QString expectedState,
+                                                         Limits limits, QObject *parent)
     : QObject(parent)
     , m_port(port)
     , m_expectedState(std::move(expectedState))
+    , m_limits(limits)
     , m_timeout(new QTimer(this))
+    , m_acceptRetry(new QTimer(this))
 {
     m_timeout->setSingleShot(true);
     connect(m_timeout, &QTimer::timeout, this,
             [this] { finish(OpenAIProPlusAuthError::callbackTimeout()); });
+    m_acceptRetry->setSingleShot(true);
+    connect(m_acceptRetry, &QTimer::timeout, this, [this] {
+        for (QTcpServer *server : std::as_const(m_listeners))
+            server->resumeAccepting();
+        acceptConnections();
+    });
 }
 
 OpenAIProPlusCallbackServer::~OpenAIProPlusCallbackServer()
@@ -186,16 +213,52 @@ bool OpenAIProPlusCallbackServer::listenOn(const QHostAddress &address,
         delete server;
         return false;
     }
+    // Beyond this many accepted and waiting connections the listener leaves
+    // further ones in the system's queue instead of taking them.
+    server->setMaxPendingConnections(m_limits.maximumConnections);
     connect(server, &QTcpServer::newConnection, this,
-            [this, server] { acceptConnections(server); });
+            &OpenAIProPlusCallbackServer::acceptConnections);
+    connect(server, &QTcpServer::acceptError, this, &OpenAIProPlusCallbackServer::acceptFailed);
     m_listeners.append(server);
     return true;
 }
 
-void OpenAIProPlusCallbackServer::acceptConnections(QTcpServer *server)
+void OpenAIProPlusCallbackServer::acceptConnections()
 {
-    while (QTcpSocket *socket = server->nextPendingConnection())
-        m_connections.append(new Connection(this, socket));
+    for (QTcpServer *server : std::as_const(m_listeners)) {
+        while (openConnectionCount() < m_limits.maximumConnections &&
+               server->hasPendingConnections()) {
+            auto *connection = new Connection(this, server->nextPendingConnection(),
+                                              m_limits.headTimeoutMilliseconds);
+            connect(connection, &QObject::destroyed, this,
+                    &OpenAIProPlusCallbackServer::connectionEnded);
+            m_connections.append(connection);
+        }
+    }
+}
+
+// Out of file descriptors: trying again at once would fail again at once, in
+// a loop. The listeners rest until the retry (or a connection ending) frees
+// something; pending connections stay queued by the system meanwhile.
+void OpenAIProPlusCallbackServer::acceptFailed()
+{
+    for (QTcpServer *server : std::as_const(m_listeners))
+        server->pauseAccepting();
+    if (!m_acceptRetry->isActive())
+        m_acceptRetry->start(m_limits.acceptRetryMilliseconds);
+}
+
+void OpenAIProPlusCallbackServer::connectionEnded()
+{
+    m_connections.removeIf([](const QPointer<Connection> &connection) { return !connection; });
+    acceptConnections();
+}
+
+int OpenAIProPlusCallbackServer::openConnectionCount() const
+{
+    return int(
+        std::count_if(m_connections.cbegin(), m_connections.cend(),
+                      [](const QPointer<Connection> &connection) { return !connection.isNull(); }));
 }
 
 void OpenAIProPlusCallbackServer::waitForCode(double timeoutSeconds)
@@ -220,6 +283,7 @@ void OpenAIProPlusCallbackServer::stop()
 
 void OpenAIProPlusCallbackServer::closeListeners()
 {
+    m_acceptRetry->stop();
     for (QTcpServer *server : std::as_const(m_listeners)) {
         server->close();
         server->deleteLater();
@@ -235,26 +299,23 @@ QList<QHostAddress> OpenAIProPlusCallbackServer::listeningAddresses() const
     return addresses;
 }
 
-OpenAIProPlusCallbackServer::Page
-OpenAIProPlusCallbackServer::processRequest(const QByteArray &head) const
+OpenAIProPlusCallbackServer::Page OpenAIProPlusCallbackServer::answer(const QByteArray &head) const
 {
-    const auto invalidRequest = [] {
-        return Page{400, failurePage(QStringLiteral("Invalid callback request.")),
-                    OpenAIProPlusAuthError::invalidCallback()};
+    const auto refuse = [](const QString &message) {
+        return Page{400, failurePage(message), std::nullopt};
     };
     const auto text = decodeUtf8Strictly(head);
     if (!text)
-        return invalidRequest();
+        return refuse(QStringLiteral("Invalid callback request."));
     const QStringList requestLine =
         text->section(QStringLiteral("\r\n"), 0, 0).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (requestLine.size() < 2)
-        return invalidRequest();
+        return refuse(QStringLiteral("Invalid callback request."));
 
     const QUrl url(QStringLiteral("http://localhost:%1").arg(m_port) + requestLine.at(1),
                    QUrl::StrictMode);
     if (!url.isValid())
-        return {400, failurePage(QStringLiteral("Invalid callback URL.")),
-                OpenAIProPlusAuthError::invalidCallback()};
+        return refuse(QStringLiteral("Invalid callback URL."));
     if (url.path(QUrl::FullyDecoded) != callbackPath)
         return {404, failurePage(QStringLiteral("Not found.")), std::nullopt};
 
@@ -264,6 +325,14 @@ OpenAIProPlusCallbackServer::processRequest(const QByteArray &head) const
         if (!query.contains(name))
             query.insert(name, value);
     }
+    // Only the authority knows the state: anything without it is answered
+    // and changes nothing.
+    const QString state = query.value(QStringLiteral("state"));
+    if (state.isEmpty())
+        return refuse(QStringLiteral("Missing state value."));
+    if (state != m_expectedState)
+        return refuse(QStringLiteral("Invalid state value."));
+
     const auto fail = [](const QString &message, const OpenAIProPlusAuthError &error) {
         return Page{400, failurePage(message), error};
     };
@@ -275,11 +344,6 @@ OpenAIProPlusCallbackServer::processRequest(const QByteArray &head) const
                                  ? OpenAIProPlusAuthError::loginCanceled()
                                  : OpenAIProPlusAuthError::authority(message));
     }
-    const QString state = query.value(QStringLiteral("state"));
-    if (state.isEmpty())
-        return fail(QStringLiteral("Missing state value."), OpenAIProPlusAuthError::invalidState());
-    if (state != m_expectedState)
-        return fail(QStringLiteral("Invalid state value."), OpenAIProPlusAuthError::invalidState());
     const QString code = query.value(QStringLiteral("code"));
     if (code.isEmpty())
         return fail(QStringLiteral("Missing authorization code."),

@@ -3,21 +3,56 @@
 #include "core/support/ConfigurationFile.h"
 #include "core/support/FileLogger.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
 
 namespace {
-
-const QString builtInCatalogPath = QStringLiteral(":/model-catalog.json");
 
 bool fail(QString *errorMessage, const QString &message)
 {
     if (errorMessage)
         *errorMessage = message;
     return false;
+}
+
+// The hosts the file allows plain http to; only those of the user's own
+// network count.
+QStringList plainHttpHosts(const QByteArray &json)
+{
+    QStringList hosts;
+    const auto document = ConfigurationFile::parseObject(json, nullptr);
+    const QJsonArray listed =
+        document.value_or(QJsonObject()).value(QStringLiteral("plainHttpHosts")).toArray();
+    for (const QJsonValue &host : listed) {
+        if (ConfigurationFile::isPrivateNetworkHost(host.toString()))
+            hosts.append(host.toString().toLower());
+    }
+    return hosts;
+}
+
+// The providers of `builtIn` that an unusable file names: the identifiers of
+// its entries when it parses, and any built-in identifier that appears in it
+// as a JSON string (which is all a file that does not parse can tell).
+QStringList namedProviders(const QByteArray &contents, const SharedModelCatalogStore &builtIn)
+{
+    const QHash<QString, QString> &known = builtIn.endpointByProviderID();
+    QStringList named;
+    const auto document = ConfigurationFile::parseObject(contents, nullptr);
+    const QJsonArray entries =
+        document.value_or(QJsonObject()).value(QStringLiteral("providers")).toArray();
+    for (const QJsonValue &entry : entries) {
+        const QString id = entry.toObject().value(QStringLiteral("id")).toString();
+        if (known.contains(id) && !named.contains(id))
+            named.append(id);
+    }
+    for (auto it = known.cbegin(); it != known.cend(); ++it) {
+        if (!named.contains(it.key()) && contents.contains('"' + it.key().toUtf8() + '"'))
+            named.append(it.key());
+    }
+    named.sort();
+    return named;
 }
 
 } // namespace
@@ -81,35 +116,47 @@ const SharedModelCatalogStore &SharedModelCatalogStore::shared()
 
 SharedModelCatalogStore SharedModelCatalogStore::load(const QString &userPath)
 {
-    SharedModelCatalogStore store = builtIn();
-    QFile userFile(userPath);
-    if (!userFile.exists())
+    const auto decodeUser = [](const QByteArray &json,
+                               QString *problem) -> std::optional<SharedModelCatalogStore> {
+        const auto userStore = fromJson(json, problem);
+        if (!userStore)
+            return std::nullopt;
+        *problem = userStore->providerWithoutModels();
+        if (problem->isEmpty())
+            *problem = userStore->insecureEndpoint(plainHttpHosts(json));
+        if (!problem->isEmpty())
+            return std::nullopt;
+        SharedModelCatalogStore store = builtIn();
+        store.overrideWith(*userStore);
         return store;
-    QString problem;
-    if (!userFile.open(QIODevice::ReadOnly)) {
-        problem = userFile.errorString();
-    } else if (const auto userStore = fromJson(userFile.readAll(), &problem)) {
-        problem = userStore->providerWithoutModels();
-        if (problem.isEmpty()) {
-            store.overrideWith(*userStore);
+    };
+    const auto fallback = [&](const std::optional<ConfigurationFile::Refusal> &refusal) {
+        SharedModelCatalogStore store = builtIn();
+        if (!refusal)
+            return store;
+        const QStringList named = namedProviders(refusal->contents, store);
+        if (named.isEmpty()) {
+            FileLogger::shared().error(
+                QStringLiteral("Ignoring the model catalog %1: %2. Using the built-in catalog.")
+                    .arg(userPath, refusal->problem));
             return store;
         }
-    }
-    FileLogger::shared().error(
-        QStringLiteral("Ignoring the model catalog %1: %2. Using the built-in catalog.")
-            .arg(userPath, problem));
-    return store;
+        store.markUnreadable(named, QStringLiteral("Your model catalog %1 could not be read: %2.")
+                                        .arg(userPath, refusal->problem));
+        FileLogger::shared().error(
+            QStringLiteral("Ignoring the model catalog %1: %2. Requests to %3 fail until it is "
+                           "fixed; the other providers use the built-in catalog.")
+                .arg(userPath, refusal->problem, named.join(QStringLiteral(", "))));
+        return store;
+    };
+    return ConfigurationFile::loadFrom<SharedModelCatalogStore>(userPath, decodeUser, fallback);
 }
 
 SharedModelCatalogStore SharedModelCatalogStore::builtIn()
 {
-    QFile file(builtInCatalogPath);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("Failed to load model-catalog.json from bundle");
-    auto store = fromJson(file.readAll());
-    if (!store)
-        qFatal("Failed to load model-catalog.json from bundle");
-    return *store;
+    return ConfigurationFile::loadBuiltIn<SharedModelCatalogStore>(
+        QStringLiteral("model-catalog.json"),
+        [](const QByteArray &json, QString *problem) { return fromJson(json, problem); });
 }
 
 // A user's catalog must not be able to stop the program later: a provider it
@@ -137,6 +184,39 @@ void SharedModelCatalogStore::overrideWith(const SharedModelCatalogStore &other)
     for (auto entry = other.m_apiKeyDocsURLByProviderID.cbegin();
          entry != other.m_apiKeyDocsURLByProviderID.cend(); ++entry)
         m_apiKeyDocsURLByProviderID.insert(entry.key(), entry.value());
+}
+
+QString SharedModelCatalogStore::insecureEndpoint(const QStringList &plainHttpHosts) const
+{
+    for (auto entry = m_endpointByProviderID.cbegin(); entry != m_endpointByProviderID.cend();
+         ++entry) {
+        const QUrl url(entry.value());
+        if (url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0)
+            continue;
+        const QString host = url.host().toLower();
+        if (!ConfigurationFile::isLoopbackHost(host) && !plainHttpHosts.contains(host))
+            return QStringLiteral("provider %1 uses plain http to %2, which is neither loopback "
+                                  "nor a host of your own network named in \"plainHttpHosts\"")
+                .arg(entry.key(), host);
+    }
+    return {};
+}
+
+void SharedModelCatalogStore::markUnreadable(const QStringList &providerIDs, const QString &message)
+{
+    for (const QString &id : providerIDs) {
+        m_endpointByProviderID.remove(id);
+        m_unreadableEntryMessages.insert(id, message);
+    }
+}
+
+std::optional<QString>
+SharedModelCatalogStore::unreadableEntryMessage(const QString &providerID) const
+{
+    const auto found = m_unreadableEntryMessages.find(providerID);
+    if (found == m_unreadableEntryMessages.end())
+        return std::nullopt;
+    return *found;
 }
 
 QStringList SharedModelCatalogStore::modelOptions(const QString &providerID) const

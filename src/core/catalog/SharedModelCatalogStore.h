@@ -9,9 +9,16 @@
 // Which models each provider offers, where its requests go and where its key
 // can be obtained, from "model-catalog.json". The built-in catalog lives in
 // the application's resources; a file of the same schema at
-// $XDG_CONFIG_HOME/Wrenlark/model-catalog.json replaces it. A provider that
-// file does not list keeps its built-in entry, so a partial file never leaves
-// a provider without models or endpoint.
+// $XDG_CONFIG_HOME/Wrenlark/model-catalog.json replaces the entries it
+// lists. A provider that file does not list keeps its built-in entry, so a
+// partial file never leaves a provider without models or endpoint.
+//
+// A user file that cannot be used never sends a provider it names to the
+// built-in endpoint instead: that provider keeps its built-in models (so its
+// settings still read) but has no endpoint, and its requests fail with
+// unreadableEntryMessage(). In the user file an endpoint may use plain http
+// only to a loopback host, or to a host of the user's own network that the
+// file names in "plainHttpHosts" (see ConfigurationFile::isPrivateNetworkHost).
 class SharedModelCatalogStore
 {
 public:
@@ -20,8 +27,10 @@ public:
 
     // The built-in catalog with the entries of the user file at `userPath`,
     // when that file exists and is valid. An unreadable or invalid file is
-    // logged as an ERROR naming it, and the built-in catalog is used alone.
-    // Stops the program when the built-in catalog cannot be loaded.
+    // logged as an ERROR naming it; the built-in catalog is used for the
+    // providers it does not name (as far as its bytes tell), and those it
+    // names are unreadable. Stops the program when the built-in catalog
+    // cannot be loaded.
     static SharedModelCatalogStore load(const QString &userPath);
 
     // Decodes a catalog; nothing when the bytes are not a valid catalog.
@@ -42,6 +51,9 @@ public:
     {
         return m_apiKeyDocsURLByProviderID;
     }
+    // "Your model catalog <path> could not be read: <problem>." for a
+    // provider the user's file names but could not give; nothing otherwise.
+    std::optional<QString> unreadableEntryMessage(const QString &providerID) const;
 
     // Path of the user's override file.
     static QString userCatalogPath();
@@ -51,10 +63,16 @@ private:
     static SharedModelCatalogStore builtIn();
     // "provider <id> lists no models" for the first such entry, else empty.
     QString providerWithoutModels() const;
+    // "provider <id>: ..." for the first endpoint that uses plain http to a
+    // host neither loopback nor named in `plainHttpHosts`, else empty.
+    QString insecureEndpoint(const QStringList &plainHttpHosts) const;
     // Every provider of `other` replaces this store's entry for it.
     void overrideWith(const SharedModelCatalogStore &other);
+    // The providers named by an unusable file lose their endpoints.
+    void markUnreadable(const QStringList &providerIDs, const QString &message);
 
     QHash<QString, QStringList> m_modelOptionsByProviderID;
     QHash<QString, QString> m_endpointByProviderID;
     QHash<QString, QString> m_apiKeyDocsURLByProviderID;
+    QHash<QString, QString> m_unreadableEntryMessages;
 };

@@ -59,6 +59,7 @@ std::optional<AIHttpRequest> AnthropicProvider::httpRequest(const AIRequestConte
     http.request.setRawHeader("anthropic-version", anthropicVersion);
     http.method = QByteArrayLiteral("POST");
     http.body = requestBody(context).encoded();
+    http.secrets = {context.apiKey};
     return http;
 }
 

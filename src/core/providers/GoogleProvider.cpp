@@ -18,6 +18,8 @@ AIReply *GoogleProvider::send(AIClient &client, const AIRequestContext &context,
                               const AIRequestOptions &options) const
 {
     const auto request = httpRequest(context);
+    if (!request && ProviderWire::catalogEndpoint(id()).isEmpty())
+        return ProviderWire::noEndpoint(id());
     if (!request) {
         return ProviderWire::notSent(
             id(), QStringLiteral("its endpoint in model-catalog.json and the model \"%1\" do not "
@@ -74,6 +76,7 @@ std::optional<AIHttpRequest> GoogleProvider::httpRequest(const AIRequestContext 
     http.request.setRawHeader("Content-Type", "application/json");
     http.method = QByteArrayLiteral("POST");
     http.body = requestBody(context).encoded();
+    http.secrets = {context.apiKey};
     return http;
 }
 

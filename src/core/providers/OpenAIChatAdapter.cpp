@@ -88,6 +88,8 @@ std::optional<AIHttpRequest> OpenAIChatAdapter::httpRequest(const AIRequestConte
                                   context.requestID.toByteArray(QUuid::WithoutBraces));
     http.method = QByteArrayLiteral("POST");
     http.body = requestBody(context, stream).encoded();
+    http.secrets = {context.apiKey};
+    http.streamEndsWithEvent = stream; // "[DONE]"
     return http;
 }
 

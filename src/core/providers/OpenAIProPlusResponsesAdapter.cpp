@@ -127,6 +127,8 @@ OpenAIProPlusResponsesAdapter::httpRequest(const AIRequestContext &context,
         http.request.setRawHeader("ChatGPT-Account-Id", session.accountID->toUtf8());
     http.method = QByteArrayLiteral("POST");
     http.body = requestBody(context).encoded();
+    http.secrets = {session.accessToken};
+    http.streamEndsWithEvent = true; // "response.completed"
     return http;
 }
 
@@ -141,6 +143,7 @@ AIDecodeResult OpenAIProPlusResponsesAdapter::decodeStreamChunk(QByteArrayView p
     case OpenAIResponsesStreamChunk::Kind::error:
         return AIDecodeResult::failure(AIClientError::requestFailed(200, chunk->text));
     case OpenAIResponsesStreamChunk::Kind::completed:
+        return AIDecodeResult::endOfStream();
     case OpenAIResponsesStreamChunk::Kind::other:
         break;
     }

@@ -28,6 +28,11 @@ QNetworkRequest postRequest(const QUrl &url)
 {
     QNetworkRequest request(url);
     request.setTransferTimeout(requestTimeoutMilliseconds);
+    // Every provider request carries a credential (a header or, for Gemini,
+    // the query): a redirect is followed only within the same scheme, host
+    // and port. Any other one fails the request (InsecureRedirectError).
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
     return request;
 }
 
@@ -49,6 +54,13 @@ AIReply *notSent(const QString &providerID, const QString &reason)
 
 AIReply *noEndpoint(const QString &providerID)
 {
+    // A provider the user's catalog names but could not give has no endpoint
+    // on purpose: it must not fall back to the built-in one.
+    if (const auto message = SharedModelCatalogStore::shared().unreadableEntryMessage(providerID)) {
+        FileLogger::shared().error(
+            QStringLiteral("LLM request not sent for provider=%1: %2").arg(providerID, *message));
+        return AIReply::failed(AIClientError::other(*message, *message));
+    }
     return notSent(providerID,
                    QStringLiteral("model-catalog.json has no http or https endpoint for it."));
 }

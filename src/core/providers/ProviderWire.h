@@ -26,7 +26,8 @@ std::optional<QUrl> parseEndpoint(const QString &text);
 // catalog may be the user's own file, which is reported, not fatal).
 QString catalogEndpoint(const QString &providerID);
 
-// A request to `url` with the standard time-out; headers are the caller's.
+// A request to `url` with the standard time-out, following redirects only
+// to the same origin; headers are the caller's.
 QNetworkRequest postRequest(const QUrl &url);
 
 // Whether `value` can be sent as an HTTP header value as it is: no line
@@ -36,7 +37,8 @@ bool isSendableHeaderValue(const QString &value);
 // A reply that fails because the request could not be formed; the reason is
 // logged without any URL or credential.
 AIReply *notSent(const QString &providerID, const QString &reason);
-// A reply that fails because the provider has no usable endpoint.
+// A reply that fails because the provider has no usable endpoint; when the
+// user's catalog names it but could not be read, with the catalog's message.
 AIReply *noEndpoint(const QString &providerID);
 // A reply that fails because the key cannot travel in a header.
 AIReply *unsendableKey(const QString &providerID);

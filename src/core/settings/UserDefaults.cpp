@@ -30,7 +30,8 @@ UserDefaults::UserDefaults()
 }
 
 UserDefaults::UserDefaults(const QString &filePath)
-    : m_settings(filePath, QSettings::IniFormat)
+    : m_screen(filePath)
+    , m_settings(filePath, QSettings::IniFormat)
 {
 }
 
@@ -86,6 +87,7 @@ void UserDefaults::remove(const QString &key)
 void UserDefaults::refresh() const
 {
     // Re-reads the file when another instance or process changed it.
+    m_screen.screen();
     m_settings.sync();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/settings/SettingsFileScreen.h"
+
 #include <QByteArray>
 #include <QSettings>
 #include <QString>
@@ -11,6 +13,9 @@
 // cached here: every read first picks up changes that another instance or
 // another process (the command line, the desktop application) wrote, and
 // every write goes to the file at once, so all instances agree.
+//
+// The file is screened before QSettings reads it (see SettingsFileScreen):
+// what cannot be read safely is set aside, the rest is kept.
 //
 // An unset key reads as its registered default when the table in
 // UserDefaults.cpp has one ("launch_at_login_enabled" reads as true).
@@ -40,5 +45,7 @@ private:
     void refresh() const;
     void commit();
 
+    // Before m_settings: QSettings reads the file as it is constructed.
+    mutable SettingsFileScreen m_screen;
     mutable QSettings m_settings;
 };

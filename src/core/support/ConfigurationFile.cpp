@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QJsonDocument>
+#include <algorithm>
 
 namespace ConfigurationFile {
 
@@ -42,24 +43,57 @@ bool isLoopbackHost(const QString &host)
     return !address.isNull() && address.isLoopback();
 }
 
+bool isPrivateNetworkHost(const QString &host)
+{
+    const QHostAddress address(host);
+    if (!address.isNull()) {
+        static const QList<QPair<QHostAddress, int>> privateRanges = {
+            QHostAddress::parseSubnet(QStringLiteral("10.0.0.0/8")),
+            QHostAddress::parseSubnet(QStringLiteral("172.16.0.0/12")),
+            QHostAddress::parseSubnet(QStringLiteral("192.168.0.0/16")),
+            QHostAddress::parseSubnet(QStringLiteral("169.254.0.0/16")),
+            QHostAddress::parseSubnet(QStringLiteral("fc00::/7")),
+            QHostAddress::parseSubnet(QStringLiteral("fe80::/10")),
+        };
+        return std::any_of(privateRanges.cbegin(), privateRanges.cend(),
+                           [&](const auto &range) { return address.isInSubnet(range); });
+    }
+    const QString name = host.toLower();
+    if (name.isEmpty() || name.startsWith(u'.') || name.endsWith(u'.'))
+        return false;
+    static const QStringList localSuffixes = {QStringLiteral(".local"), QStringLiteral(".lan"),
+                                              QStringLiteral(".home.arpa"),
+                                              QStringLiteral(".internal")};
+    return !name.contains(u'.') ||
+           std::any_of(localSuffixes.cbegin(), localSuffixes.cend(),
+                       [&](const QString &suffix) { return name.endsWith(suffix); });
+}
+
 namespace detail {
 
-std::optional<QByteArray> readUserFile(const QString &fileName, QString *problem)
+std::optional<QByteArray> readUserFile(const QString &path, QString *problem, QByteArray *contents)
 {
-    QFile file(userFilePath(fileName));
+    QFile file(path);
     if (!file.exists())
         return std::nullopt;
     if (!file.open(QIODevice::ReadOnly)) {
         *problem = file.errorString();
         return std::nullopt;
     }
-    return file.readAll();
+    QByteArray bytes = file.read(maximumFileBytes + 1);
+    if (bytes.size() > maximumFileBytes) {
+        *problem =
+            QStringLiteral("the file is larger than %1 MiB").arg(maximumFileBytes / (1024 * 1024));
+        *contents = bytes.left(maximumFileBytes);
+        return std::nullopt;
+    }
+    return bytes;
 }
 
-void logIgnoredUserFile(const QString &fileName, const QString &what, const QString &problem)
+void logIgnoredUserFile(const QString &path, const QString &what, const QString &problem)
 {
-    FileLogger::shared().error(QStringLiteral("Ignoring the %1 %2: %3. Using the built-in one.")
-                                   .arg(what, userFilePath(fileName), problem));
+    FileLogger::shared().error(
+        QStringLiteral("Ignoring the %1 %2: %3. Using the built-in one.").arg(what, path, problem));
 }
 
 QByteArray readBuiltIn(const QString &fileName)

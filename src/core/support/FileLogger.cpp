@@ -1,9 +1,10 @@
 #include "core/support/FileLogger.h"
 
+#include "core/support/ControlCharacters.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,7 +81,10 @@ void FileLogger::write(const QString &level, const QString &message)
 {
     // The time stamp is the call's, not the write's.
     const QString stamp = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-    QByteArray line = (stamp + QStringLiteral(" [") + level + QStringLiteral("] ") + message).toUtf8();
+    // Messages quote servers and files: no control sequence reaches the log.
+    QByteArray line = (stamp + QStringLiteral(" [") + level + QStringLiteral("] ") +
+                       ControlCharacters::escaped(message))
+                          .toUtf8();
     line.append('\n');
     {
         std::lock_guard lock(m_mutex);

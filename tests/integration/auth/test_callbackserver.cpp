@@ -6,6 +6,11 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <fcntl.h>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <vector>
 
 namespace {
 
@@ -135,36 +140,29 @@ private Q_SLOTS:
         QCOMPARE(std::get<QString>(*server.outcome()), QStringLiteral("X"));
     }
 
-    void refusedRedirects_data()
+    void redirectsWithTheStateEndTheWaitWithTheirError_data()
     {
         QTest::addColumn<QByteArray>("target");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("errorKind");
         using Kind = OpenAIProPlusAuthError::Kind;
-        QTest::newRow("no state") << QByteArray("/auth/callback?code=C") << "Missing state value."
-                                  << int(Kind::invalidState);
-        QTest::newRow("empty state") << QByteArray("/auth/callback?state=&code=C")
-                                     << "Missing state value." << int(Kind::invalidState);
-        QTest::newRow("wrong state before code")
-            << QByteArray("/auth/callback?state=other&code=C") << "Invalid state value."
-            << int(Kind::invalidState);
         QTest::newRow("no code") << QByteArray("/auth/callback?state=expected-state")
                                  << "Missing authorization code."
                                  << int(Kind::missingAuthorizationCode);
         QTest::newRow("access denied")
-            << QByteArray("/auth/callback?error=access_denied&error_description=User%20cancelled")
+            << QByteArray("/auth/callback?error=access_denied&error_description=User%20cancelled"
+                          "&state=expected-state")
             << "User cancelled" << int(Kind::loginCanceled);
-        QTest::newRow("server error") << QByteArray("/auth/callback?error=server_error")
-                                      << "server_error" << int(Kind::authority);
+        QTest::newRow("server error")
+            << QByteArray("/auth/callback?error=server_error&state=expected-state")
+            << "server_error" << int(Kind::authority);
         QTest::newRow("markup is escaped")
-            << QByteArray(
-                   "/auth/callback?error=x&error_description=%3Cscript%3Ealert(1)%3C/script%3E")
+            << QByteArray("/auth/callback?state=expected-state&error=x&error_description="
+                          "%3Cscript%3Ealert(1)%3C/script%3E")
             << "&lt;script&gt;alert(1)&lt;/script&gt;" << int(Kind::authority);
-        QTest::newRow("unparsable target") << QByteArray("/auth/callback?state=%zz")
-                                           << "Invalid callback URL." << int(Kind::invalidCallback);
     }
 
-    void refusedRedirects()
+    void redirectsWithTheStateEndTheWaitWithTheirError()
     {
         QFETCH(QByteArray, target);
         QFETCH(QString, message);
@@ -184,6 +182,62 @@ private Q_SLOTS:
             QCOMPARE(error.statusCode(), 1);
     }
 
+    // Any page the user visits can send these to the port: each is answered
+    // and the real redirect that follows still completes the sign-in.
+    void strayRequestsAreAnsweredAndTheWaitGoesOn_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const auto get = [](const QByteArray &target) {
+            return "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
+        };
+        QTest::newRow("no state") << get("/auth/callback?code=C") << 400 << "Missing state value.";
+        QTest::newRow("empty state")
+            << get("/auth/callback?state=&code=C") << 400 << "Missing state value.";
+        QTest::newRow("wrong state")
+            << get("/auth/callback?state=other&code=C") << 400 << "Invalid state value.";
+        QTest::newRow("error without state")
+            << get("/auth/callback?error=access_denied&error_description=gone") << 400
+            << "Missing state value.";
+        QTest::newRow("error with a wrong state")
+            << get("/auth/callback?error=server_error&state=guess") << 400
+            << "Invalid state value.";
+        QTest::newRow("unparsable target")
+            << get("/auth/callback?state=%zz") << 400 << "Invalid callback URL.";
+        QTest::newRow("one word") << QByteArray("GET\r\n\r\n") << 400
+                                  << "Invalid callback request.";
+        QTest::newRow("not utf-8")
+            << get("/auth/callback?code=\xff\xfe") << 400 << "Invalid callback request.";
+        QTest::newRow("head over 64 KiB on another path")
+            << QByteArray("GET /x HTTP/1.1\r\nX: ") + QByteArray(70 * 1024, 'a') << 400
+            << "Invalid callback request.";
+        QTest::newRow("head over 64 KiB with the state")
+            << QByteArray("GET /auth/callback?state=expected-state&code=C HTTP/1.1\r\nX: ") +
+                   QByteArray(70 * 1024, 'a')
+            << 400 << "Invalid callback request.";
+        QTest::newRow("other path") << get("/favicon.ico") << 404 << "Not found.";
+    }
+
+    void strayRequestsAreAnsweredAndTheWaitGoesOn()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        auto &server = startServer();
+        QSignalSpy finished(&server, &OpenAIProPlusCallbackServer::finished);
+        server.waitForCode(30);
+        const Answer answer = exchange(server.port(), {request});
+        QCOMPARE(answer.status, status);
+        QVERIFY2(answer.body.contains(QStringLiteral("<p>") + message + QStringLiteral("</p>")),
+                 qPrintable(answer.body));
+        QCOMPARE(finished.size(), 0);
+        QVERIFY(!server.outcome());
+        QCOMPARE(get(server.port(), "/auth/callback?state=expected-state&code=real").status, 200);
+        QVERIFY(finished.wait(2000) || finished.size() == 1);
+        QCOMPARE(std::get<QString>(*server.outcome()), QStringLiteral("real"));
+    }
+
     void headInPiecesIsProcessedOnceComplete()
     {
         auto &server = startServer();
@@ -197,28 +251,120 @@ private Q_SLOTS:
         QCOMPARE(std::get<QString>(*result), QStringLiteral("P"));
     }
 
-    void malformedRequestsEndAsInvalidCallback_data()
+    // Only a head ended by its blank line is a request, whatever it names.
+    void headCutShortIsNoRequest_data()
     {
-        QTest::addColumn<QByteArray>("request");
-        QTest::newRow("one word") << QByteArray("GET\r\n\r\n");
-        QTest::newRow("not utf-8")
-            << QByteArray("GET /auth/callback?code=\xff\xfe HTTP/1.1\r\n\r\n");
-        QTest::newRow("head over 64 KiB")
-            << QByteArray("GET /auth/callback?state=expected-state&code=C HTTP/1.1\r\nX: ") +
-                   QByteArray(70 * 1024, 'a');
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("request line without its end")
+            << QByteArray("GET /auth/callback?state=expected-state&code=C HTTP/1.1");
+        QTest::newRow("head without its blank line")
+            << QByteArray("GET /auth/callback?state=expected-state&code=C HTTP/1.1\r\nHost: x\r\n");
+        QTest::newRow("garbage") << QByteArray("\x16\x03\x01\x02\x00garbage", 12);
     }
 
-    void malformedRequestsEndAsInvalidCallback()
+    void headCutShortIsNoRequest()
     {
-        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, sent);
         auto &server = startServer();
-        const Answer answer = exchange(server.port(), {request});
-        QCOMPARE(answer.status, 400);
-        QVERIFY(answer.body.contains(QStringLiteral("<p>Invalid callback request.</p>")));
-        const auto result = outcome();
-        QVERIFY(result);
-        QCOMPARE(std::get<OpenAIProPlusAuthError>(*result).kind(),
-                 OpenAIProPlusAuthError::Kind::invalidCallback);
+        QSignalSpy finished(&server, &OpenAIProPlusCallbackServer::finished);
+        server.waitForCode(30);
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(socket.waitForConnected(2000));
+        socket.write(sent);
+        QVERIFY(socket.waitForBytesWritten(2000));
+        // Half-close: the client has said all it will say.
+        QCOMPARE(::shutdown(int(socket.socketDescriptor()), SHUT_WR), 0);
+        QByteArray received;
+        TestHttpServer::waitUntil(
+            [&] {
+                received += socket.readAll();
+                return socket.state() == QAbstractSocket::UnconnectedState;
+            },
+            3000);
+        QCOMPARE(received, QByteArray());
+        QCOMPARE(finished.size(), 0);
+        QCOMPARE(get(server.port(), "/auth/callback?state=expected-state&code=real").status, 200);
+        QVERIFY(finished.wait(2000) || finished.size() == 1);
+        QCOMPARE(std::get<QString>(*server.outcome()), QStringLiteral("real"));
+    }
+
+    // Idle connections can neither pile up nor keep the redirect out: they
+    // are capped, dropped after the head time-out, and the redirect queued
+    // behind them is served once they are gone.
+    void idleConnectionsAreCappedAndDropped()
+    {
+        OpenAIProPlusCallbackServer::Limits limits;
+        limits.headTimeoutMilliseconds = 300;
+        limits.maximumConnections = 4;
+        m_server = std::make_unique<OpenAIProPlusCallbackServer>(0, state, limits);
+        QVERIFY(!m_server->start());
+        QSignalSpy finished(m_server.get(), &OpenAIProPlusCallbackServer::finished);
+        m_server->waitForCode(30);
+
+        std::vector<std::unique_ptr<QTcpSocket>> idle;
+        for (int i = 0; i < 20; ++i) {
+            auto socket = std::make_unique<QTcpSocket>();
+            socket->connectToHost(QHostAddress::LocalHost, m_server->port());
+            QVERIFY(socket->waitForConnected(2000));
+            socket->write("GET /auth/callback?state=expected-state");
+            idle.push_back(std::move(socket));
+        }
+        int mostOpen = 0;
+        TestHttpServer::waitUntil(
+            [&] {
+                mostOpen = std::max(mostOpen, m_server->openConnectionCount());
+                return false;
+            },
+            200);
+        QVERIFY(mostOpen > 0);
+        QVERIFY2(mostOpen <= limits.maximumConnections, qPrintable(QString::number(mostOpen)));
+
+        const Answer answer = get(m_server->port(), "/auth/callback?state=expected-state&code=Q");
+        QCOMPARE(answer.status, 200);
+        QVERIFY(finished.wait(2000) || finished.size() == 1);
+        QCOMPARE(std::get<QString>(*m_server->outcome()), QStringLiteral("Q"));
+        // The idle ones were closed by the server, unanswered.
+        for (const auto &socket : idle) {
+            TestHttpServer::waitUntil(
+                [&] { return socket->state() == QAbstractSocket::UnconnectedState; }, 3000);
+            QCOMPARE(socket->state(), QAbstractSocket::UnconnectedState);
+            QCOMPARE(socket->readAll(), QByteArray());
+        }
+    }
+
+    // With no file descriptor left accept() fails; the listener rests and
+    // serves the queued redirect once descriptors are free again.
+    void acceptFailureIsSurvived()
+    {
+        OpenAIProPlusCallbackServer::Limits limits;
+        limits.acceptRetryMilliseconds = 50;
+        m_server = std::make_unique<OpenAIProPlusCallbackServer>(0, state, limits);
+        QVERIFY(!m_server->start());
+        QSignalSpy finished(m_server.get(), &OpenAIProPlusCallbackServer::finished);
+        m_server->waitForCode(30);
+
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_server->port());
+        QVERIFY(socket.waitForConnected(2000));
+        socket.write("GET /auth/callback?state=expected-state&code=F HTTP/1.1\r\n\r\n");
+        QVERIFY(socket.waitForBytesWritten(2000));
+
+        rlimit original = {};
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &original), 0);
+        int lowestFree = 0;
+        while (::fcntl(lowestFree, F_GETFD) != -1)
+            ++lowestFree;
+        rlimit exhausted = original;
+        exhausted.rlim_cur = rlim_t(lowestFree);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &exhausted), 0);
+        TestHttpServer::waitUntil([] { return false; }, 300);
+        const bool answeredWhileExhausted = finished.size() > 0;
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &original), 0);
+        QVERIFY(!answeredWhileExhausted);
+
+        QVERIFY(finished.wait(3000) || finished.size() == 1);
+        QCOMPARE(std::get<QString>(*m_server->outcome()), QStringLiteral("F"));
     }
 
     void connectionThatSendsNothingDoesNotEndTheWait()

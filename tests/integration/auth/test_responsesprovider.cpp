@@ -192,6 +192,30 @@ private Q_SLOTS:
                                                 QStringLiteral("Hello!")}));
     }
 
+    // A body that only the connection's close ends must carry the format's
+    // end event to count as whole.
+    void closeDelimitedStreamNeedsTheCompletionEvent()
+    {
+        storeSession(now() + 600);
+        m_server.enqueue("POST", responsesPath,
+                         Response::eventStream({delta("Half")})
+                             .withFraming(Response::Framing::untilClose)
+                             .withEnding(Response::Ending::close));
+        const Outcome cut = send(context(), true);
+        QCOMPARE(cut.state, AIReply::State::failed);
+        QCOMPARE(cut.error->kind(), AIClientError::Kind::streamInterrupted);
+        QCOMPARE(cut.error->partialText(), QStringLiteral("Half"));
+
+        m_server.enqueue(
+            "POST", responsesPath,
+            Response::eventStream({delta("Whole"), sseObject({{"type", "response.completed"}})})
+                .withFraming(Response::Framing::untilClose)
+                .withEnding(Response::Ending::close));
+        const Outcome whole = send(context(), true);
+        QCOMPARE(whole.state, AIReply::State::succeeded);
+        QCOMPARE(whole.text, QStringLiteral("Whole"));
+    }
+
     void errorEventEndsTheRequestWithItsMessage()
     {
         storeSession(now() + 600);

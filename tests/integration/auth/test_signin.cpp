@@ -48,7 +48,7 @@ class TestSignIn : public QObject
 
     OpenAIProPlusAuthManager &manager(OpenAIProPlusAuthOptions options = {})
     {
-        if (options.callbackPort == OpenAIProPlusAuthManager::callbackPort)
+        if (options.callbackPort == OpenAIProPlusAuthProtocol::callbackPort)
             options.callbackPort = 0; // never the real port in tests
         options.devicePollExtraSeconds = 0.02;
         m_manager = std::make_unique<OpenAIProPlusAuthManager>(
@@ -139,7 +139,7 @@ private Q_SLOTS:
         QCOMPARE(token.first().header("Content-Type"), "application/x-www-form-urlencoded");
         QCOMPARE(formValue(token.first(), "grant_type"), QStringLiteral("authorization_code"));
         QCOMPARE(formValue(token.first(), "code"), QStringLiteral("browser-code"));
-        QCOMPARE(formValue(token.first(), "client_id"), OpenAIProPlusAuthManager::clientID);
+        QCOMPARE(formValue(token.first(), "client_id"), OpenAIProPlusAuthProtocol::clientID);
         QCOMPARE(formValue(token.first(), "redirect_uri"),
                  authorize.first().queryItem("redirect_uri"));
         QVERIFY(authorize.first().queryItem("redirect_uri").startsWith("http://localhost:"));
@@ -159,9 +159,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("redirectQuery");
         QTest::addColumn<int>("tokenStatus");
         QTest::addColumn<int>("errorKind");
-        QTest::newRow("user refuses")
-            << "error=access_denied&error_description=No" << 0 << int(Kind::loginCanceled);
-        QTest::newRow("forged state") << "code=c&state=forged" << 0 << int(Kind::invalidState);
+        QTest::newRow("user refuses") << "error=access_denied&error_description=No&state={state}"
+                                      << 0 << int(Kind::loginCanceled);
         QTest::newRow("token endpoint refuses") << "" << 400 << int(Kind::tokenExchangeFailed);
     }
 
@@ -172,7 +171,10 @@ private Q_SLOTS:
         QFETCH(int, errorKind);
         if (!redirectQuery.isEmpty()) {
             m_fakeAuthority->location = [redirectQuery](const TestHttpServer::RecordedRequest &a) {
-                return FakeAuthority::redirectWith(a, redirectQuery);
+                QString query = redirectQuery;
+                query.replace(QStringLiteral("{state}"),
+                              QString::fromLatin1(QUrl::toPercentEncoding(a.queryItem("state"))));
+                return FakeAuthority::redirectWith(a, query);
             };
         }
         if (tokenStatus)
@@ -193,6 +195,23 @@ private Q_SLOTS:
         auto *again = m_manager->authorizeInteractive();
         QVERIFY(!again->isFinished());
         again->cancel();
+    }
+
+    // Any page can send a redirect to the port: one without this sign-in's
+    // state is answered and the sign-in goes on waiting for the real one.
+    void forgedRedirectDoesNotEndTheSignIn()
+    {
+        m_fakeAuthority->location = [](const TestHttpServer::RecordedRequest &a) {
+            return FakeAuthority::redirectWith(a, QStringLiteral("code=c&state=forged"));
+        };
+        auto *reply = manager().authorizeInteractive();
+        QVERIFY(TestHttpServer::waitUntil([&] { return !m_browser->pages.isEmpty(); }, 10000));
+        QVERIFY2(m_browser->pages.last().contains(QStringLiteral("Invalid state value.")),
+                 qPrintable(m_browser->pages.last()));
+        QVERIFY(!reply->isFinished());
+        reply->cancel();
+        QCOMPARE(reply->state(), OpenAIProPlusAuthReply::State::cancelled);
+        QCOMPARE(m_secrets->itemCount(), 0);
     }
 
     void secondSignInIsRefusedAndCancellingFreesThePort()
@@ -261,7 +280,7 @@ private Q_SLOTS:
         QCOMPARE(userCode.size(), 1);
         QCOMPARE(userCode.first().header("User-Agent"), "Wrenlark/1");
         QCOMPARE(userCode.first().jsonBody(),
-                 (QJsonObject{{"client_id", OpenAIProPlusAuthManager::clientID}}));
+                 (QJsonObject{{"client_id", OpenAIProPlusAuthProtocol::clientID}}));
         const auto polls = requestsTo("/api/accounts/deviceauth/token");
         QCOMPARE(polls.size(), 3);
         QCOMPARE(polls.last().jsonBody(),
@@ -358,7 +377,7 @@ private Q_SLOTS:
         QCOMPARE(token.size(), 1);
         QCOMPARE(formValue(token.first(), "grant_type"), QStringLiteral("refresh_token"));
         QCOMPARE(formValue(token.first(), "refresh_token"), QStringLiteral("stored-refresh"));
-        QCOMPARE(formValue(token.first(), "client_id"), OpenAIProPlusAuthManager::clientID);
+        QCOMPARE(formValue(token.first(), "client_id"), OpenAIProPlusAuthProtocol::clientID);
         QVERIFY(TestSandbox::flushedLog().contains(
             QStringLiteral("[INFO] Refreshing OpenAI Pro/Plus access token.")));
 

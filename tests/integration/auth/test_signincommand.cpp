@@ -9,7 +9,9 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+#include <QUrlQuery>
 #include <csignal>
 
 using namespace AuthTestSupport;
@@ -94,7 +96,7 @@ private Q_SLOTS:
     {
         // Another program on the callback port (when one already holds it the
         // command falls back all the same).
-        m_otherApp.listen(QHostAddress::LocalHost, OpenAIProPlusAuthManager::callbackPort);
+        m_otherApp.listen(QHostAddress::LocalHost, OpenAIProPlusAuthProtocol::callbackPort);
         m_authority.enqueue("POST", "/api/accounts/deviceauth/usercode",
                             Response::json(200, {{"device_auth_id", "dev-cli"},
                                                  {"user_code", "WXYZ-0001"},
@@ -179,6 +181,38 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 130);
         QVERIFY(run.error.contains(QStringLiteral("Sign-in canceled.")));
         QCOMPARE(keyring().storedSession(), std::nullopt);
+    }
+
+    // The authority's error text comes back in the redirect's query, which
+    // any page can forge: it reaches the terminal without its control
+    // characters.
+    void callbackErrorTextReachesTheTerminalInert()
+    {
+        QProcess *process = start({QStringLiteral("signin")});
+        QByteArray error;
+        QVERIFY(TestHttpServer::waitUntil(
+            [&] {
+                error += process->readAllStandardError();
+                return error.contains("/oauth/authorize?") && error.contains('\n');
+            },
+            15000));
+        const qsizetype start = error.indexOf("http://127.0.0.1");
+        const QUrl authorize(
+            QString::fromUtf8(error.mid(start, error.indexOf('\n', start) - start)));
+        const QString state = QUrlQuery(authorize).queryItemValue(QStringLiteral("state"));
+        QVERIFY(!state.isEmpty());
+        QTcpSocket browser;
+        browser.connectToHost(QHostAddress::LocalHost, OpenAIProPlusAuthProtocol::callbackPort);
+        QVERIFY(browser.waitForConnected(5000));
+        browser.write("GET /auth/callback?state=" + QUrl::toPercentEncoding(state) +
+                      "&error=server_error&error_description=%1B%5D0%3Bpwned%07%1B%5B2JGone "
+                      "HTTP/1.1\r\nHost: localhost\r\n\r\n");
+        QVERIFY(browser.waitForBytesWritten(5000));
+        const Run run = finish(process);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.error.contains(QStringLiteral("]0;pwned[2JGone")), qPrintable(run.error));
+        QVERIFY(!run.error.contains(u'\x1b'));
+        QVERIFY(!run.error.contains(u'\x07'));
     }
 
     void argumentsAreRefused()

@@ -398,6 +398,72 @@ private Q_SLOTS:
         QCOMPARE(process.readAllStandardOutput(), QByteArray("a \t b\n"));
     }
 
+    // What a server says reaches the terminal and the log inert, and never
+    // with the key it may quote.
+    void serverTextIsInertAndKeysAreRedacted()
+    {
+        REQUIRE_KEYRING();
+        storeKey("openai", "sk-cli-secret-123");
+        // Anthropic answers in one piece, so its error body is read.
+        storeKey("anthropic", "sk-cli-secret-123");
+        const QByteArray hostile = "\x1b]0;pwned\x07\x1b[2J\x1b[31mAll clear\x1b[0m";
+        m_server.enqueue(
+            "POST", "/anthropic/v1/chat",
+            TestHttpServer::Response::json(
+                401, QJsonObject{
+                         {"error",
+                          QJsonObject{{"message", QString::fromUtf8(
+                                                      hostile + " Bad key sk-cli-secret-123 "
+                                                                "(c2stY2xpLXNlY3JldC0xMjM=)")}}}}));
+        const Run asked = run({QStringLiteral("ask"), QStringLiteral("--provider"),
+                               QStringLiteral("anthropic"), QStringLiteral("hi")});
+        QCOMPARE(asked.exitCode, 1);
+        QVERIFY2(asked.err.contains("]0;pwned[2J[31mAll clear[0m Bad key [redacted] ([redacted])"),
+                 asked.err.constData());
+        const QByteArray log = readFile(statePath(QStringLiteral("cli.log")));
+        QVERIFY2(log.contains("\\x1b]0;pwned\\x07"), log.constData());
+        for (const QByteArray &output : {asked.err, log}) {
+            QVERIFY(!output.contains('\x1b'));
+            QVERIFY(!output.contains('\x07'));
+            QVERIFY(!output.contains("sk-cli-secret-123"));
+            QVERIFY(!output.contains("c2stY2xpLXNlY3JldC0xMjM"));
+        }
+
+        // The reply itself, printed to a terminal, cannot drive it either.
+        m_server.enqueue("POST", "/openai/v1/chat",
+                         TestHttpServer::Response::eventStream(
+                             {chunk(QString::fromUtf8("Fine\x1b]0;pwned\x07 answer")),
+                              TestHttpServer::sseData("[DONE]")}));
+        QProcess asking;
+        QByteArray shown;
+        startOnTerminal(asking, QStringLiteral("ask --provider openai hi"), &shown);
+        finish(asking);
+        shown += asking.readAllStandardOutput();
+        QVERIFY2(shown.contains("Fine]0;pwned answer"), shown.constData());
+        QVERIFY(!shown.contains("\x1b]0;"));
+    }
+
+    // More than any provider accepts is refused before it is read whole or
+    // sent.
+    void oversizedInputIsRefused()
+    {
+        REQUIRE_KEYRING();
+        storeKey("openai", "sk-test-1");
+        const qsizetype before = m_server.requestCount();
+        const Run asked = run({QStringLiteral("ask"), QStringLiteral("--provider"),
+                               QStringLiteral("openai"), QStringLiteral("summarize")},
+                              QByteArray(9 * 1024 * 1024, 'a'));
+        QCOMPARE(asked.exitCode, 2);
+        QVERIFY2(asked.error().contains(QStringLiteral("standard input holds more than 8 MiB")),
+                 qPrintable(asked.error()));
+        QCOMPARE(m_server.requestCount(), before);
+
+        const Run key = run({QStringLiteral("key"), QStringLiteral("set"), QStringLiteral("xai")},
+                            QByteArray(100 * 1024, 'k'));
+        QCOMPARE(key.exitCode, 2);
+        QVERIFY2(key.error().contains(QStringLiteral("more than 64 KiB")), qPrintable(key.error()));
+    }
+
     void shorthandsExpandAndOptionsApplyToOneRequest()
     {
         REQUIRE_KEYRING();

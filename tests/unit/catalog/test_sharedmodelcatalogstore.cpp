@@ -116,19 +116,17 @@ private Q_SLOTS:
         QVERIFY2(message.contains(problem), qPrintable(message));
     }
 
-    void unusableUserFileIsLoggedAndTheBuiltInCatalogUsed_data()
+    // A file that names no provider (as far as its bytes tell) leaves the
+    // built-in catalog in place.
+    void unusableUserFileNamingNoProviderIsLoggedAndTheBuiltInCatalogUsed_data()
     {
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("problem");
         QTest::newRow("invalid JSON") << QByteArray("{oops}") << "offset";
-        QTest::newRow("provider without models")
-            << QByteArray("{\"providers\": [{\"id\": \"openai\", \"endpoint\": \"http://x\", "
-                          "\"models\": []}]}")
-            << "provider openai lists no models";
         QTest::newRow("unreadable") << QByteArray() << QString();
     }
 
-    void unusableUserFileIsLoggedAndTheBuiltInCatalogUsed()
+    void unusableUserFileNamingNoProviderIsLoggedAndTheBuiltInCatalogUsed()
     {
         QFETCH(QByteArray, contents);
         QFETCH(QString, problem);
@@ -141,11 +139,114 @@ private Q_SLOTS:
         const auto store = SharedModelCatalogStore::load(path);
         QCOMPARE(store.endpoint(QStringLiteral("openai")),
                  QStringLiteral("https://api.openai.com/v1/chat/completions"));
+        QVERIFY(!store.unreadableEntryMessage(QStringLiteral("openai")));
         const QString log = TestSandbox::flushedLog().mid(mark);
         QVERIFY2(log.contains(QStringLiteral("[ERROR] Ignoring the model catalog ") + path),
                  qPrintable(log));
         QVERIFY2(log.contains(problem), qPrintable(log));
         QVERIFY(log.trimmed().endsWith(QStringLiteral("Using the built-in catalog.")));
+    }
+
+    // A provider the broken file names must not quietly go to the built-in
+    // (public) endpoint with the user's text and key: it has no endpoint and
+    // says why; the providers the file does not name keep the built-in ones.
+    void providersNamedByAnUnusableFileAreUnreadable_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("provider without models")
+            << QByteArray("{\"providers\": [{\"id\": \"openai\", \"endpoint\": \"http://x\", "
+                          "\"models\": []}]}")
+            << "provider openai lists no models";
+        QTest::newRow("not JSON") << QByteArray(
+                                         "{\"providers\": [{\"id\": \"openai\", \"endpoint\": "
+                                         "\"http://127.0.0.1:8080/v1/chat/completions\",}]}")
+                                  << "offset";
+        QTest::newRow("entry without endpoint")
+            << QByteArray("{\"providers\": [{\"id\": \"openai\", \"models\": [{\"id\": \"m\"}]}, "
+                          "{\"id\": \"mine\", \"endpoint\": \"https://e\", \"models\": []}]}")
+            << "\"endpoint\"";
+        QTest::newRow("plain http to a public host")
+            << QByteArray("{\"plainHttpHosts\": [\"203.0.113.5\"], \"providers\": [{\"id\": "
+                          "\"openai\", \"endpoint\": \"http://203.0.113.5/v1\", \"models\": "
+                          "[{\"id\": \"m\"}]}]}")
+            << "provider openai uses plain http to 203.0.113.5";
+        QTest::newRow("larger than 4 MiB")
+            << QByteArray("{\"providers\": [{\"id\": \"openai\", \"endpoint\": "
+                          "\"http://127.0.0.1:1/v1\", \"models\": [{\"id\": \"") +
+                   QByteArray(5 * 1024 * 1024, 'm') + QByteArray("\"}]}]}")
+            << "larger than 4 MiB";
+    }
+
+    void providersNamedByAnUnusableFileAreUnreadable()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, problem);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("model-catalog.json"));
+        QVERIFY(writeFile(path, contents));
+        const qsizetype mark = TestSandbox::flushedLog().size();
+
+        const auto store = SharedModelCatalogStore::load(path);
+        QVERIFY(!store.endpointByProviderID().contains(QStringLiteral("openai")));
+        const auto message = store.unreadableEntryMessage(QStringLiteral("openai"));
+        QVERIFY(message);
+        QVERIFY2(message->startsWith(QStringLiteral("Your model catalog ") + path +
+                                     QStringLiteral(" could not be read: ")),
+                 qPrintable(*message));
+        QVERIFY2(message->contains(problem), qPrintable(*message));
+        // Its settings still read: the built-in models stay.
+        QVERIFY(!store.modelOptions(QStringLiteral("openai")).isEmpty());
+        QCOMPARE(store.endpoint(QStringLiteral("anthropic")),
+                 QStringLiteral("https://api.anthropic.com/v1/messages"));
+        QVERIFY(!store.unreadableEntryMessage(QStringLiteral("anthropic")));
+        const QString log = TestSandbox::flushedLog().mid(mark);
+        QVERIFY2(log.contains(QStringLiteral("[ERROR] Ignoring the model catalog ") + path),
+                 qPrintable(log));
+        QVERIFY2(log.contains(QStringLiteral("Requests to openai fail until it is fixed")),
+                 qPrintable(log));
+    }
+
+    // Plain http goes only to loopback, or to hosts of the user's own network
+    // that the file names; naming a public host does not make it one.
+    void plainHttpNeedsLoopbackOrANamedPrivateHost()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("model-catalog.json"));
+        QVERIFY(writeFile(
+            path, "{\"plainHttpHosts\": [\"192.168.1.20\", \"LLM.lan\", \"gpu\"], \"providers\": ["
+                  "{\"id\": \"openai\", \"endpoint\": \"http://192.168.1.20:8080/v1\", "
+                  "\"models\": [{\"id\": \"m\"}]}, "
+                  "{\"id\": \"xai\", \"endpoint\": \"http://llm.lan/v1\", \"models\": [{\"id\": "
+                  "\"m\"}]}, "
+                  "{\"id\": \"openrouter\", \"endpoint\": \"http://gpu:1234/v1\", \"models\": "
+                  "[{\"id\": \"m\"}]}, "
+                  "{\"id\": \"anthropic\", \"endpoint\": \"http://[::1]:9/v1\", \"models\": "
+                  "[{\"id\": \"m\"}]}]}"));
+        const auto store = SharedModelCatalogStore::load(path);
+        QCOMPARE(store.endpoint(QStringLiteral("openai")),
+                 QStringLiteral("http://192.168.1.20:8080/v1"));
+        QCOMPARE(store.endpoint(QStringLiteral("xai")), QStringLiteral("http://llm.lan/v1"));
+        QCOMPARE(store.endpoint(QStringLiteral("openrouter")),
+                 QStringLiteral("http://gpu:1234/v1"));
+        QCOMPARE(store.endpoint(QStringLiteral("anthropic")), QStringLiteral("http://[::1]:9/v1"));
+
+        // Not named: refused.
+        QVERIFY(writeFile(path,
+                          "{\"providers\": [{\"id\": \"openai\", \"endpoint\": "
+                          "\"http://192.168.1.20:8080/v1\", \"models\": [{\"id\": \"m\"}]}]}"));
+        QVERIFY(
+            SharedModelCatalogStore::load(path).unreadableEntryMessage(QStringLiteral("openai")));
+        // Named, but public (or a name that resolves anywhere): refused.
+        for (const char *host : {"8.8.8.8", "example.com", "llm.lan.example.com"}) {
+            QVERIFY(writeFile(path, QByteArray("{\"plainHttpHosts\": [\"") + host +
+                                        "\"], \"providers\": [{\"id\": \"openai\", "
+                                        "\"endpoint\": \"http://" +
+                                        host + "/v1\", \"models\": [{\"id\": \"m\"}]}]}"));
+            QVERIFY2(SharedModelCatalogStore::load(path).unreadableEntryMessage(
+                         QStringLiteral("openai")),
+                     host);
+        }
     }
 };
 
