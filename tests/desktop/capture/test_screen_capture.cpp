@@ -63,14 +63,19 @@ private Q_SLOTS:
     void initTestCase();
     void dragGivesTheWindowsPixelsEitherWay();
     void escapeAbandons();
+    void leavesThePrimarySelectionAlone();
 
 private:
+    // Logical (Qt) coordinates to the X server's, which xdotool speaks.
+    QPoint device(const QPoint &logical) const { return logical * m_ratio; }
+    bool moveMouse(const QPoint &logical);
     bool startCapture(Outcome &outcome);
     Outcome captureByDrag(const QPoint &from, const QPoint &to, const QString &screenshot = {});
 
     std::unique_ptr<ColouredWindow> m_window;
     std::unique_ptr<ScreenSelectionController> m_controller;
     QPoint m_origin;
+    qreal m_ratio = 1.0;
 };
 
 void ScreenCaptureTest::initTestCase()
@@ -78,11 +83,14 @@ void ScreenCaptureTest::initTestCase()
     if (const auto reason = DesktopTestSession::unavailableReason())
         QSKIP(qPrintable(*reason));
     m_window = std::make_unique<ColouredWindow>();
-    m_window->setGeometry(200, 150, 400, 300);
+    // Inside the screen at scale 2 too (640x400 logical pixels).
+    m_window->setGeometry(100, 80, 400, 300);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     DesktopTestSession::settle(300);
     m_origin = m_window->mapToGlobal(QPoint(0, 0));
+    m_ratio = m_window->devicePixelRatioF();
+    qInfo("Device pixel ratio %g", m_ratio);
     m_controller =
         std::make_unique<ScreenSelectionController>(std::make_shared<X11ScreenCaptureService>());
 }
@@ -116,11 +124,10 @@ Outcome ScreenCaptureTest::captureByDrag(const QPoint &from, const QPoint &to,
     m_window->left = Qt::green;
     m_window->right = Qt::green;
     m_window->update();
-    mouse({QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y())});
+    moveMouse(from);
     mouse({QStringLiteral("mousedown"), QStringLiteral("1")});
-    const QPoint middle = (from + to) / 2;
-    mouse({QStringLiteral("mousemove"), QString::number(middle.x()), QString::number(middle.y())});
-    mouse({QStringLiteral("mousemove"), QString::number(to.x()), QString::number(to.y())});
+    moveMouse((from + to) / 2);
+    moveMouse(to);
     DesktopTestSession::settle(200);
     if (!screenshot.isEmpty()) {
         const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
@@ -141,21 +148,23 @@ void ScreenCaptureTest::dragGivesTheWindowsPixelsEitherWay()
     // 100x60 across the seam between the halves, 50 device pixels each side.
     const QPoint topLeft = m_origin + QPoint(150, 100);
     const QPoint bottomRight = topLeft + QPoint(100, 60);
-    const QString screenshot = QStringLiteral("overlay-mid-drag.png");
+    const QString screenshot = QStringLiteral("overlay-mid-drag-scale%1.png").arg(m_ratio);
     const Outcome forward = captureByDrag(topLeft, bottomRight, screenshot);
     QVERIFY2(forward.png, qPrintable(forward.error));
     const QImage image = QImage::fromData(*forward.png, "PNG");
-    QCOMPARE(image.size(), QSize(100, 60));
-    for (const QPoint &p : {QPoint(0, 0), QPoint(49, 59), QPoint(25, 30)})
+    QCOMPARE(image.size(), QSize(100, 60) * m_ratio);
+    const int seam = int(50 * m_ratio);
+    for (const QPoint &p : {QPoint(0, 0), QPoint(seam - 1, image.height() - 1), QPoint(25, 30)})
         QCOMPARE(image.pixelColor(p), QColor(Qt::red));
-    for (const QPoint &p : {QPoint(50, 0), QPoint(99, 59), QPoint(75, 30)})
+    for (const QPoint &p :
+         {QPoint(seam, 0), QPoint(image.width() - 1, image.height() - 1), QPoint(seam + 25, 30)})
         QCOMPARE(image.pixelColor(p), QColor(Qt::blue));
 
     // The overlay as the user saw it mid-drag: dimmed around, clear inside.
     const QImage shot(QDir(outputFolder()).filePath(screenshot));
     QVERIFY(!shot.isNull());
-    QCOMPARE(shot.pixelColor(topLeft + QPoint(20, 20)), QColor(Qt::red));
-    const QColor dimmed = shot.pixelColor(m_origin + QPoint(20, 20));
+    QCOMPARE(shot.pixelColor(device(topLeft + QPoint(20, 20))), QColor(Qt::red));
+    const QColor dimmed = shot.pixelColor(device(m_origin + QPoint(20, 20)));
     QVERIFY2(dimmed.red() > 150 && dimmed.red() < 180 && dimmed.green() == 0,
              qPrintable(dimmed.name()));
 
@@ -169,10 +178,9 @@ void ScreenCaptureTest::escapeAbandons()
     Outcome outcome;
     QVERIFY(startCapture(outcome));
     const QPoint from = m_origin + QPoint(10, 10);
-    mouse({QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y())});
+    moveMouse(from);
     mouse({QStringLiteral("mousedown"), QStringLiteral("1")});
-    mouse({QStringLiteral("mousemove"), QString::number(from.x() + 80),
-           QString::number(from.y() + 80)});
+    moveMouse(from + QPoint(80, 80));
     QVERIFY(mouse({QStringLiteral("key"), QStringLiteral("Escape")}));
     QTRY_COMPARE_WITH_TIMEOUT(outcome.calls, 1, 5000);
     mouse({QStringLiteral("mouseup"), QStringLiteral("1")});
@@ -181,6 +189,31 @@ void ScreenCaptureTest::escapeAbandons()
     QVERIFY(outcome.error.isEmpty());
     QVERIFY(!m_controller->isActive());
     QCOMPARE(outcome.calls, 1);
+}
+
+void ScreenCaptureTest::leavesThePrimarySelectionAlone()
+{
+    // Another application's selection, served once to whoever asks.
+    const QByteArray text = "selected elsewhere";
+    QVERIFY(DesktopTestSession::run(QStringLiteral("xclip"),
+                                    {QStringLiteral("-selection"), QStringLiteral("primary"),
+                                     QStringLiteral("-loops"), QStringLiteral("1")},
+                                    5000, text)
+                .finished);
+    const QPoint from = m_origin + QPoint(30, 30);
+    const Outcome outcome = captureByDrag(from, from + QPoint(40, 40));
+    QVERIFY2(outcome.png, qPrintable(outcome.error));
+    const DesktopTestSession::ProcessResult primary = DesktopTestSession::run(
+        QStringLiteral("xclip"),
+        {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")});
+    QVERIFY(primary.finished);
+    QCOMPARE(primary.output, text);
+}
+
+bool ScreenCaptureTest::moveMouse(const QPoint &logical)
+{
+    const QPoint p = device(logical);
+    return mouse({QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())});
 }
 
 int main(int argc, char *argv[])
