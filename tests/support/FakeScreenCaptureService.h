@@ -3,6 +3,8 @@
 #include "core/desktop/ScreenCaptureService.h"
 
 #include <QList>
+#include <QMutex>
+#include <QMutexLocker>
 
 // A capture service that answers with a prepared grab and records the
 // regions it is asked to encode; its "PNG" names the region.
@@ -18,6 +20,7 @@ public:
     ScreenGrabResult nextGrab;
     // Hold the grab back until deliver(), as the portal does.
     bool deferGrab = false;
+    // Filled from the thread the caller encodes on.
     mutable QList<Encoded> encoded;
     int grabCount = 0;
 
@@ -40,7 +43,10 @@ public:
     CapturedRegion encodeRegion(const ScreenGrab &, const QString &screenName,
                                 const QRectF &rect) const override
     {
-        encoded.append({screenName, rect});
+        {
+            QMutexLocker lock(&m_mutex);
+            encoded.append({screenName, rect});
+        }
         CapturedRegion region;
         region.png = QStringLiteral("PNG %1,%2 %3x%4")
                          .arg(rect.x())
@@ -52,6 +58,13 @@ public:
         return region;
     }
 
+    int encodedCount() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return int(encoded.size());
+    }
+
 private:
     GrabCallback m_pending;
+    mutable QMutex m_mutex;
 };

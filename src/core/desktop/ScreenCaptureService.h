@@ -48,7 +48,8 @@ public:
 
     // Cuts `rect` (desktop coordinates) out of the image of the screen named
     // `screenName`, scales it so its long edge stays within
-    // CaptureGeometry::maximumImageEdge and encodes it as PNG.
+    // CaptureGeometry::maximumImageEdge and encodes it as PNG. Safe to call
+    // from any thread: callers run it off the main one.
     virtual CapturedRegion encodeRegion(const ScreenGrab &grab, const QString &screenName,
                                         const QRectF &rect) const = 0;
 };

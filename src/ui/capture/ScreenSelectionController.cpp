@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QScreen>
+#include <QThreadPool>
 
 ScreenSelectionController::ScreenSelectionController(std::shared_ptr<ScreenCaptureService> capture,
                                                      QObject *parent)
@@ -131,7 +132,28 @@ void ScreenSelectionController::handleSelection(const Selection &selection)
         complete(std::nullopt, QString());
         return;
     }
-    const CapturedRegion region = m_capture->encodeRegion(m_grab, selection.screen, selection.rect);
+    // Cutting, scaling and encoding a large region takes a while: off the
+    // main thread, with the request identity deciding whether it still counts.
+    QPointer<ScreenSelectionController> guard(this);
+    const QUuid request = m_request;
+    QThreadPool::globalInstance()->start(
+        [guard, request, capture = m_capture, grab = std::exchange(m_grab, {}), selection] {
+            CapturedRegion region = capture->encodeRegion(grab, selection.screen, selection.rect);
+            QMetaObject::invokeMethod(
+                qApp,
+                [guard, request, screen = selection.screen, region = std::move(region)] {
+                    if (guard)
+                        guard->handleEncoded(request, screen, region);
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void ScreenSelectionController::handleEncoded(const QUuid &request, const QString &screen,
+                                              const CapturedRegion &region)
+{
+    if (request != m_request)
+        return;
     if (!region.succeeded()) {
         complete(std::nullopt, region.error);
         return;
@@ -139,7 +161,7 @@ void ScreenSelectionController::handleSelection(const Selection &selection)
     FileLogger::shared().info(QStringLiteral("Captured a %1x%2 region of screen %3")
                                   .arg(region.size.width())
                                   .arg(region.size.height())
-                                  .arg(selection.screen));
+                                  .arg(screen));
     complete(region.png, QString());
 }
 

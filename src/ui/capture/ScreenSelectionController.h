@@ -68,6 +68,7 @@ protected:
 private:
     void handleGrab(const QUuid &request, ScreenGrabResult result);
     void handleSelection(const Selection &selection);
+    void handleEncoded(const QUuid &request, const QString &screen, const CapturedRegion &region);
     void handleCancel();
     void complete(std::optional<QByteArray> png, const QString &error);
 
