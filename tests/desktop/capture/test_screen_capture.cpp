@@ -109,8 +109,14 @@ bool ScreenCaptureTest::startCapture(Outcome &outcome)
         if (!QTest::qWaitForWindowExposed(window))
             return false;
     }
-    DesktopTestSession::settle(200);
-    return true;
+    // The overlay holds the keyboard, so Escape reaches it and not the
+    // application underneath.
+    return QTest::qWaitFor(
+        [this] {
+            QWindow *focus = QGuiApplication::focusWindow();
+            return focus && focus == m_controller->windows().first()->windowHandle();
+        },
+        3000);
 }
 
 Outcome ScreenCaptureTest::captureByDrag(const QPoint &from, const QPoint &to,
