@@ -3,6 +3,7 @@
 #include "core/desktop/AccessibilityTrust.h"
 #include "core/desktop/ReplacementService.h"
 #include "core/desktop/RunningApplications.h"
+#include "core/desktop/ScreenCaptureService.h"
 #include "core/desktop/SelectionService.h"
 #include "core/desktop/TargetAppClassifier.h"
 #include "core/desktop/TextClipboard.h"
@@ -19,4 +20,5 @@ struct DesktopServices
     std::shared_ptr<RunningApplications> applications;
     std::shared_ptr<TextClipboard> clipboard;
     std::shared_ptr<AccessibilityTrust> trust;
+    std::shared_ptr<ScreenCaptureService> capture;
 };

@@ -4,6 +4,7 @@
 #include "platform/linux/accessibility/AtspiBusTrust.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
 #include "platform/linux/applications/LinuxTargetAppClassifier.h"
+#include "platform/linux/capture/LinuxScreenCapture.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
 #include "platform/linux/replacement/LinuxReplacementService.h"
 #include "platform/linux/selection/AtspiWorker.h"
@@ -33,6 +34,7 @@ DesktopServices createLinuxDesktopServices()
     services.classifier = std::make_shared<LinuxTargetAppClassifier>();
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
+    services.capture = createLinuxScreenCapture();
     services.selection = std::make_shared<LinuxSelectionService>(
         services.applications, services.classifier, services.trust);
     services.replacement =

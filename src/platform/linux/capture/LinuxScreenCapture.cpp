@@ -1,0 +1,13 @@
+#include "platform/linux/capture/LinuxScreenCapture.h"
+
+#include "platform/linux/capture/PortalScreenCaptureService.h"
+#include "platform/linux/capture/X11ScreenCaptureService.h"
+
+#include <QGuiApplication>
+
+std::shared_ptr<ScreenCaptureService> createLinuxScreenCapture()
+{
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return std::make_shared<PortalScreenCaptureService>();
+    return std::make_shared<X11ScreenCaptureService>();
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "core/desktop/ScreenCaptureService.h"
+
+#include <memory>
+
+// The capture that fits the running session: the Screenshot portal under
+// Wayland, the X server's own images otherwise. Call after the
+// QGuiApplication exists.
+std::shared_ptr<ScreenCaptureService> createLinuxScreenCapture();

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "core/desktop/ScreenCaptureService.h"
+
+#include <chrono>
+
+// Asks the desktop for a screenshot through the Screenshot portal
+// (org.freedesktop.portal.Screenshot), the only way on Wayland, and splits
+// the image of the whole desktop into the screens' images.
+class PortalScreenCaptureService : public ScreenCaptureService
+{
+public:
+    // How long the desktop may take, its consent prompt included.
+    static constexpr std::chrono::milliseconds responseTimeout{60000};
+
+    void grabScreens(GrabCallback done) override;
+    CapturedRegion encodeRegion(const ScreenGrab &grab, const QString &screenName,
+                                const QRectF &rect) const override;
+};
