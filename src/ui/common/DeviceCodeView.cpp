@@ -41,6 +41,8 @@ DeviceCodeView::DeviceCodeView(QWidget *parent)
     buttons->addWidget(m_open);
     buttons->addStretch();
     layout->addLayout(buttons);
+    WindowStyle::makeRoomy(m_copy);
+    WindowStyle::makeRoomy(m_open);
     m_copy->setAccessibleName(m_copy->text());
     m_open->setAccessibleName(m_open->text());
 

@@ -44,7 +44,17 @@ QUuid ProviderCredentials::save(const ProviderSaveRequest &request)
     {
         QMutexLocker lock(&m_pendingLock);
         alreadyQueued = m_pending.contains(request.providerID);
-        m_pending.insert(request.providerID, {requestID, request});
+        PendingSave folded{requestID, request};
+        // A later request that leaves the key (or model) alone must not drop
+        // the write of an earlier one still waiting.
+        if (alreadyQueued) {
+            const ProviderSaveRequest &earlier = m_pending.value(request.providerID).request;
+            if (!folded.request.apiKey)
+                folded.request.apiKey = earlier.apiKey;
+            if (!folded.request.model)
+                folded.request.model = earlier.model;
+        }
+        m_pending.insert(request.providerID, folded);
     }
     if (alreadyQueued)
         return requestID;

@@ -1,5 +1,8 @@
 #include "ui/common/WindowStyle.h"
 
+#include <QAbstractButton>
+#include <algorithm>
+
 namespace WindowStyle {
 
 QFont captionFont(QFont base)
@@ -46,6 +49,12 @@ QColor errorText(const QPalette &palette)
 QColor successText(const QPalette &palette)
 {
     return isDark(palette) ? QColor(0x57, 0xe3, 0x89) : QColor(0x1a, 0x7f, 0x37);
+}
+
+void makeRoomy(QAbstractButton *button)
+{
+    button->setMinimumHeight(std::max(button->sizeHint().height(), 30));
+    button->setMinimumWidth(button->sizeHint().width() + 16);
 }
 
 } // namespace WindowStyle

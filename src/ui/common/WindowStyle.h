@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QPalette>
 
+class QAbstractButton;
+
 // The few typographic and colour choices the windows share. Everything
 // derives from the application's font and palette, so the desktop's style,
 // its light and dark palettes and its font size carry through.
@@ -21,5 +23,8 @@ QColor successText(const QPalette &palette);
 bool isDark(const QPalette &palette);
 // `color` at `opacity` over the window background.
 QColor blend(const QColor &color, const QColor &background, qreal opacity);
+
+// Gives a button room around its text, as the desktop's own dialogs do.
+void makeRoomy(QAbstractButton *button);
 
 } // namespace WindowStyle

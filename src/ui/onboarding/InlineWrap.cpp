@@ -105,13 +105,14 @@ QSize InlineWrap::sizeHint() const
 
 QSize InlineWrap::minimumSize() const
 {
-    // As narrow as the widest item, which is never shrunk.
-    int widest = 0;
+    // As narrow as the widest item, which is never shrunk. The height that
+    // width needs comes from heightForWidth(); counting it here would make
+    // every window as tall as the narrowest layout of its text.
+    QSize largest;
     for (const QSize &size : itemSizes())
-        widest = std::max(widest, size.width());
+        largest = largest.expandedTo(size);
     const QMargins margins = contentsMargins();
-    const int width = widest + margins.left() + margins.right();
-    return QSize(width, heightForWidth(width));
+    return largest + QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
 }
 
 void InlineWrap::setGeometry(const QRect &rect)

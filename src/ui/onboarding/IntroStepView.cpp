@@ -25,7 +25,8 @@ IntroStepView::IntroStepView(QWidget *parent)
     : QWidget(parent)
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(72, 40, 72, 16);
+    layout->setContentsMargins(72, 24, 72, 16);
+    layout->addStretch(1);
     layout->setSpacing(14);
     auto *symbol = new SymbolView(SymbolView::Symbol::sparkles, 64, this);
     layout->addWidget(symbol, 0, Qt::AlignHCenter);
@@ -59,7 +60,7 @@ IntroStepView::IntroStepView(QWidget *parent)
     centred->addLayout(list, 4);
     centred->addStretch();
     layout->addLayout(centred);
-    layout->addStretch();
+    layout->addStretch(2);
 }
 
 QWidget *IntroStepView::bullet(const QStringList &parts)

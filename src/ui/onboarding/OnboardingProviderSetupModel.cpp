@@ -6,7 +6,17 @@
 #include "core/settings/SettingsStore.h"
 #include "ui/common/SubscriptionSignIn.h"
 
+#include <QCoreApplication>
+
 namespace {
+
+QString implausibleKeyMessage()
+{
+    return QCoreApplication::translate(
+        "OnboardingProviderSetupModel",
+        "This key contains blanks, line breaks or other control characters; paste the key alone. "
+        "It was not stored.");
+}
 
 bool usesSignIn(const AIProvider &provider)
 {
@@ -143,8 +153,7 @@ void OnboardingProviderSetupModel::saveSelectedProvider()
         return;
     const QString key = m_drafts.value(provider->id()).apiKeyDraft.trimmed();
     if (!ApiKeyCheck::isPlausible(key)) {
-        m_keyMessage = tr("This key contains blanks, line breaks or other control characters; "
-                          "paste the key alone. It was not stored.");
+        m_keyMessage = implausibleKeyMessage();
         Q_EMIT changed();
         return;
     }
@@ -167,11 +176,14 @@ void OnboardingProviderSetupModel::saved(const ProviderSaveResult &result)
                                             provider->authenticationMode());
     if (result.requestID == m_latestSave.value(result.providerID) &&
         result.providerID == m_selectedProviderID) {
-        m_keyMessage = result.stored
-                           ? QString()
-                           : tr("The key could not be stored: the desktop's keyring (Secret "
+        const bool implausible =
+            !ApiKeyCheck::isPlausible(m_drafts.value(result.providerID).apiKeyDraft.trimmed());
+        m_keyMessage = !result.stored
+                           ? tr("The key could not be stored: the desktop's keyring (Secret "
                                 "Service) is locked or not running. Unlock it, then press Return "
-                                "in this field to try again.");
+                                "in this field to try again.")
+                       : implausible ? implausibleKeyMessage()
+                                     : QString();
     }
     Q_EMIT changed();
 }

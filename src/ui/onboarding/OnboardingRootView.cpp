@@ -3,6 +3,7 @@
 #include "core/analytics/AppAnalytics.h"
 #include "core/settings/SettingsStore.h"
 #include "ui/common/StyledLabel.h"
+#include "ui/common/WindowStyle.h"
 #include "ui/onboarding/AccessibilityPermissionMonitor.h"
 #include "ui/onboarding/IntroStepView.h"
 #include "ui/onboarding/OnboardingProviderSetupModel.h"
@@ -65,8 +66,10 @@ QWidget *OnboardingRootView::buildControlBar()
     m_back->setAccessibleName(m_back->text());
     m_forward = new QPushButton(bar);
     m_forward->setDefault(true);
-    for (QPushButton *button : {m_back, m_forward})
+    for (QPushButton *button : {m_back, m_forward}) {
+        WindowStyle::makeRoomy(button);
         button->setFixedWidth(controlSlotWidth);
+    }
     // The slots keep their width when Back is hidden, so the centre stays put.
     auto *backSlot = new QWidget(bar);
     backSlot->setFixedWidth(controlSlotWidth);

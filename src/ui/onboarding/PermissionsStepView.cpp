@@ -18,7 +18,8 @@ PermissionsStepView::PermissionsStepView(AccessibilityPermissionMonitor &monitor
     , m_state(new QLabel(this))
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(96, 40, 96, 16);
+    layout->setContentsMargins(96, 24, 96, 16);
+    layout->addStretch(1);
     layout->setSpacing(12);
     layout->addWidget(new SymbolView(SymbolView::Symbol::accessibility, 64, this), 0,
                       Qt::AlignHCenter);
@@ -41,6 +42,8 @@ PermissionsStepView::PermissionsStepView(AccessibilityPermissionMonitor &monitor
     layout->addWidget(instruction);
     layout->addSpacing(10);
 
+    m_grant->setText(tr("Grant Permission"));
+    WindowStyle::makeRoomy(m_grant);
     m_grant->setMinimumWidth(180);
     layout->addWidget(m_grant, 0, Qt::AlignHCenter);
     auto *state = new QHBoxLayout;
@@ -49,7 +52,7 @@ PermissionsStepView::PermissionsStepView(AccessibilityPermissionMonitor &monitor
     state->addWidget(m_state);
     state->addStretch();
     layout->addLayout(state);
-    layout->addStretch();
+    layout->addStretch(2);
 
     connect(m_grant, &QPushButton::clicked, &m_monitor,
             &AccessibilityPermissionMonitor::requestPermission);

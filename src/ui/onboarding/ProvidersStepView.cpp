@@ -126,6 +126,9 @@ QWidget *ProvidersStepView::buildAccountEditor()
     m_disconnect = new QPushButton(tr("Disconnect"), editor);
     m_cancel->setAccessibleName(m_cancel->text());
     m_disconnect->setAccessibleName(m_disconnect->text());
+    m_connect->setText(tr("Connect in Browser"));
+    for (QPushButton *button : {m_connect, m_cancel, m_disconnect})
+        WindowStyle::makeRoomy(button);
     buttons->addWidget(m_connect);
     buttons->addWidget(m_cancel);
     buttons->addWidget(m_disconnect);

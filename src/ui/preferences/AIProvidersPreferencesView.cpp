@@ -10,6 +10,7 @@
 #include "ui/common/StyledLabel.h"
 #include "ui/common/SubscriptionSignIn.h"
 #include "ui/common/WindowStyle.h"
+#include "ui/common/WrappingRadioButton.h"
 #include "ui/preferences/DefaultProviderState.h"
 
 #include <QComboBox>
@@ -23,7 +24,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
-#include <QStyleOptionButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -35,21 +35,31 @@ bool usesSignIn(const AIProvider &provider)
     return provider.authenticationMode() == ProviderAuthenticationMode::oauth;
 }
 
-// The style's radio indicator, filled for the default provider.
-QIcon radioMark(const QWidget *widget, bool checked)
+// A radio mark, filled with the accent colour for the default provider and a
+// faint ring for the others, drawn for each screen scale.
+QIcon radioMark(const QPalette &palette, bool checked)
 {
-    QStyleOptionButton option;
-    option.initFrom(widget);
-    const int size = widget->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, &option);
-    option.rect = QRect(0, 0, size, size);
-    option.state = QStyle::State_Enabled | (checked ? QStyle::State_On : QStyle::State_Off);
+    constexpr int size = 16;
     QIcon icon;
     for (const qreal ratio : {1.0, 1.5, 2.0}) {
         QPixmap pixmap(QSize(size, size) * ratio);
         pixmap.setDevicePixelRatio(ratio);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
-        widget->style()->drawPrimitive(QStyle::PE_IndicatorRadioButton, &option, &painter, widget);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF ring(1.5, 1.5, size - 3, size - 3);
+        const QColor accent = palette.color(QPalette::Highlight);
+        if (checked) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(accent);
+            painter.drawEllipse(ring.adjusted(-0.5, -0.5, 0.5, 0.5));
+            painter.setBrush(palette.color(QPalette::HighlightedText));
+            painter.drawEllipse(ring.center(), 2.6, 2.6);
+        } else {
+            painter.setPen(QPen(WindowStyle::secondaryText(palette), 1.2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(ring);
+        }
         painter.end();
         icon.addPixmap(pixmap);
     }
@@ -185,6 +195,7 @@ QWidget *AIProvidersPreferencesView::buildDetails()
     m_disconnectButton = new QPushButton(tr("Disconnect"), m_accountGroup);
     for (QPushButton *button : {m_connectButton, m_cancelButton, m_disconnectButton}) {
         button->setAccessibleName(button->text());
+        WindowStyle::makeRoomy(button);
         buttons->addWidget(button);
     }
     buttons->addStretch();
@@ -223,7 +234,7 @@ QWidget *AIProvidersPreferencesView::buildDetails()
             &AIProvidersPreferencesView::saveSelectedProvider);
 
     layout->addSpacing(14);
-    m_defaultControl = new QRadioButton(details);
+    m_defaultControl = new WrappingRadioButton(details);
     m_defaultControl->setAutoExclusive(false);
     layout->addWidget(m_defaultControl);
     connect(m_defaultControl, &QRadioButton::clicked, this,
@@ -247,6 +258,14 @@ void AIProvidersPreferencesView::hideEvent(QHideEvent *event)
     if (!event->spontaneous())
         saveSelectedProvider();
     QWidget::hideEvent(event);
+}
+
+void AIProvidersPreferencesView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The default marks are drawn by the style in the palette's colours.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        updateList();
 }
 
 void AIProvidersPreferencesView::reload()
@@ -306,7 +325,7 @@ void AIProvidersPreferencesView::updateList()
         QListWidgetItem *item = m_list->item(row);
         const QString id = item->data(Qt::UserRole).toString();
         const bool isDefault = id == m_currentProviderID;
-        item->setIcon(radioMark(m_list, isDefault));
+        item->setIcon(radioMark(palette(), isDefault));
         item->setData(Qt::AccessibleTextRole,
                       isDefault ? tr("%1, default provider").arg(item->text()) : item->text());
         if (id == m_selectedProviderID)

@@ -62,6 +62,7 @@ CommandsPreferencesView::CommandsPreferencesView(const PreferencesDependencies &
 
     auto *buttons = new QHBoxLayout;
     m_addButton->setAccessibleName(m_addButton->text());
+    WindowStyle::makeRoomy(m_addButton);
     buttons->addWidget(m_addButton);
     buttons->addStretch();
     layout->addLayout(buttons);

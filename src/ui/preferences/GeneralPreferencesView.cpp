@@ -114,6 +114,7 @@ QWidget *GeneralPreferencesView::buildShortcutRow(const QString &name, const QSt
     titleLabel->setBuddy(recorder);
     auto *clear = new QPushButton(tr("Clear"), row);
     clear->setAccessibleName(tr("Clear"));
+    WindowStyle::makeRoomy(clear);
     clear->setAccessibleDescription(tr("Remove the shortcut for %1").arg(title));
     auto *message = StyledLabel::message(row);
     layout->addWidget(titleLabel, 0, 0);

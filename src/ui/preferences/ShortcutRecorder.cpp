@@ -30,6 +30,24 @@ bool isModifierKey(int key)
     }
 }
 
+Qt::KeyboardModifiers modifierOf(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift:
+        return Qt::ShiftModifier;
+    case Qt::Key_Control:
+        return Qt::ControlModifier;
+    case Qt::Key_Alt:
+        return Qt::AltModifier;
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+        return Qt::MetaModifier;
+    default:
+        return Qt::NoModifier;
+    }
+}
+
 // Keys that do something of their own when pressed alone (F1, Print, media
 // keys) rather than typing into the focused application.
 bool worksAlone(int key)
@@ -128,7 +146,9 @@ void ShortcutRecorder::keyReleaseEvent(QKeyEvent *event)
     event->accept();
     if (!m_holdingModifiersOnly)
         return;
-    const Qt::KeyboardModifiers stillHeld = event->modifiers() & chordModifiers;
+    // Desktops differ in whether a release still carries its own key's modifier.
+    const Qt::KeyboardModifiers stillHeld =
+        event->modifiers() & chordModifiers & ~modifierOf(event->key());
     if (stillHeld != Qt::NoModifier) {
         showModifiers(stillHeld);
         return;
