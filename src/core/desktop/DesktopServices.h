@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/desktop/AccessibilityTrust.h"
+#include "core/desktop/PanelWindowSupport.h"
 #include "core/desktop/ReplacementService.h"
 #include "core/desktop/RunningApplications.h"
 #include "core/desktop/SelectionService.h"
@@ -19,4 +20,5 @@ struct DesktopServices
     std::shared_ptr<RunningApplications> applications;
     std::shared_ptr<TextClipboard> clipboard;
     std::shared_ptr<AccessibilityTrust> trust;
+    std::shared_ptr<PanelWindowSupport> panelWindow;
 };
