@@ -8,6 +8,7 @@
 #include "core/support/FileLogger.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 #include "platform/linux/tray/TrayHosts.h"
+#include "ui/panel/CommandPanelController.h"
 #include "ui/tray/StatusItem.h"
 #include "ui/tray/SupportEmail.h"
 
@@ -17,11 +18,6 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
-
-#if __has_include("ui/panel/CommandPanelController.h")
-#include "ui/panel/CommandPanelController.h"
-#define WRENLARK_HAS_PANEL 1
-#endif
 
 namespace {
 
@@ -57,14 +53,12 @@ void AppDelegate::applicationDidFinishLaunching()
     buildStatusItem();
     // Settings... (Ctrl+,) and Quit (Ctrl+Q) work in every window of ours.
     qApp->installEventFilter(this);
-#ifdef WRENLARK_HAS_PANEL
     m_panelController = std::make_unique<CommandPanelController>(*m_appState, m_desktop);
     m_appState->setRequestClose(
         [panel = QPointer<CommandPanelController>(m_panelController.get())] {
             if (panel)
                 panel->hide();
         });
-#endif
     if (m_desktop.shortcuts) {
         UserDefaults settings;
         FirstRunShortcut::apply(*m_desktop.shortcuts, settings);
@@ -227,7 +221,6 @@ void AppDelegate::reopen(const ActivationRequest &activation)
 
 void AppDelegate::toggle(const ActivationRequest &activation)
 {
-#ifdef WRENLARK_HAS_PANEL
     if (!m_panelController)
         return;
     if (m_panelController->isPanelVisible() || m_panelController->hasPendingShow()) {
@@ -239,10 +232,6 @@ void AppDelegate::toggle(const ActivationRequest &activation)
     panelActivation.startupId = activation.startupId;
     panelActivation.activationToken = activation.activationToken;
     m_panelController->show(panelActivation);
-#else
-    Q_UNUSED(activation);
-    FileLogger::shared().info(QStringLiteral("Toggle requested; the command bar is not built in."));
-#endif
 }
 
 void AppDelegate::showPreferences(const QString &source, const ActivationRequest &activation)
@@ -268,11 +257,7 @@ QVariantMap AppDelegate::diagnostics() const
         {QStringLiteral("pid"), QCoreApplication::applicationPid()},
         {QStringLiteral("tray_host"), m_statusItem && m_statusItem->isIconShown()},
         {QStringLiteral("onboarding_complete"), m_settingsStore->didCompleteOnboarding()},
-#ifdef WRENLARK_HAS_PANEL
-        {QStringLiteral("command_bar"), true},
-#else
-        {QStringLiteral("command_bar"), false},
-#endif
+        {QStringLiteral("command_bar"), m_panelController != nullptr},
     };
     if (const auto &shortcuts = m_desktop.shortcuts) {
         const QString &name = GlobalShortcutService::toggleWrenlark;

@@ -82,9 +82,7 @@ private:
     Environment m_environment;
     std::unique_ptr<AppState> m_appState;
     std::unique_ptr<SettingsStore> m_settingsStore;
-#if __has_include("ui/panel/CommandPanelController.h")
     std::unique_ptr<CommandPanelController> m_panelController;
-#endif
     std::unique_ptr<StatusItem> m_statusItem;
     QPointer<QDBusServiceWatcher> m_trayHostWatcher;
     ActivationPolicy m_activationPolicy = ActivationPolicy::regular;

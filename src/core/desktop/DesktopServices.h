@@ -3,6 +3,7 @@
 #include "core/desktop/AccessibilityTrust.h"
 #include "core/desktop/GlobalShortcutService.h"
 #include "core/desktop/LoginItemService.h"
+#include "core/desktop/PanelWindowSupport.h"
 #include "core/desktop/ReplacementService.h"
 #include "core/desktop/RunningApplications.h"
 #include "core/desktop/SelectionService.h"
@@ -27,4 +28,5 @@ struct DesktopServices
     // Only the resident application registers global shortcuts; null in
     // the command line.
     std::shared_ptr<GlobalShortcutService> shortcuts;
+    std::shared_ptr<PanelWindowSupport> panelWindow;
 };

@@ -11,6 +11,7 @@
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
 #include "platform/linux/shortcuts/LinuxGlobalShortcuts.h"
+#include "platform/linux/x11/X11PanelWindowSupport.h"
 
 #include <utility>
 
@@ -36,6 +37,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     services.classifier = std::make_shared<LinuxTargetAppClassifier>();
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
+    services.panelWindow = std::make_shared<X11PanelWindowSupport>();
     services.selection = std::make_shared<LinuxSelectionService>(
         services.applications, services.classifier, services.trust);
     services.replacement =

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+
+class PanelWindowSupport;
+
+// The command bar's top-level window: frameless, above other windows, on
+// every desktop, without a taskbar entry. With a compositor it is
+// translucent and draws a soft shadow around the bar; without one the window
+// is the bar itself, shaped to its rounded corners.
+class CommandPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int cornerRadius = 14;
+
+    CommandPanel(PanelWindowSupport *windowSupport, QWidget *parent = nullptr);
+
+    // The hosted content, laid out inside the shadow margins.
+    void setContentView(QWidget *view);
+    QWidget *contentView() const { return m_contentView; }
+
+    // The bar's frame on the screen (the window minus its shadow margins);
+    // the controller's placement rules work on it.
+    QRect barGeometry() const;
+    void setBarGeometry(const QRect &frame);
+    int shadowMargin() const { return m_shadowMargin; }
+
+Q_SIGNALS:
+    // The window became exposed after a show (the first moment it can take
+    // input focus everywhere).
+    void exposed();
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    void updateShape();
+
+    PanelWindowSupport *m_windowSupport;
+    QWidget *m_contentView = nullptr;
+    int m_shadowMargin = 0;
+    bool m_exposedSinceShow = false;
+};
