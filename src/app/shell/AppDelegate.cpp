@@ -8,7 +8,10 @@
 #include "core/support/FileLogger.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 #include "platform/linux/tray/TrayHosts.h"
+#include "ui/AppNotifications.h"
+#include "ui/onboarding/OnboardingWindowController.h"
 #include "ui/panel/CommandPanelController.h"
+#include "ui/preferences/PreferencesWindowController.h"
 #include "ui/tray/StatusItem.h"
 #include "ui/tray/SupportEmail.h"
 
@@ -36,6 +39,14 @@ AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObje
     dependencies.desktop = m_desktop;
     m_appState = std::make_unique<AppState>(std::move(dependencies));
     m_settingsStore = std::make_unique<SettingsStore>();
+
+    PreferencesDependencies preferences;
+    preferences.shortcuts = m_desktop.shortcuts.get();
+    preferences.loginItems = m_desktop.loginItems;
+    PreferencesWindowController::install(preferences);
+    OnboardingDependencies onboarding;
+    onboarding.trust = m_desktop.trust;
+    OnboardingWindowController::install(onboarding);
 }
 
 AppDelegate::~AppDelegate()
@@ -51,6 +62,8 @@ void AppDelegate::applicationDidFinishLaunching()
     setActivationPolicy(m_settingsStore->didCompleteOnboarding() ? ActivationPolicy::accessory
                                                                  : ActivationPolicy::regular);
     buildStatusItem();
+    connect(&AppNotifications::shared(), &AppNotifications::onboardingCompleted, this,
+            &AppDelegate::handleOnboardingCompleted);
     // Settings... (Ctrl+,) and Quit (Ctrl+Q) work in every window of ours.
     qApp->installEventFilter(this);
     m_panelController = std::make_unique<CommandPanelController>(*m_appState, m_desktop);
@@ -161,7 +174,7 @@ void AppDelegate::showOnboardingIfNeeded()
 {
     if (!m_settingsStore->didCompleteOnboarding()) {
         setActivationPolicy(ActivationPolicy::regular);
-        FileLogger::shared().info(QStringLiteral("Onboarding is not complete."));
+        OnboardingWindowController::shared().show();
     } else {
         setActivationPolicy(ActivationPolicy::accessory);
     }
@@ -183,7 +196,7 @@ void AppDelegate::updateOnboardingMenuItemVisibility()
 
 void AppDelegate::openPreferences(const QString &source)
 {
-    FileLogger::shared().info(QStringLiteral("Preferences requested (%1).").arg(source));
+    PreferencesWindowController::shared().show(source);
 }
 
 void AppDelegate::openOnboarding()
