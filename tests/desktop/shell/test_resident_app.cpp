@@ -131,6 +131,21 @@ QStringList visibleItems(const DBusMenuEntry &root)
     return items;
 }
 
+int visibleWindowCount(qint64 pid)
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                   QStringLiteral("--pid"), QString::number(pid)});
+    if (!xdotool.waitForFinished(5000))
+        return -1;
+    const QByteArray output = xdotool.readAllStandardOutput();
+    // xdotool gives up (BadWindow) when a window vanishes while it searches.
+    if (xdotool.readAllStandardError().contains("X Error"))
+        return -1;
+    return int(output.trimmed().split('\n').count() - (xdotool.exitCode() == 0 ? 0 : 1));
+}
+
 // The active window's process, as the window manager says.
 qint64 activeWindowPid()
 {
@@ -267,6 +282,25 @@ private Q_SLOTS:
         QVERIFY(doctor.waitForFinished(20000));
         const QString report = QString::fromUtf8(doctor.readAllStandardOutput());
         QVERIFY2(report.contains(QStringLiteral("Alt+Space refused")), qPrintable(report));
+    }
+
+    // Setup shows at launch while it is incomplete; once it is complete the
+    // application starts with no window, and starting it again opens Settings.
+    void launchAndReopenShowTheRightWindow()
+    {
+        {
+            ResidentApp app;
+            QVERIFY(app.start());
+            QTRY_COMPARE_WITH_TIMEOUT(visibleWindowCount(app.pid()), 1, 20000);
+        }
+        ResidentApp app;
+        app.setSetting(QStringLiteral("did_complete_onboarding"), true);
+        QVERIFY(app.start());
+        QTest::qWait(500);
+        QCOMPARE(visibleWindowCount(app.pid()), 0);
+        QCOMPARE(app.runCommand({}).exitCode, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowCount(app.pid()), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), app.pid(), 5000);
     }
 
     // Alt+Space through XTest and `wrenlark toggle` both open the bar, and
