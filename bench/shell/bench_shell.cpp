@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -52,15 +53,30 @@ long statusField(const QString &path, const char *field)
     return 0;
 }
 
-long contextSwitches(qint64 pid)
+// Context switches of each thread, by thread id.
+QHash<QString, long> contextSwitches(qint64 pid)
 {
-    long total = 0;
+    QHash<QString, long> switches;
     const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
     for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QString status = tasks.filePath(task) + QStringLiteral("/status");
-        total += statusField(status, "voluntary_ctxt_switches:") +
-                 statusField(status, "nonvoluntary_ctxt_switches:");
+        switches.insert(task, statusField(status, "voluntary_ctxt_switches:") +
+                                  statusField(status, "nonvoluntary_ctxt_switches:"));
     }
+    return switches;
+}
+
+// The switches between two readings; a thread that ended in between counts
+// with nothing, one that started with all of its own.
+long switchesBetween(const QHash<QString, long> &before, const QHash<QString, long> &after,
+                     int *threadsEnded)
+{
+    long total = 0;
+    for (auto it = after.cbegin(); it != after.cend(); ++it)
+        total += it.value() - before.value(it.key(), 0);
+    *threadsEnded = 0;
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        *threadsEnded += after.contains(it.key()) ? 0 : 1;
     return total;
 }
 
@@ -181,11 +197,14 @@ int main(int argc, char *argv[])
     const qint64 pid = wrenlark.processId();
     std::printf("idle resident memory: %.1f MB\n",
                 double(statusField(QStringLiteral("/proc/%1/status").arg(pid), "VmRSS:")) / 1024.0);
-    const long before = contextSwitches(pid);
+    const QHash<QString, long> before = contextSwitches(pid);
     QEventLoop idle;
     QTimer::singleShot(idleSeconds * 1000, &idle, &QEventLoop::quit);
     idle.exec();
-    std::printf("idle wake-ups over %d s: %ld\n", idleSeconds, contextSwitches(pid) - before);
+    int threadsEnded = 0;
+    const long woken = switchesBetween(before, contextSwitches(pid), &threadsEnded);
+    std::printf("idle wake-ups over %d s: %ld (threads: %lld, %d ended meanwhile)\n", idleSeconds,
+                woken, static_cast<long long>(before.size()), threadsEnded);
 
     Display *display = XOpenDisplay(nullptr);
     if (!display) {
