@@ -329,6 +329,22 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(activeWindowPid() != app.pid(), 5000);
     }
 
+    // `wrenlark toggle` with nothing running starts the application and
+    // then opens the bar in it.
+    void toggleStartsTheApplication()
+    {
+        ResidentApp app;
+        app.setSetting(QStringLiteral("did_complete_onboarding"), true);
+        QCOMPARE(app.nameOwnerPid(), 0);
+        QCOMPARE(app.runCommand({QStringLiteral("toggle")}).exitCode, 0);
+        const qint64 started = app.nameOwnerPid();
+        QVERIFY(started != 0);
+        if (app.diagnostics().value(QStringLiteral("command_bar")).toBool())
+            QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), started, 5000);
+        QCOMPARE(app.runCommand({QStringLiteral("quit")}).exitCode, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(app.nameOwnerPid(), 0, 10000);
+    }
+
     void terminationBySignalAndCommand()
     {
         {
