@@ -234,6 +234,7 @@ void AppDelegate::reopen(const ActivationRequest &activation)
 
 void AppDelegate::toggle(const ActivationRequest &activation)
 {
+    ++m_toggleCount;
     if (!m_panelController)
         return;
     if (m_panelController->isPanelVisible() || m_panelController->hasPendingShow()) {
@@ -271,6 +272,7 @@ QVariantMap AppDelegate::diagnostics() const
         {QStringLiteral("tray_host"), m_statusItem && m_statusItem->isIconShown()},
         {QStringLiteral("onboarding_complete"), m_settingsStore->didCompleteOnboarding()},
         {QStringLiteral("command_bar"), m_panelController != nullptr},
+        {QStringLiteral("toggles"), m_toggleCount},
     };
     if (const auto &shortcuts = m_desktop.shortcuts) {
         const QString &name = GlobalShortcutService::toggleWrenlark;

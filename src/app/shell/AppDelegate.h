@@ -87,4 +87,6 @@ private:
     QPointer<QDBusServiceWatcher> m_trayHostWatcher;
     ActivationPolicy m_activationPolicy = ActivationPolicy::regular;
     bool m_terminated = false;
+    // Toggles asked for so far (shortcut presses and calls), for diagnostics.
+    qint64 m_toggleCount = 0;
 };

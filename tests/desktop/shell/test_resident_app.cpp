@@ -327,6 +327,17 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), app.pid(), 5000);
         QCOMPARE(app.runCommand({QStringLiteral("--toggle")}).exitCode, 0);
         QTRY_VERIFY_WITH_TIMEOUT(activeWindowPid() != app.pid(), 5000);
+
+        // Space held down with Alt repeats; the repeats are not presses.
+        const qint64 before = app.diagnostics().value(QStringLiteral("toggles")).toLongLong();
+        QVERIFY(
+            runQuietly(QStringLiteral("xdotool"),
+                       {QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("keydown"),
+                        QStringLiteral("space"), QStringLiteral("sleep"), QStringLiteral("1.5"),
+                        QStringLiteral("keyup"), QStringLiteral("space"), QStringLiteral("keyup"),
+                        QStringLiteral("alt")}));
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), app.pid(), 5000);
+        QCOMPARE(app.diagnostics().value(QStringLiteral("toggles")).toLongLong(), before + 1);
     }
 
     // `wrenlark toggle` with nothing running starts the application and
