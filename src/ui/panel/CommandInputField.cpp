@@ -42,6 +42,8 @@ void CommandInputField::setBoundText(const QString &text)
         return;
     m_settingBoundText = true;
     setPlainText(text);
+    // Replacing the text resets the document's frame, and the inset with it.
+    applyInset();
     moveCursor(QTextCursor::End);
     m_settingBoundText = false;
     recomputeHeight();
@@ -51,13 +53,19 @@ void CommandInputField::setBoundText(const QString &text)
 void CommandInputField::setHorizontalTextInset(int inset)
 {
     m_horizontalTextInset = inset;
+    applyInset();
+    recomputeHeight();
+}
+
+void CommandInputField::applyInset()
+{
+    const int inset = m_horizontalTextInset;
     QTextFrameFormat format = document()->rootFrame()->frameFormat();
     format.setLeftMargin(inset);
     format.setRightMargin(inset);
     format.setTopMargin(0);
     format.setBottomMargin(0);
     document()->rootFrame()->setFrameFormat(format);
-    recomputeHeight();
 }
 
 void CommandInputField::setPlaceholder(const QString &placeholder)

@@ -51,6 +51,7 @@ protected:
 private:
     void textEdited();
     void recomputeHeight();
+    void applyInset();
 
     int m_horizontalTextInset = 0;
     QString m_placeholder;

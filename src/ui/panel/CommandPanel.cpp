@@ -2,6 +2,7 @@
 
 #include "core/desktop/PanelWindowSupport.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -119,11 +120,41 @@ void CommandPanel::paintEvent(QPaintEvent *)
 
 void CommandPanel::mousePressEvent(QMouseEvent *event)
 {
-    // A press that no control took: the background moves the panel.
-    if (event->button() == Qt::LeftButton && windowHandle()) {
-        windowHandle()->startSystemMove();
+    // A press that no control took: dragging from it moves the panel. A
+    // plain click must not start a move (the window manager's grab would
+    // take activation away).
+    if (event->button() == Qt::LeftButton) {
+        m_pressPosition = event->globalPosition().toPoint();
         event->accept();
         return;
     }
     QWidget::mousePressEvent(event);
+}
+
+void CommandPanel::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_pressPosition && (event->buttons() & Qt::LeftButton) &&
+        (event->globalPosition().toPoint() - *m_pressPosition).manhattanLength() >=
+            QApplication::startDragDistance() &&
+        windowHandle()) {
+        m_pressPosition.reset();
+        m_beingMoved = windowHandle()->startSystemMove();
+        event->accept();
+        return;
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void CommandPanel::mouseReleaseEvent(QMouseEvent *event)
+{
+    m_pressPosition.reset();
+    m_beingMoved = false;
+    QWidget::mouseReleaseEvent(event);
+}
+
+void CommandPanel::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_beingMoved = false;
+    QWidget::changeEvent(event);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 class PanelWindowSupport;
 
@@ -26,6 +27,9 @@ public:
     QRect barGeometry() const;
     void setBarGeometry(const QRect &frame);
     int shadowMargin() const { return m_shadowMargin; }
+    // The window manager is moving the panel (dragged by its background);
+    // it holds the keyboard meanwhile, so the panel loses activation.
+    bool isBeingMoved() const { return m_beingMoved; }
 
 Q_SIGNALS:
     // The window became exposed after a show (the first moment it can take
@@ -37,6 +41,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void updateShape();
@@ -45,4 +52,6 @@ private:
     QWidget *m_contentView = nullptr;
     int m_shadowMargin = 0;
     bool m_exposedSinceShow = false;
+    std::optional<QPoint> m_pressPosition;
+    bool m_beingMoved = false;
 };

@@ -294,6 +294,9 @@ void CommandPanelController::focusWindowChanged(QWindow *window)
     if (window && (window->type() == Qt::Popup || window->type() == Qt::ToolTip ||
                    window->transientParent() == panelWindow))
         return;
+    // Moving the panel: the window manager holds the keyboard meanwhile.
+    if (m_panel->isBeingMoved())
+        return;
     // A clipboard probe or paste activates the target on purpose.
     if (m_desktop.panelWindow && m_desktop.panelWindow->isClipboardOperationRunning())
         return;

@@ -142,7 +142,7 @@ void CommandView::buildChrome()
     m_status->setTextFormat(Qt::PlainText);
     m_status->setWordWrap(true);
     m_status->setStyleSheet(QStringLiteral("color: %1;").arg(BarStyle::statusColor().name()));
-    m_status->setAccessibleName(tr("Status"));
+    m_status->setAccessibleDescription(tr("Status"));
     m_status->setContentsMargins(BarStyle::commandInputTextInset, 0, 0, 0);
     inputLayout->addWidget(m_inputRow);
     inputLayout->addWidget(m_status);
@@ -370,6 +370,7 @@ void CommandView::updateStatus()
     if (message == m_status->text() && m_status->isHidden() == message.isEmpty())
         return;
     m_status->setText(message);
+    m_status->setAccessibleName(message);
     m_status->setVisible(!message.isEmpty());
     if (!message.isEmpty() && QAccessible::isActive()) {
         QAccessibleEvent nameChanged(m_status, QAccessible::NameChanged);

@@ -41,6 +41,43 @@ bool closesFence(QStringView content, QChar fenceChar, int fenceLength)
     return length >= fenceLength && content.mid(length).trimmed().isEmpty();
 }
 
+qsizetype indentOf(QStringView line)
+{
+    qsizetype indent = 0;
+    while (indent < line.size() && (line[indent] == u' ' || line[indent] == u'\t'))
+        ++indent;
+    return indent;
+}
+
+// Follows fenced code blocks line by line.
+class FenceTracker
+{
+public:
+    enum class Line { text, opening, code, closing };
+
+    Line next(QStringView line)
+    {
+        const QStringView content = line.mid(indentOf(line));
+        if (m_inFence) {
+            if (closesFence(content, m_fenceChar, m_fenceLength)) {
+                m_inFence = false;
+                return Line::closing;
+            }
+            return Line::code;
+        }
+        if (isFenceLine(content, &m_fenceChar, &m_fenceLength)) {
+            m_inFence = true;
+            return Line::opening;
+        }
+        return Line::text;
+    }
+
+private:
+    bool m_inFence = false;
+    QChar m_fenceChar;
+    int m_fenceLength = 0;
+};
+
 // What a block parser would take for the start of a list, quote, rule,
 // heading, table or link definition, escaped so the line stays inline text.
 QString escapedLineStart(const QString &content)
@@ -70,26 +107,23 @@ QString inlineMarkdownSource(const QString &text)
 {
     QString out;
     out.reserve(text.size() + text.size() / 8 + 16);
-    QChar fenceChar;
-    int fenceLength = 0;
-    bool inFence = false;
+    FenceTracker fences;
     const auto lines = QStringView(text).split(u'\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QStringView line = lines[i];
         if (line.endsWith(u'\r'))
             line.chop(1);
-        qsizetype indent = 0;
-        while (indent < line.size() && (line[indent] == u' ' || line[indent] == u'\t'))
-            ++indent;
+        const qsizetype indent = indentOf(line);
         const QStringView content = line.mid(indent);
-        if (inFence) {
+        switch (fences.next(line)) {
+        case FenceTracker::Line::code:
+        case FenceTracker::Line::closing:
             out += line;
-            if (closesFence(content, fenceChar, fenceLength))
-                inFence = false;
-        } else if (isFenceLine(content, &fenceChar, &fenceLength)) {
-            inFence = true;
+            break;
+        case FenceTracker::Line::opening:
             out += content;
-        } else {
+            break;
+        case FenceTracker::Line::text:
             for (qsizetype j = 0; j < indent; ++j)
                 out += line[j] == u'\t' ? QString(4, noBreakSpace) : QString(noBreakSpace);
             if (content.isEmpty()) {
@@ -99,6 +133,7 @@ QString inlineMarkdownSource(const QString &text)
                 out += escapedLineStart(content.toString());
             }
             out += QLatin1String("  ");
+            break;
         }
         if (i + 1 < lines.size())
             out += u'\n';
@@ -141,18 +176,43 @@ QString inlinePlainText(const QString &rawText)
     return plain.trimmed();
 }
 
-void styleHeadings(QTextDocument *document, const QList<HeadingSegment> &headings)
+// Where each line of the plain text starts.
+QList<qsizetype> lineStarts(const QString &plain)
+{
+    QList<qsizetype> starts{0};
+    for (qsizetype i = 0; i < plain.size(); ++i) {
+        if (plain.at(i) == u'\n')
+            starts.append(i + 1);
+    }
+    return starts;
+}
+
+void styleHeadings(QTextDocument *document, const ResponseMarkdown::StrippedHeadings &stripped)
 {
     QString plain = document->toPlainText();
     plain.replace(noBreakSpace, u' ');
+    const QList<qsizetype> starts = lineStarts(plain);
     const QFont body = document->defaultFont();
     const double bodyPixels = body.pixelSize() > 0 ? body.pixelSize() : body.pointSizeF();
     qsizetype searchFrom = 0;
-    for (const HeadingSegment &heading : headings) {
+    for (qsizetype k = 0; k < stripped.headings.size(); ++k) {
+        const HeadingSegment &heading = stripped.headings[k];
         const QString visible = inlinePlainText(heading.rawText);
         if (visible.isEmpty())
             continue;
-        qsizetype found = plain.indexOf(visible, searchFrom);
+        // On the heading's own line when the rendering kept the lines (it
+        // does outside code blocks); else the first match from where the
+        // previous heading ended, else anywhere.
+        qsizetype found = -1;
+        const int line = stripped.headingLines.value(k, -1);
+        if (line >= 0 && line < starts.size()) {
+            const qsizetype lineEnd = line + 1 < starts.size() ? starts[line + 1] : plain.size();
+            const qsizetype at = plain.indexOf(visible, starts[line]);
+            if (at >= 0 && at + visible.size() <= lineEnd)
+                found = at;
+        }
+        if (found < 0)
+            found = plain.indexOf(visible, searchFrom);
         if (found >= 0)
             searchFrom = found + visible.size();
         else
@@ -196,11 +256,21 @@ StrippedHeadings removingHeadingMarkers(const QString &text)
 {
     StrippedHeadings result;
     QStringList lines = text.split(u'\n');
+    FenceTracker fences;
+    int visibleLine = 0;
     for (QString &line : lines) {
-        if (const auto heading = parseHeadingLine(line)) {
-            line = heading->rawText;
-            result.headings.append(*heading);
+        const auto kind = fences.next(line);
+        // A "#" line in fenced code is code (a shell comment), not a heading.
+        if (kind == FenceTracker::Line::text) {
+            if (const auto heading = parseHeadingLine(line)) {
+                line = heading->rawText;
+                result.headings.append(*heading);
+                result.headingLines.append(visibleLine);
+            }
         }
+        // The rendering drops the fence lines themselves.
+        if (kind == FenceTracker::Line::text || kind == FenceTracker::Line::code)
+            ++visibleLine;
     }
     result.text = lines.join(u'\n');
     return result;
@@ -226,5 +296,5 @@ void renderMarkdown(const QString &text, QTextDocument *document)
     }
     dropImages(document);
     if (!stripped.headings.isEmpty())
-        styleHeadings(document, stripped.headings);
+        styleHeadings(document, stripped);
 }

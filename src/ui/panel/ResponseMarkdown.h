@@ -20,12 +20,14 @@ inline constexpr double headingScale[6] = {1.56, 1.4, 1.28, 1.18, 1.1, 1.05};
 // "# Title" → level 1, "Title"; nothing for anything that is no heading.
 std::optional<HeadingSegment> parseHeadingLine(const QString &line);
 
-// The text with each heading line replaced by its heading text, and the
-// headings in order.
+// The text with each heading line outside fenced code replaced by its
+// heading text, and the headings in order.
 struct StrippedHeadings
 {
     QString text;
     QList<HeadingSegment> headings;
+    // The line of the rendered text that holds each heading.
+    QList<int> headingLines;
 };
 StrippedHeadings removingHeadingMarkers(const QString &text);
 
