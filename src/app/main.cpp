@@ -2,18 +2,42 @@
 #include "cli/CommandLine.h"
 #include "cli/DesktopSelection.h"
 #include "core/desktop/KeychainStore.h"
+#include "core/desktop/LoginItemService.h"
 #include "core/support/AppMetadata.h"
 #include "core/support/FileLogger.h"
 #include "platform/linux/LibsecretSecretStore.h"
+#include "shell/WrenlarkApp.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <cstdio>
 #include <memory>
+
+namespace {
+
+// `wrenlark` alone starts the resident application; so does the login
+// item, with its argument.
+bool startsResidentApplication(int argc, char *argv[], bool *startedAtLogin)
+{
+    *startedAtLogin =
+        argc == 2 && LoginItemService::startedAtLoginArgument == QLatin1String(argv[1]);
+    return argc == 1 || *startedAtLogin;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     // Before any key is read from the keyring or standard input.
     ProcessHardening::keepSecretsOutOfCoreDumps();
+    bool startedAtLogin = false;
+    if (startsResidentApplication(argc, argv, &startedAtLogin)) {
+        if (!WrenlarkApp::hasDesktopSession()) {
+            std::fputs(WrenlarkApp::missingDesktopMessage(), stderr);
+            return 1;
+        }
+        return WrenlarkApp::run(argc, argv, startedAtLogin);
+    }
 
     // Before anything logs: a command-line run keeps its own log, so it never
     // replaces the desktop application's.

@@ -6,6 +6,7 @@
 #include "cli/ManualPage.h"
 #include "cli/ProvidersCommand.h"
 #include "cli/ShellCompletion.h"
+#include "cli/ShellCommands.h"
 #include "cli/SignInCommand.h"
 #include "cli/SignOutCommand.h"
 #include "cli/Terminal.h"
@@ -30,12 +31,8 @@ namespace CommandLine {
 const QList<CliCommand> &commands()
 {
     static const QList<CliCommand> table{
-        askCommand(),
-        keyCommand(),
-        providersCommand(),
-        signInCommand(),
-        signOutCommand(),
-        doctorCommand(),
+        askCommand(),    keyCommand(),    providersCommand(),   signInCommand(), signOutCommand(),
+        doctorCommand(), toggleCommand(), preferencesCommand(), quitCommand(),
     };
     return table;
 }
@@ -106,6 +103,7 @@ QString helpText()
 {
     QString text = QStringLiteral(
         "Usage: wrenlark COMMAND [ARGUMENTS...]\n"
+        "       wrenlark            (starts the Wrenlark application on your desktop)\n"
         "\n"
         "Wrenlark sends an instruction, and the text you selected, to the AI provider\n"
         "you configured, and gives you the reply.\n"
@@ -139,7 +137,10 @@ QString commandHelpText(const CliCommand &command)
 
 int run(const QStringList &arguments)
 {
-    const QStringList rest = arguments.mid(1);
+    QStringList rest = arguments.mid(1);
+    // The spelling desktops' keyboard settings are often shown.
+    if (!rest.isEmpty() && rest.first() == QStringLiteral("--toggle"))
+        rest.first() = QStringLiteral("toggle");
     if (rest.isEmpty())
         return printHelp({});
     const QString &first = rest.first();

@@ -94,6 +94,12 @@ void handOverClipboard()
 
 namespace DesktopSelection {
 
+void settleClipboard()
+{
+    waitForClipboard();
+    handOverClipboard();
+}
+
 int keepClipboard(const QString &snapshotFile)
 {
     QFile file(snapshotFile);

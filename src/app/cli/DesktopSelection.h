@@ -28,6 +28,11 @@ std::optional<SelectionContext> read(int *exitStatus);
 inline constexpr char keepClipboardCommand[] = "__keep-clipboard";
 int keepClipboard(const QString &snapshotFile);
 
+// Before this process exits: waits until no probe or paste holds the
+// clipboard, then hands a clipboard this process still owns to a keeper
+// process (X11 clipboards live in their owner).
+void settleClipboard();
+
 // Writes `reply` over the selection it was read from (at the caret for an
 // insertion point) and waits until the user's clipboard is back where a
 // paste borrowed it. Returns the exit status.

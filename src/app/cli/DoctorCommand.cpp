@@ -5,7 +5,10 @@
 #include "platform/linux/accessibility/AtspiBusTrust.h"
 #include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/XTestKeyboard.h"
+#include "shell/ApplicationBus.h"
+#include "shell/ShellClient.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -126,9 +129,60 @@ Check globalShortcutRoute()
     if (wayland && portalOffersGlobalShortcuts())
         return {name, QStringLiteral("GlobalShortcuts portal"), false, true};
     return {name,
-            QStringLiteral("none here; bind `wrenlark --toggle` in your desktop's keyboard "
+            QStringLiteral("none here; bind `wrenlark toggle` in your desktop's keyboard "
                            "settings"),
             false, false};
+}
+
+// What the running application found when it registered its shortcut and
+// its tray icon; those answers are the ones that count.
+QList<Check> runningApplication()
+{
+    const QString name = QStringLiteral("Wrenlark application");
+    if (!ShellClient::busProblem().isEmpty())
+        return {{name, QStringLiteral("unknown: ") + ShellClient::busProblem(), false, false}};
+    if (!ShellClient::isRunning())
+        return {{name, QStringLiteral("not running (start it with `wrenlark`)"), false, true}};
+    const QDBusMessage reply =
+        ShellClient::call(ApplicationBus::shellInterface, QStringLiteral("Diagnostics"), {}, 2000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {{name, QStringLiteral("running but not answering: ") + reply.errorMessage(), false,
+                 false}};
+    const QVariantMap answer = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
+    QList<Check> checks{{name,
+                         QStringLiteral("running (process %1)")
+                             .arg(answer.value(QStringLiteral("pid")).toLongLong()),
+                         false, true}};
+    const QString shortcut = answer.value(QStringLiteral("shortcut")).toString();
+    const QString error = answer.value(QStringLiteral("shortcut_error")).toString();
+    const QString mechanism = answer.value(QStringLiteral("shortcut_mechanism")).toString();
+    if (shortcut.isEmpty())
+        checks.append(
+            {QStringLiteral("Shortcut of the command bar"),
+             error.isEmpty() ? QStringLiteral("none set (choose one in Settings)") : error, false,
+             false});
+    else if (!error.isEmpty())
+        checks.append({QStringLiteral("Shortcut of the command bar"),
+                       QStringLiteral("%1 refused: %2").arg(shortcut, error), false, false});
+    else
+        checks.append({QStringLiteral("Shortcut of the command bar"),
+                       QStringLiteral("%1 registered (%2)").arg(shortcut, mechanism), false, true});
+    const bool trayHost = answer.value(QStringLiteral("tray_host")).toBool();
+    checks.append({QStringLiteral("Tray icon"),
+                   trayHost ? QStringLiteral("shown")
+                            : QStringLiteral("no tray host; use the shortcut, `wrenlark toggle` "
+                                             "and `wrenlark preferences`"),
+                   false, trayHost});
+    return checks;
+}
+
+Check shortcutPortal()
+{
+    const QString name = QStringLiteral("GlobalShortcuts portal");
+    if (!ShellClient::busProblem().isEmpty())
+        return {name, QStringLiteral("unknown (no session bus)"), false, false};
+    return portalOffersGlobalShortcuts() ? Check{name, QStringLiteral("offered"), false, true}
+                                         : Check{name, QStringLiteral("not offered"), false, true};
 }
 
 int runDoctor(const QStringList &arguments)
@@ -137,8 +191,9 @@ int runDoctor(const QStringList &arguments)
         Terminal::printError(QStringLiteral("wrenlark doctor: takes no arguments"));
         return ExitStatus::usage;
     }
-    const QList<Check> checks{displayServer(), windowManager(), accessibilityBus(),   xtest(),
-                              secretService(), trayHost(),      globalShortcutRoute()};
+    QList<Check> checks{displayServer(), windowManager(), accessibilityBus(),    xtest(),
+                        secretService(), trayHost(),      globalShortcutRoute(), shortcutPortal()};
+    checks += runningApplication();
     bool essentialsOk = true;
     QString text;
     for (const Check &check : checks) {
@@ -158,8 +213,10 @@ CliCommand doctorCommand()
         QString(),
         QStringLiteral("Check what this desktop offers Wrenlark, one line each."),
         QStringLiteral("Checks the display server, the window manager (EWMH), the AT-SPI\n"
-                       "accessibility bus, XTest, the Secret Service, a tray host and the route\n"
-                       "for the global shortcut.\n"
+                       "accessibility bus, XTest, the Secret Service, a tray host, the route\n"
+                       "for the global shortcut and the GlobalShortcuts portal; and, when the\n"
+                       "Wrenlark application runs, whether its shortcut was registered or\n"
+                       "refused and whether its tray icon is shown.\n"
                        "\n"
                        "Exit status: 0 when everything reading and replacing selections needs is\n"
                        "there, 1 otherwise."),

@@ -2,6 +2,7 @@
 
 #include "cli/ProviderArgument.h"
 #include "cli/Terminal.h"
+#include "core/settings/ApiKeyCheck.h"
 #include "core/settings/SettingsStore.h"
 #include "core/support/FileLogger.h"
 #include "core/support/Utf8.h"
@@ -64,15 +65,6 @@ std::optional<QString> readKey(const AIProvider &provider, int *exitStatus)
     return text;
 }
 
-// Keys travel in HTTP headers and URLs: blanks or control characters inside
-// one mean something else was pasted along with it.
-bool isPlausibleKey(const QString &key)
-{
-    return std::none_of(key.begin(), key.end(), [](QChar c) {
-        return c.isSpace() || c.category() == QChar::Other_Control;
-    });
-}
-
 int failedToStore(const QString &what)
 {
     FileLogger::shared().flush();
@@ -101,7 +93,7 @@ int setKey(const AIProvider &provider)
     if (!input)
         return exitStatus;
     const QString key = input->trimmed();
-    if (!isPlausibleKey(key)) {
+    if (!ApiKeyCheck::isPlausible(key)) {
         Terminal::printError(QStringLiteral("wrenlark key: the key contains blanks or line breaks; "
                                             "give the key alone. Nothing was stored."));
         return ExitStatus::usage;

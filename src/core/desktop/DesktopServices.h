@@ -1,17 +1,21 @@
 #pragma once
 
 #include "core/desktop/AccessibilityTrust.h"
+#include "core/desktop/GlobalShortcutService.h"
+#include "core/desktop/LoginItemService.h"
+#include "core/desktop/PanelWindowSupport.h"
 #include "core/desktop/ReplacementService.h"
 #include "core/desktop/RunningApplications.h"
 #include "core/desktop/ScreenCaptureService.h"
 #include "core/desktop/SelectionService.h"
 #include "core/desktop/TargetAppClassifier.h"
 #include "core/desktop/TextClipboard.h"
+#include "core/desktop/UrlOpener.h"
 
 #include <memory>
 
-// The desktop services the command session stands on, wired once at start-up
-// (the platform's real ones, or fakes in tests).
+// The desktop services the application stands on, made once at start-up by
+// one factory (the platform's real ones, or fakes in tests) and handed down.
 struct DesktopServices
 {
     std::shared_ptr<SelectionService> selection;
@@ -21,4 +25,10 @@ struct DesktopServices
     std::shared_ptr<TextClipboard> clipboard;
     std::shared_ptr<AccessibilityTrust> trust;
     std::shared_ptr<ScreenCaptureService> capture;
+    std::shared_ptr<LoginItemService> loginItems;
+    std::shared_ptr<UrlOpener> urlOpener;
+    // Only the resident application registers global shortcuts; null in
+    // the command line.
+    std::shared_ptr<GlobalShortcutService> shortcuts;
+    std::shared_ptr<PanelWindowSupport> panelWindow;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 // The desktop's way of starting the application when the user logs in.
 class LoginItemService
@@ -13,6 +14,10 @@ public:
         notFound,         // the application's own executable cannot be located
     };
 
+    // The argument the login item starts the application with, so it knows
+    // nobody asked for a window.
+    static inline const QString startedAtLoginArgument = QStringLiteral("--started-at-login");
+
     virtual ~LoginItemService() = default;
 
     virtual Status status() = 0;
@@ -20,4 +25,9 @@ public:
     // they could not do their work.
     virtual bool registerItem(QString *errorDescription) = 0;
     virtual bool unregisterItem(QString *errorDescription) = 0;
+
+    // The desktop's login items, installed by the application at start-up.
+    static void setDefault(std::shared_ptr<LoginItemService> service);
+    // Nothing until the application installed them.
+    static std::shared_ptr<LoginItemService> defaultService();
 };

@@ -1,13 +1,30 @@
 #include "core/settings/LaunchAtLoginManager.h"
 
-#include "core/desktop/XdgAutostartLoginItem.h"
+#include "core/desktop/LoginItemService.h"
 #include "core/settings/SettingsStore.h"
 #include "core/support/FileLogger.h"
 
+namespace {
+
+// The desktop's login items as the application installed them; without
+// them the choice is still stored, and applied at the next launch.
+std::shared_ptr<LoginItemService> installedLoginItems()
+{
+    auto loginItems = LoginItemService::defaultService();
+    if (!loginItems)
+        FileLogger::shared().error(
+            QStringLiteral("Launch at login cannot be applied: no login items are installed."));
+    return loginItems;
+}
+
+} // namespace
+
 void LaunchAtLoginManager::setLaunchAtLoginEnabled(bool enabled, SettingsStore &store, bool persist)
 {
-    XdgAutostartLoginItem loginItems;
-    setLaunchAtLoginEnabled(enabled, store, persist, loginItems);
+    if (const auto loginItems = installedLoginItems())
+        setLaunchAtLoginEnabled(enabled, store, persist, *loginItems);
+    else if (persist)
+        store.setLaunchAtLoginEnabled(enabled);
 }
 
 void LaunchAtLoginManager::setLaunchAtLoginEnabled(bool enabled, SettingsStore &store, bool persist,
@@ -34,8 +51,8 @@ void LaunchAtLoginManager::setLaunchAtLoginEnabled(bool enabled, SettingsStore &
 
 void LaunchAtLoginManager::applyStoredChoice(SettingsStore &store)
 {
-    XdgAutostartLoginItem loginItems;
-    applyStoredChoice(store, loginItems);
+    if (const auto loginItems = installedLoginItems())
+        applyStoredChoice(store, *loginItems);
 }
 
 void LaunchAtLoginManager::applyStoredChoice(SettingsStore &store, LoginItemService &loginItems)

@@ -11,7 +11,8 @@ class SettingsStore;
 class LaunchAtLoginManager
 {
 public:
-    // Through the desktop's login items (XDG autostart for this executable).
+    // Through the login items the application installed
+    // (LoginItemService::setDefault).
     static void setLaunchAtLoginEnabled(bool enabled, SettingsStore &store, bool persist);
     static void setLaunchAtLoginEnabled(bool enabled, SettingsStore &store, bool persist,
                                         LoginItemService &loginItems);

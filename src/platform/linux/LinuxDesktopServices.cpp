@@ -1,14 +1,18 @@
 #include "platform/linux/LinuxDesktopServices.h"
 
 #include "core/support/FileLogger.h"
+#include "platform/linux/DesktopUrlOpener.h"
 #include "platform/linux/accessibility/AtspiBusTrust.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
 #include "platform/linux/applications/LinuxTargetAppClassifier.h"
 #include "platform/linux/capture/LinuxScreenCapture.h"
+#include "platform/linux/autostart/XdgAutostartLoginItem.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
 #include "platform/linux/replacement/LinuxReplacementService.h"
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
+#include "platform/linux/shortcuts/LinuxGlobalShortcuts.h"
+#include "platform/linux/x11/X11PanelWindowSupport.h"
 
 #include <utility>
 
@@ -24,7 +28,7 @@ void prepareLinuxDesktopProcess()
     }
 }
 
-DesktopServices createLinuxDesktopServices()
+DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
 {
     // Qt has read it by now; programs started from here get their own choice.
     if (std::exchange(setNoGlib, false))
@@ -35,10 +39,15 @@ DesktopServices createLinuxDesktopServices()
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
     services.capture = createLinuxScreenCapture();
+    services.panelWindow = std::make_shared<X11PanelWindowSupport>();
     services.selection = std::make_shared<LinuxSelectionService>(
         services.applications, services.classifier, services.trust);
     services.replacement =
         std::make_shared<LinuxReplacementService>(services.applications, services.classifier);
+    services.loginItems = std::make_shared<XdgAutostartLoginItem>();
+    services.urlOpener = std::make_shared<DesktopUrlOpener>();
+    if (role == LinuxDesktopRole::residentApplication)
+        services.shortcuts = createLinuxGlobalShortcutService();
     // Start following focus changes now, so the focused element of the
     // application the user comes from is known when the bar opens.
     if (!AtspiWorker::shared().ownsDefaultContext())

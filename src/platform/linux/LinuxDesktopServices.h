@@ -7,6 +7,12 @@
 // dispatcher instead of GLib's).
 void prepareLinuxDesktopProcess();
 
-// The real desktop services of the Linux desktop (X11, AT-SPI, QClipboard).
-// Needs a QGuiApplication; call on the main thread.
-DesktopServices createLinuxDesktopServices();
+enum class LinuxDesktopRole {
+    commandLine,         // `wrenlark ask --from-selection` and friends
+    residentApplication, // the tray application, which also owns the global shortcuts
+};
+
+// The real desktop services of the Linux desktop (X11, AT-SPI, QClipboard,
+// XDG autostart, xdg-open, key grabs or the shortcuts portal). Needs a
+// QGuiApplication; call on the main thread, once per process.
+DesktopServices createLinuxDesktopServices(LinuxDesktopRole role = LinuxDesktopRole::commandLine);

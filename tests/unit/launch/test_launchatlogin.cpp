@@ -1,6 +1,6 @@
-#include "core/desktop/XdgAutostartLoginItem.h"
 #include "core/settings/LaunchAtLoginManager.h"
 #include "core/settings/SettingsStore.h"
+#include "platform/linux/autostart/XdgAutostartLoginItem.h"
 #include "support/FakeSecretStore.h"
 #include "support/TestSandbox.h"
 
@@ -114,9 +114,14 @@ private Q_SLOTS:
     void entryStartsTheRunningExecutable()
     {
         SettingsStore settings;
+        LoginItemService::setDefault(std::make_shared<XdgAutostartLoginItem>());
         LaunchAtLoginManager::setLaunchAtLoginEnabled(true, settings, false);
-        QCOMPARE(XdgAutostartLoginItem::programOfExec(entryValue(QStringLiteral("Exec"))),
+        LoginItemService::setDefault(nullptr);
+        const QString exec = entryValue(QStringLiteral("Exec"));
+        QCOMPARE(XdgAutostartLoginItem::programOfExec(exec),
                  QCoreApplication::applicationFilePath());
+        // Started at login, the application shows no window.
+        QVERIFY(exec.endsWith(u' ' + LoginItemService::startedAtLoginArgument));
     }
 
     void desktopDisabledEntryIsLeftAloneUntilTurnedOff_data()
@@ -207,7 +212,8 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(item.registerItem(&error), qPrintable(error));
         const QString exec = entryValue(QStringLiteral("Exec"));
-        QVERIFY2(exec.endsWith(execEnd), qPrintable(exec));
+        const QString argument = u' ' + LoginItemService::startedAtLoginArgument;
+        QVERIFY2(exec.endsWith(execEnd + argument), qPrintable(exec));
         QCOMPARE(XdgAutostartLoginItem::programOfExec(exec), item.executablePath());
         QCOMPARE(item.status(), Status::enabled);
         QCOMPARE(XdgAutostartLoginItem::programOfExec(QStringLiteral("\"/opt/a\"b")), std::nullopt);

@@ -33,7 +33,7 @@ public:
 
     // $XDG_CONFIG_HOME/autostart/wrenlark.desktop
     static QString entryFilePath();
-    // The whole desktop entry that starts `executablePath`.
+    // The whole desktop entry that starts `executablePath` at login.
     static QByteArray entryContents(const QString &executablePath);
     // The Exec value that runs `program` with no arguments, quoted and
     // escaped as freedesktop.org desktop entries require.

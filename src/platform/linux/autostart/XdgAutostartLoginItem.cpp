@@ -1,4 +1,4 @@
-#include "core/desktop/XdgAutostartLoginItem.h"
+#include "platform/linux/autostart/XdgAutostartLoginItem.h"
 
 #include "core/support/ConfigurationFile.h"
 #include "core/support/FileLogger.h"
@@ -185,14 +185,16 @@ QHash<QString, QString> XdgAutostartLoginItem::readEntry(const QByteArray &conte
 
 QByteArray XdgAutostartLoginItem::entryContents(const QString &executablePath)
 {
-    const QString contents = QStringLiteral("[Desktop Entry]\n"
-                                            "Type=Application\n"
-                                            "Name=Wrenlark\n"
-                                            "Comment=AI text assistant for the text you select\n"
-                                            "Exec=%1\n"
-                                            "Terminal=false\n"
-                                            "X-GNOME-Autostart-enabled=true\n")
-                                 .arg(execValue(executablePath));
+    const QString contents =
+        QStringLiteral("[Desktop Entry]\n"
+                       "Type=Application\n"
+                       "Name=Wrenlark\n"
+                       "Comment=AI text assistant for the text you select\n"
+                       "Icon=com.wrenlark\n"
+                       "Exec=%1 %2\n"
+                       "Terminal=false\n"
+                       "X-GNOME-Autostart-enabled=true\n")
+            .arg(execValue(executablePath), LoginItemService::startedAtLoginArgument);
     return contents.toUtf8();
 }
 

@@ -1,0 +1,103 @@
+#include "cli/ShellCommands.h"
+
+#include "cli/Terminal.h"
+#include "shell/ActivationRequest.h"
+#include "shell/ApplicationBus.h"
+#include "shell/ShellClient.h"
+
+#include <QDBusMessage>
+
+namespace {
+
+// Calls `method` on the running application, starting it first when
+// `startIfNeeded` and none runs.
+int callApplication(const QString &command, const QStringList &arguments, const QString &method,
+                    bool startIfNeeded)
+{
+    if (!arguments.isEmpty()) {
+        Terminal::printError(QStringLiteral("wrenlark %1: takes no arguments").arg(command));
+        return ExitStatus::usage;
+    }
+    if (const QString problem = ShellClient::busProblem(); !problem.isEmpty()) {
+        Terminal::printError(QStringLiteral("wrenlark %1: %2").arg(command, problem));
+        return ExitStatus::failure;
+    }
+    if (!ShellClient::isRunning()) {
+        if (!startIfNeeded) {
+            Terminal::printError(
+                QStringLiteral("wrenlark %1: Wrenlark is not running.").arg(command));
+            return ExitStatus::success;
+        }
+        QString problem;
+        if (!ShellClient::start(&problem)) {
+            Terminal::printError(QStringLiteral("wrenlark %1: %2").arg(command, problem));
+            return ExitStatus::failure;
+        }
+    }
+    QVariantList callArguments;
+    if (method != QStringLiteral("Quit"))
+        callArguments << ActivationRequest::platformDataFromEnvironment();
+    const QDBusMessage reply =
+        ShellClient::call(ApplicationBus::shellInterface, method, callArguments);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        Terminal::printError(QStringLiteral("wrenlark %1: Wrenlark did not answer: %2")
+                                 .arg(command, reply.errorMessage()));
+        return ExitStatus::failure;
+    }
+    return ExitStatus::success;
+}
+
+const QString busNote =
+    QStringLiteral("It talks to the running Wrenlark over the D-Bus session bus (the name\n"
+                   "com.wrenlark); without a session bus it fails at once.");
+
+} // namespace
+
+CliCommand toggleCommand()
+{
+    return {
+        QStringLiteral("toggle"),
+        QString(),
+        QStringLiteral("Open the command bar, or close it when it is open."),
+        QStringLiteral("Does what the global shortcut does, so any desktop can bind it in its\n"
+                       "keyboard settings (also spelt `wrenlark --toggle`). Starts Wrenlark\n"
+                       "when it is not running.\n\n") +
+            busNote,
+        [](const QStringList &arguments) {
+            return callApplication(QStringLiteral("toggle"), arguments, QStringLiteral("Toggle"),
+                                   true);
+        },
+    };
+}
+
+CliCommand preferencesCommand()
+{
+    return {
+        QStringLiteral("preferences"),
+        QString(),
+        QStringLiteral("Open Wrenlark's Settings window."),
+        QStringLiteral("Starts Wrenlark when it is not running; on a desktop without a tray this\n"
+                       "is a way to reach Settings.\n\n") +
+            busNote,
+        [](const QStringList &arguments) {
+            return callApplication(QStringLiteral("preferences"), arguments,
+                                   QStringLiteral("ShowPreferences"), true);
+        },
+    };
+}
+
+CliCommand quitCommand()
+{
+    return {
+        QStringLiteral("quit"),
+        QString(),
+        QStringLiteral("Quit the running Wrenlark."),
+        QStringLiteral("Ends Wrenlark as \"Quit Wrenlark\" in its menu does. Does nothing when it\n"
+                       "is not running.\n\n") +
+            busNote,
+        [](const QStringList &arguments) {
+            return callApplication(QStringLiteral("quit"), arguments, QStringLiteral("Quit"),
+                                   false);
+        },
+    };
+}

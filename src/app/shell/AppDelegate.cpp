@@ -1,0 +1,315 @@
+#include "shell/AppDelegate.h"
+
+#include "core/analytics/AppAnalytics.h"
+#include "core/session/AppState.h"
+#include "core/settings/LaunchAtLoginManager.h"
+#include "core/settings/SettingsStore.h"
+#include "core/settings/UserDefaults.h"
+#include "core/support/FileLogger.h"
+#include "platform/linux/shortcuts/FirstRunShortcut.h"
+#include "platform/linux/tray/TrayHosts.h"
+#include "ui/AppNotifications.h"
+#include "ui/onboarding/OnboardingWindowController.h"
+#include "ui/panel/CommandPanelController.h"
+#include "ui/preferences/PreferencesWindowController.h"
+#include "ui/tray/StatusItem.h"
+#include "ui/tray/SupportEmail.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+
+const QString trayHostService = QString::fromLatin1(TrayHosts::watcherService);
+// Set once the user has been told how to reach Settings without a tray.
+const QString trayNoticeShownKey = QStringLiteral("tray_missing_notice_shown");
+
+} // namespace
+
+AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObject *parent)
+    : QObject(parent)
+    , m_desktop(std::move(desktop))
+    , m_environment(std::move(environment))
+{
+    AppStateDependencies dependencies;
+    dependencies.desktop = m_desktop;
+    m_appState = std::make_unique<AppState>(std::move(dependencies));
+    m_settingsStore = std::make_unique<SettingsStore>();
+
+    PreferencesDependencies preferences;
+    preferences.shortcuts = m_desktop.shortcuts.get();
+    preferences.loginItems = m_desktop.loginItems;
+    PreferencesWindowController::install(preferences);
+    OnboardingDependencies onboarding;
+    onboarding.trust = m_desktop.trust;
+    OnboardingWindowController::install(onboarding);
+}
+
+AppDelegate::~AppDelegate()
+{
+    qApp->removeEventFilter(this);
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    AppAnalytics::shared().signal(QStringLiteral("App.launched"));
+    if (m_desktop.loginItems)
+        LaunchAtLoginManager::applyStoredChoice(*m_settingsStore, *m_desktop.loginItems);
+    setActivationPolicy(m_settingsStore->didCompleteOnboarding() ? ActivationPolicy::accessory
+                                                                 : ActivationPolicy::regular);
+    buildStatusItem();
+    connect(&AppNotifications::shared(), &AppNotifications::onboardingCompleted, this,
+            &AppDelegate::handleOnboardingCompleted);
+    // Settings... (Ctrl+,) and Quit (Ctrl+Q) work in every window of ours.
+    qApp->installEventFilter(this);
+    m_panelController = std::make_unique<CommandPanelController>(*m_appState, m_desktop);
+    m_appState->setRequestClose(
+        [panel = QPointer<CommandPanelController>(m_panelController.get())] {
+            if (panel)
+                panel->hide();
+        });
+    if (m_desktop.shortcuts) {
+        UserDefaults settings;
+        FirstRunShortcut::apply(*m_desktop.shortcuts, settings);
+        connect(m_desktop.shortcuts.get(), &GlobalShortcutService::activated, this,
+                [this](const QString &name, quint32 timestamp) {
+                    if (name == GlobalShortcutService::toggleWrenlark)
+                        toggle(ActivationRequest{timestamp, {}, {}});
+                });
+    }
+    QTimer::singleShot(0, this, [this] {
+        // Started at login, only onboarding that is due shows.
+        if (!m_environment.startedAtLogin || !m_settingsStore->didCompleteOnboarding())
+            showOnboardingIfNeeded();
+        else
+            updateOnboardingMenuItemVisibility();
+    });
+}
+
+void AppDelegate::buildStatusItem()
+{
+    m_statusItem = std::make_unique<StatusItem>();
+    connect(m_statusItem.get(), &StatusItem::openPreferences, this,
+            [this] { openPreferences(QStringLiteral("menu_bar")); });
+    connect(m_statusItem.get(), &StatusItem::openOnboarding, this, &AppDelegate::openOnboarding);
+    connect(m_statusItem.get(), &StatusItem::openHelpEmail, this, &AppDelegate::openHelpEmail);
+    connect(m_statusItem.get(), &StatusItem::quitApp, this, &AppDelegate::quitApp);
+    connect(m_statusItem.get(), &StatusItem::menuWillOpen, this,
+            &AppDelegate::updateOnboardingMenuItemVisibility);
+    updateOnboardingMenuItemVisibility();
+    watchTrayHost();
+    if (TrayHosts::statusNotifierHostRegistered() || TrayHosts::xembedTrayPresent())
+        m_statusItem->showIcon();
+    // With a watcher running, its tray is on its way (login races) and
+    // announces itself; without one there is no tray to wait for.
+    else if (!TrayHosts::statusNotifierWatcherRunning())
+        noticeMissingTrayHost();
+}
+
+void AppDelegate::watchTrayHost()
+{
+    // A tray host started after us (autostart races at login) is reached
+    // only by an icon created after it appeared.
+    m_trayHostWatcher = new QDBusServiceWatcher(trayHostService, QDBusConnection::sessionBus(),
+                                                QDBusServiceWatcher::WatchForRegistration, this);
+    connect(m_trayHostWatcher, &QDBusServiceWatcher::serviceRegistered, this,
+            &AppDelegate::onTrayHostAppeared);
+    // The watcher may be there before the tray that shows the icons.
+    QDBusConnection::sessionBus().connect(
+        trayHostService, QStringLiteral("/StatusNotifierWatcher"), trayHostService,
+        QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(onTrayHostAppeared()));
+}
+
+void AppDelegate::onTrayHostAppeared()
+{
+    if (m_statusItem->isIconShown() || !TrayHosts::statusNotifierHostRegistered())
+        return;
+    FileLogger::shared().info(QStringLiteral("A tray host appeared; showing the tray icon."));
+    m_statusItem->showIcon();
+}
+
+void AppDelegate::noticeMissingTrayHost()
+{
+    FileLogger::shared().info(QStringLiteral("No tray host: the status menu is not shown."));
+    UserDefaults settings;
+    if (settings.boolValue(trayNoticeShownKey) || !m_environment.notify)
+        return;
+    settings.setValue(trayNoticeShownKey, true);
+    const auto shortcut = m_desktop.shortcuts
+                              ? m_desktop.shortcuts->shortcut(GlobalShortcutService::toggleWrenlark)
+                              : std::nullopt;
+    m_environment.notify(
+        tr("Wrenlark is running"),
+        tr("This desktop shows no tray icons. Open Wrenlark with %1 or the command "
+           "`wrenlark toggle`; reach its Settings with `wrenlark preferences` or by starting "
+           "Wrenlark again from your applications menu.")
+            .arg(shortcut ? *shortcut : tr("your shortcut")));
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (std::exchange(m_terminated, true))
+        return;
+    AppAnalytics::shared().endUsageSession(UsageSessionEndReason::appTerminated);
+    m_appState->cancelActiveSubmitRequest(true);
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool visibleWindows)
+{
+    if (!m_settingsStore->didCompleteOnboarding() && !visibleWindows)
+        showOnboardingIfNeeded();
+    return true;
+}
+
+void AppDelegate::setActivationPolicy(ActivationPolicy policy)
+{
+    m_activationPolicy = policy;
+}
+
+void AppDelegate::showOnboardingIfNeeded()
+{
+    if (!m_settingsStore->didCompleteOnboarding()) {
+        setActivationPolicy(ActivationPolicy::regular);
+        OnboardingWindowController::shared().show();
+    } else {
+        setActivationPolicy(ActivationPolicy::accessory);
+    }
+    updateOnboardingMenuItemVisibility();
+}
+
+void AppDelegate::handleOnboardingCompleted()
+{
+    setActivationPolicy(m_settingsStore->didCompleteOnboarding() ? ActivationPolicy::accessory
+                                                                 : ActivationPolicy::regular);
+    updateOnboardingMenuItemVisibility();
+}
+
+void AppDelegate::updateOnboardingMenuItemVisibility()
+{
+    if (m_statusItem)
+        m_statusItem->updateOnboardingItemVisibility(m_settingsStore->didCompleteOnboarding());
+}
+
+void AppDelegate::openPreferences(const QString &source)
+{
+    PreferencesWindowController::shared().show(source);
+}
+
+void AppDelegate::openOnboarding()
+{
+    showOnboardingIfNeeded();
+}
+
+void AppDelegate::openHelpEmail(const QString &subject)
+{
+    const QUrl url = SupportEmail::helpUrl(subject);
+    if (!url.isValid() || url.isEmpty()) {
+        FileLogger::shared().error(QStringLiteral("Failed to build help email URL for subject: ") +
+                                   subject);
+        return;
+    }
+    if (m_desktop.urlOpener)
+        m_desktop.urlOpener->openUrl(url);
+}
+
+void AppDelegate::quitApp()
+{
+    QCoreApplication::quit();
+}
+
+void AppDelegate::reopen(const ActivationRequest &activation)
+{
+    takeActivation(activation);
+    const bool visible = hasVisibleWindows();
+    applicationShouldHandleReopen(visible);
+    // Without a tray, starting the application again is the visible way to
+    // its Settings.
+    if (m_settingsStore->didCompleteOnboarding())
+        openPreferences(QStringLiteral("command_line"));
+}
+
+void AppDelegate::toggle(const ActivationRequest &activation)
+{
+    ++m_toggleCount;
+    if (!m_panelController)
+        return;
+    if (m_panelController->isPanelVisible() || m_panelController->hasPendingShow()) {
+        m_appState->handleEscape(UsageSessionEndReason::toggleShortcut);
+        return;
+    }
+    PanelActivation panelActivation;
+    panelActivation.timestamp = activation.timestamp;
+    panelActivation.startupId = activation.startupId;
+    panelActivation.activationToken = activation.activationToken;
+    m_panelController->show(panelActivation);
+}
+
+void AppDelegate::showPreferences(const QString &source, const ActivationRequest &activation)
+{
+    takeActivation(activation);
+    openPreferences(source);
+}
+
+void AppDelegate::showOnboarding(const ActivationRequest &activation)
+{
+    takeActivation(activation);
+    showOnboardingIfNeeded();
+}
+
+void AppDelegate::quit()
+{
+    quitApp();
+}
+
+QVariantMap AppDelegate::diagnostics() const
+{
+    QVariantMap answer{
+        {QStringLiteral("pid"), QCoreApplication::applicationPid()},
+        {QStringLiteral("tray_host"), m_statusItem && m_statusItem->isIconShown()},
+        {QStringLiteral("onboarding_complete"), m_settingsStore->didCompleteOnboarding()},
+        {QStringLiteral("command_bar"), m_panelController != nullptr},
+        {QStringLiteral("toggles"), m_toggleCount},
+    };
+    if (const auto &shortcuts = m_desktop.shortcuts) {
+        const QString &name = GlobalShortcutService::toggleWrenlark;
+        answer.insert(QStringLiteral("shortcut"), shortcuts->shortcut(name).value_or(QString()));
+        answer.insert(QStringLiteral("shortcut_error"), shortcuts->registrationError(name));
+        answer.insert(QStringLiteral("shortcut_mechanism"), shortcuts->mechanismDescription());
+    }
+    return answer;
+}
+
+bool AppDelegate::hasVisibleWindows() const
+{
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [](QWidget *window) {
+        return window->isVisible() && !window->inherits("QMenu");
+    });
+}
+
+void AppDelegate::takeActivation(const ActivationRequest &activation)
+{
+    // The next window shown consumes it (Wayland's xdg-activation).
+    if (!activation.activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", activation.activationToken);
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->modifiers() == Qt::ControlModifier && key->key() == Qt::Key_Comma) {
+            openPreferences(QStringLiteral("keyboard_shortcut"));
+            return true;
+        }
+        if (key->modifiers() == Qt::ControlModifier && key->key() == Qt::Key_Q) {
+            quitApp();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "core/desktop/DesktopServices.h"
+#include "shell/ShellCommandTarget.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+class AppState;
+class CommandPanelController;
+class QDBusServiceWatcher;
+class SettingsStore;
+class StatusItem;
+
+// The application delegate: builds the long-lived objects of the resident
+// application in a fixed order, owns them for the whole run, answers the
+// tray menu, the global shortcut and the calls of other processes, and
+// ends the run in order.
+class AppDelegate : public QObject, public ShellCommandTarget
+{
+    Q_OBJECT
+
+public:
+    enum class ActivationPolicy {
+        regular,   // a normal window (onboarding) is open: a task bar entry
+        accessory, // tray only
+    };
+
+    struct Environment
+    {
+        // A desktop notification (summary, body).
+        std::function<void(const QString &, const QString &)> notify;
+        // Started by the login item: no window unless onboarding is due.
+        bool startedAtLogin = false;
+    };
+
+    AppDelegate(DesktopServices desktop, Environment environment, QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+
+    // Menu actions.
+    void openPreferences(const QString &source = QStringLiteral("menu_bar"));
+    void openOnboarding();
+    void openHelpEmail(const QString &subject);
+    void quitApp();
+
+    void showOnboardingIfNeeded();
+    void handleOnboardingCompleted();
+    void updateOnboardingMenuItemVisibility();
+
+    // ShellCommandTarget
+    void reopen(const ActivationRequest &activation) override;
+    void toggle(const ActivationRequest &activation) override;
+    void showPreferences(const QString &source, const ActivationRequest &activation) override;
+    void showOnboarding(const ActivationRequest &activation) override;
+    void quit() override;
+    QVariantMap diagnostics() const override;
+
+    ActivationPolicy activationPolicy() const { return m_activationPolicy; }
+    StatusItem *statusItem() const { return m_statusItem.get(); }
+
+private Q_SLOTS:
+    void onTrayHostAppeared();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setActivationPolicy(ActivationPolicy policy);
+    void buildStatusItem();
+    void watchTrayHost();
+    void noticeMissingTrayHost();
+    bool hasVisibleWindows() const;
+    static void takeActivation(const ActivationRequest &activation);
+
+    DesktopServices m_desktop;
+    Environment m_environment;
+    std::unique_ptr<AppState> m_appState;
+    std::unique_ptr<SettingsStore> m_settingsStore;
+    std::unique_ptr<CommandPanelController> m_panelController;
+    std::unique_ptr<StatusItem> m_statusItem;
+    QPointer<QDBusServiceWatcher> m_trayHostWatcher;
+    ActivationPolicy m_activationPolicy = ActivationPolicy::regular;
+    bool m_terminated = false;
+    // Toggles asked for so far (shortcut presses and calls), for diagnostics.
+    qint64 m_toggleCount = 0;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "shell/ActivationRequest.h"
+
+#include <QString>
+#include <QVariantMap>
+
+// What other processes may ask of the running application over D-Bus.
+class ShellCommandTarget
+{
+public:
+    virtual ~ShellCommandTarget() = default;
+
+    // The application was started again (a launcher, `wrenlark`).
+    virtual void reopen(const ActivationRequest &activation) = 0;
+    virtual void toggle(const ActivationRequest &activation) = 0;
+    virtual void showPreferences(const QString &source, const ActivationRequest &activation) = 0;
+    virtual void showOnboarding(const ActivationRequest &activation) = 0;
+    virtual void quit() = 0;
+    // What `wrenlark doctor` shows of the running application.
+    virtual QVariantMap diagnostics() const = 0;
+};

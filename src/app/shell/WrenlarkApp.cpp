@@ -1,0 +1,133 @@
+#include "shell/WrenlarkApp.h"
+
+#include "cli/DesktopSelection.h"
+#include "core/analytics/AppAnalytics.h"
+#include "core/desktop/KeychainStore.h"
+#include "core/support/AppMetadata.h"
+#include "core/support/FileLogger.h"
+#include "platform/linux/LibsecretSecretStore.h"
+#include "platform/linux/LinuxDesktopServices.h"
+#include "platform/linux/notifications/DesktopNotifications.h"
+#include "shell/AppDelegate.h"
+#include "shell/ApplicationBus.h"
+#include "shell/ShellClient.h"
+#include "shell/TerminationSignals.h"
+
+#include <QApplication>
+#include <QDBusMessage>
+#include <QIcon>
+#include <cstdio>
+
+namespace {
+
+// A second start: the running instance treats it as a reopen.
+int handOver()
+{
+    const QDBusMessage reply =
+        ShellClient::call(ApplicationBus::applicationInterface, QStringLiteral("Activate"),
+                          {ActivationRequest::platformDataFromEnvironment()});
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        std::fprintf(stderr, "wrenlark: Wrenlark is already running but did not answer: %s\n",
+                     qPrintable(reply.errorMessage()));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+namespace WrenlarkApp {
+
+bool hasDesktopSession()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+const char *missingDesktopMessage()
+{
+    return "wrenlark: the Wrenlark application needs a desktop session (DISPLAY and "
+           "WAYLAND_DISPLAY are not set); here, use `wrenlark ask` or see what is missing with "
+           "`wrenlark doctor`.\n";
+}
+
+int run(int &argc, char **argv, bool startedAtLogin)
+{
+    // The selection and replacement services work through X11 (Xwayland on
+    // a Wayland session).
+    DesktopSelection::prepareDesktop();
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("wrenlark"));
+    QCoreApplication::setApplicationVersion(AppMetadata::versionWithBuild());
+    // Portals and compositors know the application by its desktop file.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.wrenlark"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/com.wrenlark.svg")));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // From here on a SIGTERM waits in the pipe until the run loop can end
+    // the run in order.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [](int number) {
+        FileLogger::shared().info(QStringLiteral("Signal %1: quitting.").arg(number));
+        QCoreApplication::quit();
+    });
+
+    AppDelegate *delegateSlot = nullptr;
+    struct Forwarder : ShellCommandTarget
+    {
+        AppDelegate **delegate;
+        void reopen(const ActivationRequest &a) override { (*delegate)->reopen(a); }
+        void toggle(const ActivationRequest &a) override { (*delegate)->toggle(a); }
+        void showPreferences(const QString &s, const ActivationRequest &a) override
+        {
+            (*delegate)->showPreferences(s, a);
+        }
+        void showOnboarding(const ActivationRequest &a) override { (*delegate)->showOnboarding(a); }
+        void quit() override { (*delegate)->quit(); }
+        QVariantMap diagnostics() const override { return (*delegate)->diagnostics(); }
+    } forwarder;
+    forwarder.delegate = &delegateSlot;
+
+    // Calls arrive from the event loop, when the delegate has launched.
+    switch (ApplicationBus::claim(&forwarder)) {
+    case ApplicationBus::Ownership::ownedByAnother:
+        return handOver();
+    case ApplicationBus::Ownership::noBus:
+        FileLogger::shared().error(QStringLiteral(
+            "No D-Bus session bus: `wrenlark toggle` and a second start cannot reach this "
+            "instance."));
+        break;
+    case ApplicationBus::Ownership::owned:
+        break;
+    }
+
+    // Analytics reads which providers have keys, so the keyring comes first;
+    // then the application's own entry starts analytics before anything else.
+    KeychainStore::setDefaultBackend(std::make_shared<LibsecretSecretStore>());
+    AppAnalytics::shared().initialize();
+    DesktopServices desktop = createLinuxDesktopServices(LinuxDesktopRole::residentApplication);
+    UrlOpener::setDefault(desktop.urlOpener);
+    LoginItemService::setDefault(desktop.loginItems);
+
+    AppDelegate::Environment environment;
+    environment.notify = &DesktopNotifications::show;
+    environment.startedAtLogin = startedAtLogin;
+    AppDelegate delegate(desktop, environment);
+    delegateSlot = &delegate;
+
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
+                     &AppDelegate::applicationWillTerminate);
+
+    delegate.applicationDidFinishLaunching();
+    FileLogger::shared().info(
+        QStringLiteral("Wrenlark %1 is running.").arg(AppMetadata::versionWithBuild()));
+    const int status = QApplication::exec();
+    delegate.applicationWillTerminate();
+    // A clipboard this process still serves (a restore after a probe, a
+    // copied reply) goes to a keeper instead of vanishing with us.
+    DesktopSelection::settleClipboard();
+    AppAnalytics::shared().shutdown();
+    return status;
+}
+
+} // namespace WrenlarkApp

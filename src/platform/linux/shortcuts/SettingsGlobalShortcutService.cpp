@@ -1,0 +1,125 @@
+#include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
+
+#include "core/support/FileLogger.h"
+
+QString SettingsGlobalShortcutService::settingsKey(const QString &name)
+{
+    return QStringLiteral("keyboard_shortcut_") + name;
+}
+
+SettingsGlobalShortcutService::SettingsGlobalShortcutService(
+    std::unique_ptr<ShortcutBackend> backend, const QString &settingsFile, Notify notify,
+    QObject *parent)
+    : GlobalShortcutService(parent)
+    , m_backend(std::move(backend))
+    , m_settings(settingsFile)
+    , m_notify(std::move(notify))
+{
+    connect(m_backend.get(), &ShortcutBackend::pressed, this,
+            &SettingsGlobalShortcutService::onPressed);
+    connect(m_backend.get(), &ShortcutBackend::refused, this,
+            &SettingsGlobalShortcutService::report);
+    for (const QString &name : names()) {
+        load(name);
+        registerEntry(name);
+    }
+}
+
+SettingsGlobalShortcutService::~SettingsGlobalShortcutService()
+{
+    for (const QString &name : names())
+        m_backend->bind(name, std::nullopt);
+}
+
+void SettingsGlobalShortcutService::load(const QString &name)
+{
+    Entry &entry = m_entries[name];
+    const std::optional<QString> stored = m_settings.string(settingsKey(name));
+    if (!stored || stored->isEmpty())
+        return;
+    QString problem;
+    entry.key = ShortcutKey::fromPortableText(*stored, &problem);
+    if (!entry.key) {
+        FileLogger::shared().error(
+            QStringLiteral("Ignoring the stored shortcut of %1: %2.").arg(name, problem));
+        entry.error = tr("The stored shortcut \"%1\" is not understood; choose one in Settings.")
+                          .arg(*stored);
+    }
+}
+
+void SettingsGlobalShortcutService::registerEntry(const QString &name)
+{
+    Entry &entry = m_entries[name];
+    const QString reason = m_backend->bind(name, entry.key);
+    if (!entry.key)
+        return;
+    entry.error.clear();
+    if (!reason.isEmpty())
+        report(name, reason);
+}
+
+void SettingsGlobalShortcutService::report(const QString &name, const QString &reason)
+{
+    Entry &entry = m_entries[name];
+    if (!entry.key)
+        return;
+    entry.error = reason;
+    const QString keyText = entry.key->portableText();
+    FileLogger::shared().error(
+        QStringLiteral("The global shortcut %1 of %2 was refused: %3").arg(keyText, name, reason));
+    if (m_notify && name == toggleWrenlark)
+        m_notify(tr("%1 does not open Wrenlark").arg(keyText),
+                 tr("%1 Choose another shortcut in Wrenlark's Settings, or bind "
+                    "`wrenlark toggle` in your desktop's keyboard settings.")
+                     .arg(reason));
+    Q_EMIT shortcutChanged(name);
+}
+
+void SettingsGlobalShortcutService::onPressed(const QString &name, quint32 timestamp)
+{
+    if (m_entries.value(name).key)
+        Q_EMIT activated(name, timestamp);
+}
+
+std::optional<QString> SettingsGlobalShortcutService::shortcut(const QString &name) const
+{
+    const auto found = m_entries.constFind(name);
+    if (found == m_entries.cend() || !found->key)
+        return std::nullopt;
+    return found->key->portableText();
+}
+
+bool SettingsGlobalShortcutService::hasStoredValue(const QString &name) const
+{
+    return m_settings.contains(settingsKey(name));
+}
+
+bool SettingsGlobalShortcutService::setShortcut(const QString &name,
+                                                const std::optional<QString> &portableText)
+{
+    if (!names().contains(name))
+        return false;
+    std::optional<ShortcutKey> key;
+    if (portableText && !portableText->trimmed().isEmpty()) {
+        key = ShortcutKey::fromPortableText(*portableText);
+        if (!key)
+            return false;
+    }
+    m_settings.setValue(settingsKey(name), key ? key->portableText() : QString());
+    Entry &entry = m_entries[name];
+    entry.key = key;
+    entry.error.clear();
+    registerEntry(name);
+    Q_EMIT shortcutChanged(name);
+    return true;
+}
+
+QString SettingsGlobalShortcutService::registrationError(const QString &name) const
+{
+    return m_entries.value(name).error;
+}
+
+QString SettingsGlobalShortcutService::mechanismDescription() const
+{
+    return m_backend->mechanismDescription();
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "core/desktop/GlobalShortcutService.h"
+#include "core/settings/UserDefaults.h"
+#include "platform/linux/shortcuts/ShortcutBackend.h"
+
+#include <QHash>
+#include <functional>
+#include <memory>
+
+// The global shortcuts of this application: each name's choice kept in the
+// settings file ("keyboard_shortcut_<name>": the portable text, or empty
+// when the user cleared it; no key when never set), registered through one
+// backend. A stored value that names no usable shortcut is logged and left
+// in the file untouched, so the user's file is never rewritten behind their
+// back; the name then has no shortcut until one is set.
+//
+// A shortcut the desktop refuses stays the user's choice: it is reported
+// (ERROR in the log, a desktop notification through `notify`, and
+// registrationError()) and tried again at the next start or change.
+class SettingsGlobalShortcutService : public GlobalShortcutService
+{
+    Q_OBJECT
+
+public:
+    using Notify = std::function<void(const QString &summary, const QString &body)>;
+
+    static QString settingsKey(const QString &name);
+
+    SettingsGlobalShortcutService(std::unique_ptr<ShortcutBackend> backend,
+                                  const QString &settingsFile, Notify notify,
+                                  QObject *parent = nullptr);
+    ~SettingsGlobalShortcutService() override;
+
+    std::optional<QString> shortcut(const QString &name) const override;
+    bool setShortcut(const QString &name, const std::optional<QString> &portableText) override;
+    QString registrationError(const QString &name) const override;
+    QString mechanismDescription() const override;
+
+    // Whether the settings file holds a value for the name at all (a cleared
+    // or unreadable one counts).
+    bool hasStoredValue(const QString &name) const;
+
+private:
+    struct Entry
+    {
+        std::optional<ShortcutKey> key;
+        QString error;
+    };
+
+    void load(const QString &name);
+    void registerEntry(const QString &name);
+    void report(const QString &name, const QString &reason);
+    void onPressed(const QString &name, quint32 timestamp);
+
+    std::unique_ptr<ShortcutBackend> m_backend;
+    mutable UserDefaults m_settings;
+    Notify m_notify;
+    QHash<QString, Entry> m_entries;
+};

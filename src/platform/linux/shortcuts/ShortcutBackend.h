@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/linux/shortcuts/ShortcutKey.h"
+
+#include <QObject>
+#include <QString>
+#include <optional>
+
+// How shortcuts reach the application on one kind of desktop: X11 key
+// grabs, the GlobalShortcuts portal, or nothing. Main thread only.
+class ShortcutBackend : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // "X11 key grab on the root window", ...
+    virtual QString mechanismDescription() const = 0;
+    // Registers `key` for `name` in place of what the name had (nothing:
+    // unregisters). Returns why the desktop refused it, empty when it took it
+    // or has not answered yet; a later answer comes as refused().
+    virtual QString bind(const QString &name, const std::optional<ShortcutKey> &key) = 0;
+
+Q_SIGNALS:
+    void pressed(const QString &name, quint32 timestamp);
+    void refused(const QString &name, const QString &reason);
+};

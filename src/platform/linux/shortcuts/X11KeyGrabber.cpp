@@ -1,0 +1,143 @@
+#include "platform/linux/shortcuts/X11KeyGrabber.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <X11/Xlib.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+// What a press's state is compared on: Lock, NumLock and the mouse buttons
+// do not count.
+constexpr quint16 relevantModifiers =
+    XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+constexpr quint16 lockVariants[] = {0, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK,
+                                    XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK};
+
+quint16 x11Modifiers(Qt::KeyboardModifiers modifiers)
+{
+    quint16 mask = 0;
+    if (modifiers & Qt::ShiftModifier)
+        mask |= XCB_MOD_MASK_SHIFT;
+    if (modifiers & Qt::ControlModifier)
+        mask |= XCB_MOD_MASK_CONTROL;
+    if (modifiers & Qt::AltModifier)
+        mask |= XCB_MOD_MASK_1;
+    if (modifiers & Qt::MetaModifier)
+        mask |= XCB_MOD_MASK_4;
+    return mask;
+}
+
+} // namespace
+
+X11KeyGrabber::X11KeyGrabber(QObject *parent)
+    : ShortcutBackend(parent)
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection() || !x11->display())
+        return;
+    m_connection = x11->connection();
+    const xcb_setup_t *setup = xcb_get_setup(m_connection);
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+    const int wanted = DefaultScreen(x11->display());
+    for (int i = 0; i < wanted && screens.rem > 1; ++i)
+        xcb_screen_next(&screens);
+    m_root = screens.data->root;
+    QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+X11KeyGrabber::~X11KeyGrabber()
+{
+    if (!m_connection)
+        return;
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+    for (const Grab &existing : std::as_const(m_grabs))
+        ungrab(existing);
+    xcb_flush(m_connection);
+}
+
+QString X11KeyGrabber::mechanismDescription() const
+{
+    return isAvailable() ? QStringLiteral("X11 key grab on the root window")
+                         : QStringLiteral("none: the X11 display cannot be reached");
+}
+
+QString X11KeyGrabber::bind(const QString &name, const std::optional<ShortcutKey> &key)
+{
+    if (!m_connection)
+        return key ? tr("The X11 display cannot be reached.") : QString();
+    if (const auto previous = m_grabs.constFind(name); previous != m_grabs.cend()) {
+        ungrab(*previous);
+        m_grabs.erase(previous);
+    }
+    if (!key)
+        return {};
+    Display *display = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->display();
+    Grab wanted;
+    wanted.keycode = XKeysymToKeycode(display, KeySym(key->keysym()));
+    wanted.modifiers = x11Modifiers(key->modifiers());
+    if (wanted.keycode == 0)
+        return tr("%1 is not on this keyboard layout.").arg(key->portableText());
+    const QString refusal = grab(wanted);
+    if (!refusal.isEmpty())
+        return refusal.arg(key->portableText());
+    m_grabs.insert(name, wanted);
+    return {};
+}
+
+QString X11KeyGrabber::grab(const Grab &wanted)
+{
+    xcb_void_cookie_t cookies[std::size(lockVariants)];
+    for (size_t i = 0; i < std::size(lockVariants); ++i)
+        cookies[i] =
+            xcb_grab_key_checked(m_connection, 1, m_root, wanted.modifiers | lockVariants[i],
+                                 wanted.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    QString refusal;
+    for (const xcb_void_cookie_t cookie : cookies) {
+        if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
+            if (refusal.isEmpty())
+                refusal = error->error_code == XCB_ACCESS
+                              ? tr("%1 is used by another program.")
+                              : tr("%1 could not be registered (X11 error %2).")
+                                    .arg(QStringLiteral("%1"), QString::number(error->error_code));
+            free(error);
+        }
+    }
+    // Roll back: ungrabbing only ever releases this client's own grabs.
+    if (!refusal.isEmpty())
+        ungrab(wanted);
+    return refusal;
+}
+
+void X11KeyGrabber::ungrab(const Grab &existing)
+{
+    for (const quint16 variant : lockVariants)
+        xcb_ungrab_key(m_connection, existing.keycode, m_root, existing.modifiers | variant);
+    xcb_flush(m_connection);
+}
+
+bool X11KeyGrabber::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+{
+    if (eventType != "xcb_generic_event_t" || m_grabs.isEmpty())
+        return false;
+    auto *event = static_cast<xcb_generic_event_t *>(message);
+    const quint8 type = event->response_type & 0x7f;
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
+        return false;
+    auto *keyEvent = reinterpret_cast<xcb_key_press_event_t *>(event);
+    const quint16 state = keyEvent->state & relevantModifiers;
+    for (auto grab = m_grabs.cbegin(); grab != m_grabs.cend(); ++grab) {
+        if (grab->keycode != keyEvent->detail || grab->modifiers != state)
+            continue;
+        if (type == XCB_KEY_RELEASE) {
+            m_lastRelease.insert(keyEvent->detail, keyEvent->time);
+            return true;
+        }
+        if (m_lastRelease.value(keyEvent->detail, 0) == keyEvent->time && keyEvent->time != 0)
+            return true; // auto-repeat
+        Q_EMIT pressed(grab.key(), keyEvent->time);
+        return true;
+    }
+    return false;
+}

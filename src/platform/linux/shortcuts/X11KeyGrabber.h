@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/linux/shortcuts/ShortcutBackend.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QHash>
+#include <QList>
+
+// Global shortcuts on X11: passive key grabs on the root window, made on
+// Qt's own connection so the presses arrive in Qt's event stream, where a
+// native event filter picks them up on the main thread.
+//
+// Each shortcut is grabbed four times, with and without Lock and NumLock
+// (Mod2), so it works whatever their state. The grab requests are checked
+// one by one: a key another client holds answers BadAccess, and then the
+// variants already taken are released again and the refusal is returned.
+class X11KeyGrabber : public ShortcutBackend, public QAbstractNativeEventFilter
+{
+    Q_OBJECT
+
+public:
+    // Needs a QGuiApplication on the xcb platform; isAvailable() says.
+    explicit X11KeyGrabber(QObject *parent = nullptr);
+    ~X11KeyGrabber() override;
+
+    bool isAvailable() const { return m_connection != nullptr; }
+
+    QString mechanismDescription() const override;
+    QString bind(const QString &name, const std::optional<ShortcutKey> &key) override;
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+
+private:
+    struct Grab
+    {
+        quint8 keycode = 0;
+        quint16 modifiers = 0;
+    };
+
+    QString grab(const Grab &grab);
+    void ungrab(const Grab &grab);
+
+    struct xcb_connection_t *m_connection = nullptr;
+    quint32 m_root = 0;
+    QHash<QString, Grab> m_grabs;
+    // The server time of the last release of each grabbed key code: X
+    // reports an auto-repeated key as a release and a press at one time.
+    QHash<quint8, quint32> m_lastRelease;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "core/desktop/PanelWindowSupport.h"
+
+// The command bar's window on X11 (EWMH window manager). Without an X11
+// display (Wayland) every call does nothing and answers "unknown", except
+// the clipboard question, which does not depend on the display.
+class X11PanelWindowSupport : public PanelWindowSupport
+{
+public:
+    X11PanelWindowSupport();
+
+    void preparePanelWindow(WindowId window) override;
+    void activatePanelWindow(WindowId window, quint32 timestamp) override;
+    std::optional<QPoint> focusedWindowCenter() override;
+    bool hasCompositor() override;
+    bool isClipboardOperationRunning() override;
+
+private:
+    bool m_available = false;
+};

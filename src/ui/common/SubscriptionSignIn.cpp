@@ -1,0 +1,90 @@
+#include "ui/common/SubscriptionSignIn.h"
+
+#include "core/auth/OpenAIProPlusAuthManager.h"
+#include "core/auth/OpenAIProPlusAuthReply.h"
+
+SubscriptionSignIn::SubscriptionSignIn(OpenAIProPlusAuthManager &auth, QObject *parent)
+    : QObject(parent)
+    , m_auth(auth)
+{
+}
+
+SubscriptionSignIn::~SubscriptionSignIn()
+{
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->cancel();
+    }
+}
+
+void SubscriptionSignIn::start()
+{
+    // An earlier sign-in ends quietly: the new one takes its place.
+    if (OpenAIProPlusAuthReply *earlier = m_reply) {
+        m_reply = nullptr;
+        earlier->disconnect(this);
+        earlier->cancel();
+        earlier->deleteLater();
+    }
+    QPointer<SubscriptionSignIn> self(this);
+    m_reply = m_auth.authorizeInteractive(
+        [self](const QString &text) {
+            if (self)
+                Q_EMIT self->progress(text);
+        },
+        this);
+    connect(m_reply, &OpenAIProPlusAuthReply::finished, this, &SubscriptionSignIn::finish);
+    Q_EMIT runningChanged(true);
+}
+
+void SubscriptionSignIn::cancel()
+{
+    if (m_reply)
+        m_reply->cancel(); // finish() follows from the event loop
+}
+
+void SubscriptionSignIn::abandon()
+{
+    OpenAIProPlusAuthReply *reply = m_reply;
+    if (!reply)
+        return;
+    m_reply = nullptr;
+    reply->disconnect(this);
+    reply->cancel();
+    reply->deleteLater();
+    Q_EMIT runningChanged(false);
+}
+
+void SubscriptionSignIn::finish()
+{
+    OpenAIProPlusAuthReply *reply = m_reply;
+    if (!reply || sender() != reply)
+        return;
+    m_reply = nullptr;
+    reply->deleteLater();
+    Q_EMIT runningChanged(false);
+    switch (reply->state()) {
+    case OpenAIProPlusAuthReply::State::succeeded:
+        Q_EMIT succeeded();
+        break;
+    case OpenAIProPlusAuthReply::State::cancelled:
+        Q_EMIT failed(tr("Sign-in canceled."), true);
+        break;
+    default:
+        Q_EMIT failed(reply->error() ? reply->error()->errorDescription() : tr("Sign-in failed."),
+                      false);
+        break;
+    }
+}
+
+QUrl SubscriptionSignIn::verificationPage() const
+{
+    return m_auth.configuration().endpoint(QStringLiteral("/codex/device"));
+}
+
+QString SubscriptionSignIn::deviceCode(const QString &progressText)
+{
+    if (!progressText.startsWith(deviceCodePrefix))
+        return {};
+    return progressText.mid(deviceCodePrefix.size()).trimmed();
+}

@@ -1,0 +1,85 @@
+#include "ui/onboarding/OnboardingWindowController.h"
+
+#include "core/analytics/AppAnalytics.h"
+#include "core/settings/SettingsStore.h"
+#include "ui/AppNotifications.h"
+#include "ui/common/WindowPlacement.h"
+#include "ui/onboarding/OnboardingRootView.h"
+#include "ui/onboarding/OnboardingWindow.h"
+
+namespace {
+
+OnboardingWindowController *&instance()
+{
+    static OnboardingWindowController *controller = nullptr;
+    return controller;
+}
+
+} // namespace
+
+void OnboardingWindowController::install(OnboardingDependencies dependencies)
+{
+    delete std::exchange(instance(), nullptr);
+    instance() = new OnboardingWindowController(dependencies);
+}
+
+OnboardingWindowController &OnboardingWindowController::shared()
+{
+    if (!instance())
+        install({});
+    return *instance();
+}
+
+OnboardingWindowController::OnboardingWindowController(const OnboardingDependencies &dependencies)
+    : m_dependencies(dependencies)
+{
+    static_cast<WindowDependencies &>(m_dependencies) = dependencies.resolved();
+    m_settingsStore = m_dependencies.makeSettingsStore();
+    m_window = new OnboardingWindow(m_dependencies);
+    m_window->resize(preferredContentSize);
+    connect(m_window->rootView(), &OnboardingRootView::completionRequested, this,
+            &OnboardingWindowController::completeOnboarding);
+}
+
+OnboardingWindowController::~OnboardingWindowController()
+{
+    delete m_window;
+}
+
+void OnboardingWindowController::centerWindowIfNeeded()
+{
+    if (m_hasCentered)
+        return;
+    m_hasCentered = true;
+    WindowPlacement::centerOnScreen(m_window, preferredContentSize);
+}
+
+void OnboardingWindowController::show()
+{
+    centerWindowIfNeeded();
+    m_dependencies.analytics->signal(QStringLiteral("Onboarding.shown"));
+    WindowPlacement::bringToFront(m_window);
+}
+
+bool OnboardingWindowController::isVisible() const
+{
+    return m_window->isVisible();
+}
+
+void OnboardingWindowController::completeOnboarding()
+{
+    m_settingsStore->setDidCompleteOnboarding(true);
+    m_dependencies.analytics->signal(QStringLiteral("Onboarding.completed"));
+    Q_EMIT AppNotifications::shared().onboardingCompleted();
+    m_window->close();
+}
+
+QWidget *OnboardingWindowController::window() const
+{
+    return m_window;
+}
+
+OnboardingRootView *OnboardingWindowController::rootView() const
+{
+    return m_window->rootView();
+}

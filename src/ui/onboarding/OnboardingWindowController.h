@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ui/onboarding/OnboardingDependencies.h"
+
+#include <QObject>
+#include <QSize>
+#include <memory>
+
+class OnboardingRootView;
+class OnboardingWindow;
+class SettingsStore;
+
+// Owns the one setup window: created once, hidden (never destroyed) when
+// closed, centred the first time it is shown. Completing the setup records
+// it, announces "wrenlarkOnboardingCompleted" and closes the window.
+class OnboardingWindowController : public QObject
+{
+    Q_OBJECT
+
+public:
+    static inline const QSize preferredContentSize{760, 560};
+
+    // Hands the window its dependencies; called once by the composition root
+    // before the first shared(). A later call replaces the window (tests).
+    static void install(OnboardingDependencies dependencies);
+    // The controller; with the shared services when install() was never called.
+    static OnboardingWindowController &shared();
+
+    void show();
+    bool isVisible() const;
+    void completeOnboarding();
+
+    QWidget *window() const;
+    OnboardingRootView *rootView() const;
+
+private:
+    explicit OnboardingWindowController(const OnboardingDependencies &dependencies);
+    ~OnboardingWindowController() override;
+
+    void centerWindowIfNeeded();
+
+    OnboardingDependencies m_dependencies;
+    std::unique_ptr<SettingsStore> m_settingsStore;
+    OnboardingWindow *m_window;
+    bool m_hasCentered = false;
+};

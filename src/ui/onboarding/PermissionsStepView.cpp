@@ -1,0 +1,78 @@
+#include "ui/onboarding/PermissionsStepView.h"
+
+#include "ui/common/StyledLabel.h"
+#include "ui/common/SymbolView.h"
+#include "ui/common/WindowStyle.h"
+#include "ui/onboarding/AccessibilityPermissionMonitor.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+PermissionsStepView::PermissionsStepView(AccessibilityPermissionMonitor &monitor, QWidget *parent)
+    : QWidget(parent)
+    , m_monitor(monitor)
+    , m_grant(new QPushButton(this))
+    , m_stateSymbol(new SymbolView(SymbolView::Symbol::checkmark, 18, this))
+    , m_state(new QLabel(this))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(96, 24, 96, 16);
+    layout->addStretch(1);
+    layout->setSpacing(12);
+    layout->addWidget(new SymbolView(SymbolView::Symbol::accessibility, 64, this), 0,
+                      Qt::AlignHCenter);
+    auto *heading = new QLabel(tr("Accessibility Permissions"), this);
+    heading->setFont(WindowStyle::headingFont(heading->font(), 1.55));
+    heading->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(heading);
+
+    auto *text = new QLabel(
+        tr("Wrenlark needs permission to copy and replace selected text. Please, grant it."), this);
+    text->setWordWrap(true);
+    text->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(text);
+    auto *instruction = StyledLabel::caption(
+        tr("Click 'Grant Permission' to turn on the desktop's accessibility support, through "
+           "which Wrenlark reads and replaces the text you select. Applications that were "
+           "already running may need a restart before Wrenlark can read their text."),
+        this);
+    instruction->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(instruction);
+    layout->addSpacing(10);
+
+    m_grant->setText(tr("Grant Permission"));
+    WindowStyle::makeRoomy(m_grant);
+    m_grant->setMinimumWidth(180);
+    layout->addWidget(m_grant, 0, Qt::AlignHCenter);
+    auto *state = new QHBoxLayout;
+    state->addStretch();
+    state->addWidget(m_stateSymbol);
+    state->addWidget(m_state);
+    state->addStretch();
+    layout->addLayout(state);
+    layout->addStretch(2);
+
+    connect(m_grant, &QPushButton::clicked, &m_monitor,
+            &AccessibilityPermissionMonitor::requestPermission);
+    connect(&m_monitor, &AccessibilityPermissionMonitor::changed, this,
+            &PermissionsStepView::update);
+    update();
+}
+
+void PermissionsStepView::update()
+{
+    const bool granted = m_monitor.isGranted();
+    m_grant->setText(granted ? tr("Granted") : tr("Grant Permission"));
+    m_grant->setAccessibleName(m_grant->text());
+    m_grant->setEnabled(!granted);
+    m_stateSymbol->setVisible(granted);
+    if (granted)
+        m_state->setText(tr("Permission granted!"));
+    else if (m_monitor.isRequesting())
+        m_state->setText(tr("Waiting for permissions..."));
+    else
+        m_state->clear();
+    m_state->setVisible(!m_state->text().isEmpty());
+}

@@ -1,0 +1,189 @@
+#include "ui/onboarding/ProvidersStepView.h"
+
+#include "ui/common/APIKeyHelpLink.h"
+#include "ui/common/DeviceCodeView.h"
+#include "ui/common/StyledLabel.h"
+#include "ui/common/SymbolView.h"
+#include "ui/common/WindowStyle.h"
+#include "ui/onboarding/InlineWrap.h"
+#include "ui/onboarding/OnboardingProviderSetupModel.h"
+#include "ui/onboarding/ProviderChip.h"
+
+#include <QButtonGroup>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int chipSpacing = 8;
+
+QLabel *fieldTitle(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setFont(WindowStyle::strongFont(label->font()));
+    return label;
+}
+
+} // namespace
+
+ProvidersStepView::ProvidersStepView(OnboardingProviderSetupModel &model, QWidget *parent)
+    : QWidget(parent)
+    , m_model(model)
+    , m_editors(new QStackedWidget(this))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(96, 36, 96, 16);
+    layout->setSpacing(10);
+    auto *heading = new QLabel(tr("AI Providers"), this);
+    heading->setFont(WindowStyle::headingFont(heading->font(), 1.55));
+    layout->addWidget(heading);
+    layout->addWidget(new QLabel(tr("Connect one AI provider before using Wrenlark."), this));
+    layout->addSpacing(6);
+
+    auto *chips = new QWidget(this);
+    chips->setAccessibleName(tr("AI Providers"));
+    auto *wrap = new InlineWrap(chipSpacing, chipSpacing, chips);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    chips->setSizePolicy(policy);
+    auto *group = new QButtonGroup(this);
+    for (const AIProviderPointer &provider : m_model.providers()) {
+        auto *chip = new ProviderChip(provider->id(), provider->displayName(), chips);
+        group->addButton(chip);
+        wrap->addWidget(chip);
+        m_chips.insert(provider->id(), chip);
+        const QString id = provider->id();
+        connect(chip, &ProviderChip::clicked, &m_model, [this, id] { m_model.selectProvider(id); });
+    }
+    layout->addWidget(chips);
+    layout->addSpacing(10);
+
+    m_editors->addWidget(buildKeyEditor());
+    m_editors->addWidget(buildAccountEditor());
+    layout->addWidget(m_editors);
+    layout->addStretch();
+    layout->addWidget(StyledLabel::caption(
+        tr("You can change your AI provider and model anytime in app Settings."), this));
+
+    connect(&m_model, &OnboardingProviderSetupModel::changed, this, &ProvidersStepView::update);
+    update();
+}
+
+QWidget *ProvidersStepView::buildKeyEditor()
+{
+    auto *editor = new QWidget(this);
+    auto *layout = new QVBoxLayout(editor);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    QLabel *title = fieldTitle(tr("API Key"), editor);
+    m_keyField = new QLineEdit(editor);
+    m_keyField->setEchoMode(QLineEdit::Password);
+    m_keyField->setPlaceholderText(tr("API key"));
+    m_keyField->setAccessibleName(tr("API Key"));
+    m_keyField->setClearButtonEnabled(true);
+    title->setBuddy(m_keyField);
+    m_keyMessage = StyledLabel::message(editor);
+    m_helpLink = new APIKeyHelpLink(editor);
+    m_readyRow = new QWidget(editor);
+    auto *ready = new QHBoxLayout(m_readyRow);
+    ready->setContentsMargins(0, 4, 0, 0);
+    ready->addWidget(new SymbolView(SymbolView::Symbol::checkmark, 16, m_readyRow));
+    m_ready =
+        new StyledLabel(tr("Provider is ready to use."), StyledLabel::Role::success, m_readyRow);
+    ready->addWidget(m_ready);
+    ready->addStretch();
+    layout->addWidget(title);
+    layout->addWidget(m_keyField);
+    layout->addWidget(m_keyMessage);
+    layout->addWidget(m_helpLink);
+    layout->addWidget(m_readyRow);
+    layout->addStretch();
+    connect(m_keyField, &QLineEdit::textEdited, &m_model,
+            &OnboardingProviderSetupModel::updateApiKey);
+    connect(m_keyField, &QLineEdit::returnPressed, &m_model,
+            &OnboardingProviderSetupModel::saveSelectedProvider);
+    return editor;
+}
+
+QWidget *ProvidersStepView::buildAccountEditor()
+{
+    auto *editor = new QWidget(this);
+    auto *layout = new QVBoxLayout(editor);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    layout->addWidget(fieldTitle(tr("Account"), editor));
+    m_accountText = new QLabel(editor);
+    m_accountText->setWordWrap(true);
+    m_accountText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_accountText);
+    auto *buttons = new QHBoxLayout;
+    m_connect = new QPushButton(editor);
+    m_cancel = new QPushButton(tr("Cancel"), editor);
+    m_disconnect = new QPushButton(tr("Disconnect"), editor);
+    m_cancel->setAccessibleName(m_cancel->text());
+    m_disconnect->setAccessibleName(m_disconnect->text());
+    m_connect->setText(tr("Connect in Browser"));
+    for (QPushButton *button : {m_connect, m_cancel, m_disconnect})
+        WindowStyle::makeRoomy(button);
+    buttons->addWidget(m_connect);
+    buttons->addWidget(m_cancel);
+    buttons->addWidget(m_disconnect);
+    buttons->addStretch();
+    layout->addLayout(buttons);
+    m_status = StyledLabel::message(editor);
+    layout->addWidget(m_status);
+    m_deviceCode = new DeviceCodeView(editor);
+    layout->addWidget(m_deviceCode);
+    layout->addStretch();
+    connect(m_connect, &QPushButton::clicked, &m_model,
+            &OnboardingProviderSetupModel::connectSelectedProvider);
+    connect(m_cancel, &QPushButton::clicked, &m_model, &OnboardingProviderSetupModel::cancelSignIn);
+    connect(m_disconnect, &QPushButton::clicked, &m_model,
+            &OnboardingProviderSetupModel::disconnectSelectedProvider);
+    return editor;
+}
+
+QWidget *ProvidersStepView::primaryControl() const
+{
+    if (m_editors->currentIndex() == 0 && m_keyField->isEnabled())
+        return m_keyField;
+    return m_chips.value(m_model.selectedProvider()->id());
+}
+
+void ProvidersStepView::update()
+{
+    const AIProviderPointer provider = m_model.selectedProvider();
+    if (ProviderChip *chip = m_chips.value(provider->id()))
+        chip->setChecked(true);
+    const bool signIn = provider->authenticationMode() == ProviderAuthenticationMode::oauth;
+    m_editors->setCurrentIndex(signIn ? 1 : 0);
+
+    if (!signIn) {
+        const QString draft = m_model.draft(*provider);
+        if (m_keyField->text() != draft)
+            m_keyField->setText(draft);
+        m_keyField->setEnabled(m_model.isLoaded());
+        m_keyField->setPlaceholderText(m_model.isLoaded() ? tr("API key")
+                                                          : tr("Reading the keyring…"));
+        m_keyMessage->showMessage(m_model.keyMessage(), true);
+        m_helpLink->setProvider(*provider);
+        m_readyRow->setVisible(m_model.hasValidConfig(*provider));
+        return;
+    }
+    const std::optional<QString> summary = m_model.connectionSummary();
+    const bool authenticating = m_model.isAuthenticating();
+    m_accountText->setText(
+        summary ? tr("Connected as %1").arg(*summary)
+                : tr("Use your existing ChatGPT Pro or Plus subscription in Wrenlark."));
+    m_connect->setText(summary ? tr("Reconnect") : tr("Connect in Browser"));
+    m_connect->setAccessibleName(m_connect->text());
+    m_connect->setEnabled(!authenticating);
+    m_cancel->setVisible(authenticating);
+    m_disconnect->setVisible(summary.has_value());
+    m_status->showMessage(m_model.authStatusMessage().value_or(QString()), false);
+    m_deviceCode->setCode(m_model.deviceCode(), m_model.verificationPage());
+}

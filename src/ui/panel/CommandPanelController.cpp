@@ -1,0 +1,365 @@
+#include "ui/panel/CommandPanelController.h"
+
+#include "core/analytics/AnalyticsSignal.h"
+#include "core/analytics/AppAnalytics.h"
+#include "core/session/AppState.h"
+#include "ui/panel/CommandInputField.h"
+#include "ui/panel/CommandPanel.h"
+#include "ui/panel/CommandView.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTextEdit>
+#include <QWindow>
+
+namespace {
+
+// A text view with a selection: Ctrl+C copies that selection, not the reply.
+bool hasSelectedText(QWidget *widget)
+{
+    if (auto *edit = qobject_cast<QTextEdit *>(widget))
+        return edit->textCursor().hasSelection();
+    if (auto *plain = qobject_cast<QPlainTextEdit *>(widget))
+        return plain->textCursor().hasSelection();
+    if (auto *line = qobject_cast<QLineEdit *>(widget))
+        return line->hasSelectedText();
+    return false;
+}
+
+bool isTextView(QWidget *widget)
+{
+    return qobject_cast<QTextEdit *>(widget) || qobject_cast<QPlainTextEdit *>(widget);
+}
+
+// The X server time a startup-notification id carries ("..._TIME123").
+quint32 timestampFromStartupId(const QByteArray &startupId)
+{
+    static const QRegularExpression time(QStringLiteral("_TIME(\\d+)$"));
+    const auto match = time.match(QString::fromLatin1(startupId));
+    return match.hasMatch() ? match.captured(1).toUInt() : 0;
+}
+
+QRect nativeGeometry(const QScreen *screen)
+{
+    // The toolkit keeps a screen's origin in native pixels and scales its
+    // size.
+    const QRect geometry = screen->geometry();
+    return {geometry.topLeft(), geometry.size() * screen->devicePixelRatio()};
+}
+
+} // namespace
+
+CommandPanelController::CommandPanelController(AppState &appState, const DesktopServices &desktop,
+                                               QObject *parent)
+    : QObject(parent)
+    , m_appState(appState)
+    , m_desktop(desktop)
+    , m_analytics(nullptr)
+{
+    m_panel = new CommandPanel(m_desktop.panelWindow.get());
+    m_hostingView = new CommandView(m_appState);
+    m_panel->setContentView(m_hostingView);
+    const int margin = m_panel->shadowMargin();
+    m_panel->resize(panelWidth + 2 * margin, panelMinHeight + 2 * margin);
+
+    m_pendingShowTask.setSingleShot(true);
+    connect(&m_pendingShowTask, &QTimer::timeout, this, [this] { present(defaultScreen()); });
+
+    for (auto signal : {&AppState::responseTextChanged, &AppState::isLoadingChanged,
+                        &AppState::statusMessageChanged, &AppState::hasSelectionChanged,
+                        &AppState::capturedImageChanged, &AppState::inputContentHeightChanged,
+                        &AppState::selectedTextPreviewChanged})
+        connect(&m_appState, signal, this, &CommandPanelController::scheduleSizeUpdate);
+    connect(m_hostingView, &CommandView::contentSizeChanged, this,
+            &CommandPanelController::scheduleSizeUpdate);
+    // The window manager may map the window after the first activation
+    // request; ask again once it can take focus.
+    connect(m_panel, &CommandPanel::exposed, this, [this] {
+        if (!m_panel->isActiveWindow())
+            activatePanel();
+    });
+    // Set when a focus change on the way back from a clipboard probe may have
+    // left the input without focus.
+    connect(&m_appState, &AppState::focusTokenChanged, this, [this] {
+        if (m_panel->isVisible() && !m_panel->isActiveWindow())
+            activatePanel();
+    });
+    m_appState.setInputFocusProbe([this] { return isInputFocused(); });
+}
+
+CommandPanelController::~CommandPanelController()
+{
+    m_appState.setInputFocusProbe({});
+    removeMonitors();
+    delete m_panel;
+}
+
+void CommandPanelController::setAnalytics(AppAnalytics &analytics)
+{
+    m_analytics = &analytics;
+}
+
+bool CommandPanelController::isPanelVisible() const
+{
+    return m_panel->isVisible();
+}
+
+bool CommandPanelController::hasPendingShow() const
+{
+    return m_pendingShowTask.isActive();
+}
+
+void CommandPanelController::show(const PanelActivation &activation)
+{
+    m_pendingShowTask.stop();
+    m_activation = activation;
+    if (m_activation.timestamp == 0)
+        m_activation.timestamp = timestampFromStartupId(activation.startupId);
+    m_appState.resetStateForOpen();
+    m_appState.setInputContentHeight(AppState::initialInputContentHeight);
+    m_appState.setOpenToken(QUuid::createUuid());
+    const bool browserLike = m_appState.startSelectionDetection();
+    AppAnalytics &analytics = m_analytics ? *m_analytics : AppAnalytics::shared();
+    analytics.beginUsageSession(AnalyticsValue::keyboardShortcut, false);
+    analytics.signal(AnalyticsSignal::panelOpened,
+                     {{AnalyticsParameter::entryPoint, AnalyticsValue::keyboardShortcut}});
+    if (browserLike)
+        m_pendingShowTask.start(clipboardPrefetchLeadTimeMs);
+    else
+        present(defaultScreen());
+}
+
+void CommandPanelController::hide()
+{
+    m_pendingShowTask.stop();
+    m_appState.cancelActiveSubmitRequest(true);
+    m_panel->hide();
+    removeMonitors();
+}
+
+QScreen *CommandPanelController::defaultScreen() const
+{
+    const auto screens = QGuiApplication::screens();
+    if (m_desktop.panelWindow) {
+        if (const auto centre = m_desktop.panelWindow->focusedWindowCenter()) {
+            for (QScreen *screen : screens) {
+                if (nativeGeometry(screen).contains(*centre))
+                    return screen;
+            }
+        }
+    }
+    if (QScreen *screen = QGuiApplication::screenAt(QCursor::pos()))
+        return screen;
+    return QGuiApplication::primaryScreen();
+}
+
+void CommandPanelController::present(QScreen *screen)
+{
+    updatePanelSizeToFitContent();
+    positionPanel(screen);
+    m_panel->show();
+    m_panel->raise();
+    activatePanel();
+    m_appState.requestInputFocus();
+    installMonitors();
+}
+
+void CommandPanelController::activatePanel()
+{
+    QWindow *window = m_panel->windowHandle();
+    if (!window)
+        return;
+    if (!m_activation.activationToken.isEmpty() &&
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        // Consumed by the next activation request (xdg-activation).
+        qputenv("XDG_ACTIVATION_TOKEN", m_activation.activationToken);
+        m_activation.activationToken.clear();
+    }
+    window->requestActivate();
+    if (m_desktop.panelWindow)
+        m_desktop.panelWindow->activatePanelWindow(m_panel->winId(), m_activation.timestamp);
+}
+
+QPoint CommandPanelController::positionedOrigin(const QRect &visibleFrame, const QSize &size)
+{
+    const double x = visibleFrame.x() + visibleFrame.width() / 2.0 - size.width() / 2.0;
+    const double y = visibleFrame.y() + 0.25 * visibleFrame.height();
+    return {int(std::lround(x)), int(std::lround(y))};
+}
+
+int CommandPanelController::targetHeight(int fittingHeight,
+                                         const std::optional<QRect> &visibleFrame)
+{
+    if (!visibleFrame)
+        return std::clamp(fittingHeight, panelMinHeight, 400);
+    return std::min(visibleFrame->height() / 2, std::max(fittingHeight, panelMinHeight));
+}
+
+std::optional<int> CommandPanelController::resizedHeight(int currentHeight, int targetHeight)
+{
+    if (std::abs(targetHeight - currentHeight) < panelResizeThreshold)
+        return std::nullopt;
+    return targetHeight;
+}
+
+void CommandPanelController::positionPanel(QScreen *screen)
+{
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect bar = m_panel->barGeometry();
+    m_panel->setBarGeometry(
+        QRect(positionedOrigin(screen->availableGeometry(), bar.size()), bar.size()));
+}
+
+void CommandPanelController::scheduleSizeUpdate()
+{
+    if (m_sizeUpdateTask)
+        return;
+    m_sizeUpdateTask = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_sizeUpdateTask)
+                return;
+            m_sizeUpdateTask = false;
+            updatePanelSizeToFitContent();
+        },
+        Qt::QueuedConnection);
+}
+
+void CommandPanelController::updatePanelSizeToFitContent()
+{
+    m_sizeUpdateTask = false;
+    const int fitting = m_hostingView->fittingHeight();
+    if (m_hostingView->width() <= 0)
+        return;
+    QScreen *screen = m_panel->isVisible() ? m_panel->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const int target = targetHeight(
+        fitting, screen ? std::optional<QRect>(screen->availableGeometry()) : std::nullopt);
+    const QRect bar = m_panel->barGeometry();
+    const auto height = resizedHeight(bar.height(), target);
+    if (!height)
+        return;
+    // The top edge stays; the panel grows and shrinks at the bottom.
+    m_panel->setBarGeometry(QRect(bar.x(), bar.y(), panelWidth, *height));
+}
+
+void CommandPanelController::installMonitors()
+{
+    if (!m_globalClickMonitor) {
+        m_globalClickMonitor = true;
+        connect(qGuiApp, &QGuiApplication::focusWindowChanged, this,
+                &CommandPanelController::focusWindowChanged);
+        m_lastFocusWindow = QGuiApplication::focusWindow();
+    }
+    if (!m_localClickMonitor || !m_localKeyMonitor) {
+        m_localClickMonitor = true;
+        m_localKeyMonitor = true;
+        qApp->installEventFilter(this);
+    }
+}
+
+void CommandPanelController::removeMonitors()
+{
+    if (m_globalClickMonitor) {
+        disconnect(qGuiApp, &QGuiApplication::focusWindowChanged, this,
+                   &CommandPanelController::focusWindowChanged);
+        m_globalClickMonitor = false;
+    }
+    if (m_localClickMonitor || m_localKeyMonitor) {
+        qApp->removeEventFilter(this);
+        m_localClickMonitor = false;
+        m_localKeyMonitor = false;
+    }
+}
+
+void CommandPanelController::focusWindowChanged(QWindow *window)
+{
+    const QWindow *panelWindow = m_panel->windowHandle();
+    const bool wasPanel = m_lastFocusWindow && m_lastFocusWindow == panelWindow;
+    m_lastFocusWindow = window;
+    if (!wasPanel || window == panelWindow || !m_panel->isVisible())
+        return;
+    // Menus and tooltips of the bar itself are part of it.
+    if (window && (window->type() == Qt::Popup || window->type() == Qt::ToolTip ||
+                   window->transientParent() == panelWindow))
+        return;
+    // Moving the panel: the window manager holds the keyboard meanwhile.
+    if (m_panel->isBeingMoved())
+        return;
+    // A clipboard probe or paste activates the target on purpose.
+    if (m_desktop.panelWindow && m_desktop.panelWindow->isClipboardOperationRunning())
+        return;
+    m_appState.handleEscape(UsageSessionEndReason::outsideClick);
+}
+
+bool CommandPanelController::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        return handleClick(watched, event);
+    case QEvent::KeyPress:
+        return handleKey(event);
+    default:
+        return false;
+    }
+}
+
+bool CommandPanelController::handleClick(QObject *watched, QEvent *event)
+{
+    // A press arrives once at its window before the widget under it.
+    auto *window = qobject_cast<QWindow *>(watched);
+    if (!window || !m_panel->isVisible())
+        return false;
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    if (mouse->button() != Qt::LeftButton && mouse->button() != Qt::RightButton)
+        return false;
+    // The bar's own menus reach beyond its frame.
+    if (window->type() == Qt::Popup || window->type() == Qt::ToolTip)
+        return false;
+    if (!m_panel->barGeometry().contains(mouse->globalPosition().toPoint()))
+        m_appState.handleEscape(UsageSessionEndReason::outsideClick);
+    return false;
+}
+
+bool CommandPanelController::handleKey(QEvent *event)
+{
+    if (!m_panel->isVisible() || !m_panel->isActiveWindow())
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (!(key->modifiers() & Qt::ControlModifier))
+        return false;
+    // The filter sees the event once per receiver up the chain; act on the
+    // first (the focused widget).
+    QWidget *focus = QApplication::focusWidget();
+    if (key->key() == Qt::Key_C) {
+        if (m_appState.responseText().isEmpty() || hasSelectedText(focus))
+            return false;
+        m_appState.copyResponseToClipboard();
+        return true;
+    }
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        if (!isTextView(focus))
+            return false;
+        m_appState.submitFromCommandReplaceShortcut();
+        return true;
+    }
+    return false;
+}
+
+bool CommandPanelController::isInputFocused() const
+{
+    QWidget *focus = QApplication::focusWidget();
+    return focus && focus->window() == m_panel && m_panel->isActiveWindow() &&
+           qobject_cast<CommandInputField *>(focus);
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "core/desktop/DesktopServices.h"
+#include "ui/panel/PanelActivation.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QTimer>
+#include <optional>
+
+class AppAnalytics;
+class AppState;
+class CommandPanel;
+class CommandView;
+class QScreen;
+class QWindow;
+
+// The floating command bar: opens it on the shortcut (a little later for
+// browser-like targets, whose selection is read through the clipboard),
+// places it, grows and shrinks it with its content, closes it on clicks
+// outside, and routes Ctrl+C and Ctrl+Return to the session.
+class CommandPanelController : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int panelWidth = 640;
+    static constexpr int panelMinHeight = 88;
+    static constexpr int panelResizeThreshold = 8;
+    // Lead given to the clipboard prefetch the session starts for
+    // browser-like targets.
+    static constexpr int clipboardPrefetchLeadTimeMs = 160;
+
+    CommandPanelController(AppState &appState, const DesktopServices &desktop,
+                           QObject *parent = nullptr);
+    ~CommandPanelController() override;
+
+    // Analytics of the usage sessions; AppAnalytics::shared() unless set.
+    void setAnalytics(AppAnalytics &analytics);
+
+    void show(const PanelActivation &activation = {});
+    void hide();
+    bool isPanelVisible() const;
+    bool hasPendingShow() const;
+
+    CommandPanel *panel() const { return m_panel; }
+    CommandView *view() const { return m_hostingView; }
+
+    // The placement rules, in the toolkit's coordinates (y grows downwards).
+    // Centred horizontally, top edge a quarter of the visible height below
+    // the top of the visible area.
+    static QPoint positionedOrigin(const QRect &visibleFrame, const QSize &size);
+    // The height the panel should have for content of `fittingHeight`.
+    static int targetHeight(int fittingHeight, const std::optional<QRect> &visibleFrame);
+    // The new height, or nothing when the change is below the threshold.
+    static std::optional<int> resizedHeight(int currentHeight, int targetHeight);
+
+    // The screen holding the desktop's focused window; the pointer's screen
+    // when that is unknown; the primary screen at last.
+    QScreen *defaultScreen() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void present(QScreen *screen);
+    void positionPanel(QScreen *screen);
+    void scheduleSizeUpdate();
+    void updatePanelSizeToFitContent();
+    void activatePanel();
+    void installMonitors();
+    void removeMonitors();
+    void focusWindowChanged(QWindow *window);
+    bool handleClick(QObject *watched, QEvent *event);
+    bool handleKey(QEvent *event);
+    bool isInputFocused() const;
+
+    AppState &m_appState;
+    DesktopServices m_desktop;
+    AppAnalytics *m_analytics;
+    CommandPanel *m_panel = nullptr;
+    CommandView *m_hostingView = nullptr;
+    bool m_globalClickMonitor = false;
+    bool m_localClickMonitor = false;
+    bool m_localKeyMonitor = false;
+    bool m_sizeUpdateTask = false;
+    QTimer m_pendingShowTask;
+    PanelActivation m_activation;
+    QPointer<QWindow> m_lastFocusWindow;
+};

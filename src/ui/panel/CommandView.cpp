@@ -1,0 +1,457 @@
+#include "ui/panel/CommandView.h"
+
+#include "core/analytics/UsageSessionEndReason.h"
+#include "core/session/AppState.h"
+#include "ui/panel/BarStyle.h"
+#include "ui/panel/CommandChip.h"
+#include "ui/panel/CommandInputField.h"
+#include "ui/panel/CopyHintButton.h"
+#include "ui/panel/LoadingStreakOverlay.h"
+#include "ui/panel/ResponseMarkdown.h"
+#include "ui/panel/ResponseTextView.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QAccessible>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextDocument>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+
+constexpr int thumbnailHeight = 20;
+constexpr int thumbnailRadius = 3;
+constexpr int statusSpacing = 8;
+constexpr int copyHintMargin = 0;
+constexpr int noScreenInputMaxHeight = 320;
+constexpr int noScreenResponseLimit = 400;
+
+QMargins sectionMargins()
+{
+    return {BarStyle::barPadding, BarStyle::sectionContentVerticalPadding, BarStyle::barPadding,
+            BarStyle::sectionContentVerticalPadding};
+}
+
+QPixmap roundedThumbnail(const QImage &image, const QSize &size, qreal devicePixelRatio)
+{
+    QPixmap pixmap(size * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), thumbnailRadius, thumbnailRadius);
+    painter.setClipPath(clip);
+    painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), image);
+    return pixmap;
+}
+
+} // namespace
+
+QStringList CommandView::placeholders()
+{
+    return {tr("Ask anything..."),
+            tr("What does this word mean?..."),
+            tr("Translate to English..."),
+            tr("Improve my reply..."),
+            tr("Summarize..."),
+            tr("Write reply..."),
+            tr("Fix grammar...")};
+}
+
+CommandView::CommandView(AppState &appState, QWidget *parent)
+    : QWidget(parent)
+    , m_appState(appState)
+{
+    setObjectName(QStringLiteral("CommandView"));
+    setFixedWidth(BarStyle::barWidth);
+    setAttribute(Qt::WA_TranslucentBackground);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    buildChrome();
+    buildResponseSection();
+    layout->addWidget(m_chrome);
+    layout->addWidget(m_responseSection);
+    layout->addStretch(1);
+    m_overlay = new LoadingStreakOverlay(this);
+    m_overlay->raise();
+    connectState();
+    updateHeader();
+    updateStatus();
+    updateChip();
+    updateInputHeight();
+    pickRandomPlaceholderForCurrentOpen();
+}
+
+void CommandView::buildChrome()
+{
+    m_chrome = new QWidget(this);
+    auto *chromeLayout = new QVBoxLayout(m_chrome);
+    chromeLayout->setContentsMargins(0, 0, 0, 0);
+    chromeLayout->setSpacing(0);
+
+    m_header = new QWidget(m_chrome);
+    m_header->setObjectName(QStringLiteral("header"));
+    auto *headerLayout = new QHBoxLayout(m_header);
+    headerLayout->setContentsMargins(sectionMargins());
+    headerLayout->setSpacing(8);
+    m_thumbnail = new QLabel(m_header);
+    m_thumbnail->setAccessibleName(tr("Captured image"));
+    m_marker = new QWidget(m_header);
+    m_marker->setFixedSize(3, 14);
+    m_marker->setAutoFillBackground(true);
+    QPalette markerPalette = m_marker->palette();
+    markerPalette.setColor(QPalette::Window, BarStyle::loadingColors().first());
+    m_marker->setPalette(markerPalette);
+    m_preview = new QLabel(m_header);
+    m_preview->setFont(BarStyle::bodyFont());
+    m_preview->setTextFormat(Qt::PlainText);
+    m_preview->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 166);"));
+    m_preview->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_preview->setAccessibleName(tr("Selected text"));
+    headerLayout->addWidget(m_thumbnail);
+    headerLayout->addWidget(m_marker);
+    headerLayout->addWidget(m_preview, 1);
+    headerLayout->addStretch(0);
+
+    m_inputArea = new QWidget(m_chrome);
+    auto *inputLayout = new QVBoxLayout(m_inputArea);
+    inputLayout->setContentsMargins(sectionMargins());
+    inputLayout->setSpacing(statusSpacing);
+    m_inputRow = new QWidget(m_inputArea);
+    auto *rowLayout = new QHBoxLayout(m_inputRow);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+    m_chip = new CommandChip(m_inputArea);
+    m_input = new CommandInputField(m_inputRow);
+    m_input->setHorizontalTextInset(BarStyle::commandInputTextInset);
+    rowLayout->addWidget(m_input);
+    m_chip->stackUnder(m_inputRow);
+    m_status = new QLabel(m_inputArea);
+    m_status->setFont(BarStyle::systemFont(BarStyle::captionPixelSize));
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setWordWrap(true);
+    m_status->setStyleSheet(QStringLiteral("color: %1;").arg(BarStyle::statusColor().name()));
+    m_status->setAccessibleDescription(tr("Status"));
+    m_status->setContentsMargins(BarStyle::commandInputTextInset, 0, 0, 0);
+    inputLayout->addWidget(m_inputRow);
+    inputLayout->addWidget(m_status);
+
+    chromeLayout->addWidget(m_header);
+    chromeLayout->addWidget(m_inputArea);
+
+    m_input->onSubmit = [this](SubmitAction action) { m_appState.submit(action); };
+    m_input->onEscape = [this] { m_appState.handleEscape(UsageSessionEndReason::escapeKey); };
+    m_input->onChange = [this](const QString &text) {
+        m_appState.inputChanged(text);
+        updateChip();
+    };
+    m_input->onHeightChange = [this](double height) { m_appState.setInputContentHeight(height); };
+}
+
+void CommandView::buildResponseSection()
+{
+    m_responseSection = new QWidget(this);
+    m_responseSection->setObjectName(QStringLiteral("responseSection"));
+    auto *layout = new QVBoxLayout(m_responseSection);
+    layout->setContentsMargins(sectionMargins());
+    layout->setSpacing(0);
+    m_response = new ResponseTextView(m_responseSection);
+    layout->addWidget(m_response);
+    m_copyHint = new CopyHintButton(m_responseSection);
+    m_copyHint->raise();
+    connect(m_copyHint, &QAbstractButton::clicked, this,
+            [this] { m_appState.copyResponseToClipboard(); });
+    m_responseSection->hide();
+}
+
+void CommandView::connectState()
+{
+    AppState *state = &m_appState;
+    connect(state, &AppState::focusTokenChanged, this, [this] { m_input->focusSoon(); });
+    connect(state, &AppState::openTokenChanged, this,
+            &CommandView::pickRandomPlaceholderForCurrentOpen);
+    connect(state, &AppState::isLoadingChanged, this, [this] {
+        m_overlay->resetPhase();
+        m_overlay->setLoading(m_appState.isLoading());
+        refreshRenderedResponseIfNeeded();
+        // A reply that stopped at the visible limit while it streamed gets
+        // its real height once it is complete, changed text or not.
+        if (!m_appState.isLoading() && m_streamedResponseReachedVisibleLimit)
+            updateResponseHeight();
+    });
+    connect(state, &AppState::responseTextChanged, this,
+            &CommandView::refreshRenderedResponseIfNeeded);
+    connect(state, &AppState::inputTextChanged, this, [this] {
+        m_input->setBoundText(m_appState.inputText());
+        updateChip();
+    });
+    connect(state, &AppState::executingCommandTextChanged, this, &CommandView::updateChip);
+    connect(state, &AppState::executingCommandInstructionChanged, this, &CommandView::updateChip);
+    connect(state, &AppState::hasSelectionChanged, this, &CommandView::updateHeader);
+    connect(state, &AppState::selectedTextPreviewChanged, this, &CommandView::updateHeader);
+    connect(state, &AppState::capturedImageChanged, this, &CommandView::updateHeader);
+    connect(state, &AppState::statusMessageChanged, this, &CommandView::updateStatus);
+    connect(state, &AppState::showCopiedFeedbackChanged, this,
+            [this] { m_copyHint->setShowsCopied(m_appState.showCopiedFeedback()); });
+    connect(state, &AppState::inputContentHeightChanged, this, &CommandView::updateInputHeight);
+}
+
+QStringList CommandView::placeholderCandidates(bool hasSelection)
+{
+    QStringList candidates = placeholders();
+    if (hasSelection)
+        candidates.removeFirst();
+    return candidates;
+}
+
+void CommandView::pickRandomPlaceholderForCurrentOpen()
+{
+    const QStringList candidates = placeholderCandidates(m_appState.hasSelection());
+    m_sessionPlaceholder =
+        candidates.at(int(QRandomGenerator::global()->bounded(quint32(candidates.size()))));
+    m_input->setPlaceholder(currentPlaceholder());
+}
+
+QString CommandView::currentPlaceholder() const
+{
+    if (!m_sessionPlaceholder.isEmpty())
+        return m_sessionPlaceholder;
+    return placeholderCandidates(m_appState.hasSelection()).first();
+}
+
+std::optional<std::pair<QString, QString>> CommandView::activeCommandIndicator() const
+{
+    const auto command = m_appState.executingCommandText();
+    const auto instruction = m_appState.executingCommandInstruction();
+    if (!command || !instruction)
+        return std::nullopt;
+    if (m_appState.inputText().trimmed() != *command)
+        return std::nullopt;
+    return std::make_pair(*command, *instruction);
+}
+
+double CommandView::inputMaxHeight(const std::optional<QRect> &visibleFrame)
+{
+    const double height =
+        visibleFrame ? visibleFrame->height() / 2.0 - 80.0 : double(noScreenInputMaxHeight);
+    return std::max(22.0, height);
+}
+
+QScreen *CommandView::barScreen() const
+{
+    if (window() && window()->screen() && window()->isVisible())
+        return window()->screen();
+    return QGuiApplication::primaryScreen();
+}
+
+int CommandView::chromeHeight() const
+{
+    QLayout *layout = m_chrome->layout();
+    layout->activate();
+    return layout->hasHeightForWidth() ? layout->heightForWidth(BarStyle::barWidth)
+                                       : layout->sizeHint().height();
+}
+
+double CommandView::visibleResponseLimit() const
+{
+    const QScreen *screen = barScreen();
+    const double half =
+        screen ? screen->availableGeometry().height() / 2.0 : double(noScreenResponseLimit);
+    return std::max(0.0, half - chromeHeight());
+}
+
+int CommandView::measuredResponseHeight(QTextDocument *document, int width)
+{
+    if (width <= 0 || document->isEmpty())
+        return 0;
+    document->setDocumentMargin(0);
+    document->setTextWidth(width);
+    return int(std::ceil(document->documentLayout()->documentSize().height()));
+}
+
+QSize CommandView::thumbnailSize(const QSize &imageSize)
+{
+    if (imageSize.isEmpty())
+        return {};
+    if (imageSize.height() <= 1)
+        return {imageSize.width(), imageSize.height()};
+    const double scale = std::min(double(thumbnailHeight) / imageSize.height(), 1.0);
+    return {std::max(1, int(std::round(imageSize.width() * scale))),
+            std::max(1, int(std::round(imageSize.height() * scale)))};
+}
+
+void CommandView::refreshRenderedResponseIfNeeded()
+{
+    const QString text = m_appState.responseText();
+    if (text == m_renderedResponseSource)
+        return;
+    m_renderedResponseSource = text;
+    ++m_renderCount;
+    renderMarkdown(text, m_response->document());
+    if (text.isEmpty()) {
+        m_renderedResponseHeight = 0;
+        m_streamedResponseReachedVisibleLimit = false;
+        m_responseSection->hide();
+        Q_EMIT contentSizeChanged();
+        return;
+    }
+    updateResponseHeight();
+}
+
+void CommandView::updateResponseHeight()
+{
+    const bool loading = m_appState.isLoading();
+    if (!loading)
+        m_streamedResponseReachedVisibleLimit = false;
+    const double limit = visibleResponseLimit();
+    if (loading && m_streamedResponseReachedVisibleLimit) {
+        // A streaming reply that fills the space is not measured again.
+        m_renderedResponseHeight = limit;
+    } else {
+        ++m_measureCount;
+        const int width = BarStyle::barWidth - 2 * BarStyle::barPadding;
+        const double measured = measuredResponseHeight(m_response->document(), width);
+        if (loading && measured >= limit) {
+            m_renderedResponseHeight = limit;
+            m_streamedResponseReachedVisibleLimit = true;
+        } else {
+            m_renderedResponseHeight = measured;
+        }
+    }
+    m_response->setFixedHeight(int(std::ceil(std::min(m_renderedResponseHeight, limit))));
+    if (m_streamedResponseReachedVisibleLimit)
+        m_response->verticalScrollBar()->setValue(m_response->verticalScrollBar()->maximum());
+    m_responseSection->show();
+    placeOverlays();
+    Q_EMIT contentSizeChanged();
+}
+
+void CommandView::updateHeader()
+{
+    const auto imageData = m_appState.capturedImageData();
+    const auto preview = m_appState.selectedTextPreview();
+    QImage image;
+    if (imageData)
+        image = QImage::fromData(*imageData);
+    const bool hasImage = !image.isNull();
+    m_header->setVisible(hasImage || preview.has_value());
+    m_thumbnail->setVisible(hasImage);
+    m_marker->setVisible(!hasImage && preview.has_value());
+    m_preview->setVisible(!hasImage && preview.has_value());
+    if (hasImage) {
+        const QSize size = thumbnailSize(image.size());
+        m_thumbnail->setFixedSize(size);
+        m_thumbnail->setPixmap(roundedThumbnail(image, size, devicePixelRatioF()));
+    } else if (preview) {
+        m_preview->setText(*preview);
+        m_preview->setToolTip(*preview);
+    }
+    // The selection is often known only after the opening chose a
+    // placeholder; a question for no selection must not stay up then.
+    if (m_appState.hasSelection() && m_sessionPlaceholder == placeholders().first())
+        pickRandomPlaceholderForCurrentOpen();
+    Q_EMIT contentSizeChanged();
+}
+
+void CommandView::updateStatus()
+{
+    const QString message = m_appState.statusMessage();
+    if (message == m_status->text() && m_status->isHidden() == message.isEmpty())
+        return;
+    m_status->setText(message);
+    m_status->setAccessibleName(message);
+    m_status->setVisible(!message.isEmpty());
+    if (!message.isEmpty() && QAccessible::isActive()) {
+        QAccessibleEvent nameChanged(m_status, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&nameChanged);
+        QAccessibleEvent alert(m_status, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
+    Q_EMIT contentSizeChanged();
+}
+
+void CommandView::updateChip()
+{
+    const auto indicator = activeCommandIndicator();
+    m_chip->setVisible(indicator.has_value());
+    if (indicator)
+        m_chip->setCommand(indicator->first, indicator->second, BarStyle::commandInputTextInset);
+    placeOverlays();
+}
+
+void CommandView::updateInputHeight()
+{
+    const QScreen *screen = barScreen();
+    const double maxHeight =
+        inputMaxHeight(screen ? std::optional<QRect>(screen->availableGeometry()) : std::nullopt);
+    m_input->setMaxHeight(maxHeight);
+    const double height = std::min(m_appState.inputContentHeight(), maxHeight);
+    m_input->setFixedHeight(int(std::ceil(std::max(height, m_input->minimumContentHeight()))));
+    Q_EMIT contentSizeChanged();
+}
+
+int CommandView::fittingHeight() const
+{
+    QLayout *layout = this->layout();
+    layout->activate();
+    int height = chromeHeight();
+    if (!m_responseSection->isHidden())
+        height += m_responseSection->layout()->sizeHint().height();
+    return height;
+}
+
+void CommandView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_overlay->setLoading(m_appState.isLoading());
+    pickRandomPlaceholderForCurrentOpen();
+    updateInputHeight();
+    refreshRenderedResponseIfNeeded();
+}
+
+void CommandView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeOverlays();
+}
+
+void CommandView::placeOverlays()
+{
+    m_overlay->setGeometry(rect());
+    m_overlay->raise();
+    const QRect row = m_inputRow->geometry();
+    m_chip->setGeometry(row.x(), row.y() + 11 - BarStyle::commandBadgeHeight / 2, row.width(),
+                        BarStyle::commandBadgeHeight);
+    if (!m_responseSection->isHidden()) {
+        const QSize hint = m_copyHint->sizeHint();
+        const QRect area = m_response->geometry();
+        m_copyHint->setGeometry(area.right() + 1 - hint.width() - copyHintMargin,
+                                area.bottom() + 1 - hint.height() - copyHintMargin, hint.width(),
+                                hint.height());
+        m_copyHint->raise();
+    }
+}
+
+void CommandView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), BarStyle::borderCornerRadius,
+                         BarStyle::borderCornerRadius);
+    painter.setClipPath(shape);
+    painter.fillRect(rect(), BarStyle::sectionColor());
+    const QRect inputArea(m_inputArea->mapTo(this, QPoint(0, 0)), m_inputArea->size());
+    painter.fillRect(inputArea, BarStyle::inputAreaColor());
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "ui/panel/HeadingSegment.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+class QTextDocument;
+
+// The reply's small Markdown: inline styling (emphasis, code, links shown as
+// text that never opens on its own), white space and line breaks kept as
+// typed, fenced code as code blocks, heading lines enlarged by level. Raw
+// HTML is shown as text and images are never loaded.
+namespace ResponseMarkdown {
+
+// Point-size factors of the heading levels 1 to 6 over the body font.
+inline constexpr double headingScale[6] = {1.56, 1.4, 1.28, 1.18, 1.1, 1.05};
+
+// "# Title" → level 1, "Title"; nothing for anything that is no heading.
+std::optional<HeadingSegment> parseHeadingLine(const QString &line);
+
+// The text with each heading line outside fenced code replaced by its
+// heading text, and the headings in order.
+struct StrippedHeadings
+{
+    QString text;
+    QList<HeadingSegment> headings;
+    // The line of the rendered text that holds each heading.
+    QList<int> headingLines;
+};
+StrippedHeadings removingHeadingMarkers(const QString &text);
+
+} // namespace ResponseMarkdown
+
+// Renders `text` into `document`, replacing its contents. The document's
+// default font is the body font; headings get the semibold body font scaled
+// by level.
+void renderMarkdown(const QString &text, QTextDocument *document);
+
+using ResponseMarkdown::parseHeadingLine;

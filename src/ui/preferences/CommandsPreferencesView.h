@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/settings/UserCommand.h"
+#include "ui/preferences/PreferencesDependencies.h"
+
+#include <QList>
+#include <QWidget>
+#include <memory>
+
+class QLineEdit;
+class QPushButton;
+class QScrollArea;
+class QVBoxLayout;
+class SettingsStore;
+
+// The Commands tab: the saved shorthands and their instructions, one editable
+// row each. Every change (an edit in a row, an added or removed row) stores
+// the whole list at once.
+class CommandsPreferencesView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CommandsPreferencesView(const PreferencesDependencies &dependencies,
+                                     QWidget *parent = nullptr);
+    ~CommandsPreferencesView() override;
+
+    const QList<UserCommand> &commands() const { return m_commands; }
+    // Reads the stored list again and rebuilds the rows.
+    void reload();
+    void addCommand();
+    void removeCommand(const QUuid &id);
+
+    QPushButton *addButton() const { return m_addButton; }
+    // The fields of row `index`: shorthand and instruction.
+    QLineEdit *shorthandField(int index) const;
+    QLineEdit *instructionField(int index) const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void rebuildRows();
+    QWidget *makeRow(const UserCommand &command);
+    void edited(const QUuid &id, const QString &shorthand, const QString &instruction);
+    void save();
+
+    std::unique_ptr<SettingsStore> m_store;
+    QList<UserCommand> m_commands;
+    QWidget *m_rowsHost;
+    QVBoxLayout *m_rows;
+    QScrollArea *m_scroll;
+    QPushButton *m_addButton;
+    QList<QWidget *> m_rowWidgets;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ui/preferences/PreferencesDependencies.h"
+
+#include <QHash>
+#include <QWidget>
+#include <memory>
+
+class QCheckBox;
+class QPushButton;
+class SettingsStore;
+class ShortcutRecorder;
+class StyledLabel;
+
+// The General tab: launch at login, the global shortcuts, the version.
+class GeneralPreferencesView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit GeneralPreferencesView(const PreferencesDependencies &dependencies,
+                                    QWidget *parent = nullptr);
+    ~GeneralPreferencesView() override;
+
+    QCheckBox *launchAtLoginSwitch() const { return m_launchAtLogin; }
+    // The recorder, its clear button and its message line for a shortcut name.
+    ShortcutRecorder *recorder(const QString &name) const { return m_recorders.value(name); }
+    QPushButton *clearButton(const QString &name) const { return m_clearButtons.value(name); }
+    StyledLabel *shortcutMessage(const QString &name) const { return m_messages.value(name); }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QWidget *buildShortcutRow(const QString &name, const QString &title, const QString &detail);
+    void reload();
+    void launchAtLoginToggled(bool enabled);
+    void record(const QString &name, const std::optional<QString> &portableText);
+    void showShortcut(const QString &name);
+
+    PreferencesDependencies m_dependencies;
+    std::unique_ptr<SettingsStore> m_store;
+    QCheckBox *m_launchAtLogin;
+    QHash<QString, ShortcutRecorder *> m_recorders;
+    QHash<QString, QPushButton *> m_clearButtons;
+    QHash<QString, StyledLabel *> m_messages;
+};

@@ -1,0 +1,33 @@
+#include "ui/preferences/PreferencesRootView.h"
+
+#include "core/analytics/AppAnalytics.h"
+#include "ui/preferences/AIProvidersPreferencesView.h"
+#include "ui/preferences/CommandsPreferencesView.h"
+#include "ui/preferences/GeneralPreferencesView.h"
+
+PreferencesRootView::PreferencesRootView(const PreferencesDependencies &dependencies,
+                                         QWidget *parent)
+    : QTabWidget(parent)
+    , m_commands(new CommandsPreferencesView(dependencies, this))
+    , m_providers(new AIProvidersPreferencesView(dependencies, this))
+    , m_general(new GeneralPreferencesView(dependencies, this))
+{
+    setDocumentMode(true);
+    const struct
+    {
+        QWidget *page;
+        QString title;
+    } pages[] = {{m_commands, tr("Commands")},
+                 {m_providers, tr("AI Providers")},
+                 {m_general, tr("General")}};
+    for (const auto &[page, title] : pages) {
+        page->setAccessibleName(title);
+        addTab(page, title);
+    }
+    AppAnalytics *analytics = dependencies.analytics;
+    connect(this, &QTabWidget::currentChanged, this, [analytics](int index) {
+        if (index >= 0)
+            analytics->signal(QStringLiteral("Settings.tabSelected"),
+                              {{QStringLiteral("tab"), analyticsName(PreferencesTab(index))}});
+    });
+}

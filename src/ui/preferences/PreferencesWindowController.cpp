@@ -1,0 +1,69 @@
+#include "ui/preferences/PreferencesWindowController.h"
+
+#include "core/analytics/AppAnalytics.h"
+#include "ui/common/WindowPlacement.h"
+#include "ui/preferences/PreferencesRootView.h"
+#include "ui/preferences/PreferencesWindow.h"
+
+namespace {
+
+PreferencesWindowController *&instance()
+{
+    static PreferencesWindowController *controller = nullptr;
+    return controller;
+}
+
+} // namespace
+
+void PreferencesWindowController::install(PreferencesDependencies dependencies)
+{
+    delete std::exchange(instance(), nullptr);
+    instance() = new PreferencesWindowController(dependencies);
+}
+
+PreferencesWindowController &PreferencesWindowController::shared()
+{
+    if (!instance())
+        install({});
+    return *instance();
+}
+
+PreferencesWindowController::PreferencesWindowController(
+    const PreferencesDependencies &dependencies)
+    : m_dependencies(dependencies)
+{
+    static_cast<WindowDependencies &>(m_dependencies) = dependencies.resolved();
+    m_window = new PreferencesWindow(m_dependencies);
+    m_window->resize(preferredContentSize);
+}
+
+PreferencesWindowController::~PreferencesWindowController()
+{
+    delete m_window;
+}
+
+void PreferencesWindowController::show(const QString &source)
+{
+    if (!m_hasCentered) {
+        m_hasCentered = true;
+        WindowPlacement::centerOnScreen(m_window, preferredContentSize);
+    }
+    m_dependencies.analytics->signal(QStringLiteral("Settings.opened"),
+                                     {{QStringLiteral("source"), source}});
+    WindowPlacement::bringToFront(m_window);
+}
+
+bool PreferencesWindowController::isVisible() const
+{
+    return m_window->isVisible();
+}
+
+QWidget *PreferencesWindowController::window() const
+{
+    return m_window;
+}
+
+PreferencesRootView *PreferencesWindowController::rootView() const
+{
+    return m_window->rootView();
+}

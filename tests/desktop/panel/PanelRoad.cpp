@@ -1,0 +1,119 @@
+#include "PanelRoad.h"
+
+#include "core/analytics/AnalyticsClient.h"
+#include "core/analytics/AppAnalytics.h"
+#include "core/providers/AIProviderRegistry.h"
+#include "core/settings/SettingsStore.h"
+#include "platform/linux/LinuxDesktopServices.h"
+#include "support/AppStateHarness.h"
+#include "support/DesktopTestSession.h"
+#include "ui/panel/CommandPanel.h"
+#include "ui/panel/CommandView.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+
+using namespace DesktopTestSession;
+
+PanelRoad::PanelRoad()
+{
+    AnalyticsDeliveryOptions delivery; // no endpoint: signals are recorded only
+    delivery.queueFilePath =
+        qEnvironmentVariable("WRENLARK_TEST_SANDBOX") + QStringLiteral("/analytics-queue.json");
+    m_analytics = std::make_unique<AppAnalytics>(std::make_unique<SettingsStore>(),
+                                                 AIProviderRegistry::shared(), delivery);
+    m_analytics->initialize();
+    QObject::connect(m_analytics->client(), &AnalyticsClient::signalRecorded,
+                     [this](const AnalyticsSignalRecord &record) {
+                         for (auto it = record.payload.cbegin(); it != record.payload.cend();
+                              ++it) {
+                             if (it.key().endsWith(QLatin1String("endReason")))
+                                 m_endReasons.append(it.value());
+                         }
+                     });
+    const DesktopServices desktop = createLinuxDesktopServices();
+    AppStateDependencies dependencies;
+    dependencies.desktop = desktop;
+    dependencies.analytics = m_analytics.get();
+    m_state = std::make_unique<AppState>(std::move(dependencies));
+    m_controller = std::make_unique<CommandPanelController>(*m_state, desktop);
+    m_controller->setAnalytics(*m_analytics);
+    m_state->setRequestClose([this] { m_controller->hide(); });
+}
+
+PanelRoad::~PanelRoad()
+{
+    m_controller.reset();
+    m_state.reset();
+    m_analytics.reset();
+}
+
+quint64 PanelRoad::activeWindow()
+{
+    const auto result = run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+    return result.output.trimmed().toULongLong();
+}
+
+quint64 PanelRoad::panelWindow() const
+{
+    return m_controller->panel()->winId();
+}
+
+QString PanelRoad::readAccessible(const QString &name)
+{
+    const auto result =
+        run(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral(WRENLARK_READ_ACCESSIBLE), QCoreApplication::applicationName(), name},
+            20000);
+    if (!result.finished || result.exitCode != 0)
+        return {};
+    return QString::fromUtf8(result.output);
+}
+
+QString PanelRoad::clipboardText()
+{
+    const auto result =
+        run(QStringLiteral("xclip"),
+            {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    return result.exitCode == 0 ? QString::fromUtf8(result.output) : QString();
+}
+
+void PanelRoad::setClipboardText(const QString &text)
+{
+    // xclip stays to serve the clipboard until someone else takes it.
+    QProcess::startDetached(QStringLiteral("sh"),
+                            {QStringLiteral("-c"),
+                             QStringLiteral("printf %s \"$0\" | xclip -selection clipboard"),
+                             text});
+    settle(300);
+}
+
+void PanelRoad::saveScreenshot(const QString &name) const
+{
+    QWidget *view = m_controller->view();
+    constexpr qreal ratio = 2.0;
+    QImage image(view->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        view->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+    }
+    const QString folder =
+        qEnvironmentVariable("WRENLARK_TEST_SANDBOX") + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    image.save(folder + u'/' + name + QStringLiteral(".png"));
+}
+
+void PanelRoad::configureProvider(const TestHttpServer &server)
+{
+    writeSessionTestCatalog(server);
+    SettingsStore settings;
+    const AIProviderPointer provider =
+        AIProviderRegistry::shared().provider(QStringLiteral("openai"));
+    settings.saveApiKey(QStringLiteral("test-key"), *provider);
+    settings.setModel(QStringLiteral("model-1"), *provider);
+    settings.setCurrentProvider(*provider);
+}

@@ -1,0 +1,43 @@
+#!/usr/bin/python3
+# Prints the text of the accessible named ARGV[2] in the application named
+# ARGV[1], as a screen reader reads it (AT-SPI). Exit 1 when not found.
+import sys
+
+import pyatspi
+
+
+def find(node, name, depth=0):
+    if node is None or depth > 40:
+        return None
+    try:
+        if node.name == name:
+            return node
+        for child in node:
+            found = find(child, name, depth + 1)
+            if found is not None:
+                return found
+    except Exception:
+        return None
+    return None
+
+
+def main():
+    app_name, name = sys.argv[1], sys.argv[2]
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is None or app.name != app_name:
+            continue
+        node = find(app, name)
+        if node is None:
+            continue
+        role = node.getRoleName()
+        try:
+            text = node.queryText()
+            content = text.getText(0, text.characterCount)
+        except NotImplementedError:
+            content = ""
+        sys.stdout.write(role + "\n" + content)
+        return 0
+    return 1
+
+
+sys.exit(main())

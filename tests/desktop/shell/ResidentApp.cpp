@@ -1,0 +1,128 @@
+#include "ResidentApp.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+
+namespace {
+
+QString binary()
+{
+    return qEnvironmentVariable("WRENLARK_BINARY");
+}
+
+} // namespace
+
+ResidentApp::ResidentApp(QString busAddress)
+    : m_busAddress(std::move(busAddress))
+{
+    m_environment = QProcessEnvironment::systemEnvironment();
+    m_environment.insert(QStringLiteral("HOME"), m_home.path());
+    for (const char *folder : {"CONFIG", "STATE", "DATA", "CACHE"})
+        m_environment.insert(QStringLiteral("XDG_%1_HOME").arg(QLatin1String(folder)),
+                             m_home.filePath(QString::fromLatin1(folder).toLower()));
+    if (!m_busAddress.isEmpty())
+        m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
+    m_process.setProcessEnvironment(m_environment);
+    m_process.setProgram(binary());
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+}
+
+ResidentApp::~ResidentApp()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(2000);
+    }
+}
+
+QString ResidentApp::settingsFile() const
+{
+    return m_home.filePath(QStringLiteral("config/Wrenlark/Wrenlark.conf"));
+}
+
+void ResidentApp::setSetting(const QString &key, const QVariant &value)
+{
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    settings.setValue(key, value);
+}
+
+QDBusConnection ResidentApp::bus() const
+{
+    if (m_busAddress.isEmpty())
+        return QDBusConnection::sessionBus();
+    return QDBusConnection::connectToBus(m_busAddress, m_busAddress);
+}
+
+qint64 ResidentApp::nameOwnerPid() const
+{
+    QDBusConnectionInterface *interface = bus().interface();
+    if (!interface || !interface->isServiceRegistered(QStringLiteral("com.wrenlark")).value())
+        return 0;
+    return interface->servicePid(QStringLiteral("com.wrenlark")).value();
+}
+
+bool ResidentApp::start(const QStringList &arguments)
+{
+    m_process.setArguments(arguments);
+    m_process.start();
+    if (!m_process.waitForStarted(5000))
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 20000) {
+        if (nameOwnerPid() == pid())
+            return true;
+        if (m_process.state() == QProcess::NotRunning)
+            return false;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+ResidentApp::Result ResidentApp::runCommand(const QStringList &arguments, int timeoutMs) const
+{
+    QProcess command;
+    command.setProcessEnvironment(m_environment);
+    QElapsedTimer clock;
+    clock.start();
+    command.start(binary(), arguments);
+    Result result;
+    if (!command.waitForFinished(timeoutMs)) {
+        command.kill();
+        command.waitForFinished();
+        return result;
+    }
+    result.elapsedMs = clock.elapsed();
+    result.exitCode = command.exitStatus() == QProcess::NormalExit ? command.exitCode() : -1;
+    result.errors = command.readAllStandardError();
+    return result;
+}
+
+QVariantMap ResidentApp::diagnostics() const
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("com.wrenlark"), QStringLiteral("/com/wrenlark"),
+        QStringLiteral("com.wrenlark.Shell"), QStringLiteral("Diagnostics"));
+    const QDBusReply<QVariantMap> reply = bus().call(call, QDBus::Block, 5000);
+    return reply.isValid() ? reply.value() : QVariantMap();
+}
+
+QString ResidentApp::log() const
+{
+    QFile file(m_home.filePath(QStringLiteral("state/Wrenlark/dev.log")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+bool ResidentApp::waitForExit(int timeoutMs)
+{
+    return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "core/analytics/AppAnalytics.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QWidget;
+
+// Shared pieces of the window tests.
+namespace WindowTestSupport {
+
+// An analytics facade of the test's own (nothing is delivered) that keeps
+// every signal it makes, in order.
+class RecordedAnalytics : public QObject
+{
+    Q_OBJECT
+
+public:
+    RecordedAnalytics();
+    ~RecordedAnalytics() override;
+
+    AppAnalytics *analytics() const { return m_analytics.get(); }
+    // Waits until every signal sent so far is recorded.
+    void flush();
+    void clear() { m_records.clear(); }
+    // The records of `name` (without the "Wrenlark." prefix), after a flush.
+    QList<AnalyticsSignalRecord> named(const QString &name);
+    int count(const QString &name) { return int(named(name).size()); }
+    static QString parameter(const AnalyticsSignalRecord &record, const QString &key);
+
+private:
+    std::unique_ptr<AppAnalytics> m_analytics;
+    QList<AnalyticsSignalRecord> m_records;
+};
+
+// The Fusion style with its light palette, or a dark one.
+void usePalette(bool dark);
+// Saves the window as test-output/screenshots/<name>.png; the path.
+QString saveScreenshot(QWidget *window, const QString &name);
+// Removes every provider key and the subscription session from the keyring.
+void clearStoredCredentials();
+
+} // namespace WindowTestSupport
