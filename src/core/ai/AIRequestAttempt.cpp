@@ -33,6 +33,12 @@ QString networkErrorText(const QNetworkReply *reply, QNetworkReply::NetworkError
     if (code == QNetworkReply::InsecureRedirectError)
         return QStringLiteral("The server redirected the request to another origin; the redirect "
                               "was not followed, so the credentials were not sent there.");
+    // Bodies are sent once, so that no request ever reaches a server twice:
+    // Qt cannot resend one to where a redirect points.
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (code == QNetworkReply::ContentReSendError && isRedirectStatus(status))
+        return QStringLiteral("The server redirected the request; requests are sent only once, "
+                              "so the redirect was not followed.");
     const QString text = reply->errorString();
     if (!text.isEmpty() && !text.contains(u'?') && !text.contains(QStringLiteral("://")))
         return text;
