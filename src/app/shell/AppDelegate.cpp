@@ -273,6 +273,7 @@ QVariantMap AppDelegate::diagnostics() const
         {QStringLiteral("onboarding_complete"), m_settingsStore->didCompleteOnboarding()},
         {QStringLiteral("command_bar"), m_panelController != nullptr},
         {QStringLiteral("toggles"), m_toggleCount},
+        {QStringLiteral("bar_visible"), m_panelController && m_panelController->isPanelVisible()},
     };
     if (const auto &shortcuts = m_desktop.shortcuts) {
         const QString &name = GlobalShortcutService::toggleWrenlark;

@@ -146,6 +146,11 @@ int visibleWindowCount(qint64 pid)
     return int(output.trimmed().split('\n').count() - (xdotool.exitCode() == 0 ? 0 : 1));
 }
 
+bool barVisible(const ResidentApp &app)
+{
+    return app.diagnostics().value(QStringLiteral("bar_visible")).toBool();
+}
+
 // The active window's process, as the window manager says.
 qint64 activeWindowPid()
 {
@@ -197,12 +202,14 @@ private Q_SLOTS:
     // re-read when the menu opens.
     void trayMenuAsATrayHostReadsIt()
     {
-        ResidentApp app;
+        // A tray host of this test's own, so no other test sees its window.
+        PrivateBus bus;
+        QDBusConnection connection = QDBusConnection::connectToBus(bus.address, bus.address);
+        QVERIFY(connection.isConnected());
+        bus.startTrayHost(connection);
+        ResidentApp app(bus.address);
         QVERIFY(app.start());
-        DBusMenuReader reader(app.bus());
-        if (!app.bus().interface()->isServiceRegistered(
-                QStringLiteral("org.kde.StatusNotifierWatcher")))
-            QSKIP("no tray host in this desktop session");
+        DBusMenuReader reader(connection);
         QTRY_VERIFY_WITH_TIMEOUT(reader.findItemOf(app.pid()), 10000);
         QCOMPARE(reader.itemProperty(QStringLiteral("ToolTip")).isValid(), true);
         QCOMPARE(app.diagnostics().value(QStringLiteral("tray_host")).toBool(), true);
@@ -273,7 +280,9 @@ private Q_SLOTS:
                     .toString()
                     .contains(QStringLiteral("used by another program")));
         QTRY_VERIFY_WITH_TIMEOUT(!notifications.summaries.isEmpty(), 5000);
-        QVERIFY(notifications.summaries.first().contains(QStringLiteral("Alt+Space")));
+        QTRY_VERIFY_WITH_TIMEOUT(notifications.summaries.join(u'\n').contains(
+                                     QStringLiteral("Alt+Space does not open Wrenlark")),
+                                 5000);
         QVERIFY(app.log().contains(QStringLiteral("ERROR")));
 
         QProcess doctor;
@@ -321,12 +330,24 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), app.pid(), 5000);
         QVERIFY(runQuietly(QStringLiteral("xdotool"),
                            {QStringLiteral("key"), QStringLiteral("alt+space")}));
-        QTRY_VERIFY_WITH_TIMEOUT(activeWindowPid() != app.pid(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!barVisible(app), 5000);
 
+        const auto toggles = [&] {
+            return app.diagnostics().value(QStringLiteral("toggles")).toLongLong();
+        };
+        const qint64 pressed = toggles();
         QCOMPARE(app.runCommand({QStringLiteral("toggle")}).exitCode, 0);
         QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), app.pid(), 5000);
         QCOMPARE(app.runCommand({QStringLiteral("--toggle")}).exitCode, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(activeWindowPid() != app.pid(), 5000);
+        // Both calls arrived as toggles. (Without another window to fall
+        // back to, the bar opened by a call without a key-press time may
+        // lose activation and close itself before the second call, which
+        // then opens it again.)
+        QCOMPARE(toggles(), pressed + 2);
+        if (barVisible(app))
+            QVERIFY(runQuietly(QStringLiteral("xdotool"),
+                               {QStringLiteral("key"), QStringLiteral("alt+space")}));
+        QTRY_VERIFY_WITH_TIMEOUT(!barVisible(app), 5000);
 
         // Space held down with Alt repeats; the repeats are not presses.
         const qint64 before = app.diagnostics().value(QStringLiteral("toggles")).toLongLong();
