@@ -116,7 +116,17 @@ private Q_SLOTS:
             QSKIP("Alt+Space is taken on this desktop");
     }
 
-    void cleanupTestCase() { m_app.reset(); }
+    void cleanupTestCase()
+    {
+        m_app.reset();
+        // A new copy ends whatever process still keeps the user's clipboard
+        // (the application hands it on when it quits), so none outlives the
+        // test.
+        run(QStringLiteral("xclip"),
+            {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-l"),
+             QStringLiteral("1")},
+            2000, QByteArray("next copy"));
+    }
 
     void shortcutTypeReturnAndReplace()
     {
