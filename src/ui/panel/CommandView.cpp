@@ -19,11 +19,13 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -296,9 +298,10 @@ void CommandView::refreshRenderedResponseIfNeeded()
     const QString text = m_appState.responseText();
     if (text == m_renderedResponseSource)
         return;
-    m_renderedResponseSource = text;
+    const QString previous = std::exchange(m_renderedResponseSource, text);
     ++m_renderCount;
-    renderMarkdown(text, m_response->document());
+    if (!appendPlainText(previous, text))
+        renderIntoNewDocument(text);
     if (text.isEmpty()) {
         m_renderedResponseHeight = 0;
         m_streamedResponseReachedVisibleLimit = false;
@@ -307,6 +310,35 @@ void CommandView::refreshRenderedResponseIfNeeded()
         return;
     }
     updateResponseHeight();
+}
+
+bool CommandView::appendPlainText(const QString &previous, const QString &text)
+{
+    // A streamed reply grows at its end: text without markup only needs the
+    // new characters appended (and laid out), not the whole reply again.
+    static const QRegularExpression markup(QStringLiteral("[*_`#]"));
+    if (previous.isEmpty() || !text.startsWith(previous) || previous.contains(markup))
+        return false;
+    const QStringView added = QStringView(text).mid(previous.size());
+    if (added.contains(markup))
+        return false;
+    QTextCursor cursor(m_response->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(added.toString());
+    return true;
+}
+
+void CommandView::renderIntoNewDocument(const QString &text)
+{
+    // Built apart from the view, so filling it costs no layout work per
+    // insertion; the view then lays it out once.
+    auto *document = new QTextDocument(m_response);
+    document->setDefaultFont(BarStyle::bodyFont());
+    document->setDocumentMargin(0);
+    document->setUndoRedoEnabled(false);
+    renderMarkdown(text, document);
+    // The view deletes the document it replaces when that is its child.
+    m_response->setDocument(document);
 }
 
 void CommandView::updateResponseHeight()

@@ -69,6 +69,8 @@ private:
     void pickRandomPlaceholderForCurrentOpen();
     void refreshRenderedResponseIfNeeded();
     void updateResponseHeight();
+    bool appendPlainText(const QString &previous, const QString &text);
+    void renderIntoNewDocument(const QString &text);
     void updateHeader();
     void updateStatus();
     void updateChip();

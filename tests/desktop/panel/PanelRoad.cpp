@@ -83,10 +83,10 @@ QString PanelRoad::clipboardText()
 void PanelRoad::setClipboardText(const QString &text)
 {
     // xclip stays to serve the clipboard until someone else takes it.
-    QProcess::startDetached(QStringLiteral("sh"),
-                            {QStringLiteral("-c"),
-                             QStringLiteral("printf %s \"$0\" | xclip -selection clipboard"),
-                             text});
+    QProcess::startDetached(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("printf %s \"$0\" | xclip -selection clipboard >/dev/null 2>&1"), text});
     settle(300);
 }
 

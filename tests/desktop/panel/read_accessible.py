@@ -24,7 +24,7 @@ def find(node, name, depth=0):
 def main():
     app_name, name = sys.argv[1], sys.argv[2]
     for app in pyatspi.Registry.getDesktop(0):
-        if app is None or app.name != app_name:
+        if app is None or app.name.lower() != app_name.lower():
             continue
         node = find(app, name)
         if node is None:

@@ -1,0 +1,206 @@
+// The command bar as a user reaches it: the resident application running,
+// a word selected in a real editor, Alt+Space through XTest, an instruction
+// typed, Return; the reply streams in (read over AT-SPI, as a screen reader
+// reads it), Ctrl+Return writes it over the selection and the user's
+// clipboard stays as it was. Two quick presses over a browser-like target
+// never show the bar.
+#include "DesktopSelectionFixture.h"
+#include "ResidentApp.h"
+#include "support/TestHttpServer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace DesktopTestSession;
+
+namespace {
+
+QByteArray delta(const QString &text)
+{
+    return TestHttpServer::sseData(
+        QJsonObject{{QStringLiteral("choices"),
+                     QJsonArray{QJsonObject{{QStringLiteral("delta"),
+                                             QJsonObject{{QStringLiteral("content"), text}}}}}}});
+}
+
+qint64 activeWindowPid()
+{
+    const auto result = run(QStringLiteral("xdotool"),
+                            {QStringLiteral("getactivewindow"), QStringLiteral("getwindowpid")});
+    return QString::fromLatin1(result.output).trimmed().toLongLong();
+}
+
+int visibleWindowCount(qint64 pid)
+{
+    const auto result =
+        run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                        QStringLiteral("--pid"), QString::number(pid)});
+    const QByteArray output = result.output.trimmed();
+    return output.isEmpty() ? 0 : int(output.split('\n').size());
+}
+
+QString readAccessible(const QString &name)
+{
+    const auto result =
+        run(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral(WRENLARK_READ_ACCESSIBLE), QStringLiteral("wrenlark"), name}, 20000);
+    return result.exitCode == 0 ? QString::fromUtf8(result.output) : QString();
+}
+
+QString clipboardText()
+{
+    const auto result =
+        run(QStringLiteral("xclip"),
+            {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    return result.exitCode == 0 ? QString::fromUtf8(result.output) : QString();
+}
+
+bool key(const QString &keys)
+{
+    return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys});
+}
+
+} // namespace
+
+class CommandBarRoadTest : public QObject
+{
+    Q_OBJECT
+
+    TestHttpServer m_server;
+    std::unique_ptr<ResidentApp> m_app;
+
+    bool configure(ResidentApp &app)
+    {
+        const QString config = app.environment().value(QStringLiteral("XDG_CONFIG_HOME"));
+        QDir().mkpath(config + QStringLiteral("/Wrenlark"));
+        QFile catalog(config + QStringLiteral("/Wrenlark/model-catalog.json"));
+        if (!catalog.open(QIODevice::WriteOnly))
+            return false;
+        const QJsonObject openai{
+            {QStringLiteral("id"), QStringLiteral("openai")},
+            {QStringLiteral("endpoint"),
+             m_server.url(QStringLiteral("/openai/v1/chat")).toString()},
+            {QStringLiteral("models"),
+             QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("model-1")}}}}};
+        catalog.write(
+            QJsonDocument(QJsonObject{{QStringLiteral("providers"), QJsonArray{openai}}}).toJson());
+        catalog.close();
+        QProcess store;
+        store.setProcessEnvironment(app.environment());
+        store.start(qEnvironmentVariable("WRENLARK_BINARY"),
+                    {QStringLiteral("key"), QStringLiteral("set"), QStringLiteral("openai")});
+        store.write("sk-road-test\n");
+        store.closeWriteChannel();
+        return store.waitForFinished(20000) && store.exitCode() == 0;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (const auto reason = unavailableReason())
+            QSKIP(qPrintable(*reason));
+        m_app = std::make_unique<ResidentApp>();
+        m_app->setSetting(QStringLiteral("did_complete_onboarding"), true);
+        QVERIFY(configure(*m_app));
+        QVERIFY(m_app->start());
+        QTRY_COMPARE_WITH_TIMEOUT(m_app->diagnostics().value(QStringLiteral("shortcut")).toString(),
+                                  QStringLiteral("Alt+Space"), 5000);
+        if (!m_app->diagnostics().value(QStringLiteral("shortcut_error")).toString().isEmpty())
+            QSKIP("Alt+Space is taken on this desktop");
+    }
+
+    void cleanupTestCase()
+    {
+        m_app.reset();
+        // A new copy ends whatever process still keeps the user's clipboard
+        // (the application hands it on when it quits), so none outlives the
+        // test.
+        run(QStringLiteral("xclip"),
+            {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-l"),
+             QStringLiteral("1")},
+            2000, QByteArray("next copy"));
+    }
+
+    void shortcutTypeReturnAndReplace()
+    {
+        QString error;
+        auto editor =
+            TestEditor::start(TestEditor::Kind::gtk, QStringLiteral("hello world foo"), &error);
+        QVERIFY2(editor, qPrintable(error));
+        QVERIFY(editor->type({QStringLiteral("ctrl+Home"), QStringLiteral("ctrl+Right"),
+                              QStringLiteral("Right"), QStringLiteral("shift+ctrl+Right")}));
+        QProcess::startDetached(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("printf kept | xclip -selection clipboard >/dev/null 2>&1")});
+        settle(300);
+        m_server.enqueue("POST", "/openai/v1/chat",
+                         TestHttpServer::Response::eventStream(
+                             {delta(QStringLiteral("WO")), delta(QStringLiteral("RLD")),
+                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))},
+                             300));
+
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
+        // Typed at once, as a fast typist does.
+        QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"),
+                         QStringLiteral("upper case")}));
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAccessible(QStringLiteral("Instruction")).endsWith(QStringLiteral("upper case")),
+            10000);
+        QVERIFY(key(QStringLiteral("Return")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAccessible(QStringLiteral("Response")).endsWith(QStringLiteral("\nWORLD")), 15000);
+
+        QVERIFY(key(QStringLiteral("ctrl+Return")));
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowCount(m_app->pid()), 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(editor->documentText(), QStringLiteral("hello WORLD foo"), 10000);
+        QTRY_COMPARE(clipboardText(), QStringLiteral("kept"));
+    }
+
+    void twoQuickPressesOverABrowserShowNothing()
+    {
+        // A program whose executable is called "firefox" is a browser here.
+        QTemporaryDir folder;
+        const QString browser = folder.filePath(QStringLiteral("firefox"));
+        QVERIFY(QFile::copy(QStringLiteral(WRENLARK_TEST_EDITOR), browser));
+        QFile::setPermissions(browser, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QTemporaryDir documents;
+        QFile document(documents.filePath(QStringLiteral("page.txt")));
+        QVERIFY(document.open(QIODevice::WriteOnly));
+        document.write("a page");
+        document.close();
+        QString error;
+        auto app = DesktopApp::launch(browser, {QStringLiteral("--file"), document.fileName()}, {},
+                                      &error);
+        QVERIFY2(app, qPrintable(error));
+        QVERIFY(app->activate());
+
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("40"),
+                         QStringLiteral("alt+space"), QStringLiteral("alt+space")}));
+        QElapsedTimer watched;
+        watched.start();
+        while (watched.elapsed() < 1500) {
+            QCOMPARE(visibleWindowCount(m_app->pid()), 0);
+            settle(50);
+        }
+        QCOMPARE(activeWindowPid(), app->pid());
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    preparePlatform();
+    QApplication app(argc, argv);
+    CommandBarRoadTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_command_bar_road.moc"
