@@ -12,12 +12,16 @@ class FakeSecretStore : public SecretStore
 {
 public:
     Result copyMatching(const QString &service, const QString &account) override;
-    Result update(const QString &service, const QString &account, const QByteArray &payload) override;
+    Result update(const QString &service, const QString &account,
+                  const QByteArray &payload) override;
     Result add(const QString &service, const QString &account, const QByteArray &payload) override;
     Result remove(const QString &service, const QString &account) override;
     bool isAvailable() override { return true; }
 
-    void failWith(int code, const QString &message) { m_failureCode = code, m_failureMessage = message; }
+    void failWith(int code, const QString &message)
+    {
+        m_failureCode = code, m_failureMessage = message;
+    }
     void stopFailing() { m_failureCode = 0; }
     int itemCount() const;
     QStringList calls() const;

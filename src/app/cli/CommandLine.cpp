@@ -5,8 +5,8 @@
 #include "cli/KeyCommand.h"
 #include "cli/ManualPage.h"
 #include "cli/ProvidersCommand.h"
-#include "cli/ShellCompletion.h"
 #include "cli/ShellCommands.h"
+#include "cli/ShellCompletion.h"
 #include "cli/SignInCommand.h"
 #include "cli/SignOutCommand.h"
 #include "cli/Terminal.h"
@@ -31,8 +31,8 @@ namespace CommandLine {
 const QList<CliCommand> &commands()
 {
     static const QList<CliCommand> table{
-        askCommand(),    keyCommand(),    providersCommand(),   signInCommand(), signOutCommand(),
-        doctorCommand(), toggleCommand(), preferencesCommand(), quitCommand(),
+        askCommand(),    keyCommand(),    providersCommand(),   signInCommand(),  signOutCommand(),
+        doctorCommand(), toggleCommand(), preferencesCommand(), captureCommand(), quitCommand(),
     };
     return table;
 }

@@ -101,3 +101,21 @@ CliCommand quitCommand()
         },
     };
 }
+
+CliCommand captureCommand()
+{
+    return {
+        QStringLiteral("capture"),
+        QString(),
+        QStringLiteral("Drag a rectangle over the screen and ask about it in the command bar."),
+        QStringLiteral("Dims the screen; drag over the region to ask about (Escape or a right\n"
+                       "click abandons). The command bar then opens with an image of that\n"
+                       "region attached to the next request. Starts Wrenlark when it is not\n"
+                       "running.\n\n") +
+            busNote,
+        [](const QStringList &arguments) {
+            return callApplication(QStringLiteral("capture"), arguments,
+                                   QStringLiteral("StartCapture"), true);
+        },
+    };
+}

@@ -2,8 +2,9 @@
 
 #include "cli/CliCommand.h"
 
-// `wrenlark toggle`, `wrenlark preferences` and `wrenlark quit`: commands for
+// `wrenlark toggle`, `preferences`, `capture` and `quit`: commands for
 // the running application, over the session bus.
 CliCommand toggleCommand();
 CliCommand preferencesCommand();
 CliCommand quitCommand();
+CliCommand captureCommand();

@@ -9,6 +9,7 @@
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 #include "platform/linux/tray/TrayHosts.h"
 #include "ui/AppNotifications.h"
+#include "ui/capture/ScreenSelectionController.h"
 #include "ui/onboarding/OnboardingWindowController.h"
 #include "ui/panel/CommandPanelController.h"
 #include "ui/preferences/PreferencesWindowController.h"
@@ -27,6 +28,9 @@ namespace {
 const QString trayHostService = QString::fromLatin1(TrayHosts::watcherService);
 // Set once the user has been told how to reach Settings without a tray.
 const QString trayNoticeShownKey = QStringLiteral("tray_missing_notice_shown");
+// How long the windows under a closing bar get to repaint before a capture
+// photographs the screens.
+constexpr int barGoneDelayMs = 150;
 
 } // namespace
 
@@ -72,6 +76,8 @@ void AppDelegate::applicationDidFinishLaunching()
             if (panel)
                 panel->hide();
         });
+    if (m_desktop.capture)
+        m_screenSelection = std::make_unique<ScreenSelectionController>(m_desktop.capture);
     if (m_desktop.shortcuts) {
         UserDefaults settings;
         FirstRunShortcut::apply(*m_desktop.shortcuts, settings);
@@ -79,6 +85,8 @@ void AppDelegate::applicationDidFinishLaunching()
                 [this](const QString &name, quint32 timestamp) {
                     if (name == GlobalShortcutService::toggleWrenlark)
                         toggle(ActivationRequest{timestamp, {}, {}});
+                    else if (name == GlobalShortcutService::screenSelection)
+                        startCapture(ActivationRequest{timestamp, {}, {}});
                 });
     }
     QTimer::singleShot(0, this, [this] {
@@ -96,6 +104,8 @@ void AppDelegate::buildStatusItem()
     connect(m_statusItem.get(), &StatusItem::openPreferences, this,
             [this] { openPreferences(QStringLiteral("menu_bar")); });
     connect(m_statusItem.get(), &StatusItem::openOnboarding, this, &AppDelegate::openOnboarding);
+    connect(m_statusItem.get(), &StatusItem::startCapture, this,
+            [this] { startCapture(ActivationRequest{}); });
     connect(m_statusItem.get(), &StatusItem::openHelpEmail, this, &AppDelegate::openHelpEmail);
     connect(m_statusItem.get(), &StatusItem::quitApp, this, &AppDelegate::quitApp);
     connect(m_statusItem.get(), &StatusItem::menuWillOpen, this,
@@ -246,6 +256,40 @@ void AppDelegate::toggle(const ActivationRequest &activation)
     panelActivation.startupId = activation.startupId;
     panelActivation.activationToken = activation.activationToken;
     m_panelController->show(panelActivation);
+}
+
+void AppDelegate::startCapture(const ActivationRequest &activation)
+{
+    if (!m_panelController || !m_screenSelection || m_screenSelection->isActive())
+        return;
+    if (m_panelController->isPanelVisible() || m_panelController->hasPendingShow()) {
+        m_appState->handleEscape(UsageSessionEndReason::screenSelectionShortcut);
+        // The screens are photographed as the user sees them: give the
+        // windows under the bar a moment to repaint once it is gone.
+        QTimer::singleShot(barGoneDelayMs, this, [this, activation] { beginCapture(activation); });
+        return;
+    }
+    beginCapture(activation);
+}
+
+void AppDelegate::beginCapture(const ActivationRequest &activation)
+{
+    m_screenSelection->captureRegion(
+        [this, activation](std::optional<QByteArray> png, const QString &error) {
+            if (!error.isEmpty()) {
+                FileLogger::shared().error(QStringLiteral("Screen capture failed: ") + error);
+                if (m_environment.notify)
+                    m_environment.notify(tr("Wrenlark could not capture the screen"), error);
+                return;
+            }
+            if (!png)
+                return; // abandoned, or a click without a region
+            PanelActivation panelActivation;
+            panelActivation.timestamp = activation.timestamp;
+            panelActivation.startupId = activation.startupId;
+            panelActivation.activationToken = activation.activationToken;
+            m_panelController->showWithCapturedImage(*png, panelActivation);
+        });
 }
 
 void AppDelegate::showPreferences(const QString &source, const ActivationRequest &activation)

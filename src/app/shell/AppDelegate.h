@@ -11,6 +11,7 @@
 class AppState;
 class CommandPanelController;
 class QDBusServiceWatcher;
+class ScreenSelectionController;
 class SettingsStore;
 class StatusItem;
 
@@ -58,6 +59,7 @@ public:
     void toggle(const ActivationRequest &activation) override;
     void showPreferences(const QString &source, const ActivationRequest &activation) override;
     void showOnboarding(const ActivationRequest &activation) override;
+    void startCapture(const ActivationRequest &activation) override;
     void quit() override;
     QVariantMap diagnostics() const override;
 
@@ -77,12 +79,14 @@ private:
     void noticeMissingTrayHost();
     bool hasVisibleWindows() const;
     static void takeActivation(const ActivationRequest &activation);
+    void beginCapture(const ActivationRequest &activation);
 
     DesktopServices m_desktop;
     Environment m_environment;
     std::unique_ptr<AppState> m_appState;
     std::unique_ptr<SettingsStore> m_settingsStore;
     std::unique_ptr<CommandPanelController> m_panelController;
+    std::unique_ptr<ScreenSelectionController> m_screenSelection;
     std::unique_ptr<StatusItem> m_statusItem;
     QPointer<QDBusServiceWatcher> m_trayHostWatcher;
     ActivationPolicy m_activationPolicy = ActivationPolicy::regular;

@@ -101,10 +101,9 @@ void ShellAdaptor::ShowOnboarding(const QVariantMap &platformData)
     m_target->showOnboarding(ActivationRequest::fromPlatformData(platformData));
 }
 
-void ShellAdaptor::StartCapture(const QVariantMap &, const QDBusMessage &message)
+void ShellAdaptor::StartCapture(const QVariantMap &platformData)
 {
-    replyError(message, ApplicationBus::notAvailableError,
-               QStringLiteral("Region capture is not available yet."));
+    m_target->startCapture(ActivationRequest::fromPlatformData(platformData));
 }
 
 void ShellAdaptor::Quit()

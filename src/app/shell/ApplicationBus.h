@@ -13,14 +13,13 @@ class ShellCommandTarget;
 // `wrenlark toggle`, `preferences` and `quit` commands call).
 //
 // Calls with wrong arguments are answered by QtDBus with an error before
-// they reach us; unknown actions and capture get errors of our own.
+// they reach us; unknown actions get errors of our own.
 namespace ApplicationBus {
 
 inline const QString serviceName = QStringLiteral("com.wrenlark");
 inline const QString objectPath = QStringLiteral("/com/wrenlark");
 inline const QString applicationInterface = QStringLiteral("org.freedesktop.Application");
 inline const QString shellInterface = QStringLiteral("com.wrenlark.Shell");
-inline const QString notAvailableError = QStringLiteral("com.wrenlark.Error.NotAvailable");
 
 enum class Ownership { owned, ownedByAnother, noBus };
 
@@ -62,7 +61,7 @@ public Q_SLOTS:
     void Toggle(const QVariantMap &platformData);
     void ShowPreferences(const QVariantMap &platformData);
     void ShowOnboarding(const QVariantMap &platformData);
-    void StartCapture(const QVariantMap &platformData, const QDBusMessage &message);
+    void StartCapture(const QVariantMap &platformData);
     void Quit();
     QVariantMap Diagnostics();
 

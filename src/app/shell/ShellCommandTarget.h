@@ -16,6 +16,8 @@ public:
     virtual void toggle(const ActivationRequest &activation) = 0;
     virtual void showPreferences(const QString &source, const ActivationRequest &activation) = 0;
     virtual void showOnboarding(const ActivationRequest &activation) = 0;
+    // Lets the user drag a screen region and opens the bar about it.
+    virtual void startCapture(const ActivationRequest &activation) = 0;
     virtual void quit() = 0;
     // What `wrenlark doctor` shows of the running application.
     virtual QVariantMap diagnostics() const = 0;

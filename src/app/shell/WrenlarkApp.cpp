@@ -83,6 +83,7 @@ int run(int &argc, char **argv, bool startedAtLogin)
             (*delegate)->showPreferences(s, a);
         }
         void showOnboarding(const ActivationRequest &a) override { (*delegate)->showOnboarding(a); }
+        void startCapture(const ActivationRequest &a) override { (*delegate)->startCapture(a); }
         void quit() override { (*delegate)->quit(); }
         QVariantMap diagnostics() const override { return (*delegate)->diagnostics(); }
     } forwarder;

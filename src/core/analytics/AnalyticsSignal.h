@@ -70,6 +70,7 @@ inline const QString tab = QStringLiteral("tab");
 // Fixed parameter values.
 namespace AnalyticsValue {
 inline const QString keyboardShortcut = QStringLiteral("keyboard_shortcut"); // entry point, source
+inline const QString screenSelection = QStringLiteral("screen_selection");   // entry point
 inline const QString menuBar = QStringLiteral("menu_bar");        // Settings.opened source
 inline const QString preferences = QStringLiteral("preferences"); // location
 inline const QString onboarding = QStringLiteral("onboarding");   // location

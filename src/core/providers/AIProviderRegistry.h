@@ -4,7 +4,6 @@
 
 #include <QHash>
 #include <QString>
-
 #include <memory>
 #include <vector>
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <condition_variable>
 #include <deque>
 #include <mutex>

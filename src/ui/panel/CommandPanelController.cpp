@@ -125,14 +125,34 @@ void CommandPanelController::show(const PanelActivation &activation)
     m_appState.setInputContentHeight(AppState::initialInputContentHeight);
     m_appState.setOpenToken(QUuid::createUuid());
     const bool browserLike = m_appState.startSelectionDetection();
-    AppAnalytics &analytics = m_analytics ? *m_analytics : AppAnalytics::shared();
-    analytics.beginUsageSession(AnalyticsValue::keyboardShortcut, false);
-    analytics.signal(AnalyticsSignal::panelOpened,
-                     {{AnalyticsParameter::entryPoint, AnalyticsValue::keyboardShortcut}});
+    beginUsageSession(AnalyticsValue::keyboardShortcut, false);
     if (browserLike)
         m_pendingShowTask.start(clipboardPrefetchLeadTimeMs);
     else
         present(defaultScreen());
+}
+
+void CommandPanelController::showWithCapturedImage(const QByteArray &pngData,
+                                                   const PanelActivation &activation)
+{
+    m_pendingShowTask.stop();
+    m_activation = activation;
+    if (m_activation.timestamp == 0)
+        m_activation.timestamp = timestampFromStartupId(activation.startupId);
+    // The reset clears any earlier image, so the new one is attached after it.
+    m_appState.resetStateForOpen();
+    m_appState.setCapturedImageData(pngData);
+    m_appState.setInputContentHeight(AppState::initialInputContentHeight);
+    m_appState.setOpenToken(QUuid::createUuid());
+    beginUsageSession(AnalyticsValue::screenSelection, true);
+    present(defaultScreen());
+}
+
+void CommandPanelController::beginUsageSession(const QString &entryPoint, bool hasImage)
+{
+    AppAnalytics &analytics = m_analytics ? *m_analytics : AppAnalytics::shared();
+    analytics.beginUsageSession(entryPoint, hasImage);
+    analytics.signal(AnalyticsSignal::panelOpened, {{AnalyticsParameter::entryPoint, entryPoint}});
 }
 
 void CommandPanelController::hide()

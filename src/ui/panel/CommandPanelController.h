@@ -40,6 +40,9 @@ public:
     void setAnalytics(AppAnalytics &analytics);
 
     void show(const PanelActivation &activation = {});
+    // Opens the bar about a captured screen region (its PNG bytes): the
+    // image is attached to the session and no text selection is read.
+    void showWithCapturedImage(const QByteArray &pngData, const PanelActivation &activation = {});
     void hide();
     bool isPanelVisible() const;
     bool hasPendingShow() const;
@@ -65,6 +68,7 @@ protected:
 
 private:
     void present(QScreen *screen);
+    void beginUsageSession(const QString &entryPoint, bool hasImage);
     void positionPanel(QScreen *screen);
     void scheduleSizeUpdate();
     void updatePanelSizeToFitContent();

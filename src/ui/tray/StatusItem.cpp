@@ -41,6 +41,8 @@ void StatusItem::buildMenu()
     QAction *settings = addItem(m_menu.get(), settingsText());
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connect(settings, &QAction::triggered, this, &StatusItem::openPreferences);
+    QAction *capture = addItem(m_menu.get(), captureText());
+    connect(capture, &QAction::triggered, this, &StatusItem::startCapture);
     m_menu->addSeparator();
 
     m_onboardingItem = addItem(m_menu.get(), completeSetupText());

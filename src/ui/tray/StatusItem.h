@@ -9,7 +9,8 @@
 class QAction;
 class QMenu;
 
-// The tray icon and its menu: "Settings...", "Complete Setup...", the
+// The tray icon and its menu: "Settings...", "Ask About Screen Region...",
+// "Complete Setup...", the
 // Support submenu and "Quit Wrenlark". The menu is built once and changed in
 // place (tray hosts read it over D-Bus and may never see items added while
 // it opens). The owner connects the signals and tells it whether onboarding
@@ -21,6 +22,7 @@ class StatusItem : public QObject
 public:
     // The items' texts, also their accessible names.
     static QString settingsText() { return tr("Settings..."); }
+    static QString captureText() { return tr("Ask About Screen Region..."); }
     static QString completeSetupText() { return tr("Complete Setup..."); }
     static QString supportText() { return tr("Support"); }
     static QString reportBugText() { return tr("Report a Bug"); }
@@ -51,6 +53,7 @@ public:
 Q_SIGNALS:
     void openPreferences();
     void openOnboarding();
+    void startCapture();
     // `subject` is the item's title.
     void openHelpEmail(const QString &subject);
     void quitApp();

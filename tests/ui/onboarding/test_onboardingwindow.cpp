@@ -3,6 +3,7 @@
 
 #include "WindowTestSupport.h"
 #include "core/auth/OpenAIProPlusAuthManager.h"
+#include "core/auth/OpenAIProPlusAuthProtocol.h"
 #include "core/settings/SettingsStore.h"
 #include "integration/auth/AuthTestSupport.h"
 #include "platform/linux/LibsecretSecretStore.h"
@@ -115,7 +116,7 @@ class TestOnboardingWindow : public QObject
 
     void install(OpenAIProPlusAuthOptions options = {})
     {
-        if (options.callbackPort == OpenAIProPlusAuthManager::callbackPort)
+        if (options.callbackPort == OpenAIProPlusAuthProtocol::callbackPort)
             options.callbackPort = 0; // never the real port in tests
         options.devicePollExtraSeconds = 0.02;
         // The window being replaced still refers to the old manager.

@@ -3,6 +3,7 @@
 
 #include "WindowTestSupport.h"
 #include "core/auth/OpenAIProPlusAuthManager.h"
+#include "core/auth/OpenAIProPlusAuthProtocol.h"
 #include "core/desktop/LoginItemService.h"
 #include "core/settings/SettingsStore.h"
 #include "core/support/AppMetadata.h"
@@ -85,7 +86,7 @@ class TestPreferencesWindow : public QObject
 
     void install(OpenAIProPlusAuthOptions options = {})
     {
-        if (options.callbackPort == OpenAIProPlusAuthManager::callbackPort)
+        if (options.callbackPort == OpenAIProPlusAuthProtocol::callbackPort)
             options.callbackPort = 0; // never the real port in tests
         options.devicePollExtraSeconds = 0.02;
         auto previous = std::move(m_auth); // the window being replaced still refers to it

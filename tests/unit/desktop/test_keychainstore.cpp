@@ -32,7 +32,8 @@ private Q_SLOTS:
     void invalidUtf8ReadsNothing()
     {
         auto backend = std::make_shared<FakeSecretStore>();
-        backend->add(QStringLiteral("com.wrenlark"), QStringLiteral("k"), QByteArray("\xff\xfe", 2));
+        backend->add(QStringLiteral("com.wrenlark"), QStringLiteral("k"),
+                     QByteArray("\xff\xfe", 2));
         KeychainStore store(QStringLiteral("com.wrenlark"), backend);
         QCOMPARE(store.read(QStringLiteral("k")), std::nullopt);
     }
@@ -49,10 +50,12 @@ private Q_SLOTS:
         backend->stopFailing();
         QCOMPARE(store.read(QStringLiteral("k")), QStringLiteral("v"));
         const QString log = TestSandbox::flushedLog();
-        QVERIFY(log.contains(QStringLiteral(
-            "[ERROR] Keychain read failed for service=com.wrenlark account=k: 2 (Cannot unlock).")));
-        QVERIFY(log.contains(QStringLiteral("Keychain update failed for service=com.wrenlark account=k")));
-        QVERIFY(log.contains(QStringLiteral("Keychain delete failed for service=com.wrenlark account=k")));
+        QVERIFY(log.contains(QStringLiteral("[ERROR] Keychain read failed for service=com.wrenlark "
+                                            "account=k: 2 (Cannot unlock).")));
+        QVERIFY(log.contains(
+            QStringLiteral("Keychain update failed for service=com.wrenlark account=k")));
+        QVERIFY(log.contains(
+            QStringLiteral("Keychain delete failed for service=com.wrenlark account=k")));
     }
 
     void deletingMissingItemIsSilent()

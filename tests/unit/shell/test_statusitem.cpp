@@ -58,7 +58,8 @@ private Q_SLOTS:
         QMenu *menu = item.menu();
         item.updateOnboardingItemVisibility(false);
         QCOMPARE(visibleEntries(menu),
-                 QStringList({"Settings... (Ctrl+,)", "-", "Complete Setup...", "-",
+                 QStringList({"Settings... (Ctrl+,)", "Ask About Screen Region...", "-",
+                              "Complete Setup...", "-",
                               "Support [Report a Bug|Contact Support|Send Feedback]", "-",
                               "Quit Wrenlark (Ctrl+Q)"}));
         QVERIFY(item.onboardingItemsVisible());
@@ -66,7 +67,7 @@ private Q_SLOTS:
         item.updateOnboardingItemVisibility(true);
         QCOMPARE(item.menu(), menu);
         QCOMPARE(visibleEntries(menu),
-                 QStringList({"Settings... (Ctrl+,)", "-",
+                 QStringList({"Settings... (Ctrl+,)", "Ask About Screen Region...", "-",
                               "Support [Report a Bug|Contact Support|Send Feedback]", "-",
                               "Quit Wrenlark (Ctrl+Q)"}));
         QVERIFY(!item.onboardingItemsVisible());

@@ -5,7 +5,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <sys/stat.h>
 #include <thread>
 
@@ -35,7 +34,9 @@ private Q_SLOTS:
         FileLogger logger(path);
         logger.flush();
         QCOMPARE(QFile(path).size(), 0);
-        struct stat info {};
+        struct stat info
+        {
+        };
         QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
         QCOMPARE(info.st_mode & 0777, 0600u);
     }
@@ -96,7 +97,8 @@ private Q_SLOTS:
 
     void sharedLoggerUsesStateHome()
     {
-        const QString expected = qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Wrenlark/dev.log");
+        const QString expected =
+            qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Wrenlark/dev.log");
         QCOMPARE(FileLogger::shared().logFilePath(), expected);
     }
 };
