@@ -22,6 +22,8 @@ public:
     AppState &state() { return *m_state; }
     CommandPanelController &controller() { return *m_controller; }
     // The end reasons of the usage sessions so far ("escape_key", ...).
+    // Usage-session end reasons in the order the analytics client recorded
+    // them; recording is asynchronous, so wait for them (QTRY_*).
     QStringList endReasons() const { return m_endReasons; }
 
     // The X window id of the desktop's active window, as xdotool sees it.
@@ -48,3 +50,10 @@ private:
     std::unique_ptr<CommandPanelController> m_controller;
     QStringList m_endReasons;
 };
+
+// The last end reason recorded so far; empty before the first.
+inline QString lastEndReason(const PanelRoad &road)
+{
+    const QStringList reasons = road.endReasons();
+    return reasons.isEmpty() ? QString() : reasons.constLast();
+}
