@@ -25,6 +25,29 @@ public:
     // The names this application declares, in the order Settings lists them.
     static QStringList names() { return {toggleWrenlark, screenSelection}; }
 
+    // Keys that only modify another (Shift, Ctrl, Lock keys...): a shortcut
+    // needs one more key besides them.
+    static bool isModifierKey(int key)
+    {
+        switch (key) {
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Meta:
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+        case Qt::Key_Super_L:
+        case Qt::Key_Super_R:
+        case Qt::Key_Hyper_L:
+        case Qt::Key_Hyper_R:
+        case Qt::Key_CapsLock:
+        case Qt::Key_NumLock:
+        case Qt::Key_ScrollLock:
+            return true;
+        default:
+            return false;
+        }
+    }
+
     using QObject::QObject;
 
     // The name's shortcut; absent when none is set (or the user cleared it).

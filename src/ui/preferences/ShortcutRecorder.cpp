@@ -1,5 +1,7 @@
 #include "ui/preferences/ShortcutRecorder.h"
 
+#include "core/desktop/GlobalShortcutService.h"
+
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -8,27 +10,6 @@ namespace {
 
 constexpr Qt::KeyboardModifiers chordModifiers =
     Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier;
-
-bool isModifierKey(int key)
-{
-    switch (key) {
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Meta:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-    case Qt::Key_Hyper_L:
-    case Qt::Key_Hyper_R:
-    case Qt::Key_CapsLock:
-    case Qt::Key_NumLock:
-    case Qt::Key_ScrollLock:
-        return true;
-    default:
-        return false;
-    }
-}
 
 Qt::KeyboardModifiers modifierOf(int key)
 {
@@ -83,7 +64,7 @@ void ShortcutRecorder::setPortableText(const std::optional<QString> &portableTex
 QString ShortcutRecorder::refusalReason(QKeyCombination chord)
 {
     const int key = chord.key();
-    if (key == 0 || key == Qt::Key_unknown || isModifierKey(key))
+    if (key == 0 || key == Qt::Key_unknown || GlobalShortcutService::isModifierKey(key))
         return tr("A shortcut needs a key besides the modifiers, such as Alt+Space.");
     const Qt::KeyboardModifiers modifiers = chord.keyboardModifiers() & chordModifiers;
     const bool hasCommandModifier =
@@ -114,7 +95,7 @@ void ShortcutRecorder::keyPressEvent(QKeyEvent *event)
     const int key = event->key();
     const Qt::KeyboardModifiers modifiers = event->modifiers() & chordModifiers;
     event->accept();
-    if (isModifierKey(key)) {
+    if (GlobalShortcutService::isModifierKey(key)) {
         m_holdingModifiersOnly = true;
         showModifiers(modifiers);
         return;

@@ -1,5 +1,7 @@
 #include "platform/linux/shortcuts/ShortcutKey.h"
 
+#include "core/desktop/GlobalShortcutService.h"
+
 #include <QHash>
 #include <QKeySequence>
 #include <X11/Xlib.h>
@@ -33,27 +35,6 @@ const QHash<int, quint32> &specialKeysyms()
         {Qt::Key_Menu, XK_Menu},
     };
     return table;
-}
-
-bool isModifierKey(int key)
-{
-    switch (key) {
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Meta:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-    case Qt::Key_Hyper_L:
-    case Qt::Key_Hyper_R:
-    case Qt::Key_CapsLock:
-    case Qt::Key_NumLock:
-    case Qt::Key_ScrollLock:
-        return true;
-    default:
-        return false;
-    }
 }
 
 bool isFunctionKey(int key)
@@ -104,7 +85,7 @@ std::optional<ShortcutKey> ShortcutKey::fromPortableText(const QString &text, QS
         return fail(QStringLiteral("\"%1\" is a sequence of several keys").arg(text));
     const QKeyCombination combination = sequence[0];
     const int key = int(combination.key());
-    if (key == 0 || key == Qt::Key_unknown || isModifierKey(key))
+    if (key == 0 || key == Qt::Key_unknown || GlobalShortcutService::isModifierKey(key))
         return fail(QStringLiteral("\"%1\" names no key besides the modifiers").arg(text));
     const Qt::KeyboardModifiers all = combination.keyboardModifiers();
     const Qt::KeyboardModifiers modifiers = all & usableModifiers;
