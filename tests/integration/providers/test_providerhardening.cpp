@@ -32,13 +32,15 @@ class TestProviderHardening : public QObject
 
     TestHttpServer m_server;
     TestHttpServer m_elsewhere;
-    AIClient m_client;
 
     Exchange send(const QString &providerID, const Response &response, bool stream)
     {
         m_server.enqueue("POST", endpointPath(providerID), response);
-        return exchange(m_server, m_client, providerID, makeContext(ContextKind::text, key),
-                        stream);
+        // A client of its own for each exchange, so no connection is reused:
+        // the previous response's closing connection must not meet this
+        // request (a body is sent once, and Qt cannot resend it elsewhere).
+        AIClient client;
+        return exchange(m_server, client, providerID, makeContext(ContextKind::text, key), stream);
     }
 
 private Q_SLOTS:
