@@ -17,6 +17,7 @@
 #include "support/AppStateHarness.h"
 #include "support/FakePanelWindowSupport.h"
 #include "support/TestHttpServer.h"
+#include "support/ThreadedTestHttpServer.h"
 #include "ui/panel/CommandPanelController.h"
 #include "ui/panel/CommandView.h"
 
@@ -114,36 +115,6 @@ TestHttpServer::Response longStream(const Options &options)
     writes.append(write + TestHttpServer::sseData(QByteArrayLiteral("[DONE]")));
     return TestHttpServer::Response::eventStream(writes, options.pieceDelayMs);
 }
-
-class ServerThread
-{
-public:
-    explicit ServerThread(const Options &options)
-    {
-        m_thread.start();
-        m_context.moveToThread(&m_thread);
-        QMetaObject::invokeMethod(
-            &m_context,
-            [this, &options] {
-                m_server = new TestHttpServer;
-                m_server->enqueue("POST", "/openai/v1/chat", longStream(options));
-            },
-            Qt::BlockingQueuedConnection);
-    }
-    ~ServerThread()
-    {
-        QMetaObject::invokeMethod(
-            &m_context, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    const TestHttpServer &server() const { return *m_server; }
-
-private:
-    QThread m_thread;
-    QObject m_context;
-    TestHttpServer *m_server = nullptr;
-};
 
 double cpuSeconds()
 {
@@ -272,7 +243,8 @@ int main(int argc, char *argv[])
         options.pieceDelayMs = parser.value(delay).toInt();
     if (parser.isSet(throttle))
         options.throttleSeconds = parser.value(throttle).toDouble();
-    ServerThread server(options);
+    // On a thread of its own, so its writing never counts as main-thread work.
+    const ThreadedTestHttpServer server("POST", "/openai/v1/chat", longStream(options));
     writeSessionTestCatalog(server.server());
     return run(options);
 }

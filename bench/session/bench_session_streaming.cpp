@@ -13,6 +13,7 @@
 #include "core/session/AppState.h"
 #include "support/AppStateHarness.h"
 #include "support/TestHttpServer.h"
+#include "support/ThreadedTestHttpServer.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -92,38 +93,6 @@ TestHttpServer::Response longStream(const Options &options)
     pieces.append(piece + TestHttpServer::sseData(QByteArrayLiteral("[DONE]")));
     return TestHttpServer::Response::eventStream(pieces, options.pieceDelayMs);
 }
-
-// The server lives on a thread of its own, so its writing never counts as
-// main-thread work.
-class ServerThread
-{
-public:
-    explicit ServerThread(const Options &options)
-    {
-        m_thread.start();
-        m_context.moveToThread(&m_thread);
-        QMetaObject::invokeMethod(
-            &m_context,
-            [this, &options] {
-                m_server = new TestHttpServer;
-                m_server->enqueue("POST", "/openai/v1/chat", longStream(options));
-            },
-            Qt::BlockingQueuedConnection);
-    }
-    ~ServerThread()
-    {
-        QMetaObject::invokeMethod(
-            &m_context, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    const TestHttpServer &server() const { return *m_server; }
-
-private:
-    QThread m_thread;
-    QObject m_context;
-    TestHttpServer *m_server = nullptr;
-};
 
 Figures run(const Options &options)
 {
@@ -230,7 +199,8 @@ int main(int argc, char **argv)
     options.pieceDelayMs = std::max(0, parser.value(delayOption).toInt());
     options.throttleSeconds = std::max(0.0, parser.value(throttleOption).toDouble());
 
-    const ServerThread server(options);
+    // On a thread of its own, so its writing never counts as main-thread work.
+    const ThreadedTestHttpServer server("POST", "/openai/v1/chat", longStream(options));
     writeSessionTestCatalog(server.server());
     const Figures figures = run(options);
 
