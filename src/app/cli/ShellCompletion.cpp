@@ -105,10 +105,10 @@ QString singleQuoted(QString text)
     return u'\'' + text.replace(u'\'', QStringLiteral("'\\''")) + u'\'';
 }
 
-QStringList topLevelWords()
+QStringList topLevelWords(const QList<CommandWords> &commands)
 {
     QStringList words;
-    for (const CommandWords &command : commandWords())
+    for (const CommandWords &command : commands)
         words.append(command.name);
     return words + QStringList{QStringLiteral("--help"), QStringLiteral("--version")};
 }
@@ -123,8 +123,9 @@ QStringList optionNames(const CommandWords &command)
 
 QString bashScript()
 {
+    const QList<CommandWords> commands = commandWords();
     QString cases;
-    for (const CommandWords &command : commandWords()) {
+    for (const CommandWords &command : commands) {
         cases += QStringLiteral("        %1)\n").arg(command.name);
         cases += QStringLiteral("            case $cword in\n");
         if (!command.firstArgument.isEmpty())
@@ -158,8 +159,8 @@ QString bashScript()
                "    COMPREPLY=($(compgen -W \"$words_\" -- \"$cur\"))\n"
                "}\n"
                "complete -F _wrenlark wrenlark\n")
-        .arg(singleQuoted(topLevelWords().join(u' ')), singleQuoted(providerIDs().join(u' ')),
-             cases);
+        .arg(singleQuoted(topLevelWords(commands).join(u' ')),
+             singleQuoted(providerIDs().join(u' ')), cases);
 }
 
 QString zshWords(const QStringList &words)
@@ -172,11 +173,12 @@ QString zshWords(const QStringList &words)
 
 QString zshScript()
 {
+    const QList<CommandWords> commands = commandWords();
     QStringList described;
-    for (const CommandWords &command : commandWords())
+    for (const CommandWords &command : commands)
         described.append(singleQuoted(command.name + u':' + command.summary));
     QString cases;
-    for (const CommandWords &command : commandWords()) {
+    for (const CommandWords &command : commands) {
         cases += QStringLiteral("        %1)\n").arg(command.name);
         cases += QStringLiteral("            if [[ $PREFIX == -* ]]; then compadd -- %1\n")
                      .arg(zshWords(optionNames(command)));
