@@ -7,7 +7,6 @@
 #include "ui/panel/CommandInputField.h"
 #include "ui/panel/CopyHintButton.h"
 #include "ui/panel/LoadingStreakOverlay.h"
-#include "ui/panel/ResponseMarkdown.h"
 #include "ui/panel/ResponseTextView.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -19,7 +18,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTextDocument>
@@ -270,15 +268,20 @@ double CommandView::visibleResponseLimit() const
     const QScreen *screen = barScreen();
     const double half =
         screen ? screen->availableGeometry().height() / 2.0 : double(noScreenResponseLimit);
-    return std::max(0.0, half - chromeHeight());
+    // The response section's own padding counts too: without it a reply at
+    // the limit ran past the bar's bottom edge, copy hint and all.
+    return std::max(0.0, half - chromeHeight() - 2.0 * BarStyle::sectionContentVerticalPadding);
 }
 
 int CommandView::measuredResponseHeight(QTextDocument *document, int width)
 {
     if (width <= 0 || document->isEmpty())
         return 0;
-    document->setDocumentMargin(0);
-    document->setTextWidth(width);
+    // Setting even the same width lays the whole document out again.
+    if (document->documentMargin() != 0)
+        document->setDocumentMargin(0);
+    if (document->textWidth() != width)
+        document->setTextWidth(width);
     return int(std::ceil(document->documentLayout()->documentSize().height()));
 }
 
@@ -298,10 +301,9 @@ void CommandView::refreshRenderedResponseIfNeeded()
     const QString text = m_appState.responseText();
     if (text == m_renderedResponseSource)
         return;
-    const QString previous = std::exchange(m_renderedResponseSource, text);
+    m_renderedResponseSource = text;
     ++m_renderCount;
-    if (!appendPlainText(previous, text))
-        renderIntoNewDocument(text);
+    m_responseRenderer.render(text, m_response->document());
     if (text.isEmpty()) {
         m_renderedResponseHeight = 0;
         m_streamedResponseReachedVisibleLimit = false;
@@ -310,35 +312,6 @@ void CommandView::refreshRenderedResponseIfNeeded()
         return;
     }
     updateResponseHeight();
-}
-
-bool CommandView::appendPlainText(const QString &previous, const QString &text)
-{
-    // A streamed reply grows at its end: text without markup only needs the
-    // new characters appended (and laid out), not the whole reply again.
-    static const QRegularExpression markup(QStringLiteral("[*_`#]"));
-    if (previous.isEmpty() || !text.startsWith(previous) || previous.contains(markup))
-        return false;
-    const QStringView added = QStringView(text).mid(previous.size());
-    if (added.contains(markup))
-        return false;
-    QTextCursor cursor(m_response->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(added.toString());
-    return true;
-}
-
-void CommandView::renderIntoNewDocument(const QString &text)
-{
-    // Built apart from the view, so filling it costs no layout work per
-    // insertion; the view then lays it out once.
-    auto *document = new QTextDocument(m_response);
-    document->setDefaultFont(BarStyle::bodyFont());
-    document->setDocumentMargin(0);
-    document->setUndoRedoEnabled(false);
-    renderMarkdown(text, document);
-    // The view deletes the document it replaces when that is its child.
-    m_response->setDocument(document);
 }
 
 void CommandView::updateResponseHeight()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/panel/IncrementalResponseRenderer.h"
+
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -69,8 +71,6 @@ private:
     void pickRandomPlaceholderForCurrentOpen();
     void refreshRenderedResponseIfNeeded();
     void updateResponseHeight();
-    bool appendPlainText(const QString &previous, const QString &text);
-    void renderIntoNewDocument(const QString &text);
     void updateHeader();
     void updateStatus();
     void updateChip();
@@ -82,6 +82,7 @@ private:
     AppState &m_appState;
     QString m_sessionPlaceholder;
     QString m_renderedResponseSource;
+    IncrementalResponseRenderer m_responseRenderer;
     double m_renderedResponseHeight = 0;
     bool m_streamedResponseReachedVisibleLimit = false;
     int m_renderCount = 0;

@@ -276,25 +276,79 @@ StrippedHeadings removingHeadingMarkers(const QString &text)
     return result;
 }
 
+namespace {
+
+// The line feeds ending blank lines and code blocks' closing fences, each
+// with more text after it, in order; stops at the first when `firstOnly`.
+qsizetype settledLineEnd(QStringView text, bool firstOnly)
+{
+    qsizetype settled = -1;
+    FenceTracker fences;
+    for (qsizetype start = 0; start < text.size();) {
+        const qsizetype end = text.indexOf(u'\n', start);
+        if (end < 0 || end + 1 >= text.size())
+            break;
+        QStringView line = text.mid(start, end - start);
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        const auto kind = fences.next(line);
+        if (kind == FenceTracker::Line::closing ||
+            (kind == FenceTracker::Line::text && line.trimmed().isEmpty())) {
+            settled = end;
+            if (firstOnly)
+                break;
+        }
+        start = end + 1;
+    }
+    return settled;
+}
+
+} // namespace
+
+qsizetype lastSettledLineEnd(QStringView text)
+{
+    return settledLineEnd(text, false);
+}
+
+qsizetype firstSettledLineEnd(QStringView text)
+{
+    return settledLineEnd(text, true);
+}
+
+bool containsMarkup(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c == u'*' || c == u'_' || c == u'`' || c == u'#')
+            return true;
+    }
+    return false;
+}
+
+bool renderAsMarkdown(const QString &text, QTextDocument *document)
+{
+    document->clear();
+    if (text.isEmpty())
+        return true;
+    const auto stripped = ResponseMarkdown::removingHeadingMarkers(text);
+    document->setMarkdown(inlineMarkdownSource(stripped.text), markdownFeatures);
+    if (document->isEmpty())
+        return stripped.text.trimmed().isEmpty();
+    dropImages(document);
+    if (!stripped.headings.isEmpty())
+        styleHeadings(document, stripped);
+    return true;
+}
+
 } // namespace ResponseMarkdown
 
 void renderMarkdown(const QString &text, QTextDocument *document)
 {
+    if (ResponseMarkdown::containsMarkup(text) &&
+        ResponseMarkdown::renderAsMarkdown(text, document))
+        return;
+    // Text without markup, or with markup that renders to nothing at all
+    // (an empty code block), is shown as it is.
     document->clear();
-    if (text.isEmpty())
-        return;
-    static const QRegularExpression markup(QStringLiteral("[*_`#]"));
-    if (!text.contains(markup)) {
+    if (!text.isEmpty())
         document->setPlainText(text);
-        return;
-    }
-    const auto stripped = ResponseMarkdown::removingHeadingMarkers(text);
-    document->setMarkdown(inlineMarkdownSource(stripped.text), markdownFeatures);
-    if (document->isEmpty() && !stripped.text.trimmed().isEmpty()) {
-        document->setPlainText(text);
-        return;
-    }
-    dropImages(document);
-    if (!stripped.headings.isEmpty())
-        styleHeadings(document, stripped);
 }

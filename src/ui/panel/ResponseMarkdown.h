@@ -31,6 +31,21 @@ struct StrippedHeadings
 };
 StrippedHeadings removingHeadingMarkers(const QString &text);
 
+// The line feed ending the last blank line or code block's closing fence
+// that has more text after it; -1 when there is none. What comes before
+// such a line renders the same whatever follows, unless an emphasis, code
+// span or link opened before it is still open.
+qsizetype lastSettledLineEnd(QStringView text);
+qsizetype firstSettledLineEnd(QStringView text);
+
+// Whether the text holds a character that can make it more than plain text.
+bool containsMarkup(QStringView text);
+
+// Renders `text` as Markdown whatever characters it holds, so a piece of a
+// longer reply renders as it does inside the whole. Returns false when text
+// that is not blank rendered to nothing.
+bool renderAsMarkdown(const QString &text, QTextDocument *document);
+
 } // namespace ResponseMarkdown
 
 // Renders `text` into `document`, replacing its contents. The document's

@@ -1,6 +1,40 @@
 #include "ui/panel/ResponseTextView.h"
 
 #include "ui/panel/BarStyle.h"
+#include "ui/panel/IncrementalResponseRenderer.h"
+
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocumentFragment>
+#include <algorithm>
+
+namespace {
+
+QString selectedParagraphText(const QTextCursor &selection)
+{
+    const QTextDocument *document = selection.document();
+    const int start = selection.selectionStart();
+    const int end = selection.selectionEnd();
+    QString text;
+    for (QTextBlock block = document->findBlock(start); block.isValid() && block.position() <= end;
+         block = block.next()) {
+        if (block.position() > start) {
+            const bool continues = block.blockFormat().boolProperty(
+                IncrementalResponseRenderer::continuesParagraphProperty);
+            if (!continues)
+                text += u'\n';
+        }
+        const int from = std::max(start, block.position()) - block.position();
+        const int to = std::min(end, block.position() + block.length() - 1) - block.position();
+        text += block.text().mid(from, std::max(0, to - from));
+    }
+    text.replace(QChar::LineSeparator, u'\n');
+    text.replace(QChar::Nbsp, u' ');
+    return text;
+}
+
+} // namespace
 
 ResponseTextView::ResponseTextView(QWidget *parent)
     : QTextBrowser(parent)
@@ -31,4 +65,13 @@ ResponseTextView::ResponseTextView(QWidget *parent)
 QVariant ResponseTextView::loadResource(int, const QUrl &)
 {
     return {};
+}
+
+QMimeData *ResponseTextView::createMimeDataFromSelection() const
+{
+    const QTextCursor selection = textCursor();
+    auto *data = new QMimeData;
+    data->setHtml(selection.selection().toHtml());
+    data->setText(selectedParagraphText(selection));
+    return data;
 }

@@ -12,4 +12,8 @@ public:
     explicit ResponseTextView(QWidget *parent = nullptr);
 
     QVariant loadResource(int type, const QUrl &name) override;
+
+protected:
+    // A long paragraph shown in several blocks is copied as one.
+    QMimeData *createMimeDataFromSelection() const override;
 };

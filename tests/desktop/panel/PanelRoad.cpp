@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
+#include <QPixmap>
+#include <QScreen>
 
 using namespace DesktopTestSession;
 
@@ -92,6 +94,17 @@ void PanelRoad::setClipboardText(const QString &text)
 
 void PanelRoad::saveScreenshot(const QString &name) const
 {
+    const QString folder =
+        qEnvironmentVariable("WRENLARK_TEST_SANDBOX") + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    // What the X server shows, in device pixels at the session's scale.
+    const CommandPanel *panel = m_controller->panel();
+    if (QScreen *screen = panel->screen()) {
+        const QRect frame = panel->geometry().translated(-screen->geometry().topLeft());
+        screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+            .save(folder + u'/' + name + QStringLiteral("-screen.png"));
+    }
+    // The bar drawn on its own at scale 2, shadow and corners on transparency.
     QWidget *view = m_controller->view();
     constexpr qreal ratio = 2.0;
     QImage image(view->size() * ratio, QImage::Format_ARGB32_Premultiplied);
@@ -101,9 +114,6 @@ void PanelRoad::saveScreenshot(const QString &name) const
         QPainter painter(&image);
         view->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
     }
-    const QString folder =
-        qEnvironmentVariable("WRENLARK_TEST_SANDBOX") + QStringLiteral("/screenshots");
-    QDir().mkpath(folder);
     image.save(folder + u'/' + name + QStringLiteral(".png"));
 }
 

@@ -19,7 +19,9 @@
 #include <QJsonObject>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QScreen>
 #include <QTest>
+#include <cmath>
 
 using namespace DesktopTestSession;
 
@@ -242,10 +244,18 @@ private Q_SLOTS:
         QVERIFY(key(QStringLiteral("Return")));
         CommandView *view = m_road->controller().view();
         QTRY_VERIFY_WITH_TIMEOUT(view->streamedResponseReachedVisibleLimit(), 15000);
-        const int half = m_road->controller().panel()->screen()->availableGeometry().height() / 2;
-        QTRY_COMPARE(m_road->controller().panel()->barGeometry().height(), half);
+        const QScreen *screen = m_road->controller().panel()->screen();
+        const int half = screen->availableGeometry().height() / 2;
+        // At a fractional scale the window's height is whole device pixels,
+        // which may round its height in the toolkit's units down by one.
+        const int slack =
+            std::floor(screen->devicePixelRatio()) == screen->devicePixelRatio() ? 0 : 1;
+        const auto fillsHalf = [&] {
+            return std::abs(m_road->controller().panel()->barGeometry().height() - half) <= slack;
+        };
+        QTRY_VERIFY(fillsHalf());
         QTRY_VERIFY_WITH_TIMEOUT(!m_road->state().isLoading(), 15000);
-        QCOMPARE(m_road->controller().panel()->barGeometry().height(), half);
+        QVERIFY(fillsHalf());
     }
 
     void errorStatusAndImageThumbnail()

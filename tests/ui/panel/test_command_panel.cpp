@@ -150,6 +150,12 @@ private Q_SLOTS:
         QTRY_COMPARE(bar.panel()->barGeometry().height(), half);
         QCOMPARE(bar.panel()->barGeometry().top(), before.top());
         QCOMPARE(bar.panel()->barGeometry().width(), 640);
+        // The whole reply area, copy hint included, stays inside the bar.
+        CommandView *view = bar.controller->view();
+        QTRY_VERIFY(view->rect().contains(
+            QRect(view->copyHint()->mapTo(view, QPoint()), view->copyHint()->size())));
+        const QWidget *response = view->responseView();
+        QVERIFY(view->rect().contains(QRect(response->mapTo(view, QPoint()), response->size())));
     }
 
     void copyKeyCopiesTheReplyUnlessTextIsSelected()
