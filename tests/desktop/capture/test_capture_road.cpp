@@ -56,12 +56,13 @@ QImage screenNow()
         QImage::Format_RGB32);
 }
 
-void saveScreenshot(const QImage &image, const QString &name)
+// Saved as NAME-scaleN.png in the test's screenshot folder.
+void saveScreenshot(const QImage &image, const QString &name, qreal scale)
 {
     const QString folder =
         qEnvironmentVariable("WRENLARK_TEST_SANDBOX") + QStringLiteral("/screenshots");
     QDir().mkpath(folder);
-    image.save(folder + u'/' + name + QStringLiteral(".png"));
+    image.save(QStringLiteral("%1/%2-scale%3.png").arg(folder, name).arg(scale));
 }
 
 // The overlay's dimming over `colour`: darker, same hue.
@@ -164,11 +165,11 @@ void CaptureRoadTest::initTestCase()
 {
     if (const auto reason = unavailableReason())
         QSKIP(qPrintable(*reason));
-    // Left of the screen's middle, where the bar does not cover it (at scale
-    // 2 too: 640x400 logical pixels).
+    // Low on the left, where the bar's header does not cover it (at scale 2
+    // too: 640x400 logical pixels).
     m_window = std::make_unique<ColouredWindow>(
         QList<QList<QColor>>{{Qt::red, Qt::green}, {Qt::blue, Qt::yellow}});
-    m_window->setGeometry(20, 20, 240, 180);
+    m_window->setGeometry(10, 260, 200, 120);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     settle(300);
@@ -211,7 +212,7 @@ bool CaptureRoadTest::startCapture()
 {
     // The pointer rests away from the coloured window: the first press
     // comes after the overlay is there.
-    moveMouse(m_origin + QPoint(400, 300));
+    moveMouse(m_origin + QPoint(300, -100));
     const ResidentApp::Result command = m_app->runCommand({QStringLiteral("capture")});
     if (command.exitCode != 0) {
         qWarning("wrenlark capture: %s", command.errors.constData());
@@ -266,9 +267,9 @@ void CaptureRoadTest::dragAttachesTheRegionToTheRequest()
                          50));
     const int before = requestCount();
     QVERIFY(startCapture());
-    // 120x90 across the middle of the four blocks, 60x45 of each.
-    const QPoint topLeft = m_origin + QPoint(60, 45);
-    const QPoint bottomRight = topLeft + QPoint(120, 90);
+    // 100x60 across the middle of the four blocks, 50x30 of each.
+    const QPoint topLeft = m_origin + QPoint(50, 30);
+    const QPoint bottomRight = topLeft + QPoint(100, 60);
     QVERIFY(dragTo(topLeft, bottomRight));
     // Mid-drag: the region shows clear inside a white outline, the rest dimmed.
     QImage shot;
@@ -279,12 +280,12 @@ void CaptureRoadTest::dragAttachesTheRegionToTheRequest()
                    shot.pixelColor(device(bottomRight - QPoint(10, 10))) == QColor(Qt::yellow);
         },
         5000));
-    saveScreenshot(shot, QStringLiteral("capture-overlay-mid-drag"));
+    saveScreenshot(shot, QStringLiteral("capture-overlay-mid-drag"), m_ratio);
     const QColor outline = shot.pixelColor(device(topLeft + QPoint(30, 0)));
     QVERIFY2(outline.red() > 240 && outline.green() > 200 && outline.blue() > 200,
              qPrintable(outline.name()));
     QVERIFY(isDimmed(shot.pixelColor(device(m_origin + QPoint(10, 10))), Qt::red));
-    QVERIFY(isDimmed(shot.pixelColor(device(m_origin + QPoint(230, 170))), Qt::yellow));
+    QVERIFY(isDimmed(shot.pixelColor(device(m_origin + QPoint(190, 110))), Qt::yellow));
     QVERIFY(xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
 
     // The bar opens with the image, ready for the instruction.
@@ -298,9 +299,9 @@ void CaptureRoadTest::dragAttachesTheRegionToTheRequest()
     const QStringList bar = visibleWindows(m_app->pid());
     QCOMPARE(bar.size(), 1);
     const QRect barRect = windowGeometry(bar.first());
-    QVERIFY(!barRect.intersects(QRect(device(m_origin), m_window->size() * m_ratio)));
     QImage barShot;
     const QRect header(barRect.topLeft(), QSize(barRect.width(), int(48 * m_ratio)));
+    QVERIFY(!header.intersects(QRect(device(m_origin), m_window->size() * m_ratio)));
     QVERIFY2(QTest::qWaitFor(
                  [&] {
                      barShot = screenNow();
@@ -308,7 +309,7 @@ void CaptureRoadTest::dragAttachesTheRegionToTheRequest()
                  },
                  5000),
              "no thumbnail of the capture in the bar's header");
-    saveScreenshot(barShot, QStringLiteral("capture-bar-with-thumbnail"));
+    saveScreenshot(barShot, QStringLiteral("capture-bar-with-thumbnail"), m_ratio);
 
     QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"),
                      QStringLiteral("which colours")}));
@@ -322,7 +323,7 @@ void CaptureRoadTest::dragAttachesTheRegionToTheRequest()
     const QByteArray png = imageOfRequest(m_server.requestsTo("/openai/v1/chat").last().jsonBody());
     QVERIFY(png.startsWith("\x89PNG\r\n\x1a\n"));
     const QImage image = QImage::fromData(png, "PNG");
-    QCOMPARE(image.size(), QSize(120, 90) * m_ratio);
+    QCOMPARE(image.size(), QSize(100, 60) * m_ratio);
     // The window's own colours, undimmed, up to each seam.
     const int right = image.width() - 1;
     const int bottom = image.height() - 1;
@@ -353,7 +354,7 @@ void CaptureRoadTest::escapeDuringTheDragOpensNothing()
 {
     const int before = requestCount();
     QVERIFY(startCapture());
-    QVERIFY(dragTo(m_origin + QPoint(30, 30), m_origin + QPoint(150, 120)));
+    QVERIFY(dragTo(m_origin + QPoint(30, 30), m_origin + QPoint(150, 100)));
     QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
     QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(m_app->pid(), overlayTitle).isEmpty(), 5000);
     QVERIFY(xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
