@@ -24,13 +24,6 @@ public:
         update();
     }
 
-    // The colour at `p` (window coordinates).
-    QColor colourAt(const QPoint &p) const
-    {
-        const QList<QColor> &row = m_rows.at(p.y() * int(m_rows.size()) / height());
-        return row.at(p.x() * int(row.size()) / width());
-    }
-
 protected:
     void paintEvent(QPaintEvent *) override
     {
