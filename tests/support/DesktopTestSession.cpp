@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace DesktopTestSession {
@@ -63,6 +64,32 @@ void settle(int milliseconds)
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+qint64 activeWindowPid()
+{
+    const auto result = run(QStringLiteral("xdotool"),
+                            {QStringLiteral("getactivewindow"), QStringLiteral("getwindowpid")});
+    return QString::fromLatin1(result.output).trimmed().toLongLong();
+}
+
+QStringList visibleWindows(qint64 pid, const QString &name)
+{
+    QStringList arguments{QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                          QStringLiteral("--pid"), QString::number(pid)};
+    // xdotool matches any of the conditions unless told otherwise.
+    if (!name.isEmpty())
+        arguments << QStringLiteral("--all") << QStringLiteral("--name")
+                  << QRegularExpression::escape(name);
+    const QString output = QString::fromLatin1(run(QStringLiteral("xdotool"), arguments).output);
+    return output.split(u'\n', Qt::SkipEmptyParts);
+}
+
+QString readAccessible(const QString &application, const QString &name)
+{
+    const auto result = run(QStringLiteral("/usr/bin/python3"),
+                            {QStringLiteral(WRENLARK_READ_ACCESSIBLE), application, name}, 20000);
+    return result.finished && result.exitCode == 0 ? QString::fromUtf8(result.output) : QString();
 }
 
 } // namespace DesktopTestSession

@@ -33,6 +33,16 @@ bool xdotool(const QStringList &arguments);
 // Spins the event loop for a moment.
 void settle(int milliseconds);
 
+// The pid of the desktop's active window (_NET_WM_PID); 0 when none.
+qint64 activeWindowPid();
+// The mapped windows of process `pid` (X window ids), only those titled
+// `name` when one is given.
+QStringList visibleWindows(qint64 pid, const QString &name = {});
+// The text of the accessible named `name` in the application named
+// `application`, read over AT-SPI by another process as a screen reader
+// reads it: its role on the first line. Empty when there is none.
+QString readAccessible(const QString &application, const QString &name);
+
 } // namespace DesktopTestSession
 
 // A real application started for a test and stopped (by its pid) when the

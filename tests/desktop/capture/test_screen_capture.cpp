@@ -1,3 +1,4 @@
+#include "ColouredWindow.h"
 #include "platform/linux/LinuxDesktopServices.h"
 #include "platform/linux/capture/X11ScreenCaptureService.h"
 #include "support/DesktopTestSession.h"
@@ -6,32 +7,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QPainter>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
 
 namespace {
-
-// A window painted in two known colours: left half and right half.
-class ColouredWindow : public QWidget
-{
-public:
-    ColouredWindow()
-        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
-    {
-    }
-    QColor left = Qt::red;
-    QColor right = Qt::blue;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.fillRect(0, 0, width() / 2, height(), left);
-        painter.fillRect(width() / 2, 0, width() - width() / 2, height(), right);
-    }
-};
 
 struct Outcome
 {
@@ -82,7 +62,7 @@ void ScreenCaptureTest::initTestCase()
 {
     if (const auto reason = DesktopTestSession::unavailableReason())
         QSKIP(qPrintable(*reason));
-    m_window = std::make_unique<ColouredWindow>();
+    m_window = std::make_unique<ColouredWindow>(QList<QList<QColor>>{{Qt::red, Qt::blue}});
     // Inside the screen at scale 2 too (640x400 logical pixels).
     m_window->setGeometry(100, 80, 400, 300);
     m_window->show();
@@ -127,9 +107,7 @@ Outcome ScreenCaptureTest::captureByDrag(const QPoint &from, const QPoint &to,
         return outcome;
     // What the window shows now must not reach the image: the overlay shows,
     // and the capture cuts from, the screen as it was.
-    m_window->left = Qt::green;
-    m_window->right = Qt::green;
-    m_window->update();
+    m_window->setRows({{Qt::green}});
     moveMouse(from);
     mouse({QStringLiteral("mousedown"), QStringLiteral("1")});
     moveMouse((from + to) / 2);
@@ -142,9 +120,7 @@ Outcome ScreenCaptureTest::captureByDrag(const QPoint &from, const QPoint &to,
     mouse({QStringLiteral("mouseup"), QStringLiteral("1")});
     if (!QTest::qWaitFor([&outcome] { return outcome.calls > 0; }, 5000))
         qWarning("The capture did not finish after the drag.");
-    m_window->left = Qt::red;
-    m_window->right = Qt::blue;
-    m_window->update();
+    m_window->setRows({{Qt::red, Qt::blue}});
     DesktopTestSession::settle(200);
     return outcome;
 }

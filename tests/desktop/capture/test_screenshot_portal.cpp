@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 namespace {
 
@@ -59,13 +60,15 @@ public:
     }
 
     uint response = 0;
+    QString lastParentWindow;
     QVariantMap lastOptions;
     QString pictureFile;
 
 public Q_SLOTS:
-    QDBusObjectPath Screenshot(const QString &, const QVariantMap &options,
+    QDBusObjectPath Screenshot(const QString &parentWindow, const QVariantMap &options,
                                const QDBusMessage &message)
     {
+        lastParentWindow = parentWindow;
         lastOptions = options;
         QString sender = message.service().mid(1);
         sender.replace(u'.', u'_');
@@ -106,6 +109,7 @@ private Q_SLOTS:
     void withoutPortalTheMessageSaysSo();
     void portalPictureBecomesTheScreensImages();
     void decliningThePromptIsACancellation();
+    void parentWindowIsOurActiveWindow();
 
 private:
     static std::optional<ScreenGrabResult> grab();
@@ -178,6 +182,35 @@ void ScreenshotPortalTest::decliningThePromptIsACancellation()
     QVERIFY(result->cancelled);
     QVERIFY(result->error.isEmpty());
     QVERIFY(!result->succeeded());
+}
+
+void ScreenshotPortalTest::parentWindowIsOurActiveWindow()
+{
+    QTemporaryDir folder;
+    FakeScreenshotPortal portal(folder.path());
+    QVERIFY(portal.start());
+    portal.lastParentWindow = QStringLiteral("unset");
+    QVERIFY(grab());
+    QCOMPARE(portal.lastParentWindow, QString());
+
+    QWindow window;
+    window.setGeometry(40, 40, 200, 120);
+    window.show();
+    window.requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const QString parent = QStringLiteral("x11:") + QString::number(window.winId(), 16);
+    QVERIFY(grab());
+    QCOMPARE(portal.lastParentWindow, parent);
+
+    // From a dialog of ours, the window it belongs to.
+    QWindow dialog;
+    dialog.setTransientParent(&window);
+    dialog.setGeometry(80, 80, 120, 60);
+    dialog.show();
+    dialog.requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QVERIFY(grab());
+    QCOMPARE(portal.lastParentWindow, parent);
 }
 
 int main(int argc, char *argv[])

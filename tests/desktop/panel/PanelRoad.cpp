@@ -65,13 +65,7 @@ quint64 PanelRoad::panelWindow() const
 
 QString PanelRoad::readAccessible(const QString &name)
 {
-    const auto result =
-        run(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral(WRENLARK_READ_ACCESSIBLE), QCoreApplication::applicationName(), name},
-            20000);
-    if (!result.finished || result.exitCode != 0)
-        return {};
-    return QString::fromUtf8(result.output);
+    return DesktopTestSession::readAccessible(QCoreApplication::applicationName(), name);
 }
 
 QString PanelRoad::clipboardText()

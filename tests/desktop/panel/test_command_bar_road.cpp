@@ -9,11 +9,9 @@
 #include "support/TestHttpServer.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,30 +26,6 @@ QByteArray delta(const QString &text)
         QJsonObject{{QStringLiteral("choices"),
                      QJsonArray{QJsonObject{{QStringLiteral("delta"),
                                              QJsonObject{{QStringLiteral("content"), text}}}}}}});
-}
-
-qint64 activeWindowPid()
-{
-    const auto result = run(QStringLiteral("xdotool"),
-                            {QStringLiteral("getactivewindow"), QStringLiteral("getwindowpid")});
-    return QString::fromLatin1(result.output).trimmed().toLongLong();
-}
-
-int visibleWindowCount(qint64 pid)
-{
-    const auto result =
-        run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                        QStringLiteral("--pid"), QString::number(pid)});
-    const QByteArray output = result.output.trimmed();
-    return output.isEmpty() ? 0 : int(output.split('\n').size());
-}
-
-QString readAccessible(const QString &name)
-{
-    const auto result =
-        run(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral(WRENLARK_READ_ACCESSIBLE), QStringLiteral("wrenlark"), name}, 20000);
-    return result.exitCode == 0 ? QString::fromUtf8(result.output) : QString();
 }
 
 QString clipboardText()
@@ -76,31 +50,6 @@ class CommandBarRoadTest : public QObject
     TestHttpServer m_server;
     std::unique_ptr<ResidentApp> m_app;
 
-    bool configure(ResidentApp &app)
-    {
-        const QString config = app.environment().value(QStringLiteral("XDG_CONFIG_HOME"));
-        QDir().mkpath(config + QStringLiteral("/Wrenlark"));
-        QFile catalog(config + QStringLiteral("/Wrenlark/model-catalog.json"));
-        if (!catalog.open(QIODevice::WriteOnly))
-            return false;
-        const QJsonObject openai{
-            {QStringLiteral("id"), QStringLiteral("openai")},
-            {QStringLiteral("endpoint"),
-             m_server.url(QStringLiteral("/openai/v1/chat")).toString()},
-            {QStringLiteral("models"),
-             QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("model-1")}}}}};
-        catalog.write(
-            QJsonDocument(QJsonObject{{QStringLiteral("providers"), QJsonArray{openai}}}).toJson());
-        catalog.close();
-        QProcess store;
-        store.setProcessEnvironment(app.environment());
-        store.start(qEnvironmentVariable("WRENLARK_BINARY"),
-                    {QStringLiteral("key"), QStringLiteral("set"), QStringLiteral("openai")});
-        store.write("sk-road-test\n");
-        store.closeWriteChannel();
-        return store.waitForFinished(20000) && store.exitCode() == 0;
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -108,7 +57,7 @@ private Q_SLOTS:
             QSKIP(qPrintable(*reason));
         m_app = std::make_unique<ResidentApp>();
         m_app->setSetting(QStringLiteral("did_complete_onboarding"), true);
-        QVERIFY(configure(*m_app));
+        QVERIFY(m_app->configureProvider(m_server.url(QStringLiteral("/openai/v1/chat"))));
         QVERIFY(m_app->start());
         QTRY_COMPARE_WITH_TIMEOUT(m_app->diagnostics().value(QStringLiteral("shortcut")).toString(),
                                   QStringLiteral("Alt+Space"), 5000);
@@ -153,14 +102,17 @@ private Q_SLOTS:
                          QStringLiteral("upper case")}));
         QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(
-            readAccessible(QStringLiteral("Instruction")).endsWith(QStringLiteral("upper case")),
+            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Instruction"))
+                .endsWith(QStringLiteral("upper case")),
             10000);
         QVERIFY(key(QStringLiteral("Return")));
         QTRY_VERIFY_WITH_TIMEOUT(
-            readAccessible(QStringLiteral("Response")).endsWith(QStringLiteral("\nWORLD")), 15000);
+            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Response"))
+                .endsWith(QStringLiteral("\nWORLD")),
+            15000);
 
         QVERIFY(key(QStringLiteral("ctrl+Return")));
-        QTRY_COMPARE_WITH_TIMEOUT(visibleWindowCount(m_app->pid()), 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(m_app->pid()).isEmpty(), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(editor->documentText(), QStringLiteral("hello WORLD foo"), 10000);
         QTRY_COMPARE(clipboardText(), QStringLiteral("kept"));
     }
@@ -188,7 +140,7 @@ private Q_SLOTS:
         QElapsedTimer watched;
         watched.start();
         while (watched.elapsed() < 1500) {
-            QCOMPARE(visibleWindowCount(m_app->pid()), 0);
+            QVERIFY(visibleWindows(m_app->pid()).isEmpty());
             settle(50);
         }
         QCOMPARE(activeWindowPid(), app->pid());

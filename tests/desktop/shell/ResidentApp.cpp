@@ -3,10 +3,16 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -94,7 +100,15 @@ ResidentApp::Result ResidentApp::runCommand(const QStringList &arguments, int ti
     clock.start();
     command.start(binary(), arguments);
     Result result;
-    if (!command.waitForFinished(timeoutMs)) {
+    // The event loop keeps turning: this process may show windows that the
+    // command photographs, or own a clipboard it asks for.
+    QEventLoop loop;
+    QObject::connect(&command, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&command, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (command.state() != QProcess::NotRunning)
+        loop.exec();
+    if (command.state() != QProcess::NotRunning || command.error() == QProcess::FailedToStart) {
         command.kill();
         command.waitForFinished();
         return result;
@@ -125,4 +139,52 @@ QString ResidentApp::log() const
 bool ResidentApp::waitForExit(int timeoutMs)
 {
     return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+}
+
+bool ResidentApp::configureProvider(const QUrl &endpoint)
+{
+    const QString config = m_environment.value(QStringLiteral("XDG_CONFIG_HOME"));
+    QDir().mkpath(config + QStringLiteral("/Wrenlark"));
+    QFile catalog(config + QStringLiteral("/Wrenlark/model-catalog.json"));
+    if (!catalog.open(QIODevice::WriteOnly))
+        return false;
+    const QJsonObject openai{
+        {QStringLiteral("id"), QStringLiteral("openai")},
+        {QStringLiteral("endpoint"), endpoint.toString()},
+        {QStringLiteral("models"),
+         QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("model-1")}}}}};
+    catalog.write(
+        QJsonDocument(QJsonObject{{QStringLiteral("providers"), QJsonArray{openai}}}).toJson());
+    catalog.close();
+    QProcess store;
+    store.setProcessEnvironment(m_environment);
+    store.start(binary(), {QStringLiteral("key"), QStringLiteral("set"), QStringLiteral("openai")});
+    store.write("sk-road-test\n");
+    store.closeWriteChannel();
+    return store.waitForFinished(20000) && store.exitCode() == 0;
+}
+
+bool ResidentApp::setAnalyticsEndpoint(const QUrl &endpoint)
+{
+    const QString config = m_environment.value(QStringLiteral("XDG_CONFIG_HOME"));
+    QDir().mkpath(config + QStringLiteral("/Wrenlark"));
+    QFile file(config + QStringLiteral("/Wrenlark/analytics.json"));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(
+        QJsonDocument(QJsonObject{{QStringLiteral("endpoint"), endpoint.toString()}}).toJson());
+    return true;
+}
+
+QList<QJsonObject> ResidentApp::queuedAnalytics() const
+{
+    QFile file(m_home.filePath(QStringLiteral("state/Wrenlark/analytics-queue.json")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QJsonObject> queued;
+    const QJsonArray entries =
+        QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("signals")).toArray();
+    for (const QJsonValue &entry : entries)
+        queued.append(entry.toObject());
+    return queued;
 }

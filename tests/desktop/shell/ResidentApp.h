@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QJsonObject>
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QVariantMap>
 
 // The real `wrenlark` started with a settings folder of its own, on the
@@ -17,6 +20,16 @@ public:
     // Writes the settings file before the start.
     void setSetting(const QString &key, const QVariant &value);
     QString settingsFile() const;
+    // Before the start: points the "openai" provider at `endpoint` (an
+    // OpenAI-compatible chat URL) with model "model-1" and a key stored in
+    // the desktop's keyring by `wrenlark key set`; false when that failed.
+    bool configureProvider(const QUrl &endpoint);
+    // Before the start: analytics signals are delivered to `endpoint`. Until
+    // a delivery succeeds they wait in the queue queuedAnalytics() reads.
+    bool setAnalyticsEndpoint(const QUrl &endpoint);
+    // The analytics signals waiting for delivery, oldest first, as stored
+    // ({"type": ..., "payload": {...}}).
+    QList<QJsonObject> queuedAnalytics() const;
 
     // Starts it and waits until it owns com.wrenlark; false on failure.
     bool start(const QStringList &arguments = {});

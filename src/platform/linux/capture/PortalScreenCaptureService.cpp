@@ -1,11 +1,14 @@
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 
+#include "platform/linux/capture/PortalParentWindow.h"
 #include "platform/linux/capture/PortalScreenshotRequest.h"
 #include "platform/linux/capture/ScreenImageCodec.h"
 
 void PortalScreenCaptureService::grabScreens(GrabCallback done)
 {
-    (new PortalScreenshotRequest(std::move(done), responseTimeout))->start();
+    // The overlay does not exist yet: the parent is whatever window of ours
+    // the user is in.
+    (new PortalScreenshotRequest(std::move(done), responseTimeout, portalParentWindow()))->start();
 }
 
 CapturedRegion PortalScreenCaptureService::encodeRegion(const ScreenGrab &grab,

@@ -59,8 +59,10 @@ ScreenGrab splitIntoScreens(const QImage &desktop)
 } // namespace
 
 PortalScreenshotRequest::PortalScreenshotRequest(ScreenCaptureService::GrabCallback done,
-                                                 std::chrono::milliseconds timeout)
+                                                 std::chrono::milliseconds timeout,
+                                                 QString parentWindow)
     : m_done(std::move(done))
+    , m_parentWindow(std::move(parentWindow))
 {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(timeout);
@@ -83,9 +85,7 @@ void PortalScreenshotRequest::start()
         portalService, portalPath, screenshotInterface, QStringLiteral("Screenshot"));
     const QVariantMap options{{QStringLiteral("handle_token"), token},
                               {QStringLiteral("interactive"), false}};
-    // No parent window: the overlay does not exist yet, and the application
-    // has no other window to name.
-    call << QString() << options;
+    call << m_parentWindow << options;
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             &PortalScreenshotRequest::handleReply);

@@ -16,8 +16,10 @@ class PortalScreenshotRequest : public QObject
     Q_OBJECT
 
 public:
+    // `parentWindow` is the portal's parent_window argument ("x11:<hex XID>",
+    // or empty for none).
     PortalScreenshotRequest(ScreenCaptureService::GrabCallback done,
-                            std::chrono::milliseconds timeout);
+                            std::chrono::milliseconds timeout, QString parentWindow);
     void start();
 
 private Q_SLOTS:
@@ -32,6 +34,7 @@ private:
 
     ScreenCaptureService::GrabCallback m_done;
     QTimer m_timeout;
+    QString m_parentWindow;
     QString m_requestPath;
     bool m_finished = false;
 };
