@@ -313,6 +313,7 @@ QVariantMap AppDelegate::diagnostics() const
 {
     QVariantMap answer{
         {QStringLiteral("pid"), QCoreApplication::applicationPid()},
+        {QStringLiteral("qt_platform"), QGuiApplication::platformName()},
         {QStringLiteral("tray_host"), m_statusItem && m_statusItem->isIconShown()},
         {QStringLiteral("onboarding_complete"), m_settingsStore->didCompleteOnboarding()},
         {QStringLiteral("command_bar"), m_panelController != nullptr},

@@ -7,17 +7,34 @@
 #include "platform/linux/applications/LinuxTargetAppClassifier.h"
 #include "platform/linux/autostart/XdgAutostartLoginItem.h"
 #include "platform/linux/capture/LinuxScreenCapture.h"
+#include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
 #include "platform/linux/replacement/LinuxReplacementService.h"
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
+#include "platform/linux/session/DesktopSession.h"
 #include "platform/linux/shortcuts/LinuxGlobalShortcuts.h"
 #include "platform/linux/x11/X11PanelWindowSupport.h"
 
+#include <QGuiApplication>
 #include <utility>
 
 namespace {
+
 bool setNoGlib = false;
+
+std::shared_ptr<ScreenCaptureService> createCapture()
+{
+    DesktopProbes probes;
+    probes.qtPlatform = QGuiApplication::platformName();
+    const DesktopSession session =
+        DesktopSession::decide(DesktopEnvironment::fromProcess(), probes);
+    // Under XWayland too: its screen shows the Wayland windows as black.
+    if (session.capture.road == DesktopSession::CaptureRoad::screenshotPortal)
+        return std::make_shared<PortalScreenCaptureService>();
+    return createLinuxScreenCapture();
+}
+
 } // namespace
 
 void prepareLinuxDesktopProcess()
@@ -38,7 +55,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     services.classifier = std::make_shared<LinuxTargetAppClassifier>();
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
-    services.capture = createLinuxScreenCapture();
+    services.capture = createCapture();
     services.panelWindow = std::make_shared<X11PanelWindowSupport>();
     services.selection = std::make_shared<LinuxSelectionService>(
         services.applications, services.classifier, services.trust);
