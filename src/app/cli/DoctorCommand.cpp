@@ -4,6 +4,7 @@
 #include "platform/linux/LibsecretSecretStore.h"
 #include "platform/linux/accessibility/AtspiBusTrust.h"
 #include "platform/linux/session/DesktopSession.h"
+#include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 #include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/XTestKeyboard.h"
 #include "shell/ApplicationBus.h"
@@ -163,6 +164,29 @@ QList<Check> sessionChoices(const DesktopSession &session)
     };
 }
 
+// A shortcut in GNOME's own keyboard settings that runs `wrenlark toggle`.
+QList<Check> gnomeKeybinding(const DesktopSession &session)
+{
+    if (session.family != DesktopSession::Family::gnome)
+        return {};
+    const QString name = QStringLiteral("GNOME keyboard shortcut");
+    const GnomeCommandKeybinding keybinding(true,
+                                            GnomeCommandKeybinding::commandForThisExecutable());
+    if (!keybinding.isAvailable())
+        return {{name, QStringLiteral("unknown (GNOME's media-keys settings schemas are missing)"),
+                 false, false}};
+    const std::optional<QString> binding = keybinding.installedBinding();
+    if (!binding)
+        return {{name,
+                 QStringLiteral("none runs `wrenlark toggle` (Wrenlark's Settings can add one)"),
+                 false, false}};
+    return {{name,
+             QStringLiteral("%1 runs `wrenlark toggle` (%2)")
+                 .arg(*binding, keybinding.isOwnBinding() ? QStringLiteral("added by Wrenlark")
+                                                          : QStringLiteral("made by you")),
+             false, true}};
+}
+
 Check globalShortcutRoute(const DesktopSession &session)
 {
     const QString name = QStringLiteral("Global shortcut");
@@ -243,6 +267,7 @@ int runDoctor(const QStringList &arguments)
     checks += sessionChoices(session);
     checks += {windowManager(), accessibilityBus(),           xtest(),         secretService(),
                trayHost(),      globalShortcutRoute(session), shortcutPortal()};
+    checks += gnomeKeybinding(session);
     checks += runningApplication();
     bool essentialsOk = true;
     QString text;

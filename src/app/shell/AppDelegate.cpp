@@ -47,6 +47,7 @@ AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObje
     PreferencesDependencies preferences;
     preferences.shortcuts = m_desktop.shortcuts.get();
     preferences.loginItems = m_desktop.loginItems;
+    preferences.commandKeybinding = m_desktop.commandKeybinding;
     PreferencesWindowController::install(preferences);
     OnboardingDependencies onboarding;
     onboarding.trust = m_desktop.trust;

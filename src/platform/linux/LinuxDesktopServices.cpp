@@ -13,6 +13,7 @@
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
 #include "platform/linux/session/DesktopSession.h"
+#include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 #include "platform/linux/shortcuts/LinuxGlobalShortcuts.h"
 #include "platform/linux/x11/X11PanelWindowSupport.h"
 
@@ -63,8 +64,15 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
         std::make_shared<LinuxReplacementService>(services.applications, services.classifier);
     services.loginItems = std::make_shared<XdgAutostartLoginItem>();
     services.urlOpener = std::make_shared<DesktopUrlOpener>();
-    if (role == LinuxDesktopRole::residentApplication)
+    if (role == LinuxDesktopRole::residentApplication) {
         services.shortcuts = createLinuxGlobalShortcutService();
+        const bool onGnome = DesktopSession::decide(DesktopEnvironment::fromProcess(), {}).family ==
+                             DesktopSession::Family::gnome;
+        if (auto gnome = std::make_shared<GnomeCommandKeybinding>(
+                onGnome, GnomeCommandKeybinding::commandForThisExecutable());
+            gnome->isAvailable())
+            services.commandKeybinding = std::move(gnome);
+    }
     // Start following focus changes now, so the focused element of the
     // application the user comes from is known when the bar opens.
     if (!AtspiWorker::shared().ownsDefaultContext())

@@ -98,8 +98,10 @@ QString bindInstructions(Family family)
 {
     switch (family) {
     case Family::gnome:
-        return QStringLiteral("add a custom shortcut running `wrenlark toggle` in Settings, "
-                              "Keyboard, View and Customise Shortcuts, Custom Shortcuts");
+        return QStringLiteral("let Wrenlark add one to GNOME's keyboard shortcuts (its Settings, "
+                              "General), or add a custom shortcut running `wrenlark toggle` in "
+                              "Settings, Keyboard, View and Customise Shortcuts, Custom "
+                              "Shortcuts");
     case Family::kde:
         return QStringLiteral("add a shortcut running `wrenlark toggle` in System Settings, "
                               "Shortcuts");
