@@ -7,6 +7,7 @@
 #include "platform/linux/LinuxDesktopServices.h"
 #include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
+#include "platform/linux/session/DesktopSession.h"
 
 #include <QClipboard>
 #include <QDataStream>
@@ -155,8 +156,7 @@ bool needsDesktop(int argc, char *argv[])
 
 void prepareDesktop()
 {
-    if (hasDisplay())
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    DesktopSession::choosePlatformForThisProcess();
     prepareLinuxDesktopProcess();
 }
 

@@ -15,8 +15,9 @@ namespace DesktopSelection {
 bool needsDesktop(int argc, char *argv[]);
 // Whether an X display can be reached (DISPLAY is set).
 bool hasDisplay();
-// Makes Qt use the X11 platform, which the selection services work through
-// (also under Wayland, through Xwayland).
+// Makes Qt use the X11 platform when an X server is there (also under
+// Wayland, through XWayland), which the selection services work through,
+// unless the user chose a platform with QT_QPA_PLATFORM.
 void prepareDesktop();
 
 // Reads the selection (or the caret) of the frontmost application. Prints

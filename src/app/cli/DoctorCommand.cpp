@@ -3,6 +3,8 @@
 #include "cli/Terminal.h"
 #include "platform/linux/LibsecretSecretStore.h"
 #include "platform/linux/accessibility/AtspiBusTrust.h"
+#include "platform/linux/session/DesktopSession.h"
+#include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 #include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/XTestKeyboard.h"
 #include "shell/ApplicationBus.h"
@@ -120,18 +122,83 @@ bool portalOffersGlobalShortcuts()
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
-Check globalShortcutRoute()
+QString variables(const QList<std::pair<const char *, QString>> &values)
+{
+    QStringList set;
+    for (const auto &[name, value] : values) {
+        if (!value.isEmpty())
+            set << QStringLiteral("%1=%2").arg(QLatin1String(name), value);
+    }
+    return set.isEmpty() ? QStringLiteral("none of its variables set") : set.join(u", ");
+}
+
+// The session and the road each capability takes in it, with the reason.
+QList<Check> sessionChoices(const DesktopSession &session)
+{
+    using Session = DesktopSession;
+    const DesktopEnvironment environment = DesktopEnvironment::fromProcess();
+    const QString kind = QStringLiteral("%1 (%2)").arg(
+        Session::name(session.kind), variables({{"XDG_SESSION_TYPE", environment.sessionType},
+                                                {"WAYLAND_DISPLAY", environment.waylandDisplay},
+                                                {"DISPLAY", environment.display}}));
+    const QString desktop =
+        session.desktopName.isEmpty()
+            ? QStringLiteral("%1 (XDG_CURRENT_DESKTOP is not set)")
+                  .arg(Session::name(session.family))
+            : QStringLiteral("%1 (%2)").arg(Session::name(session.family), session.desktopName);
+    const auto line = [](const QString &road, const QString &reason) {
+        return QStringLiteral("%1: %2").arg(road, reason);
+    };
+    return {
+        {QStringLiteral("Session"), kind, false, session.kind != Session::Kind::unknown},
+        {QStringLiteral("Desktop"), desktop, false, true},
+        {QStringLiteral("Wrenlark runs as"),
+         line(Session::name(session.client.road), session.client.reason), false,
+         session.client.road != Session::Client::none},
+        {QStringLiteral("Key synthesis"),
+         line(Session::name(session.keySynthesis.road), session.keySynthesis.reason), false,
+         session.keySynthesis.road != Session::KeySynthesisRoad::none},
+        {QStringLiteral("Region capture"),
+         line(Session::name(session.capture.road), session.capture.reason), false,
+         session.capture.road != Session::CaptureRoad::none},
+    };
+}
+
+// A shortcut in GNOME's own keyboard settings that runs `wrenlark toggle`.
+QList<Check> gnomeKeybinding(const DesktopSession &session)
+{
+    if (session.family != DesktopSession::Family::gnome)
+        return {};
+    const QString name = QStringLiteral("GNOME keyboard shortcut");
+    const GnomeCommandKeybinding keybinding(true,
+                                            GnomeCommandKeybinding::commandForThisExecutable());
+    if (!keybinding.isAvailable())
+        return {{name, QStringLiteral("unknown (GNOME's media-keys settings schemas are missing)"),
+                 false, false}};
+    const std::optional<QString> binding = keybinding.installedBinding();
+    if (!binding)
+        return {{name,
+                 QStringLiteral("none runs `wrenlark toggle` (Wrenlark's Settings can add one)"),
+                 false, false}};
+    return {{name,
+             QStringLiteral("%1 runs `wrenlark toggle` (%2)")
+                 .arg(*binding, keybinding.isOwnBinding() ? QStringLiteral("added by Wrenlark")
+                                                          : QStringLiteral("made by you")),
+             false, true}};
+}
+
+Check globalShortcutRoute(const DesktopSession &session)
 {
     const QString name = QStringLiteral("Global shortcut");
-    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    if (!wayland && hasGui() && X11Desktop::shared().isAvailable())
-        return {name, QStringLiteral("X11 key grab on the root window"), false, true};
-    if (wayland && portalOffersGlobalShortcuts())
+    switch (session.shortcut.road) {
+    case DesktopSession::ShortcutRoad::x11Grab:
+        return {name, session.shortcut.reason, false, true};
+    case DesktopSession::ShortcutRoad::portal:
         return {name, QStringLiteral("GlobalShortcuts portal"), false, true};
-    return {name,
-            QStringLiteral("none here; bind `wrenlark toggle` in your desktop's keyboard "
-                           "settings"),
-            false, false};
+    case DesktopSession::ShortcutRoad::bindCommand:
+        break;
+    }
+    return {name, QStringLiteral("none here; ") + session.shortcut.reason, false, false};
 }
 
 // What the running application found when it registered its shortcut and
@@ -149,10 +216,14 @@ QList<Check> runningApplication()
         return {{name, QStringLiteral("running but not answering: ") + reply.errorMessage(), false,
                  false}};
     const QVariantMap answer = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
-    QList<Check> checks{{name,
-                         QStringLiteral("running (process %1)")
-                             .arg(answer.value(QStringLiteral("pid")).toLongLong()),
-                         false, true}};
+    const QString platform = answer.value(QStringLiteral("qt_platform")).toString();
+    QList<Check> checks{
+        {name,
+         QStringLiteral("running (process %1%2)")
+             .arg(answer.value(QStringLiteral("pid")).toLongLong())
+             .arg(platform.isEmpty() ? QString()
+                                     : QStringLiteral(", Qt platform %1").arg(platform)),
+         false, true}};
     const QString shortcut = answer.value(QStringLiteral("shortcut")).toString();
     const QString error = answer.value(QStringLiteral("shortcut_error")).toString();
     const QString mechanism = answer.value(QStringLiteral("shortcut_mechanism")).toString();
@@ -191,8 +262,12 @@ int runDoctor(const QStringList &arguments)
         Terminal::printError(QStringLiteral("wrenlark doctor: takes no arguments"));
         return ExitStatus::usage;
     }
-    QList<Check> checks{displayServer(), windowManager(), accessibilityBus(),    xtest(),
-                        secretService(), trayHost(),      globalShortcutRoute(), shortcutPortal()};
+    const DesktopSession session = DesktopSession::current();
+    QList<Check> checks{displayServer()};
+    checks += sessionChoices(session);
+    checks += {windowManager(), accessibilityBus(),           xtest(),         secretService(),
+               trayHost(),      globalShortcutRoute(session), shortcutPortal()};
+    checks += gnomeKeybinding(session);
     checks += runningApplication();
     bool essentialsOk = true;
     QString text;
@@ -212,11 +287,14 @@ CliCommand doctorCommand()
         QStringLiteral("doctor"),
         QString(),
         QStringLiteral("Check what this desktop offers Wrenlark, one line each."),
-        QStringLiteral("Checks the display server, the window manager (EWMH), the AT-SPI\n"
-                       "accessibility bus, XTest, the Secret Service, a tray host, the route\n"
-                       "for the global shortcut and the GlobalShortcuts portal; and, when the\n"
-                       "Wrenlark application runs, whether its shortcut was registered or\n"
-                       "refused and whether its tray icon is shown.\n"
+        QStringLiteral("Checks the display server, the session (X11 or Wayland) and desktop,\n"
+                       "whether Wrenlark runs as an X11 or a Wayland client and the road it\n"
+                       "takes for synthesized keys and region capture, each with the reason;\n"
+                       "the window manager (EWMH), the AT-SPI accessibility bus, XTest, the\n"
+                       "Secret Service, a tray host, the route for the global shortcut and the\n"
+                       "GlobalShortcuts portal; and, when the Wrenlark application runs, its\n"
+                       "Qt platform, whether its shortcut was registered or refused and whether\n"
+                       "its tray icon is shown.\n"
                        "\n"
                        "Exit status: 0 when everything reading and replacing selections needs is\n"
                        "there, 1 otherwise."),

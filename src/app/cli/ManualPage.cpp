@@ -96,6 +96,14 @@ QString environmentSection()
         item(QStringLiteral("\\fBDISPLAY\\fR, \\fBWAYLAND_DISPLAY\\fR"),
              QStringLiteral("The graphical session. Without one, only the commands that need "
                             "no desktop work.")) +
+            item(QStringLiteral("\\fBQT_QPA_PLATFORM\\fR"),
+                 QStringLiteral("When set, the Qt platform Wrenlark runs on. Otherwise it runs "
+                                "on X11 whenever an X server is there (XWayland under "
+                                "Wayland), and as a Wayland client only without one.")) +
+            item(QStringLiteral("\\fBXDG_SESSION_TYPE\\fR, \\fBXDG_CURRENT_DESKTOP\\fR"),
+                 QStringLiteral("The kind of session and the desktop, which decide how the "
+                                "global shortcut and region capture work; the doctor "
+                                "command shows the choices.")) +
             item(QStringLiteral("\\fBDBUS_SESSION_BUS_ADDRESS\\fR"),
                  QStringLiteral("The session bus: the running application is reached over it, "
                                 "and the Secret Service lives on it.")) +

@@ -47,6 +47,7 @@ AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObje
     PreferencesDependencies preferences;
     preferences.shortcuts = m_desktop.shortcuts.get();
     preferences.loginItems = m_desktop.loginItems;
+    preferences.commandKeybinding = m_desktop.commandKeybinding;
     PreferencesWindowController::install(preferences);
     OnboardingDependencies onboarding;
     onboarding.trust = m_desktop.trust;
@@ -313,6 +314,7 @@ QVariantMap AppDelegate::diagnostics() const
 {
     QVariantMap answer{
         {QStringLiteral("pid"), QCoreApplication::applicationPid()},
+        {QStringLiteral("qt_platform"), QGuiApplication::platformName()},
         {QStringLiteral("tray_host"), m_statusItem && m_statusItem->isIconShown()},
         {QStringLiteral("onboarding_complete"), m_settingsStore->didCompleteOnboarding()},
         {QStringLiteral("command_bar"), m_panelController != nullptr},

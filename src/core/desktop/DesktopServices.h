@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/desktop/AccessibilityTrust.h"
+#include "core/desktop/CommandKeybindingService.h"
 #include "core/desktop/GlobalShortcutService.h"
 #include "core/desktop/LoginItemService.h"
 #include "core/desktop/PanelWindowSupport.h"
@@ -30,5 +31,8 @@ struct DesktopServices
     // Only the resident application registers global shortcuts; null in
     // the command line.
     std::shared_ptr<GlobalShortcutService> shortcuts;
+    // A shortcut in the desktop's own settings that runs `wrenlark toggle`,
+    // where the desktop has such settings (GNOME); null elsewhere.
+    std::shared_ptr<CommandKeybindingService> commandKeybinding;
     std::shared_ptr<PanelWindowSupport> panelWindow;
 };

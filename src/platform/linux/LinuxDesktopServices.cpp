@@ -7,17 +7,35 @@
 #include "platform/linux/applications/LinuxTargetAppClassifier.h"
 #include "platform/linux/autostart/XdgAutostartLoginItem.h"
 #include "platform/linux/capture/LinuxScreenCapture.h"
+#include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
 #include "platform/linux/replacement/LinuxReplacementService.h"
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
+#include "platform/linux/session/DesktopSession.h"
+#include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 #include "platform/linux/shortcuts/LinuxGlobalShortcuts.h"
 #include "platform/linux/x11/X11PanelWindowSupport.h"
 
+#include <QGuiApplication>
 #include <utility>
 
 namespace {
+
 bool setNoGlib = false;
+
+std::shared_ptr<ScreenCaptureService> createCapture()
+{
+    DesktopProbes probes;
+    probes.qtPlatform = QGuiApplication::platformName();
+    const DesktopSession session =
+        DesktopSession::decide(DesktopEnvironment::fromProcess(), probes);
+    // Under XWayland too: its screen shows the Wayland windows as black.
+    if (session.capture.road == DesktopSession::CaptureRoad::screenshotPortal)
+        return std::make_shared<PortalScreenCaptureService>();
+    return createLinuxScreenCapture();
+}
+
 } // namespace
 
 void prepareLinuxDesktopProcess()
@@ -38,7 +56,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     services.classifier = std::make_shared<LinuxTargetAppClassifier>();
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
-    services.capture = createLinuxScreenCapture();
+    services.capture = createCapture();
     services.panelWindow = std::make_shared<X11PanelWindowSupport>();
     services.selection = std::make_shared<LinuxSelectionService>(
         services.applications, services.classifier, services.trust);
@@ -46,8 +64,15 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
         std::make_shared<LinuxReplacementService>(services.applications, services.classifier);
     services.loginItems = std::make_shared<XdgAutostartLoginItem>();
     services.urlOpener = std::make_shared<DesktopUrlOpener>();
-    if (role == LinuxDesktopRole::residentApplication)
+    if (role == LinuxDesktopRole::residentApplication) {
         services.shortcuts = createLinuxGlobalShortcutService();
+        const bool onGnome = DesktopSession::decide(DesktopEnvironment::fromProcess(), {}).family ==
+                             DesktopSession::Family::gnome;
+        if (auto gnome = std::make_shared<GnomeCommandKeybinding>(
+                onGnome, GnomeCommandKeybinding::commandForThisExecutable());
+            gnome->isAvailable())
+            services.commandKeybinding = std::move(gnome);
+    }
     // Start following focus changes now, so the focused element of the
     // application the user comes from is known when the bar opens.
     if (!AtspiWorker::shared().ownsDefaultContext())

@@ -1,5 +1,6 @@
 #include "ui/preferences/GeneralPreferencesView.h"
 
+#include "core/desktop/CommandKeybindingService.h"
 #include "core/desktop/GlobalShortcutService.h"
 #include "core/settings/LaunchAtLoginManager.h"
 #include "core/settings/SettingsStore.h"
@@ -87,6 +88,10 @@ GeneralPreferencesView::GeneralPreferencesView(const PreferencesDependencies &de
     if (m_dependencies.shortcuts)
         connect(m_dependencies.shortcuts, &GlobalShortcutService::shortcutChanged, this,
                 &GeneralPreferencesView::showShortcut);
+    if (m_dependencies.commandKeybinding) {
+        layout->addSpacing(8);
+        layout->addWidget(buildDesktopShortcutRow());
+    }
 
     layout->addStretch();
     auto *version = StyledLabel::caption(tr("Version ") + AppMetadata::versionWithBuild(), this);
@@ -138,6 +143,75 @@ QWidget *GeneralPreferencesView::buildShortcutRow(const QString &name, const QSt
     return row;
 }
 
+QWidget *GeneralPreferencesView::buildDesktopShortcutRow()
+{
+    QFrame *row = group(this);
+    auto *layout = new QGridLayout(row);
+    layout->setContentsMargins(14, 12, 14, 12);
+    layout->setHorizontalSpacing(10);
+    layout->setVerticalSpacing(4);
+    m_desktopShortcutCaption = StyledLabel::caption(QString(), row);
+    m_desktopShortcutButton = new QPushButton(row);
+    WindowStyle::makeRoomy(m_desktopShortcutButton);
+    m_desktopShortcutMessage = StyledLabel::message(row);
+    layout->addWidget(m_desktopShortcutCaption, 0, 0);
+    layout->addWidget(m_desktopShortcutButton, 0, 1, Qt::AlignVCenter);
+    layout->addWidget(m_desktopShortcutMessage, 1, 0, 1, 2);
+    layout->setColumnStretch(0, 1);
+    connect(m_desktopShortcutButton, &QPushButton::clicked, this,
+            &GeneralPreferencesView::toggleDesktopShortcut);
+    return row;
+}
+
+QString GeneralPreferencesView::toggleShortcutText() const
+{
+    if (m_dependencies.shortcuts) {
+        if (const auto text =
+                m_dependencies.shortcuts->shortcut(GlobalShortcutService::toggleWrenlark))
+            return *text;
+    }
+    return QStringLiteral("Alt+Space");
+}
+
+void GeneralPreferencesView::showDesktopShortcut()
+{
+    CommandKeybindingService *keybinding = m_dependencies.commandKeybinding.get();
+    if (!keybinding || !m_desktopShortcutButton)
+        return;
+    const std::optional<QString> installed = keybinding->installedBinding();
+    const bool own = installed && keybinding->isOwnBinding();
+    if (!installed)
+        m_desktopShortcutCaption->setText(
+            tr("GNOME lets no application register a global shortcut. Wrenlark can add %1 to "
+               "GNOME's keyboard shortcuts, running `wrenlark toggle`.")
+                .arg(toggleShortcutText()));
+    else if (own)
+        m_desktopShortcutCaption->setText(
+            tr("GNOME's keyboard shortcuts open Wrenlark with %1.").arg(*installed));
+    else
+        m_desktopShortcutCaption->setText(
+            tr("A shortcut in GNOME's keyboard settings already runs `wrenlark toggle` (%1).")
+                .arg(*installed));
+    m_desktopShortcutButton->setText(own ? tr("Remove from GNOME Shortcuts")
+                                         : tr("Add to GNOME Shortcuts"));
+    m_desktopShortcutButton->setAccessibleName(m_desktopShortcutButton->text());
+    m_desktopShortcutButton->setAccessibleDescription(m_desktopShortcutCaption->text());
+    m_desktopShortcutButton->setVisible(!installed || own);
+}
+
+void GeneralPreferencesView::toggleDesktopShortcut()
+{
+    CommandKeybindingService *keybinding = m_dependencies.commandKeybinding.get();
+    if (!keybinding)
+        return;
+    QString error;
+    const bool done = keybinding->isOwnBinding()
+                          ? keybinding->remove(&error)
+                          : keybinding->install(toggleShortcutText(), &error);
+    m_desktopShortcutMessage->showMessage(done ? QString() : error, true);
+    showDesktopShortcut();
+}
+
 void GeneralPreferencesView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
@@ -151,6 +225,7 @@ void GeneralPreferencesView::reload()
     m_launchAtLogin->setChecked(m_store->launchAtLoginEnabled());
     for (const QString &name : GlobalShortcutService::names())
         showShortcut(name);
+    showDesktopShortcut();
 }
 
 void GeneralPreferencesView::launchAtLoginToggled(bool enabled)
@@ -172,6 +247,15 @@ void GeneralPreferencesView::record(const QString &name, const std::optional<QSt
         return;
     }
     showShortcut(name);
+    // The shortcut added to GNOME's settings follows the recorded key.
+    CommandKeybindingService *keybinding = m_dependencies.commandKeybinding.get();
+    if (keybinding && name == GlobalShortcutService::toggleWrenlark && portableText &&
+        keybinding->isOwnBinding()) {
+        QString error;
+        m_desktopShortcutMessage->showMessage(
+            keybinding->install(*portableText, &error) ? QString() : error, true);
+    }
+    showDesktopShortcut();
 }
 
 void GeneralPreferencesView::showShortcut(const QString &name)

@@ -12,7 +12,8 @@ class SettingsStore;
 class ShortcutRecorder;
 class StyledLabel;
 
-// The General tab: launch at login, the global shortcuts, the version.
+// The General tab: launch at login, the global shortcuts (and, on GNOME,
+// adding one to the desktop's own keyboard shortcuts), the version.
 class GeneralPreferencesView : public QWidget
 {
     Q_OBJECT
@@ -27,6 +28,11 @@ public:
     ShortcutRecorder *recorder(const QString &name) const { return m_recorders.value(name); }
     QPushButton *clearButton(const QString &name) const { return m_clearButtons.value(name); }
     StyledLabel *shortcutMessage(const QString &name) const { return m_messages.value(name); }
+    // The button that adds or removes the desktop's own shortcut running
+    // `wrenlark toggle`, its caption and message line; null where the desktop has none.
+    QPushButton *desktopShortcutButton() const { return m_desktopShortcutButton; }
+    StyledLabel *desktopShortcutCaption() const { return m_desktopShortcutCaption; }
+    StyledLabel *desktopShortcutMessage() const { return m_desktopShortcutMessage; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -37,6 +43,10 @@ private:
     void launchAtLoginToggled(bool enabled);
     void record(const QString &name, const std::optional<QString> &portableText);
     void showShortcut(const QString &name);
+    QWidget *buildDesktopShortcutRow();
+    QString toggleShortcutText() const;
+    void showDesktopShortcut();
+    void toggleDesktopShortcut();
 
     PreferencesDependencies m_dependencies;
     std::unique_ptr<SettingsStore> m_store;
@@ -44,4 +54,7 @@ private:
     QHash<QString, ShortcutRecorder *> m_recorders;
     QHash<QString, QPushButton *> m_clearButtons;
     QHash<QString, StyledLabel *> m_messages;
+    QPushButton *m_desktopShortcutButton = nullptr;
+    StyledLabel *m_desktopShortcutCaption = nullptr;
+    StyledLabel *m_desktopShortcutMessage = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <memory>
 
+class CommandKeybindingService;
 class GlobalShortcutService;
 class LoginItemService;
 
@@ -16,4 +17,7 @@ struct PreferencesDependencies : WindowDependencies
     QPointer<GlobalShortcutService> shortcuts;
     // The desktop's login items; without it "Launch Wrenlark at login" is disabled.
     std::shared_ptr<LoginItemService> loginItems;
+    // A shortcut in the desktop's own keyboard settings running `wrenlark
+    // toggle` (GNOME); without it the row that adds one is not shown.
+    std::shared_ptr<CommandKeybindingService> commandKeybinding;
 };

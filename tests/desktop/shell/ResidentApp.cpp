@@ -27,6 +27,8 @@ ResidentApp::ResidentApp(QString busAddress)
     : m_busAddress(std::move(busAddress))
 {
     m_environment = QProcessEnvironment::systemEnvironment();
+    // The platform the application chooses for itself, not the tests' offscreen one.
+    m_environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     m_environment.insert(QStringLiteral("HOME"), m_home.path());
     for (const char *folder : {"CONFIG", "STATE", "DATA", "CACHE"})
         m_environment.insert(QStringLiteral("XDG_%1_HOME").arg(QLatin1String(folder)),
@@ -92,10 +94,14 @@ bool ResidentApp::start(const QStringList &arguments)
     return false;
 }
 
-ResidentApp::Result ResidentApp::runCommand(const QStringList &arguments, int timeoutMs) const
+ResidentApp::Result ResidentApp::runCommand(const QStringList &arguments, int timeoutMs,
+                                            const QStringList &extraEnvironment) const
 {
     QProcess command;
-    command.setProcessEnvironment(m_environment);
+    QProcessEnvironment environment = m_environment;
+    for (const QString &entry : extraEnvironment)
+        environment.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    command.setProcessEnvironment(environment);
     QElapsedTimer clock;
     clock.start();
     command.start(binary(), arguments);

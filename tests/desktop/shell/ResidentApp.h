@@ -36,14 +36,16 @@ public:
     QProcess &process() { return m_process; }
     qint64 pid() const { return m_process.processId(); }
 
-    // Runs `wrenlark ARGUMENTS` (a command) in the same environment.
+    // Runs `wrenlark ARGUMENTS` (a command) in the same environment, with
+    // `extraEnvironment` ("NAME=value") added.
     struct Result
     {
         int exitCode = -1;
         QByteArray errors;
         qint64 elapsedMs = 0;
     };
-    Result runCommand(const QStringList &arguments, int timeoutMs = 20000) const;
+    Result runCommand(const QStringList &arguments, int timeoutMs = 20000,
+                      const QStringList &extraEnvironment = {}) const;
 
     QDBusConnection bus() const;
     // The pid owning com.wrenlark on its bus; 0 when none.

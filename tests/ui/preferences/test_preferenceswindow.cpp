@@ -9,6 +9,7 @@
 #include "core/support/AppMetadata.h"
 #include "integration/auth/AuthTestSupport.h"
 #include "platform/linux/LibsecretSecretStore.h"
+#include "support/FakeCommandKeybinding.h"
 #include "support/FakeGlobalShortcutService.h"
 #include "support/SecretServiceTestEnvironment.h"
 #include "support/TestSandbox.h"
@@ -83,6 +84,8 @@ class TestPreferencesWindow : public QObject
     std::unique_ptr<RecordedAnalytics> m_analytics;
     std::unique_ptr<FakeGlobalShortcutService> m_shortcuts;
     std::shared_ptr<FakeLoginItems> m_loginItems;
+    // Set only by the test of GNOME's keyboard shortcuts.
+    std::shared_ptr<FakeCommandKeybinding> m_commandKeybinding;
 
     void install(OpenAIProPlusAuthOptions options = {})
     {
@@ -96,6 +99,7 @@ class TestPreferencesWindow : public QObject
         dependencies.analytics = m_analytics->analytics();
         dependencies.shortcuts = m_shortcuts.get();
         dependencies.loginItems = m_loginItems;
+        dependencies.commandKeybinding = m_commandKeybinding;
         PreferencesWindowController::install(dependencies);
         previous.reset();
     }
@@ -163,6 +167,7 @@ private Q_SLOTS:
         m_shortcuts->setShortcut(GlobalShortcutService::toggleWrenlark,
                                  QStringLiteral("Alt+Space"));
         m_loginItems = std::make_shared<FakeLoginItems>();
+        m_commandKeybinding.reset();
         m_analytics->clear();
         install();
     }
@@ -502,6 +507,57 @@ private Q_SLOTS:
         QVERIFY(!message->isVisible());
         QCOMPARE(recorder->portableText(), std::nullopt);
         saveScreenshot(controller().window(), QStringLiteral("preferences-general-cleared-light"));
+    }
+
+    // On GNOME the user may let Wrenlark add the shortcut to GNOME's own
+    // keyboard shortcuts, and remove it again; the key follows the recorder.
+    void gnomeShortcutWithConsent()
+    {
+        m_commandKeybinding = std::make_shared<FakeCommandKeybinding>();
+        install();
+        controller().show(QStringLiteral("menu_bar"));
+        root()->selectTab(PreferencesTab::general);
+        GeneralPreferencesView *general = root()->generalView();
+        QPushButton *button = general->desktopShortcutButton();
+        QVERIFY(button);
+        QVERIFY(button->isVisible());
+        QCOMPARE(button->text(), QStringLiteral("Add to GNOME Shortcuts"));
+        QCOMPARE(button->accessibleName(), button->text());
+        QVERIFY(general->desktopShortcutCaption()->text().contains(QStringLiteral("Alt+Space")));
+        QCOMPARE(m_commandKeybinding->installs, 0); // nothing without the user's word
+
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        QCOMPARE(m_commandKeybinding->m_own, std::optional<QString>(QStringLiteral("Alt+Space")));
+        QCOMPARE(button->text(), QStringLiteral("Remove from GNOME Shortcuts"));
+        QCOMPARE(button->accessibleName(), button->text());
+        QCOMPARE(general->desktopShortcutCaption()->text(),
+                 QStringLiteral("GNOME's keyboard shortcuts open Wrenlark with Alt+Space."));
+        saveScreenshot(controller().window(), QStringLiteral("preferences-general-gnome-light"));
+
+        ShortcutRecorder *recorder = general->recorder(GlobalShortcutService::toggleWrenlark);
+        recorder->setFocus();
+        QTest::keyClick(recorder, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(m_commandKeybinding->m_own, std::optional<QString>(QStringLiteral("Ctrl+Alt+K")));
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(m_commandKeybinding->m_own, std::nullopt);
+        QCOMPARE(button->text(), QStringLiteral("Add to GNOME Shortcuts"));
+
+        // A refusal is said under the button.
+        m_commandKeybinding->m_refusal = QStringLiteral("locked");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(general->desktopShortcutMessage()->isVisible());
+        QCOMPARE(general->desktopShortcutMessage()->text(), QStringLiteral("locked"));
+        QCOMPARE(button->text(), QStringLiteral("Add to GNOME Shortcuts"));
+
+        // One the user made is reported and left alone.
+        m_commandKeybinding->m_refusal.clear();
+        m_commandKeybinding->m_usersOwn = QStringLiteral("Super+W");
+        controller().window()->hide();
+        controller().show(QStringLiteral("menu_bar"));
+        QVERIFY(general->desktopShortcutCaption()->text().contains(QStringLiteral("Super+W")));
+        QVERIFY(!button->isVisible());
     }
 
     void screenshotsInDark()

@@ -2,6 +2,7 @@
 
 #include "core/settings/UserDefaults.h"
 #include "platform/linux/notifications/DesktopNotifications.h"
+#include "platform/linux/session/DesktopSession.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 #include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
 #include "platform/linux/shortcuts/UnavailableShortcutBackend.h"
@@ -9,8 +10,8 @@
 
 bool isWaylandSession()
 {
-    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           qEnvironmentVariable("XDG_SESSION_TYPE") == QStringLiteral("wayland");
+    return DesktopSession::decide(DesktopEnvironment::fromProcess(), {}).kind ==
+           DesktopSession::Kind::wayland;
 }
 
 namespace {

@@ -103,6 +103,20 @@ QString ShortcutKey::portableText() const
     return QKeySequence(QKeyCombination(m_modifiers, m_key)).toString(QKeySequence::PortableText);
 }
 
+QString ShortcutKey::gtkAccelerator() const
+{
+    QString accelerator;
+    if (m_modifiers & Qt::ControlModifier)
+        accelerator += QStringLiteral("<Control>");
+    if (m_modifiers & Qt::AltModifier)
+        accelerator += QStringLiteral("<Alt>");
+    if (m_modifiers & Qt::ShiftModifier)
+        accelerator += QStringLiteral("<Shift>");
+    if (m_modifiers & Qt::MetaModifier)
+        accelerator += QStringLiteral("<Super>");
+    return accelerator + QString::fromLatin1(XKeysymToString(KeySym(m_keysym)));
+}
+
 QString ShortcutKey::freedesktopTrigger() const
 {
     QStringList parts;

@@ -22,6 +22,9 @@ public:
     // modifiers CTRL, ALT, SHIFT, LOGO and an xkbcommon keysym name
     // ("ALT+space").
     QString freedesktopTrigger() const;
+    // The GTK accelerator format GNOME's keybindings are kept in
+    // ("<Alt>space").
+    QString gtkAccelerator() const;
 
     Qt::Key key() const { return m_key; }
     Qt::KeyboardModifiers modifiers() const { return m_modifiers; }

@@ -1,0 +1,306 @@
+#include "platform/linux/session/DesktopSession.h"
+
+#include "platform/linux/shortcuts/PortalShortcutBackend.h"
+#include "platform/linux/x11/X11Desktop.h"
+#include "platform/linux/x11/XTestKeyboard.h"
+
+#include <QGuiApplication>
+#include <QStringList>
+
+namespace {
+
+// Set when this process chose QT_QPA_PLATFORM itself.
+bool platformChosenHere = false;
+
+using Kind = DesktopSession::Kind;
+using Family = DesktopSession::Family;
+using Client = DesktopSession::Client;
+
+DesktopSession::Kind sessionKind(const DesktopEnvironment &environment)
+{
+    if (!environment.waylandDisplay.isEmpty() ||
+        environment.sessionType.compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0)
+        return Kind::wayland;
+    if (!environment.display.isEmpty() ||
+        environment.sessionType.compare(QLatin1String("x11"), Qt::CaseInsensitive) == 0)
+        return Kind::x11;
+    return Kind::unknown;
+}
+
+// XDG_CURRENT_DESKTOP is a list ("ubuntu:GNOME"); the first known name counts.
+DesktopSession::Family desktopFamily(const QString &currentDesktop)
+{
+    static const QStringList gnome{QStringLiteral("gnome"), QStringLiteral("gnome-classic"),
+                                   QStringLiteral("gnome-flashback")};
+    static const QStringList wlroots{QStringLiteral("sway"),    QStringLiteral("river"),
+                                     QStringLiteral("wayfire"), QStringLiteral("labwc"),
+                                     QStringLiteral("dwl"),     QStringLiteral("hyprland")};
+    for (const QString &entry : currentDesktop.toLower().split(u':', Qt::SkipEmptyParts)) {
+        if (gnome.contains(entry))
+            return Family::gnome;
+        if (entry == QLatin1String("kde"))
+            return Family::kde;
+        if (wlroots.contains(entry))
+            return Family::wlroots;
+    }
+    return Family::other;
+}
+
+// The plugin Qt runs (or will run) on: the probe when this process has a
+// GUI, otherwise what the resident application would ask for.
+QString qtPlatformOf(const DesktopEnvironment &environment, const DesktopProbes &probes)
+{
+    if (!probes.qtPlatform.isEmpty())
+        return probes.qtPlatform;
+    if (!environment.requestedQtPlatform.isEmpty())
+        return environment.requestedQtPlatform.section(u';', 0, 0);
+    if (const QByteArray preferred = DesktopSession::preferredQtPlatform(environment);
+        !preferred.isEmpty())
+        return QString::fromLatin1(preferred);
+    return environment.waylandDisplay.isEmpty() ? QString() : QStringLiteral("wayland");
+}
+
+DesktopSession::Choice<Client> chooseClient(const DesktopEnvironment &environment,
+                                            const DesktopProbes &probes, Kind kind)
+{
+    const QString platform = qtPlatformOf(environment, probes);
+    const QString requested =
+        environment.requestedQtPlatform.isEmpty()
+            ? QString()
+            : QStringLiteral("QT_QPA_PLATFORM=%1 asks for it").arg(environment.requestedQtPlatform);
+    if (platform.startsWith(QLatin1String("xcb"))) {
+        if (kind != Kind::wayland)
+            return {Client::x11, requested.isEmpty() ? QStringLiteral("X11 session") : requested};
+        return {Client::xwayland,
+                requested.isEmpty()
+                    ? QStringLiteral("XWayland is there (DISPLAY=%1): the command bar floats at "
+                                     "its own size and takes the focus (a Wayland window is "
+                                     "tiled on wlroots desktops), and the selection and paste "
+                                     "services work through X11")
+                          .arg(environment.display)
+                    : requested};
+    }
+    if (platform.startsWith(QLatin1String("wayland")))
+        return {Client::wayland,
+                requested.isEmpty()
+                    ? QStringLiteral("no XWayland (DISPLAY is not set): only what works for "
+                                     "Wayland clients is available")
+                    : requested};
+    if (platform.isEmpty())
+        return {Client::none,
+                QStringLiteral("no display (DISPLAY and WAYLAND_DISPLAY are not set)")};
+    return {Client::none,
+            QStringLiteral("Qt's %1 platform shows nothing on the desktop%2")
+                .arg(platform, requested.isEmpty() ? QString() : QStringLiteral("; ") + requested)};
+}
+
+QString bindInstructions(Family family)
+{
+    switch (family) {
+    case Family::gnome:
+        return QStringLiteral("let Wrenlark add one to GNOME's keyboard shortcuts (its Settings, "
+                              "General), or add a custom shortcut running `wrenlark toggle` in "
+                              "Settings, Keyboard, View and Customise Shortcuts, Custom "
+                              "Shortcuts");
+    case Family::kde:
+        return QStringLiteral("add a shortcut running `wrenlark toggle` in System Settings, "
+                              "Shortcuts");
+    case Family::wlroots:
+        return QStringLiteral("bind `wrenlark toggle` in the compositor's configuration (for "
+                              "sway: bindsym Mod1+space exec wrenlark toggle)");
+    case Family::other:
+        break;
+    }
+    return QStringLiteral("bind `wrenlark toggle` in your desktop's keyboard settings");
+}
+
+DesktopSession::Choice<DesktopSession::ShortcutRoad> chooseShortcut(Kind kind, Family family,
+                                                                    const DesktopProbes &probes)
+{
+    using Road = DesktopSession::ShortcutRoad;
+    switch (kind) {
+    case Kind::x11:
+        if (probes.x11Reachable)
+            return {Road::x11Grab, QStringLiteral("X11 key grab on the root window")};
+        return {Road::bindCommand,
+                QStringLiteral("the X server cannot be reached; ") + bindInstructions(family)};
+    case Kind::wayland:
+        if (probes.globalShortcutsPortal)
+            return {Road::portal, QStringLiteral("the desktop's portal offers GlobalShortcuts")};
+        return {Road::bindCommand,
+                QStringLiteral("no GlobalShortcuts portal here, and X11 grabs fire only while an "
+                               "XWayland window has the focus; ") +
+                    bindInstructions(family)};
+    case Kind::unknown:
+        break;
+    }
+    return {Road::bindCommand, QStringLiteral("no desktop session")};
+}
+
+DesktopSession::Choice<DesktopSession::KeySynthesisRoad>
+chooseKeySynthesis(Client client, const DesktopProbes &probes)
+{
+    using Road = DesktopSession::KeySynthesisRoad;
+    const bool overX11 = client == Client::x11 || client == Client::xwayland;
+    if (overX11 && probes.xtestAvailable)
+        return {Road::xtest, client == Client::xwayland
+                                 ? QStringLiteral("XTest through XWayland: the keys reach X11 "
+                                                  "applications only")
+                                 : QStringLiteral("XTest")};
+    if (overX11)
+        return {Road::none, QStringLiteral("the X server has no XTest extension: copy and paste "
+                                           "keys cannot be sent")};
+    if (client == Client::wayland)
+        return {Road::none, QStringLiteral("no key injector for Wayland clients yet: copy and "
+                                           "paste keys cannot be sent")};
+    return {Road::none, QStringLiteral("no display")};
+}
+
+DesktopSession::Choice<DesktopSession::CaptureRoad> chooseCapture(Kind kind, Client client)
+{
+    using Road = DesktopSession::CaptureRoad;
+    if (client == Client::none)
+        return {Road::none, QStringLiteral("no display")};
+    // XWayland's root window holds X11 windows only: a grab of it shows
+    // the Wayland windows as black.
+    if (kind == Kind::wayland)
+        return {Road::screenshotPortal,
+                client == Client::xwayland
+                    ? QStringLiteral("Wayland session: XWayland's screen holds X11 windows only")
+                    : QStringLiteral("Wayland clients cannot read the screen")};
+    return {Road::x11Grab, QStringLiteral("the X server's screen")};
+}
+
+} // namespace
+
+DesktopEnvironment DesktopEnvironment::fromProcess()
+{
+    return {
+        qEnvironmentVariable("DISPLAY"),
+        qEnvironmentVariable("WAYLAND_DISPLAY"),
+        qEnvironmentVariable("XDG_SESSION_TYPE"),
+        qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
+        platformChosenHere ? QString() : qEnvironmentVariable("QT_QPA_PLATFORM"),
+    };
+}
+
+DesktopSession DesktopSession::decide(const DesktopEnvironment &environment,
+                                      const DesktopProbes &probes)
+{
+    DesktopSession session;
+    session.kind = sessionKind(environment);
+    session.family = desktopFamily(environment.currentDesktop);
+    session.desktopName = environment.currentDesktop;
+    session.client = chooseClient(environment, probes, session.kind);
+    session.shortcut = chooseShortcut(session.kind, session.family, probes);
+    session.keySynthesis = chooseKeySynthesis(session.client.road, probes);
+    session.capture = chooseCapture(session.kind, session.client.road);
+    return session;
+}
+
+DesktopSession DesktopSession::current()
+{
+    const DesktopEnvironment environment = DesktopEnvironment::fromProcess();
+    DesktopProbes probes;
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        probes.qtPlatform = QGuiApplication::platformName();
+        probes.x11Reachable = X11Desktop::shared().isAvailable();
+        probes.xtestAvailable = probes.x11Reachable && XTestKeyboard::shared().isAvailable();
+    }
+    if (sessionKind(environment) == Kind::wayland)
+        probes.globalShortcutsPortal = PortalShortcutBackend::isOffered();
+    return decide(environment, probes);
+}
+
+QByteArray DesktopSession::preferredQtPlatform(const DesktopEnvironment &environment)
+{
+    // Measured on sway 1.7 with Qt 6.4: as a Wayland client the bar is tiled
+    // over the whole workspace; under XWayland it floats at its own size and
+    // takes the focus. The selection and paste services need X11 as well.
+    if (environment.requestedQtPlatform.isEmpty() && !environment.display.isEmpty())
+        return QByteArrayLiteral("xcb");
+    return {};
+}
+
+void DesktopSession::choosePlatformForThisProcess()
+{
+    if (const QByteArray platform = preferredQtPlatform(DesktopEnvironment::fromProcess());
+        !platform.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", platform);
+        platformChosenHere = true;
+    }
+}
+
+QString DesktopSession::name(Kind kind)
+{
+    switch (kind) {
+    case Kind::x11:
+        return QStringLiteral("X11");
+    case Kind::wayland:
+        return QStringLiteral("Wayland");
+    case Kind::unknown:
+        break;
+    }
+    return QStringLiteral("unknown");
+}
+
+QString DesktopSession::name(Family family)
+{
+    switch (family) {
+    case Family::gnome:
+        return QStringLiteral("GNOME");
+    case Family::kde:
+        return QStringLiteral("KDE Plasma");
+    case Family::wlroots:
+        return QStringLiteral("wlroots compositor");
+    case Family::other:
+        break;
+    }
+    return QStringLiteral("other");
+}
+
+QString DesktopSession::name(Client client)
+{
+    switch (client) {
+    case Client::x11:
+        return QStringLiteral("X11 client");
+    case Client::xwayland:
+        return QStringLiteral("X11 client under XWayland");
+    case Client::wayland:
+        return QStringLiteral("Wayland client");
+    case Client::none:
+        break;
+    }
+    return QStringLiteral("no display client");
+}
+
+QString DesktopSession::name(ShortcutRoad road)
+{
+    switch (road) {
+    case ShortcutRoad::x11Grab:
+        return QStringLiteral("X11 key grab");
+    case ShortcutRoad::portal:
+        return QStringLiteral("GlobalShortcuts portal");
+    case ShortcutRoad::bindCommand:
+        break;
+    }
+    return QStringLiteral("none (bind `wrenlark toggle`)");
+}
+
+QString DesktopSession::name(KeySynthesisRoad road)
+{
+    return road == KeySynthesisRoad::xtest ? QStringLiteral("XTest") : QStringLiteral("none");
+}
+
+QString DesktopSession::name(CaptureRoad road)
+{
+    switch (road) {
+    case CaptureRoad::x11Grab:
+        return QStringLiteral("X11 screen grab");
+    case CaptureRoad::screenshotPortal:
+        return QStringLiteral("Screenshot portal");
+    case CaptureRoad::none:
+        break;
+    }
+    return QStringLiteral("none");
+}

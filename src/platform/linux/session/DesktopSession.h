@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The variables a desktop session sets for the programs in it.
+struct DesktopEnvironment
+{
+    QString display;             // DISPLAY: an X server (Xorg, or XWayland under Wayland)
+    QString waylandDisplay;      // WAYLAND_DISPLAY
+    QString sessionType;         // XDG_SESSION_TYPE: "x11", "wayland", "tty"…
+    QString currentDesktop;      // XDG_CURRENT_DESKTOP: "GNOME", "ubuntu:GNOME", "KDE", "sway"…
+    QString requestedQtPlatform; // QT_QPA_PLATFORM as the user set it
+
+    static DesktopEnvironment fromProcess();
+};
+
+// What this process found out about the desktop beyond its environment.
+struct DesktopProbes
+{
+    // QGuiApplication::platformName(); empty when this process has no GUI.
+    QString qtPlatform;
+    bool x11Reachable = false;
+    bool xtestAvailable = false;
+    bool globalShortcutsPortal = false;
+};
+
+// The kind of session this process runs in and the road each desktop
+// capability takes in it, each with the reason it was chosen. A pure
+// decision over the environment and the probes, so any desktop can be
+// described without running on it.
+class DesktopSession
+{
+public:
+    enum class Kind { x11, wayland, unknown };
+    enum class Family { gnome, kde, wlroots, other };
+    // How this process talks to the display server.
+    enum class Client { x11, xwayland, wayland, none };
+    enum class ShortcutRoad { x11Grab, portal, bindCommand };
+    enum class KeySynthesisRoad { xtest, none };
+    enum class CaptureRoad { x11Grab, screenshotPortal, none };
+
+    template<typename Road> struct Choice
+    {
+        Road road;
+        QString reason;
+    };
+
+    static DesktopSession decide(const DesktopEnvironment &environment,
+                                 const DesktopProbes &probes);
+    // This process's session: its environment, and probes that ask the X
+    // server and the session bus (blocking for at most a second).
+    static DesktopSession current();
+
+    // The Qt platform plugin to ask for before the QApplication exists;
+    // empty to leave the choice to Qt. The user's QT_QPA_PLATFORM wins.
+    static QByteArray preferredQtPlatform(const DesktopEnvironment &environment);
+    // Sets QT_QPA_PLATFORM to the preferred plugin, if any; call before the
+    // QApplication. DesktopEnvironment::fromProcess() still reports what
+    // the user had set.
+    static void choosePlatformForThisProcess();
+
+    Kind kind = Kind::unknown;
+    Family family = Family::other;
+    // The desktop's own name, as XDG_CURRENT_DESKTOP gives it.
+    QString desktopName;
+    Choice<Client> client{Client::none, {}};
+    Choice<ShortcutRoad> shortcut{ShortcutRoad::bindCommand, {}};
+    Choice<KeySynthesisRoad> keySynthesis{KeySynthesisRoad::none, {}};
+    Choice<CaptureRoad> capture{CaptureRoad::none, {}};
+
+    static QString name(Kind kind);
+    static QString name(Family family);
+    static QString name(Client client);
+    static QString name(ShortcutRoad road);
+    static QString name(KeySynthesisRoad road);
+    static QString name(CaptureRoad road);
+};

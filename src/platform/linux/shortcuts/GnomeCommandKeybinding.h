@@ -1,0 +1,37 @@
+#pragma once
+
+#include "core/desktop/CommandKeybindingService.h"
+
+// A custom keyboard shortcut of GNOME (gnome-settings-daemon's media-keys
+// plugin, through GSettings): an entry named "Wrenlark" at a path of its
+// own in GNOME's list of custom keybindings, running `wrenlark toggle`. Goes
+// through the session's GSettings backend (dconf; GSETTINGS_BACKEND picks
+// another). Main thread only.
+class GnomeCommandKeybinding : public CommandKeybindingService
+{
+public:
+    static inline const QString ownPath = QStringLiteral(
+        "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/wrenlark/");
+
+    // `onGnome`: whether this is a GNOME session (elsewhere GNOME's
+    // shortcuts do nothing); `command`: what the shortcut runs.
+    GnomeCommandKeybinding(bool onGnome, QString command);
+
+    // "wrenlark toggle" when `wrenlark` in PATH is this executable, else this
+    // executable's full path (quoted for the shell) and "toggle".
+    static QString commandForThisExecutable();
+    // Whether `command` runs `wrenlark toggle` (or `--toggle`).
+    static bool runsToggle(const QString &command);
+    // A GTK accelerator ("<Primary><Alt>k") as the user reads it ("Ctrl+Alt+K").
+    static QString readableAccelerator(const QString &accelerator);
+
+    bool isAvailable() const override;
+    std::optional<QString> installedBinding() const override;
+    bool isOwnBinding() const override;
+    bool install(const QString &portableShortcut, QString *error) override;
+    bool remove(QString *error) override;
+
+private:
+    bool m_onGnome;
+    QString m_command;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <optional>
+
+// The windows sway shows, as its IPC (swaymsg -t get_tree) describes them.
+struct SwayView
+{
+    QString name;  // the window title
+    QString appId; // Wayland clients only
+    QString shell; // "xdg_shell" or "xwayland"
+    qint64 pid = 0;
+    bool focused = false;
+    bool floating = false;
+    QRect rect;
+};
+
+namespace SwayTree {
+
+// Every view on every output; nothing when swaymsg failed.
+QList<SwayView> views();
+// The view with the keyboard focus, if any.
+std::optional<SwayView> focusedView();
+// The views of one process.
+QList<SwayView> viewsOf(qint64 pid);
+// The size of the first output.
+QRect outputRect();
+
+} // namespace SwayTree

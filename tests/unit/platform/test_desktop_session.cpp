@@ -1,0 +1,211 @@
+// Which session and desktop an environment describes, which Qt platform the
+// application asks for there, and which road each capability takes.
+#include "platform/linux/session/DesktopSession.h"
+
+#include <QTest>
+
+namespace {
+
+using Session = DesktopSession;
+
+DesktopEnvironment environment(const QString &display, const QString &waylandDisplay,
+                               const QString &sessionType, const QString &currentDesktop,
+                               const QString &requested = {})
+{
+    return {display, waylandDisplay, sessionType, currentDesktop, requested};
+}
+
+const DesktopEnvironment x11Openbox =
+    environment(QStringLiteral(":0"), {}, QStringLiteral("x11"), {});
+const DesktopEnvironment gnomeWayland =
+    environment(QStringLiteral(":0"), QStringLiteral("wayland-0"), QStringLiteral("wayland"),
+                QStringLiteral("ubuntu:GNOME"));
+const DesktopEnvironment kdeWayland = environment(QStringLiteral(":1"), QStringLiteral("wayland-0"),
+                                                  QStringLiteral("wayland"), QStringLiteral("KDE"));
+const DesktopEnvironment swayWithoutXwayland =
+    environment({}, QStringLiteral("wayland-1"), QStringLiteral("wayland"), QStringLiteral("sway"));
+
+DesktopProbes x11Probes()
+{
+    DesktopProbes probes;
+    probes.qtPlatform = QStringLiteral("xcb");
+    probes.x11Reachable = true;
+    probes.xtestAvailable = true;
+    return probes;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(DesktopEnvironment)
+Q_DECLARE_METATYPE(DesktopSession::Kind)
+Q_DECLARE_METATYPE(DesktopSession::Family)
+Q_DECLARE_METATYPE(DesktopSession::Client)
+
+class DesktopSessionTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sessionAndDesktopFromTheEnvironment_data();
+    void sessionAndDesktopFromTheEnvironment();
+    void platformChoiceLeavesTheUsersChoiceAlone_data();
+    void platformChoiceLeavesTheUsersChoiceAlone();
+    void x11SessionKeepsTheX11Road();
+    void waylandShortcutRoads();
+    void keysAndCaptureFollowTheClient();
+};
+
+void DesktopSessionTest::sessionAndDesktopFromTheEnvironment_data()
+{
+    QTest::addColumn<DesktopEnvironment>("environment");
+    QTest::addColumn<Session::Kind>("kind");
+    QTest::addColumn<Session::Family>("family");
+
+    QTest::newRow("X11, openbox") << x11Openbox << Session::Kind::x11 << Session::Family::other;
+    QTest::newRow("GNOME on Wayland, listed after ubuntu")
+        << gnomeWayland << Session::Kind::wayland << Session::Family::gnome;
+    QTest::newRow("GNOME Classic on X11")
+        << environment(QStringLiteral(":0"), {}, QStringLiteral("x11"),
+                       QStringLiteral("GNOME-Classic:GNOME"))
+        << Session::Kind::x11 << Session::Family::gnome;
+    QTest::newRow("KDE Plasma") << kdeWayland << Session::Kind::wayland << Session::Family::kde;
+    QTest::newRow("sway") << swayWithoutXwayland << Session::Kind::wayland
+                          << Session::Family::wlroots;
+    QTest::newRow("Hyprland, any case")
+        << environment({}, QStringLiteral("wayland-1"), {}, QStringLiteral("hyprland"))
+        << Session::Kind::wayland << Session::Family::wlroots;
+    QTest::newRow("Cinnamon") << environment(QStringLiteral(":0"), {}, {},
+                                             QStringLiteral("X-Cinnamon"))
+                              << Session::Kind::x11 << Session::Family::other;
+    // A program started by a service of a Wayland session may lack
+    // WAYLAND_DISPLAY; the session type still tells.
+    QTest::newRow("Wayland by the session type alone")
+        << environment({}, {}, QStringLiteral("Wayland"), QStringLiteral("GNOME"))
+        << Session::Kind::wayland << Session::Family::gnome;
+    // A nested compositor in an X11 session: the Wayland display counts.
+    QTest::newRow("Wayland display in an X11 session")
+        << environment(QStringLiteral(":0"), QStringLiteral("wayland-1"), QStringLiteral("x11"),
+                       QStringLiteral("sway"))
+        << Session::Kind::wayland << Session::Family::wlroots;
+    QTest::newRow("a terminal login") << environment({}, {}, QStringLiteral("tty"), {})
+                                      << Session::Kind::unknown << Session::Family::other;
+}
+
+void DesktopSessionTest::sessionAndDesktopFromTheEnvironment()
+{
+    QFETCH(DesktopEnvironment, environment);
+    QFETCH(Session::Kind, kind);
+    QFETCH(Session::Family, family);
+    const Session session = Session::decide(environment, {});
+    QCOMPARE(session.kind, kind);
+    QCOMPARE(session.family, family);
+    QCOMPARE(session.desktopName, environment.currentDesktop);
+}
+
+void DesktopSessionTest::platformChoiceLeavesTheUsersChoiceAlone_data()
+{
+    QTest::addColumn<DesktopEnvironment>("environment");
+    QTest::addColumn<QByteArray>("preferred");
+    QTest::addColumn<Session::Client>("client");
+    QTest::addColumn<bool>("namesTheVariable");
+
+    QTest::newRow("X11") << x11Openbox << QByteArray("xcb") << Session::Client::x11 << false;
+    QTest::newRow("XWayland there")
+        << gnomeWayland << QByteArray("xcb") << Session::Client::xwayland << false;
+    QTest::newRow("no XWayland") << swayWithoutXwayland << QByteArray() << Session::Client::wayland
+                                 << false;
+    DesktopEnvironment wayland = gnomeWayland;
+    wayland.requestedQtPlatform = QStringLiteral("wayland");
+    QTest::newRow("the user asks for Wayland")
+        << wayland << QByteArray() << Session::Client::wayland << true;
+    wayland.requestedQtPlatform = QStringLiteral("wayland;xcb");
+    QTest::newRow("the user lists Wayland first")
+        << wayland << QByteArray() << Session::Client::wayland << true;
+    DesktopEnvironment offscreen = x11Openbox;
+    offscreen.requestedQtPlatform = QStringLiteral("offscreen");
+    QTest::newRow("the user asks for offscreen")
+        << offscreen << QByteArray() << Session::Client::none << true;
+    QTest::newRow("no display at all")
+        << environment({}, {}, {}, {}) << QByteArray() << Session::Client::none << false;
+}
+
+void DesktopSessionTest::platformChoiceLeavesTheUsersChoiceAlone()
+{
+    QFETCH(DesktopEnvironment, environment);
+    QFETCH(QByteArray, preferred);
+    QFETCH(Session::Client, client);
+    QFETCH(bool, namesTheVariable);
+    QCOMPARE(Session::preferredQtPlatform(environment), preferred);
+    // Without a GUI the client is what the application would run as.
+    const Session predicted = Session::decide(environment, {});
+    QCOMPARE(predicted.client.road, client);
+    QVERIFY(!predicted.client.reason.isEmpty());
+    QCOMPARE(predicted.client.reason.contains(QStringLiteral("QT_QPA_PLATFORM")), namesTheVariable);
+}
+
+void DesktopSessionTest::x11SessionKeepsTheX11Road()
+{
+    const Session session = Session::decide(x11Openbox, x11Probes());
+    QCOMPARE(session.client.road, Session::Client::x11);
+    QCOMPARE(session.shortcut.road, Session::ShortcutRoad::x11Grab);
+    QCOMPARE(session.keySynthesis.road, Session::KeySynthesisRoad::xtest);
+    QCOMPARE(session.capture.road, Session::CaptureRoad::x11Grab);
+
+    // An X server that does not answer grabs nothing and types nothing.
+    DesktopProbes unreachable;
+    unreachable.qtPlatform = QStringLiteral("xcb");
+    const Session broken = Session::decide(x11Openbox, unreachable);
+    QCOMPARE(broken.shortcut.road, Session::ShortcutRoad::bindCommand);
+    QVERIFY(broken.shortcut.reason.contains(QStringLiteral("cannot be reached")));
+    QCOMPARE(broken.keySynthesis.road, Session::KeySynthesisRoad::none);
+    QVERIFY(broken.keySynthesis.reason.contains(QStringLiteral("XTest")));
+}
+
+void DesktopSessionTest::waylandShortcutRoads()
+{
+    // Under Wayland an X11 grab is never the road, even with XWayland there.
+    DesktopProbes probes = x11Probes();
+    const Session gnome = Session::decide(gnomeWayland, probes);
+    QCOMPARE(gnome.shortcut.road, Session::ShortcutRoad::bindCommand);
+    QVERIFY(gnome.shortcut.reason.contains(QStringLiteral("`wrenlark toggle`")));
+    QVERIFY(gnome.shortcut.reason.contains(QStringLiteral("Custom Shortcuts")));
+
+    probes.globalShortcutsPortal = true;
+    QCOMPARE(Session::decide(kdeWayland, probes).shortcut.road, Session::ShortcutRoad::portal);
+    // The portal is asked about only on Wayland; an X11 session keeps its grab.
+    QCOMPARE(Session::decide(x11Openbox, probes).shortcut.road, Session::ShortcutRoad::x11Grab);
+
+    const Session sway = Session::decide(swayWithoutXwayland, {});
+    QCOMPARE(sway.shortcut.road, Session::ShortcutRoad::bindCommand);
+    QVERIFY(sway.shortcut.reason.contains(QStringLiteral("bindsym")));
+    QCOMPARE(Session::decide(environment({}, {}, {}, {}), {}).shortcut.road,
+             Session::ShortcutRoad::bindCommand);
+}
+
+void DesktopSessionTest::keysAndCaptureFollowTheClient()
+{
+    // Under XWayland XTest reaches X11 applications only, and the X11 screen
+    // holds no Wayland window: capture goes through the portal.
+    const Session xwayland = Session::decide(gnomeWayland, x11Probes());
+    QCOMPARE(xwayland.client.road, Session::Client::xwayland);
+    QCOMPARE(xwayland.keySynthesis.road, Session::KeySynthesisRoad::xtest);
+    QVERIFY(xwayland.keySynthesis.reason.contains(QStringLiteral("X11 applications only")));
+    QCOMPARE(xwayland.capture.road, Session::CaptureRoad::screenshotPortal);
+
+    DesktopProbes native;
+    native.qtPlatform = QStringLiteral("wayland");
+    const Session wayland = Session::decide(swayWithoutXwayland, native);
+    QCOMPARE(wayland.client.road, Session::Client::wayland);
+    QCOMPARE(wayland.keySynthesis.road, Session::KeySynthesisRoad::none);
+    QCOMPARE(wayland.capture.road, Session::CaptureRoad::screenshotPortal);
+
+    DesktopProbes offscreen;
+    offscreen.qtPlatform = QStringLiteral("offscreen");
+    const Session headless = Session::decide(x11Openbox, offscreen);
+    QCOMPARE(headless.client.road, Session::Client::none);
+    QCOMPARE(headless.keySynthesis.road, Session::KeySynthesisRoad::none);
+    QCOMPARE(headless.capture.road, Session::CaptureRoad::none);
+}
+
+QTEST_GUILESS_MAIN(DesktopSessionTest)
+#include "test_desktop_session.moc"
