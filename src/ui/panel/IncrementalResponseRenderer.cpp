@@ -9,7 +9,31 @@
 #include <QTextDocumentFragment>
 #include <QTextLayout>
 
+// A piece of the reply rendered after the line that comes before it in the
+// reply, so that it renders as it does inside the whole; the piece's own
+// blocks start at `firstBlock`.
+struct IncrementalResponseRenderer::RenderedPiece
+{
+    QTextDocument document;
+    int firstBlock = 0;
+    // Whether its headings were styled on their own lines, and so without
+    // looking at the rest of the reply.
+    bool headingsOnTheirLines = true;
+
+    QTextBlock first() const
+    {
+        return firstBlock == 0 && document.isEmpty() ? QTextBlock()
+                                                     : document.findBlockByNumber(firstBlock);
+    }
+    int blockCount() const
+    {
+        return firstBlock == 0 && document.isEmpty() ? 0 : document.blockCount() - firstBlock;
+    }
+};
+
 namespace {
+
+using RenderedPiece = IncrementalResponseRenderer::RenderedPiece;
 
 bool isWordCharacter(QChar c)
 {
@@ -35,9 +59,9 @@ bool mayOpenEmphasis(const QString &text, qsizetype at)
 // Whether the rendering left nothing open: every code span, emphasis and
 // link bracket of its source was closed inside it. Code is skipped: its
 // characters are shown as they are and open nothing.
-bool leavesNothingOpen(const QTextDocument &rendering)
+bool leavesNothingOpen(const RenderedPiece &rendering)
 {
-    for (QTextBlock block = rendering.begin(); block.isValid(); block = block.next()) {
+    for (QTextBlock block = rendering.first(); block.isValid(); block = block.next()) {
         const QString blockText = block.text();
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
@@ -57,13 +81,22 @@ bool leavesNothingOpen(const QTextDocument &rendering)
     return true;
 }
 
-bool startsWithBlocksOf(const QTextDocument &whole, const QTextDocument &part)
+// The blocks of `part` are the first blocks of `whole`, formats and all.
+bool startsWithBlocksOf(const RenderedPiece &whole, const RenderedPiece &part)
 {
     if (part.blockCount() > whole.blockCount())
         return false;
-    QTextBlock wholeBlock = whole.begin();
-    for (QTextBlock block = part.begin(); block.isValid(); block = block.next()) {
-        if (block.text() != wholeBlock.text())
+    QTextBlock wholeBlock = whole.first();
+    for (QTextBlock block = part.first(); block.isValid(); block = block.next()) {
+        if (block.text() != wholeBlock.text() || block.blockFormat() != wholeBlock.blockFormat())
+            return false;
+        auto wholeIt = wholeBlock.begin();
+        for (auto it = block.begin(); !it.atEnd(); ++it, ++wholeIt) {
+            if (wholeIt.atEnd() || it.fragment().text() != wholeIt.fragment().text() ||
+                it.fragment().charFormat() != wholeIt.fragment().charFormat())
+                return false;
+        }
+        if (!wholeIt.atEnd())
             return false;
         wholeBlock = wholeBlock.next();
     }
@@ -94,28 +127,44 @@ void prepareScratch(QTextDocument *scratch, const QTextDocument &like)
     scratch->setDocumentMargin(like.documentMargin());
 }
 
-// Replaces every block from the `keep`th on with the blocks of `rendering`.
-void replaceBlocksAfter(int keep, const QTextDocument &rendering, QTextDocument *document)
+// The parser gives a paragraph's blocks the format its first text calls for
+// (one opening with an entity gets none), so the first `lines` blocks of a
+// piece that continues a paragraph take that paragraph's format.
+void continueParagraph(const QTextBlockFormat &format, int lines, const RenderedPiece &rendering)
 {
+    QTextBlock block = rendering.first();
+    for (int i = 0; i < lines && block.isValid(); ++i, block = block.next()) {
+        if (block.blockFormat().hasProperty(QTextFormat::BlockCodeFence))
+            return;
+        QTextCursor(block).setBlockFormat(format);
+    }
+}
+
+// Replaces every block from the `keep`th on with the blocks of `rendering`.
+void replaceBlocksAfter(int keep, const RenderedPiece &rendering, QTextDocument *document)
+{
+    QTextCursor cursor(document);
     if (keep == 0) {
         document->clear();
-        if (rendering.isEmpty())
-            return;
-        QTextCursor cursor(document);
-        cursor.setBlockFormat(rendering.begin().blockFormat());
-        cursor.setBlockCharFormat(rendering.begin().charFormat());
-        cursor.insertFragment(QTextDocumentFragment(&rendering));
-        return;
+        cursor = QTextCursor(document);
+    } else {
+        const QTextBlock kept = document->findBlockByNumber(keep - 1);
+        cursor.setPosition(kept.position() + kept.length() - 1);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
     }
-    const QTextBlock kept = document->findBlockByNumber(keep - 1);
-    QTextCursor cursor(document);
-    cursor.setPosition(kept.position() + kept.length() - 1);
-    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
-    if (rendering.isEmpty())
+    if (rendering.blockCount() == 0)
         return;
-    cursor.insertBlock(rendering.begin().blockFormat(), rendering.begin().charFormat());
-    cursor.insertFragment(QTextDocumentFragment(&rendering));
+    const QTextBlock first = rendering.first();
+    if (keep == 0) {
+        cursor.setBlockFormat(first.blockFormat());
+        cursor.setBlockCharFormat(first.charFormat());
+    } else {
+        cursor.insertBlock(first.blockFormat(), first.charFormat());
+    }
+    QTextCursor piece(first);
+    piece.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.insertFragment(piece.selection());
 }
 
 } // namespace
@@ -129,7 +178,10 @@ bool IncrementalResponseRenderer::render(const QString &text, QTextDocument *doc
         startOver(text, document);
         return false;
     }
-    const QStringView added = QStringView(text).mid(m_source.size());
+    QStringView added = QStringView(text).mid(m_source.size());
+    // A line break split between "\r" and "\n" is one break, as in plain text set whole.
+    if (m_source.endsWith(u'\r') && added.startsWith(u'\n'))
+        added = added.mid(1);
     m_source = text;
     if (m_markdown)
         renderMarkdownTail(text, document);
@@ -143,15 +195,23 @@ void IncrementalResponseRenderer::startOver(const QString &text, QTextDocument *
     m_source = text;
     m_started = true;
     m_markdown = ResponseMarkdown::containsMarkup(text);
-    m_finalSourceLength = 0;
-    m_finalBlockCount = 0;
     if (m_markdown) {
-        renderMarkdownTail(text, document);
+        startOverMarkdown(text, document);
         return;
     }
+    m_finalSourceLength = 0;
+    m_finalBlockCount = 0;
     document->clear();
     if (!text.isEmpty())
         document->setPlainText(text);
+}
+
+void IncrementalResponseRenderer::startOverMarkdown(const QString &text, QTextDocument *document)
+{
+    m_finalSourceLength = 0;
+    m_finalBlockCount = 0;
+    m_context.clear();
+    renderMarkdownTail(text, document);
 }
 
 void IncrementalResponseRenderer::appendPlainText(QStringView added, QTextDocument *document)
@@ -162,20 +222,43 @@ void IncrementalResponseRenderer::appendPlainText(QStringView added, QTextDocume
     cutLongLastBlock(document);
 }
 
+void IncrementalResponseRenderer::renderPiece(const QString &piece, const QTextDocument &like,
+                                              RenderedPiece *rendering) const
+{
+    prepareScratch(&rendering->document, like);
+    if (m_finalBlockCount == 0) {
+        // Text rendering to nothing is shown as it is only when it is all there is.
+        if (!ResponseMarkdown::renderAsMarkdown(piece, &rendering->document,
+                                                &rendering->headingsOnTheirLines))
+            rendering->document.setPlainText(piece);
+        return;
+    }
+    // After the blank line that ends the final part, which renders as one
+    // block of its own.
+    ResponseMarkdown::renderAsMarkdown(m_context + u'\n' + piece, &rendering->document,
+                                       &rendering->headingsOnTheirLines);
+    rendering->firstBlock = 1;
+}
+
 void IncrementalResponseRenderer::renderMarkdownTail(const QString &text, QTextDocument *document)
 {
     const QString tail = text.mid(m_finalSourceLength);
-    QTextDocument rendering;
-    prepareScratch(&rendering, *document);
-    // Text rendering to nothing is shown as it is only when it is all there is.
-    if (!ResponseMarkdown::renderAsMarkdown(tail, &rendering) && m_finalBlockCount == 0)
-        rendering.setPlainText(tail);
+    RenderedPiece rendering;
+    renderPiece(tail, *document, &rendering);
+    if (!rendering.headingsOnTheirLines && m_finalBlockCount > 0) {
+        // A heading placed by searching the whole reply: render it whole.
+        startOverMarkdown(text, document);
+        return;
+    }
+    if (m_finalBlockCount > 0)
+        continueParagraph(document->findBlockByNumber(m_finalBlockCount - 1).blockFormat(),
+                          ResponseMarkdown::linesBeforeFirstFence(tail), rendering);
     replaceBlocksAfter(m_finalBlockCount, rendering, document);
     settleFinalPart(tail, rendering);
 }
 
 void IncrementalResponseRenderer::settleFinalPart(const QString &tail,
-                                                  const QTextDocument &tailRendering)
+                                                  const RenderedPiece &tailRendering)
 {
     // The latest settled line first; if something is still open before it,
     // the earliest, so that what came before an open mark settles paragraph
@@ -189,13 +272,24 @@ void IncrementalResponseRenderer::settleFinalPart(const QString &tail,
 }
 
 bool IncrementalResponseRenderer::settleAt(const QString &tail, qsizetype cut,
-                                           const QTextDocument &tailRendering)
+                                           const RenderedPiece &tailRendering)
 {
-    QTextDocument part;
-    prepareScratch(&part, tailRendering);
-    if (!ResponseMarkdown::renderAsMarkdown(tail.left(cut), &part) || !leavesNothingOpen(part) ||
+    // An empty first line renders as a line only when something follows it.
+    if (cut == 0 && m_finalBlockCount == 0)
+        return false;
+    const QString partText = tail.left(cut);
+    RenderedPiece part;
+    renderPiece(partText, tailRendering.document, &part);
+    // A part whose rendering joined lines (a code span across a line break)
+    // would move where the whole reply looks for later headings.
+    if (!part.headingsOnTheirLines || !leavesNothingOpen(part) ||
+        part.blockCount() != ResponseMarkdown::removingHeadingMarkers(partText).visibleLineCount ||
         !startsWithBlocksOf(tailRendering, part))
         return false;
+    // The text after the blank line goes on with its paragraph, and is
+    // rendered after it.
+    const qsizetype lineStart = cut > 0 ? tail.lastIndexOf(u'\n', cut - 1) + 1 : 0;
+    m_context = tail.mid(lineStart, cut - lineStart);
     m_finalSourceLength += cut + 1;
     m_finalBlockCount += part.blockCount();
     return true;

@@ -30,15 +30,20 @@ public:
     // had to start over (the text does not continue the one shown).
     bool render(const QString &text, QTextDocument *document);
 
+    struct RenderedPiece;
+
     // How much of the source is final, for tests.
     qsizetype finalSourceLength() const { return m_finalSourceLength; }
 
 private:
     void startOver(const QString &text, QTextDocument *document);
+    void startOverMarkdown(const QString &text, QTextDocument *document);
     void appendPlainText(QStringView added, QTextDocument *document);
+    void renderPiece(const QString &piece, const QTextDocument &like,
+                     RenderedPiece *rendering) const;
     void renderMarkdownTail(const QString &text, QTextDocument *document);
-    void settleFinalPart(const QString &tail, const QTextDocument &tailRendering);
-    bool settleAt(const QString &tail, qsizetype cut, const QTextDocument &tailRendering);
+    void settleFinalPart(const QString &tail, const RenderedPiece &tailRendering);
+    bool settleAt(const QString &tail, qsizetype cut, const RenderedPiece &tailRendering);
     static void cutLongLastBlock(QTextDocument *document);
 
     QString m_source;
@@ -47,4 +52,7 @@ private:
     // The source prefix whose rendering is final, and its blocks.
     qsizetype m_finalSourceLength = 0;
     int m_finalBlockCount = 0;
+    // The blank line that ends the final part: the text after it goes on
+    // with its paragraph and is rendered after it.
+    QString m_context;
 };

@@ -117,10 +117,11 @@ QString inlineMarkdownSource(const QString &text)
         const QStringView content = line.mid(indent);
         switch (fences.next(line)) {
         case FenceTracker::Line::code:
-        case FenceTracker::Line::closing:
             out += line;
             break;
         case FenceTracker::Line::opening:
+        case FenceTracker::Line::closing:
+            // Unindented, so the parser sees the fence where the tracker does.
             out += content;
             break;
         case FenceTracker::Line::text:
@@ -187,8 +188,10 @@ QList<qsizetype> lineStarts(const QString &plain)
     return starts;
 }
 
-void styleHeadings(QTextDocument *document, const ResponseMarkdown::StrippedHeadings &stripped)
+// Returns whether every heading was found on its own line.
+bool styleHeadings(QTextDocument *document, const ResponseMarkdown::StrippedHeadings &stripped)
 {
+    bool onTheirLines = true;
     QString plain = document->toPlainText();
     plain.replace(noBreakSpace, u' ');
     const QList<qsizetype> starts = lineStarts(plain);
@@ -211,8 +214,10 @@ void styleHeadings(QTextDocument *document, const ResponseMarkdown::StrippedHead
             if (at >= 0 && at + visible.size() <= lineEnd)
                 found = at;
         }
-        if (found < 0)
+        if (found < 0) {
+            onTheirLines = false;
             found = plain.indexOf(visible, searchFrom);
+        }
         if (found >= 0)
             searchFrom = found + visible.size();
         else
@@ -231,6 +236,7 @@ void styleHeadings(QTextDocument *document, const ResponseMarkdown::StrippedHead
             format.setFontPointSize(bodyPixels * scale);
         cursor.mergeCharFormat(format);
     }
+    return onTheirLines;
 }
 
 } // namespace
@@ -273,27 +279,32 @@ StrippedHeadings removingHeadingMarkers(const QString &text)
             ++visibleLine;
     }
     result.text = lines.join(u'\n');
+    result.visibleLineCount = visibleLine;
     return result;
 }
 
 namespace {
 
-// The line feeds ending blank lines and code blocks' closing fences, each
-// with more text after it, in order; stops at the first when `firstOnly`.
+// The line feeds ending blank lines outside fenced code, each with more
+// text after it, in order; stops at the first when `firstOnly`. Fences are
+// followed as the parser sees them: after heading markers are removed.
 qsizetype settledLineEnd(QStringView text, bool firstOnly)
 {
     qsizetype settled = -1;
-    FenceTracker fences;
+    FenceTracker rawFences;
+    FenceTracker renderedFences;
     for (qsizetype start = 0; start < text.size();) {
         const qsizetype end = text.indexOf(u'\n', start);
         if (end < 0 || end + 1 >= text.size())
             break;
-        QStringView line = text.mid(start, end - start);
+        QString line = text.mid(start, end - start).toString();
+        if (rawFences.next(line) == FenceTracker::Line::text) {
+            if (const auto heading = parseHeadingLine(line))
+                line = heading->rawText;
+        }
         if (line.endsWith(u'\r'))
             line.chop(1);
-        const auto kind = fences.next(line);
-        if (kind == FenceTracker::Line::closing ||
-            (kind == FenceTracker::Line::text && line.trimmed().isEmpty())) {
+        if (renderedFences.next(line) == FenceTracker::Line::text && line.trimmed().isEmpty()) {
             settled = end;
             if (firstOnly)
                 break;
@@ -304,6 +315,26 @@ qsizetype settledLineEnd(QStringView text, bool firstOnly)
 }
 
 } // namespace
+
+int linesBeforeFirstFence(QStringView text)
+{
+    FenceTracker rawFences;
+    FenceTracker renderedFences;
+    int count = 0;
+    for (QStringView rawLine : text.split(u'\n')) {
+        QString line = rawLine.toString();
+        if (rawFences.next(line) == FenceTracker::Line::text) {
+            if (const auto heading = parseHeadingLine(line))
+                line = heading->rawText;
+        }
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (renderedFences.next(line) != FenceTracker::Line::text)
+            break;
+        ++count;
+    }
+    return count;
+}
 
 qsizetype lastSettledLineEnd(QStringView text)
 {
@@ -324,8 +355,10 @@ bool containsMarkup(QStringView text)
     return false;
 }
 
-bool renderAsMarkdown(const QString &text, QTextDocument *document)
+bool renderAsMarkdown(const QString &text, QTextDocument *document, bool *headingsOnTheirLines)
 {
+    if (headingsOnTheirLines)
+        *headingsOnTheirLines = true;
     document->clear();
     if (text.isEmpty())
         return true;
@@ -334,8 +367,8 @@ bool renderAsMarkdown(const QString &text, QTextDocument *document)
     if (document->isEmpty())
         return stripped.text.trimmed().isEmpty();
     dropImages(document);
-    if (!stripped.headings.isEmpty())
-        styleHeadings(document, stripped);
+    if (!stripped.headings.isEmpty() && !styleHeadings(document, stripped) && headingsOnTheirLines)
+        *headingsOnTheirLines = false;
     return true;
 }
 

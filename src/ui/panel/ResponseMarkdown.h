@@ -26,25 +26,33 @@ struct StrippedHeadings
 {
     QString text;
     QList<HeadingSegment> headings;
-    // The line of the rendered text that holds each heading.
+    // The line of the rendered text that holds each heading, and the lines
+    // the rendering has when it keeps every line (fence lines are dropped).
     QList<int> headingLines;
+    int visibleLineCount = 0;
 };
 StrippedHeadings removingHeadingMarkers(const QString &text);
 
-// The line feed ending the last blank line or code block's closing fence
-// that has more text after it; -1 when there is none. What comes before
-// such a line renders the same whatever follows, unless an emphasis, code
-// span or link opened before it is still open.
+// The line feed ending the last blank line outside fenced code that has more
+// text after it; -1 when there is none. What comes before such a line
+// renders the same whatever follows, unless an emphasis, code span or link
+// opened before it is still open.
 qsizetype lastSettledLineEnd(QStringView text);
 qsizetype firstSettledLineEnd(QStringView text);
+
+// How many lines come before the first fence: the paragraph a text starts with.
+int linesBeforeFirstFence(QStringView text);
 
 // Whether the text holds a character that can make it more than plain text.
 bool containsMarkup(QStringView text);
 
 // Renders `text` as Markdown whatever characters it holds, so a piece of a
 // longer reply renders as it does inside the whole. Returns false when text
-// that is not blank rendered to nothing.
-bool renderAsMarkdown(const QString &text, QTextDocument *document);
+// that is not blank rendered to nothing. `headingsOnTheirLines` tells
+// whether every heading was found on its own line (else its styling was
+// placed by searching the whole text).
+bool renderAsMarkdown(const QString &text, QTextDocument *document,
+                      bool *headingsOnTheirLines = nullptr);
 
 } // namespace ResponseMarkdown
 

@@ -148,6 +148,42 @@ private Q_SLOTS:
         }
     }
 
+    // Replies made of random Markdown pieces, streamed in random steps.
+    void randomRepliesRenderAsTheWhole()
+    {
+        const QStringList pieces{
+            QStringLiteral("word "), QStringLiteral("*"),       QStringLiteral("**"),
+            QStringLiteral("_"),     QStringLiteral("`"),       QStringLiteral("```\n"),
+            QStringLiteral("\n"),    QStringLiteral("\n\n"),    QStringLiteral("# "),
+            QStringLiteral("## h"),  QStringLiteral("["),       QStringLiteral("](u) "),
+            QStringLiteral("\\"),    QStringLiteral(" * "),     QStringLiteral("a_b "),
+            QStringLiteral("~~~\n"), QStringLiteral("    "),    QStringLiteral("1. "),
+            QStringLiteral("> "),    QStringLiteral("![i](x)"), QStringLiteral("<b>"),
+            QStringLiteral("&amp;"), QStringLiteral("\r\n"),    QStringLiteral("שלום ")};
+        QRandomGenerator random(20261207);
+        for (int reply = 0; reply < 150; ++reply) {
+            QString text;
+            const int count = 5 + random.bounded(60);
+            for (int i = 0; i < count; ++i)
+                text += pieces.at(random.bounded(pieces.size()));
+            IncrementalResponseRenderer renderer;
+            QTextDocument document;
+            prepare(&document);
+            for (qsizetype end = 0; end < text.size();) {
+                end = std::min(text.size(), end + 1 + random.bounded(12));
+                const QString shown = text.left(end);
+                renderer.render(shown, &document);
+                if (describe(document) != wholeRendering(shown)) {
+                    qWarning("reply %d differs at %lld characters: %s\n%s\nexpected:\n%s", reply,
+                             static_cast<long long>(end),
+                             qPrintable(QString::fromLatin1(shown.toUtf8().toPercentEncoding(" "))),
+                             qPrintable(describe(document)), qPrintable(wholeRendering(shown)));
+                    QFAIL("the streamed rendering differs");
+                }
+            }
+        }
+    }
+
     void workStaysWithTheNewestParagraphs()
     {
         QString text;
