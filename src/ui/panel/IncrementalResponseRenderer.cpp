@@ -59,7 +59,20 @@ bool mayOpenEmphasis(const QString &text, qsizetype at)
 // Whether the rendering left nothing open: every code span, emphasis and
 // link bracket of its source was closed inside it. Code is skipped: its
 // characters are shown as they are and open nothing.
-bool leavesNothingOpen(const RenderedPiece &rendering)
+// Whether the source writes a "*" or "_" that shows as text: escaped, or as
+// a character reference.
+bool showsMarksAsText(const QString &source)
+{
+    for (const char *written : {"\\*", "\\_", "&#", "&ast;", "&lowbar;", "&midast;"}) {
+        if (source.contains(QLatin1String(written)))
+            return true;
+    }
+    return false;
+}
+
+// `escapedMarks`: the source escaped a "*" or "_", which then shows as text
+// beside the marks that are real, so every mark left as text counts.
+bool leavesNothingOpen(const RenderedPiece &rendering, bool escapedMarks)
 {
     for (QTextBlock block = rendering.first(); block.isValid(); block = block.next()) {
         const QString blockText = block.text();
@@ -73,7 +86,7 @@ bool leavesNothingOpen(const RenderedPiece &rendering)
                 const QChar c = blockText.at(i);
                 if (c == u'`' || c == u'[')
                     return false;
-                if ((c == u'*' || c == u'_') && mayOpenEmphasis(blockText, i))
+                if ((c == u'*' || c == u'_') && (escapedMarks || mayOpenEmphasis(blockText, i)))
                     return false;
             }
         }
@@ -282,7 +295,7 @@ bool IncrementalResponseRenderer::settleAt(const QString &tail, qsizetype cut,
     renderPiece(partText, tailRendering.document, &part);
     // A part whose rendering joined lines (a code span across a line break)
     // would move where the whole reply looks for later headings.
-    if (!part.headingsOnTheirLines || !leavesNothingOpen(part) ||
+    if (!part.headingsOnTheirLines || !leavesNothingOpen(part, showsMarksAsText(partText)) ||
         part.blockCount() != ResponseMarkdown::removingHeadingMarkers(partText).visibleLineCount ||
         !startsWithBlocksOf(tailRendering, part))
         return false;
