@@ -137,10 +137,13 @@ private Q_SLOTS:
 
     // Only the connection's close ends such a body, and a failure in the
     // middle looks the same: without the format's end event it is cut short.
+    // The pieces come apart: when the head, the body and the close arrive at
+    // once, Qt 6.4 may take the close for a stale connection and fail the
+    // request (a body is never sent twice).
     void closeDelimitedStreamWithoutItsEndEventIsInterrupted()
     {
         const Exchange cut = send("openai",
-                                  Response::eventStream({chunk("Half "), chunk("an answer")})
+                                  Response::eventStream({chunk("Half "), chunk("an answer")}, 30)
                                       .withFraming(Response::Framing::untilClose)
                                       .withEnding(Response::Ending::close),
                                   true);
@@ -150,7 +153,7 @@ private Q_SLOTS:
 
         const Exchange whole =
             send("openai",
-                 Response::eventStream({chunk("Whole"), TestHttpServer::sseData("[DONE]")})
+                 Response::eventStream({chunk("Whole"), TestHttpServer::sseData("[DONE]")}, 30)
                      .withFraming(Response::Framing::untilClose)
                      .withEnding(Response::Ending::close),
                  true);
