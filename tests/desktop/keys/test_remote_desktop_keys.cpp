@@ -104,6 +104,7 @@ public:
     uint version() const { return 2; }
 
     uint startResponse = 0;
+    bool handleAsObjectPath = false;
     bool answerStart = true;
     int sessionsStarted = 0;
     QStringList calls;
@@ -123,7 +124,11 @@ public Q_SLOTS:
                       callOptions.value(QStringLiteral("session_handle_token")).toString();
         m_bus.registerObject(sessionPath, new FakePortalSession(&calls, this),
                              QDBusConnection::ExportAllSlots);
-        return answer(message, callOptions, 0, {{QStringLiteral("session_handle"), sessionPath}});
+        // xdg-desktop-portal types the handle "s"; its documentation says "o".
+        const QVariant handle = handleAsObjectPath
+                                    ? QVariant::fromValue(QDBusObjectPath(sessionPath))
+                                    : QVariant(sessionPath);
+        return answer(message, callOptions, 0, {{QStringLiteral("session_handle"), handle}});
     }
 
     QDBusObjectPath SelectDevices(const QDBusObjectPath &session, const QVariantMap &callOptions,
@@ -342,6 +347,7 @@ void RemoteDesktopKeysTest::refusedStartTypesNothing()
 void RemoteDesktopKeysTest::closedSessionIsNoLongerAvailable()
 {
     FakeRemoteDesktopPortal portal;
+    portal.handleAsObjectPath = true;
     QVERIFY(portal.start());
     RemoteDesktopPortalKeys keys(tokenFile());
     keys.startSession();

@@ -242,8 +242,11 @@ void RemoteDesktopPortalKeys::onResponse(uint response, const QVariantMap &resul
 
 void RemoteDesktopPortalKeys::sessionCreated(const QVariantMap &results)
 {
-    // The handle is typed "s" by the portal, though it names an object.
-    m_session = results.value(QStringLiteral("session_handle")).toString();
+    // Documented as "o"; xdg-desktop-portal sends it typed "s".
+    const QVariant handle = results.value(QStringLiteral("session_handle"));
+    m_session = handle.metaType() == QMetaType::fromType<QDBusObjectPath>()
+                    ? handle.value<QDBusObjectPath>().path()
+                    : handle.toString();
     if (m_session.isEmpty()) {
         fail(tr("The desktop's remote desktop portal gave no session."));
         return;
