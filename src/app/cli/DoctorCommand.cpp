@@ -3,6 +3,7 @@
 #include "cli/Terminal.h"
 #include "platform/linux/LibsecretSecretStore.h"
 #include "platform/linux/accessibility/AtspiBusTrust.h"
+#include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/session/DesktopSession.h"
 #include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 #include "platform/linux/x11/X11Desktop.h"
@@ -15,6 +16,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QFile>
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
 
@@ -85,11 +87,14 @@ Check accessibilityBus()
             true, false};
 }
 
-Check xtest()
+Check xtest(const DesktopSession &session)
 {
     const QString name = QStringLiteral("XTest (synthesized copy and paste keys)");
     if (hasGui() && XTestKeyboard::shared().isAvailable())
         return {name, QStringLiteral("available"), true, true};
+    if (session.keySynthesis.road == DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
+        return {name, QStringLiteral("missing: the RemoteDesktop portal types the keys"), false,
+                false};
     return {name, QStringLiteral("missing: the clipboard fallback cannot copy or paste"), true,
             false};
 }
@@ -247,6 +252,19 @@ QList<Check> runningApplication()
     return checks;
 }
 
+// Whether the user's consent to the portal's keys is kept from an earlier run.
+QList<Check> remoteDesktopConsent(const DesktopSession &session)
+{
+    if (session.keySynthesis.road != DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
+        return {};
+    const bool kept = QFile::exists(RemoteDesktopPortalKeys::defaultTokenFile());
+    return {{QStringLiteral("RemoteDesktop consent"),
+             kept ? QStringLiteral("kept from an earlier session (%1)")
+                        .arg(RemoteDesktopPortalKeys::defaultTokenFile())
+                  : QStringLiteral("not given yet: the desktop asks on the first copy or paste"),
+             false, true}};
+}
+
 Check shortcutPortal()
 {
     const QString name = QStringLiteral("GlobalShortcuts portal");
@@ -265,8 +283,9 @@ int runDoctor(const QStringList &arguments)
     const DesktopSession session = DesktopSession::current();
     QList<Check> checks{displayServer()};
     checks += sessionChoices(session);
-    checks += {windowManager(), accessibilityBus(),           xtest(),         secretService(),
+    checks += {windowManager(), accessibilityBus(),           xtest(session),  secretService(),
                trayHost(),      globalShortcutRoute(session), shortcutPortal()};
+    checks += remoteDesktopConsent(session);
     checks += gnomeKeybinding(session);
     checks += runningApplication();
     bool essentialsOk = true;

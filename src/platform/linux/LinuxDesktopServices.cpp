@@ -9,6 +9,7 @@
 #include "platform/linux/capture/LinuxScreenCapture.h"
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
+#include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/replacement/LinuxReplacementService.h"
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
@@ -36,6 +37,34 @@ std::shared_ptr<ScreenCaptureService> createCapture()
     return createLinuxScreenCapture();
 }
 
+// XTest stays the road unless this is a Wayland session whose portal
+// offers RemoteDesktop. The resident application starts a session at once
+// where an earlier one left a restore token (the desktop does not ask
+// then); otherwise the first key request starts it.
+void chooseKeySynthesizer(LinuxDesktopRole role)
+{
+    const DesktopEnvironment environment = DesktopEnvironment::fromProcess();
+    DesktopProbes probes;
+    probes.qtPlatform = QGuiApplication::platformName();
+    if (DesktopSession::decide(environment, probes).kind != DesktopSession::Kind::wayland)
+        return;
+    probes.remoteDesktopPortal = RemoteDesktopPortalKeys::isOffered();
+    if (DesktopSession::decide(environment, probes).keySynthesis.road !=
+        DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
+        return;
+    auto keys = std::make_shared<RemoteDesktopPortalKeys>();
+    if (role == LinuxDesktopRole::residentApplication && keys->hasRestoreToken())
+        keys->startSession();
+    FileLogger::shared().info(
+        QStringLiteral("Keys: typed through the %1%2.")
+            .arg(keys->mechanismDescription(), keys->hasRestoreToken()
+                                                   ? QStringLiteral(", restoring the last session")
+                                                   : QString()));
+    KeySynthesizer::install(std::move(keys));
+    // Closes the session while the bus is still there.
+    qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
+}
+
 } // namespace
 
 void prepareLinuxDesktopProcess()
@@ -57,6 +86,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
     services.capture = createCapture();
+    chooseKeySynthesizer(role);
     services.panelWindow = std::make_shared<X11PanelWindowSupport>();
     services.selection = std::make_shared<LinuxSelectionService>(
         services.applications, services.classifier, services.trust);

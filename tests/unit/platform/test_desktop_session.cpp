@@ -40,6 +40,7 @@ Q_DECLARE_METATYPE(DesktopEnvironment)
 Q_DECLARE_METATYPE(DesktopSession::Kind)
 Q_DECLARE_METATYPE(DesktopSession::Family)
 Q_DECLARE_METATYPE(DesktopSession::Client)
+Q_DECLARE_METATYPE(DesktopSession::KeySynthesisRoad)
 
 class DesktopSessionTest : public QObject
 {
@@ -53,6 +54,8 @@ private Q_SLOTS:
     void x11SessionKeepsTheX11Road();
     void waylandShortcutRoads();
     void keysAndCaptureFollowTheClient();
+    void waylandKeysGoThroughTheRemoteDesktopPortal_data();
+    void waylandKeysGoThroughTheRemoteDesktopPortal();
 };
 
 void DesktopSessionTest::sessionAndDesktopFromTheEnvironment_data()
@@ -205,6 +208,55 @@ void DesktopSessionTest::keysAndCaptureFollowTheClient()
     QCOMPARE(headless.client.road, Session::Client::none);
     QCOMPARE(headless.keySynthesis.road, Session::KeySynthesisRoad::none);
     QCOMPARE(headless.capture.road, Session::CaptureRoad::none);
+}
+
+void DesktopSessionTest::waylandKeysGoThroughTheRemoteDesktopPortal_data()
+{
+    QTest::addColumn<DesktopEnvironment>("environment");
+    QTest::addColumn<QString>("qtPlatform");
+    QTest::addColumn<bool>("portal");
+    QTest::addColumn<Session::KeySynthesisRoad>("road");
+    QTest::addColumn<QString>("reasonNames");
+
+    using Road = Session::KeySynthesisRoad;
+    // The compositor types the portal's keys into Wayland and X11 windows
+    // alike, so the portal wins over XTest under XWayland.
+    QTest::newRow("GNOME, XWayland, portal")
+        << gnomeWayland << QStringLiteral("xcb") << true << Road::remoteDesktopPortal
+        << QStringLiteral("RemoteDesktop");
+    QTest::newRow("KDE, XWayland, no portal")
+        << kdeWayland << QStringLiteral("xcb") << false << Road::xtest
+        << QStringLiteral("X11 applications only");
+    QTest::newRow("Wayland client, portal")
+        << swayWithoutXwayland << QStringLiteral("wayland") << true << Road::remoteDesktopPortal
+        << QStringLiteral("allow");
+    QTest::newRow("Wayland client, no portal")
+        << swayWithoutXwayland << QStringLiteral("wayland") << false << Road::none
+        << QStringLiteral("no RemoteDesktop portal");
+    // The portal is asked about on Wayland only; an X11 session keeps XTest.
+    QTest::newRow("X11 session, portal answers")
+        << x11Openbox << QStringLiteral("xcb") << true << Road::xtest << QStringLiteral("XTest");
+    QTest::newRow("offscreen on Wayland, portal")
+        << swayWithoutXwayland << QStringLiteral("offscreen") << true << Road::none
+        << QStringLiteral("no display");
+}
+
+void DesktopSessionTest::waylandKeysGoThroughTheRemoteDesktopPortal()
+{
+    QFETCH(DesktopEnvironment, environment);
+    QFETCH(QString, qtPlatform);
+    QFETCH(bool, portal);
+    QFETCH(Session::KeySynthesisRoad, road);
+    QFETCH(QString, reasonNames);
+    DesktopProbes probes = qtPlatform == QLatin1String("xcb") ? x11Probes() : DesktopProbes{};
+    probes.qtPlatform = qtPlatform;
+    probes.remoteDesktopPortal = portal;
+    const Session session = Session::decide(environment, probes);
+    QCOMPARE(session.keySynthesis.road, road);
+    QVERIFY2(session.keySynthesis.reason.contains(reasonNames),
+             qPrintable(session.keySynthesis.reason));
+    if (road == Session::KeySynthesisRoad::remoteDesktopPortal)
+        QCOMPARE(Session::name(road), QStringLiteral("RemoteDesktop portal"));
 }
 
 QTEST_GUILESS_MAIN(DesktopSessionTest)

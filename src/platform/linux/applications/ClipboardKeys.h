@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/x11/XTestKeyboard.h"
+#include "platform/linux/keys/KeyChord.h"
 
 #include <QtGlobal>
 #include <optional>

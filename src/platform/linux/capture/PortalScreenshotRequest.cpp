@@ -2,6 +2,7 @@
 
 #include "core/support/FileLogger.h"
 #include "platform/linux/capture/ScreenImageCodec.h"
+#include "platform/linux/portal/PortalRequestPath.h"
 
 #include <QDBusConnection>
 #include <QDBusError>
@@ -14,7 +15,6 @@
 #include <QImage>
 #include <QScreen>
 #include <QUrl>
-#include <QUuid>
 
 namespace {
 
@@ -22,15 +22,6 @@ const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString screenshotInterface = QStringLiteral("org.freedesktop.portal.Screenshot");
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
-
-// The portal names a request after the caller's unique bus name and the
-// token: /org/freedesktop/portal/desktop/request/1_42/TOKEN for ":1.42".
-QString predictedRequestPath(const QString &token)
-{
-    QString sender = QDBusConnection::sessionBus().baseService();
-    sender.remove(0, sender.startsWith(u':') ? 1 : 0).replace(u'.', u'_');
-    return portalPath + QStringLiteral("/request/") + sender + u'/' + token;
-}
 
 // The portal's picture covers the whole desktop; each screen's part of it,
 // at the picture's own scale, becomes that screen's image.
@@ -77,10 +68,9 @@ void PortalScreenshotRequest::start()
         fail(tr("Screen capture needs the session bus, which is not reachable."));
         return;
     }
-    const QString token =
-        QStringLiteral("wrenlark") + QUuid::createUuid().toString(QUuid::Id128).left(16);
+    const QString token = portalHandleToken();
     // Listen before calling: the answer may come before the call's reply.
-    subscribe(predictedRequestPath(token));
+    subscribe(portalRequestPath(token));
     QDBusMessage call = QDBusMessage::createMethodCall(
         portalService, portalPath, screenshotInterface, QStringLiteral("Screenshot"));
     const QVariantMap options{{QStringLiteral("handle_token"), token},

@@ -5,7 +5,7 @@
 #include "platform/linux/applications/ActivationWait.h"
 #include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
-#include "platform/linux/x11/XTestKeyboard.h"
+#include "platform/linux/keys/KeySynthesizer.h"
 
 #include <QTimer>
 
@@ -76,7 +76,7 @@ void PasteOperation::paste(bool targetActive)
             QStringLiteral("Replacement: target app did not become frontmost before paste."));
     m_staged->watchForFetch();
     QString error;
-    if (!XTestKeyboard::shared().sendChord(m_keys.paste, &error)) {
+    if (!KeySynthesizer::current().sendChord(m_keys.paste, &error)) {
         FileLogger::shared().error(QStringLiteral("Replacement: paste keystroke %1 not sent: %2.")
                                        .arg(m_keys.paste.toString(), error));
         restore();

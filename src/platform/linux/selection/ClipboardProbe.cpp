@@ -5,8 +5,8 @@
 #include "platform/linux/applications/ActivationWait.h"
 #include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
+#include "platform/linux/keys/KeySynthesizer.h"
 #include "platform/linux/x11/X11Desktop.h"
-#include "platform/linux/x11/XTestKeyboard.h"
 
 #include <QTextBoundaryFinder>
 #include <QTimer>
@@ -257,7 +257,7 @@ bool ClipboardProbe::pollForText()
 bool ClipboardProbe::postCopy()
 {
     QString error;
-    if (XTestKeyboard::shared().sendChord(*m_keys.copy, &error)) {
+    if (KeySynthesizer::current().sendChord(*m_keys.copy, &error)) {
         ++sentKeystrokes;
         return true;
     }

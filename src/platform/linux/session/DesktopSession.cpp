@@ -1,5 +1,6 @@
 #include "platform/linux/session/DesktopSession.h"
 
+#include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 #include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/XTestKeyboard.h"
@@ -138,9 +139,15 @@ DesktopSession::Choice<DesktopSession::ShortcutRoad> chooseShortcut(Kind kind, F
 }
 
 DesktopSession::Choice<DesktopSession::KeySynthesisRoad>
-chooseKeySynthesis(Client client, const DesktopProbes &probes)
+chooseKeySynthesis(Kind kind, Client client, const DesktopProbes &probes)
 {
     using Road = DesktopSession::KeySynthesisRoad;
+    // The compositor types the portal's keys into its focused window, Wayland
+    // or X11; XTest under XWayland reaches X11 windows only.
+    if (kind == Kind::wayland && client != Client::none && probes.remoteDesktopPortal)
+        return {Road::remoteDesktopPortal,
+                QStringLiteral("the desktop's portal offers RemoteDesktop: the keys reach the "
+                               "focused window once you allow it (the desktop asks once)")};
     const bool overX11 = client == Client::x11 || client == Client::xwayland;
     if (overX11 && probes.xtestAvailable)
         return {Road::xtest, client == Client::xwayland
@@ -151,8 +158,8 @@ chooseKeySynthesis(Client client, const DesktopProbes &probes)
         return {Road::none, QStringLiteral("the X server has no XTest extension: copy and paste "
                                            "keys cannot be sent")};
     if (client == Client::wayland)
-        return {Road::none, QStringLiteral("no key injector for Wayland clients yet: copy and "
-                                           "paste keys cannot be sent")};
+        return {Road::none, QStringLiteral("no RemoteDesktop portal here, and XTest needs "
+                                           "XWayland: copy and paste keys cannot be sent")};
     return {Road::none, QStringLiteral("no display")};
 }
 
@@ -193,7 +200,7 @@ DesktopSession DesktopSession::decide(const DesktopEnvironment &environment,
     session.desktopName = environment.currentDesktop;
     session.client = chooseClient(environment, probes, session.kind);
     session.shortcut = chooseShortcut(session.kind, session.family, probes);
-    session.keySynthesis = chooseKeySynthesis(session.client.road, probes);
+    session.keySynthesis = chooseKeySynthesis(session.kind, session.client.road, probes);
     session.capture = chooseCapture(session.kind, session.client.road);
     return session;
 }
@@ -207,8 +214,10 @@ DesktopSession DesktopSession::current()
         probes.x11Reachable = X11Desktop::shared().isAvailable();
         probes.xtestAvailable = probes.x11Reachable && XTestKeyboard::shared().isAvailable();
     }
-    if (sessionKind(environment) == Kind::wayland)
+    if (sessionKind(environment) == Kind::wayland) {
         probes.globalShortcutsPortal = PortalShortcutBackend::isOffered();
+        probes.remoteDesktopPortal = RemoteDesktopPortalKeys::isOffered();
+    }
     return decide(environment, probes);
 }
 
@@ -289,7 +298,15 @@ QString DesktopSession::name(ShortcutRoad road)
 
 QString DesktopSession::name(KeySynthesisRoad road)
 {
-    return road == KeySynthesisRoad::xtest ? QStringLiteral("XTest") : QStringLiteral("none");
+    switch (road) {
+    case KeySynthesisRoad::xtest:
+        return QStringLiteral("XTest");
+    case KeySynthesisRoad::remoteDesktopPortal:
+        return QStringLiteral("RemoteDesktop portal");
+    case KeySynthesisRoad::none:
+        break;
+    }
+    return QStringLiteral("none");
 }
 
 QString DesktopSession::name(CaptureRoad road)

@@ -23,6 +23,7 @@ struct DesktopProbes
     bool x11Reachable = false;
     bool xtestAvailable = false;
     bool globalShortcutsPortal = false;
+    bool remoteDesktopPortal = false;
 };
 
 // The kind of session this process runs in and the road each desktop
@@ -37,7 +38,7 @@ public:
     // How this process talks to the display server.
     enum class Client { x11, xwayland, wayland, none };
     enum class ShortcutRoad { x11Grab, portal, bindCommand };
-    enum class KeySynthesisRoad { xtest, none };
+    enum class KeySynthesisRoad { xtest, remoteDesktopPortal, none };
     enum class CaptureRoad { x11Grab, screenshotPortal, none };
 
     template<typename Road> struct Choice

@@ -1,13 +1,13 @@
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 
 #include "core/support/FileLogger.h"
+#include "platform/linux/portal/PortalRequestPath.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusPendingCall>
-#include <QRandomGenerator>
 #include <QTimer>
 
 namespace {
@@ -38,20 +38,6 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, PortalShortcut &s
     argument >> shortcut.id >> shortcut.properties;
     argument.endStructure();
     return argument;
-}
-
-QString freshToken()
-{
-    return QStringLiteral("wrenlark%1").arg(QRandomGenerator::system()->generate());
-}
-
-// The path a request will have: /org/freedesktop/portal/desktop/request/SENDER/TOKEN,
-// SENDER being our unique name without the colon, dots turned into underscores.
-QString requestPath(const QString &token)
-{
-    QString sender = QDBusConnection::sessionBus().baseService().mid(1);
-    sender.replace(u'.', u'_');
-    return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
 }
 
 QString describe(const QString &name)
@@ -121,9 +107,9 @@ void PortalShortcutBackend::scheduleBinding()
 bool PortalShortcutBackend::callWithRequest(const QString &method, QList<QVariant> arguments,
                                             QVariantMap options, const char *responseSlot)
 {
-    const QString token = freshToken();
+    const QString token = portalHandleToken();
     options.insert(QStringLiteral("handle_token"), token);
-    m_pendingRequest = requestPath(token);
+    m_pendingRequest = portalRequestPath(token);
     QDBusConnection bus = QDBusConnection::sessionBus();
     bus.connect(portalService, m_pendingRequest, requestInterface, QStringLiteral("Response"), this,
                 responseSlot);
@@ -143,7 +129,7 @@ bool PortalShortcutBackend::callWithRequest(const QString &method, QList<QVarian
 
 void PortalShortcutBackend::startSession()
 {
-    QVariantMap options{{QStringLiteral("session_handle_token"), freshToken()}};
+    QVariantMap options{{QStringLiteral("session_handle_token"), portalHandleToken()}};
     if (!callWithRequest(QStringLiteral("CreateSession"), {}, options,
                          SLOT(onSessionCreated(uint, QVariantMap)))) {
         for (auto it = m_wanted.cbegin(); it != m_wanted.cend(); ++it)

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/linux/keys/KeyChord.h"
+
+#include <QString>
+#include <memory>
+
+// Types key chords into the window that has the keyboard focus: XTest on
+// X11, the desktop's RemoteDesktop portal on Wayland. Main thread only.
+class KeySynthesizer
+{
+public:
+    virtual ~KeySynthesizer() = default;
+
+    // Whether a chord sent now would be typed.
+    virtual bool isAvailable() = 0;
+    // Sends exactly `chord`; false, with `error` for the user, when nothing
+    // was typed.
+    virtual bool sendChord(const KeyChord &chord, QString *error = nullptr) = 0;
+    // "XTest", "RemoteDesktop portal", for logs and `wrenlark doctor`.
+    virtual QString mechanismDescription() const = 0;
+
+    // The one chosen at start-up (XTest until another is installed).
+    static KeySynthesizer &current();
+    static void install(std::shared_ptr<KeySynthesizer> synthesizer);
+};
