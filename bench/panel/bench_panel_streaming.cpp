@@ -18,6 +18,7 @@
 #include "support/AppStateHarness.h"
 #include "support/FakePanelWindowSupport.h"
 #include "support/TestHttpServer.h"
+#include "support/TestSandbox.h"
 #include "support/ThreadedTestHttpServer.h"
 #include "ui/panel/CommandPanelController.h"
 #include "ui/panel/CommandView.h"
@@ -50,20 +51,6 @@ struct Options
     int pieceDelayMs = 5;
     double throttleSeconds = AppStateTimings().partialResponseThrottleSeconds;
 };
-
-std::unique_ptr<QTemporaryDir> makeSandbox()
-{
-    auto dir = std::make_unique<QTemporaryDir>();
-    for (const char *name : {"home", "config", "state", "data", "cache"})
-        QDir(dir->path()).mkpath(QString::fromLatin1(name));
-    qputenv("HOME", QFile::encodeName(dir->filePath(QStringLiteral("home"))));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir->filePath(QStringLiteral("config"))));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(dir->filePath(QStringLiteral("state"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dir->filePath(QStringLiteral("data"))));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir->filePath(QStringLiteral("cache"))));
-    qputenv("WRENLARK_TEST_SANDBOX", QFile::encodeName(dir->path()));
-    return dir;
-}
 
 QByteArray delta(const QString &text)
 {
@@ -227,7 +214,7 @@ int run(const Options &options)
 
 int main(int argc, char *argv[])
 {
-    auto sandbox = makeSandbox();
+    auto sandbox = TestSandbox::makeTemporaryHome();
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

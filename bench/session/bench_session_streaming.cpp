@@ -13,6 +13,7 @@
 #include "core/session/AppState.h"
 #include "support/AppStateHarness.h"
 #include "support/TestHttpServer.h"
+#include "support/TestSandbox.h"
 #include "support/ThreadedTestHttpServer.h"
 
 #include <QCommandLineParser>
@@ -53,22 +54,6 @@ struct Figures
     double gapP99Ms = 0;
     int heartbeats = 0;
 };
-
-// Points HOME and the XDG folders at a temporary folder before anything
-// reads them, so the benchmark never sees the user's settings or log.
-std::unique_ptr<QTemporaryDir> makeSandbox()
-{
-    auto dir = std::make_unique<QTemporaryDir>();
-    for (const char *name : {"home", "config", "state", "data", "cache"})
-        QDir(dir->path()).mkpath(QString::fromLatin1(name));
-    qputenv("HOME", QFile::encodeName(dir->filePath(QStringLiteral("home"))));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir->filePath(QStringLiteral("config"))));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(dir->filePath(QStringLiteral("state"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dir->filePath(QStringLiteral("data"))));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir->filePath(QStringLiteral("cache"))));
-    qputenv("WRENLARK_TEST_SANDBOX", QFile::encodeName(dir->path()));
-    return dir;
-}
 
 QByteArray delta(int index)
 {
@@ -170,7 +155,7 @@ Figures run(const Options &options)
 
 int main(int argc, char **argv)
 {
-    const std::unique_ptr<QTemporaryDir> sandbox = makeSandbox();
+    const auto sandbox = TestSandbox::makeTemporaryHome();
     QCoreApplication app(argc, argv);
 
     QCommandLineParser parser;
