@@ -212,7 +212,9 @@ int replace(const SelectionContext &context, const QString &reply)
     waitForClipboard();
     handOverClipboard();
     if (!operation->wasDispatched()) {
-        Terminal::printError(QStringLiteral("Couldn't replace the selection."));
+        const QString reason = operation->failureMessage();
+        Terminal::printError(reason.isEmpty() ? QStringLiteral("Couldn't replace the selection.")
+                                              : reason);
         return ExitStatus::failure;
     }
     return ExitStatus::success;

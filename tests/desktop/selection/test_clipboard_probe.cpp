@@ -5,6 +5,7 @@
 #include "DesktopSelectionFixture.h"
 #include "platform/linux/LinuxDesktopServices.h"
 #include "platform/linux/clipboard/ClipboardAccess.h"
+#include "platform/linux/keys/KeySynthesizer.h"
 #include "platform/linux/replacement/LinuxReplacementService.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
 #include "support/TestSandbox.h"
@@ -13,6 +14,8 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QImage>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,6 +55,8 @@ private Q_SLOTS:
     void cancelledProbeStillRestoresTheClipboard();
     void pasteRestoresTheClipboardOnlyAfterTheTargetFetchedTheText();
     void pasteIntoATargetThatNeverFetchesRestoresAfterTheBoundedWait();
+    void pasteThatCannotBeTypedLeavesTheReplyOnTheClipboard();
+    void pasteIsNeverTypedIntoAnotherWindowInFront();
 
 private:
     // Another application owns the clipboard with these formats; it quits
@@ -127,6 +132,26 @@ std::unique_ptr<TestEditor> ClipboardProbeTest::editorWithSelection(const QStrin
         return nullptr;
     return editor;
 }
+
+namespace {
+
+// Types nothing, as a desktop without any way to synthesize keys.
+class NoKeys : public KeySynthesizer
+{
+public:
+    bool isAvailable() override { return false; }
+    bool sendChord(const KeyChord &, QString *) override { return false; }
+    QString mechanismDescription() const override { return QStringLiteral("none"); }
+};
+
+// The reply waits on the clipboard as an ordinary copy the user can paste.
+void verifyReplyIsOnTheClipboard(const QString &reply)
+{
+    QCOMPARE(QString::fromUtf8(ClipboardAsSeen::data(QStringLiteral("text/plain"))), reply);
+    QVERIFY(!ClipboardAsSeen::formats().contains(QStringLiteral("x-kde-passwordManagerHint")));
+}
+
+} // namespace
 
 SelectionRequest ClipboardProbeTest::probeRequest(qint32 pid) const
 {
@@ -322,6 +347,69 @@ void ClipboardProbeTest::pasteIntoATargetThatNeverFetchesRestoresAfterTheBounded
         QCOMPARE(ClipboardAsSeen::data(type), bytes);
     QVERIFY(TestSandbox::flushedLog().contains(
         QStringLiteral("Replacement: target did not fetch the pasted text in time.")));
+}
+
+void ClipboardProbeTest::pasteThatCannotBeTypedLeavesTheReplyOnTheClipboard()
+{
+    auto owner = ownClipboard(m_userClipboard);
+    QVERIFY(owner);
+    QString error;
+    auto editor = TestEditor::start(Kind::qt, QStringLiteral("untouched"), &error);
+    QVERIFY2(editor, qPrintable(error));
+    QVERIFY(editor->type({QStringLiteral("ctrl+End")}));
+    KeySynthesizer::install(std::make_shared<NoKeys>());
+    auto restoreKeys = qScopeGuard([] { KeySynthesizer::install(nullptr); });
+
+    SelectionContext context;
+    context.selectedText = QStringLiteral("untouched");
+    context.pid = editor->pid();
+    std::unique_ptr<ReplacementOperation> operation(
+        m_services.replacement->replaceSelection(context, QStringLiteral("kept reply"), nullptr));
+    QSignalSpy finished(operation.get(), &ReplacementOperation::finished);
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(operation->state(), ReplacementOperation::State::failed);
+    QCOMPARE(operation->failureMessage(),
+             QStringLiteral("Wrenlark cannot paste here; the reply is on the clipboard."));
+    QVERIFY(waitForClipboardIdle());
+    verifyReplyIsOnTheClipboard(QStringLiteral("kept reply"));
+    QCOMPARE(editor->documentText(), QStringLiteral("untouched"));
+}
+
+void ClipboardProbeTest::pasteIsNeverTypedIntoAnotherWindowInFront()
+{
+    auto *service = dynamic_cast<LinuxReplacementService *>(m_services.replacement.get());
+    PasteOperation::Timing timing;
+    timing.activationTimeout = 0.3;
+    service->setPasteTiming(timing);
+    auto restoreTiming = qScopeGuard([service] { service->setPasteTiming({}); });
+    QString error;
+    auto editor = TestEditor::start(Kind::qt, QStringLiteral("in front"), &error);
+    QVERIFY2(editor, qPrintable(error));
+    QVERIFY(editor->type({QStringLiteral("ctrl+End")}));
+    // The selection's application has no window to bring forward.
+    QProcess windowless;
+    windowless.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(windowless.waitForStarted());
+    auto stop = qScopeGuard([&windowless] {
+        windowless.kill();
+        windowless.waitForFinished();
+    });
+
+    SelectionContext context;
+    context.selectedText = QStringLiteral("elsewhere");
+    context.pid = qint32(windowless.processId());
+    std::unique_ptr<ReplacementOperation> operation(
+        m_services.replacement->replaceSelection(context, QStringLiteral("misplaced?"), nullptr));
+    QSignalSpy finished(operation.get(), &ReplacementOperation::finished);
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(operation->state(), ReplacementOperation::State::failed);
+    QVERIFY(operation->failureMessage().contains(QStringLiteral("did not come to the front")));
+    QVERIFY(waitForClipboardIdle());
+    DesktopTestSession::settle(300);
+    QCOMPARE(editor->documentText(), QStringLiteral("in front"));
+    verifyReplyIsOnTheClipboard(QStringLiteral("misplaced?"));
+    QVERIFY(TestSandbox::flushedLog().contains(
+        QStringLiteral("Replacement: paste not sent, another window is in front")));
 }
 
 int main(int argc, char *argv[])
