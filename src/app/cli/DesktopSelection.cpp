@@ -196,6 +196,8 @@ std::optional<SelectionContext> read(int *exitStatus)
     if (!result.context) {
         Terminal::printError(QStringLiteral(
             "wrenlark ask: no selected text was found in the frontmost application."));
+        if (!result.notice.isEmpty())
+            Terminal::printError(result.notice);
         return std::nullopt;
     }
     *exitStatus = ExitStatus::success;

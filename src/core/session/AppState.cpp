@@ -549,7 +549,7 @@ void AppState::refreshSelectionContextForReplaceShortcut(std::function<void(bool
             return;
         m_replaceRefresh = nullptr;
         setSelectionContext(normalizedSelectionContext(fetch->result().context));
-        applyNeedsPermission(fetch->result());
+        applySelectionStatus(fetch->result());
         done(m_hasSelection);
     });
 }

@@ -55,6 +55,7 @@ private Q_SLOTS:
     void cancelledProbeStillRestoresTheClipboard();
     void pasteRestoresTheClipboardOnlyAfterTheTargetFetchedTheText();
     void pasteIntoATargetThatNeverFetchesRestoresAfterTheBoundedWait();
+    void probeThatCannotTypeTheCopyKeySaysWhy();
     void pasteThatCannotBeTypedLeavesTheReplyOnTheClipboard();
     void pasteIsNeverTypedIntoAnotherWindowInFront();
 
@@ -140,7 +141,13 @@ class NoKeys : public KeySynthesizer
 {
 public:
     bool isAvailable() override { return false; }
-    bool sendChord(const KeyChord &, QString *) override { return false; }
+    static QString reason() { return QStringLiteral("No keys on this desktop."); }
+    bool sendChord(const KeyChord &, QString *error) override
+    {
+        if (error)
+            *error = reason();
+        return false;
+    }
     QString mechanismDescription() const override { return QStringLiteral("none"); }
 };
 
@@ -349,6 +356,25 @@ void ClipboardProbeTest::pasteIntoATargetThatNeverFetchesRestoresAfterTheBounded
         QStringLiteral("Replacement: target did not fetch the pasted text in time.")));
 }
 
+void ClipboardProbeTest::probeThatCannotTypeTheCopyKeySaysWhy()
+{
+    auto owner = ownClipboard(m_userClipboard);
+    QVERIFY(owner);
+    auto editor = editorWithSelection(QStringLiteral("selected"), {QStringLiteral("ctrl+a")});
+    QVERIFY(editor);
+    useStrategies(false); // the editor's PRIMARY would answer without a key
+    KeySynthesizer::install(std::make_shared<NoKeys>());
+    auto restoreKeys = qScopeGuard([] { KeySynthesizer::install(nullptr); });
+
+    const SelectionResult result =
+        fetchClipboardOnly(*m_services.selection, probeRequest(editor->pid()));
+    QVERIFY(!result.context);
+    QCOMPARE(result.notice, NoKeys::reason());
+    QVERIFY(waitForClipboardIdle());
+    for (const auto &[type, bytes] : m_userClipboard)
+        QCOMPARE(ClipboardAsSeen::data(type), bytes);
+}
+
 void ClipboardProbeTest::pasteThatCannotBeTypedLeavesTheReplyOnTheClipboard()
 {
     auto owner = ownClipboard(m_userClipboard);
@@ -369,7 +395,7 @@ void ClipboardProbeTest::pasteThatCannotBeTypedLeavesTheReplyOnTheClipboard()
     QVERIFY(finished.wait(5000));
     QCOMPARE(operation->state(), ReplacementOperation::State::failed);
     QCOMPARE(operation->failureMessage(),
-             QStringLiteral("Wrenlark cannot paste here; the reply is on the clipboard."));
+             NoKeys::reason() + QStringLiteral(" The reply is on the clipboard."));
     QVERIFY(waitForClipboardIdle());
     verifyReplyIsOnTheClipboard(QStringLiteral("kept reply"));
     QCOMPARE(editor->documentText(), QStringLiteral("untouched"));

@@ -2,6 +2,8 @@
 
 #include "platform/linux/x11/XTestKeyboard.h"
 
+#include <QCoreApplication>
+
 bool XTestKeySynthesizer::isAvailable()
 {
     return XTestKeyboard::shared().isAvailable();
@@ -9,7 +11,14 @@ bool XTestKeySynthesizer::isAvailable()
 
 bool XTestKeySynthesizer::sendChord(const KeyChord &chord, QString *error)
 {
-    return XTestKeyboard::shared().sendChord(chord, error);
+    QString detail;
+    if (XTestKeyboard::shared().sendChord(chord, &detail))
+        return true;
+    if (error)
+        *error = QCoreApplication::translate("XTestKeySynthesizer",
+                                             "Wrenlark cannot type keys here (%1).")
+                     .arg(detail);
+    return false;
 }
 
 QString XTestKeySynthesizer::mechanismDescription() const

@@ -82,7 +82,7 @@ void PasteOperation::paste(bool targetActive)
     m_staged->watchForFetch();
     QString error;
     if (!KeySynthesizer::current().sendChord(m_keys.paste, &error)) {
-        FileLogger::shared().error(QStringLiteral("Replacement: paste keystroke %1 not sent: %2.")
+        FileLogger::shared().error(QStringLiteral("Replacement: paste keystroke %1 not sent (%2).")
                                        .arg(m_keys.paste.toString(), error));
         return leaveReplyOnClipboard(
             error.isEmpty() ? tr("Wrenlark cannot paste here; the reply is on the clipboard.")

@@ -206,7 +206,7 @@ void ClipboardProbe::finish()
         }
     } else {
         if (!m_keystrokeError.isEmpty())
-            log(QStringLiteral("copy keystroke not sent: %1.").arg(m_keystrokeError));
+            log(QStringLiteral("copy keystroke not sent (%1).").arg(m_keystrokeError));
         log(QStringLiteral("copy-failed reason=%1 target=%2 attempts=%3 firstChangeMs=%4 "
                            "elapsed=%5ms")
                 .arg(m_request.reason, app)
@@ -262,6 +262,7 @@ bool ClipboardProbe::postCopy()
         return true;
     }
     m_keystrokeError = error;
+    m_keysNotice = error;
     return false;
 }
 
@@ -306,5 +307,5 @@ void ClipboardProbe::end(std::optional<QString> text)
     deleteLater();
     ClipboardLock::release();
     if (done)
-        done(std::move(text));
+        done(std::move(text), m_keysNotice);
 }
