@@ -166,6 +166,9 @@ QList<Check> sessionChoices(const DesktopSession &session)
         {QStringLiteral("Region capture"),
          line(Session::name(session.capture.road), session.capture.reason), false,
          session.capture.road != Session::CaptureRoad::none},
+        {QStringLiteral("Primary selection"),
+         line(Session::name(session.primarySelection.road), session.primarySelection.reason), false,
+         true},
     };
 }
 

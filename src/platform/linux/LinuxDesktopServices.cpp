@@ -65,6 +65,14 @@ void chooseKeySynthesizer(LinuxDesktopRole role)
     qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
 }
 
+bool readsPrimarySelection()
+{
+    DesktopProbes probes;
+    probes.qtPlatform = QGuiApplication::platformName();
+    return DesktopSession::decide(DesktopEnvironment::fromProcess(), probes)
+               .primarySelection.road == DesktopSession::PrimarySelectionRoad::x11OwnerChecked;
+}
+
 } // namespace
 
 void prepareLinuxDesktopProcess()
@@ -88,8 +96,10 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     services.capture = createCapture();
     chooseKeySynthesizer(role);
     services.panelWindow = std::make_shared<X11PanelWindowSupport>();
-    services.selection = std::make_shared<LinuxSelectionService>(
-        services.applications, services.classifier, services.trust);
+    auto selection = std::make_shared<LinuxSelectionService>(services.applications,
+                                                             services.classifier, services.trust);
+    selection->setStrategies({true, readsPrimarySelection()});
+    services.selection = std::move(selection);
     services.replacement =
         std::make_shared<LinuxReplacementService>(services.applications, services.classifier);
     services.loginItems = std::make_shared<XdgAutostartLoginItem>();

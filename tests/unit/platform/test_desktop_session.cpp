@@ -194,6 +194,7 @@ void DesktopSessionTest::keysAndCaptureFollowTheClient()
     QCOMPARE(xwayland.keySynthesis.road, Session::KeySynthesisRoad::xtest);
     QVERIFY(xwayland.keySynthesis.reason.contains(QStringLiteral("X11 applications only")));
     QCOMPARE(xwayland.capture.road, Session::CaptureRoad::screenshotPortal);
+    QCOMPARE(xwayland.primarySelection.road, Session::PrimarySelectionRoad::x11OwnerChecked);
 
     DesktopProbes native;
     native.qtPlatform = QStringLiteral("wayland");
@@ -201,6 +202,8 @@ void DesktopSessionTest::keysAndCaptureFollowTheClient()
     QCOMPARE(wayland.client.road, Session::Client::wayland);
     QCOMPARE(wayland.keySynthesis.road, Session::KeySynthesisRoad::none);
     QCOMPARE(wayland.capture.road, Session::CaptureRoad::screenshotPortal);
+    // Nothing tells a Wayland client who owns PRIMARY: it is never taken on trust.
+    QCOMPARE(wayland.primarySelection.road, Session::PrimarySelectionRoad::notRead);
 
     DesktopProbes offscreen;
     offscreen.qtPlatform = QStringLiteral("offscreen");

@@ -178,6 +178,29 @@ DesktopSession::Choice<DesktopSession::CaptureRoad> chooseCapture(Kind kind, Cli
     return {Road::x11Grab, QStringLiteral("the X server's screen")};
 }
 
+DesktopSession::Choice<DesktopSession::PrimarySelectionRoad> choosePrimarySelection(Client client)
+{
+    using Road = DesktopSession::PrimarySelectionRoad;
+    switch (client) {
+    case Client::x11:
+        return {Road::x11OwnerChecked,
+                QStringLiteral("read when the application the selection is taken from owns it")};
+    case Client::xwayland:
+        return {Road::x11OwnerChecked,
+                QStringLiteral("read when an X11 application the selection is taken from owns "
+                               "it; a Wayland application's owner cannot be known, so its "
+                               "selection is copied with its copy keystroke")};
+    case Client::wayland:
+        return {Road::notRead,
+                QStringLiteral("a Wayland client cannot learn which application owns the "
+                               "primary selection; the selection is copied with the "
+                               "application's copy keystroke instead")};
+    case Client::none:
+        break;
+    }
+    return {Road::notRead, QStringLiteral("no display")};
+}
+
 } // namespace
 
 DesktopEnvironment DesktopEnvironment::fromProcess()
@@ -202,6 +225,7 @@ DesktopSession DesktopSession::decide(const DesktopEnvironment &environment,
     session.shortcut = chooseShortcut(session.kind, session.family, probes);
     session.keySynthesis = chooseKeySynthesis(session.kind, session.client.road, probes);
     session.capture = chooseCapture(session.kind, session.client.road);
+    session.primarySelection = choosePrimarySelection(session.client.road);
     return session;
 }
 
@@ -320,4 +344,10 @@ QString DesktopSession::name(CaptureRoad road)
         break;
     }
     return QStringLiteral("none");
+}
+
+QString DesktopSession::name(PrimarySelectionRoad road)
+{
+    return road == PrimarySelectionRoad::x11OwnerChecked ? QStringLiteral("X11 PRIMARY")
+                                                         : QStringLiteral("not read");
 }

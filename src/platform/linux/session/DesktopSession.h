@@ -40,6 +40,10 @@ public:
     enum class ShortcutRoad { x11Grab, portal, bindCommand };
     enum class KeySynthesisRoad { xtest, remoteDesktopPortal, none };
     enum class CaptureRoad { x11Grab, screenshotPortal, none };
+    // Whether PRIMARY is read as the selection: only while its owner can be
+    // told to be the target application, which X11 says and Wayland never
+    // does (a Wayland application's selection is copied with its keystroke).
+    enum class PrimarySelectionRoad { x11OwnerChecked, notRead };
 
     template<typename Road> struct Choice
     {
@@ -69,6 +73,7 @@ public:
     Choice<ShortcutRoad> shortcut{ShortcutRoad::bindCommand, {}};
     Choice<KeySynthesisRoad> keySynthesis{KeySynthesisRoad::none, {}};
     Choice<CaptureRoad> capture{CaptureRoad::none, {}};
+    Choice<PrimarySelectionRoad> primarySelection{PrimarySelectionRoad::notRead, {}};
 
     static QString name(Kind kind);
     static QString name(Family family);
@@ -76,4 +81,5 @@ public:
     static QString name(ShortcutRoad road);
     static QString name(KeySynthesisRoad road);
     static QString name(CaptureRoad road);
+    static QString name(PrimarySelectionRoad road);
 };
