@@ -10,13 +10,16 @@
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
+#include "platform/linux/keys/XTestKeySynthesizer.h"
 #include "platform/linux/replacement/LinuxReplacementService.h"
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
 #include "platform/linux/session/DesktopSession.h"
 #include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 #include "platform/linux/shortcuts/LinuxGlobalShortcuts.h"
+#include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/X11PanelWindowSupport.h"
+#include "platform/linux/x11/XTestKeyboard.h"
 
 #include <QGuiApplication>
 #include <utility>
@@ -49,8 +52,15 @@ void chooseKeySynthesizer(LinuxDesktopRole role)
     if (DesktopSession::decide(environment, probes).kind != DesktopSession::Kind::wayland)
         return;
     probes.remoteDesktopPortal = RemoteDesktopPortalKeys::isOffered();
-    if (DesktopSession::decide(environment, probes).keySynthesis.road !=
-        DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
+    probes.x11Reachable = X11Desktop::shared().isAvailable();
+    probes.xtestAvailable = probes.x11Reachable && XTestKeyboard::shared().isAvailable();
+    const auto road = DesktopSession::decide(environment, probes).keySynthesis.road;
+    if (road == DesktopSession::KeySynthesisRoad::xtest) {
+        // XWayland: Wayland windows never see these keys.
+        KeySynthesizer::install(std::make_shared<XTestKeySynthesizer>(true));
+        return;
+    }
+    if (road != DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
         return;
     auto keys = std::make_shared<RemoteDesktopPortalKeys>();
     if (role == LinuxDesktopRole::residentApplication && keys->hasRestoreToken())

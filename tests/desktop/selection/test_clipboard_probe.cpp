@@ -56,6 +56,7 @@ private Q_SLOTS:
     void pasteRestoresTheClipboardOnlyAfterTheTargetFetchedTheText();
     void pasteIntoATargetThatNeverFetchesRestoresAfterTheBoundedWait();
     void probeThatCannotTypeTheCopyKeySaysWhy();
+    void probeNeverTypesIntoAnotherWindowInFront();
     void pasteThatCannotBeTypedLeavesTheReplyOnTheClipboard();
     void pasteIsNeverTypedIntoAnotherWindowInFront();
 
@@ -371,6 +372,32 @@ void ClipboardProbeTest::probeThatCannotTypeTheCopyKeySaysWhy()
     QVERIFY(!result.context);
     QCOMPARE(result.notice, NoKeys::reason());
     QVERIFY(waitForClipboardIdle());
+    for (const auto &[type, bytes] : m_userClipboard)
+        QCOMPARE(ClipboardAsSeen::data(type), bytes);
+}
+
+void ClipboardProbeTest::probeNeverTypesIntoAnotherWindowInFront()
+{
+    useStrategies(false);
+    auto owner = ownClipboard(m_userClipboard);
+    QVERIFY(owner);
+    // A Ctrl+C typed here would put its selection on the clipboard.
+    auto editor = editorWithSelection(QStringLiteral("not asked for"), {QStringLiteral("ctrl+a")});
+    QVERIFY(editor);
+    QProcess windowless;
+    windowless.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(windowless.waitForStarted());
+    auto stop = qScopeGuard([&windowless] {
+        windowless.kill();
+        windowless.waitForFinished();
+    });
+
+    const SelectionResult result =
+        fetchClipboardOnly(*m_services.selection, probeRequest(qint32(windowless.processId())));
+    QVERIFY(!result.context);
+    QVERIFY(result.notice.contains(QStringLiteral("did not come to the front")));
+    QVERIFY(waitForClipboardIdle());
+    DesktopTestSession::settle(300);
     for (const auto &[type, bytes] : m_userClipboard)
         QCOMPARE(ClipboardAsSeen::data(type), bytes);
 }

@@ -14,6 +14,7 @@
 #include "support/SecretServiceTestEnvironment.h"
 #include "support/TestSandbox.h"
 #include "ui/AppNotifications.h"
+#include "ui/common/DesktopShortcutRow.h"
 #include "ui/common/DeviceCodeView.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/preferences/AIProvidersPreferencesView.h"
@@ -518,12 +519,13 @@ private Q_SLOTS:
         controller().show(QStringLiteral("menu_bar"));
         root()->selectTab(PreferencesTab::general);
         GeneralPreferencesView *general = root()->generalView();
-        QPushButton *button = general->desktopShortcutButton();
-        QVERIFY(button);
+        QVERIFY(general->desktopShortcut());
+        QPushButton *button = general->desktopShortcut()->button();
         QVERIFY(button->isVisible());
         QCOMPARE(button->text(), QStringLiteral("Add to GNOME Shortcuts"));
         QCOMPARE(button->accessibleName(), button->text());
-        QVERIFY(general->desktopShortcutCaption()->text().contains(QStringLiteral("Alt+Space")));
+        QVERIFY(
+            general->desktopShortcut()->caption()->text().contains(QStringLiteral("Alt+Space")));
         QCOMPARE(m_commandKeybinding->installs, 0); // nothing without the user's word
 
         button->setFocus();
@@ -531,7 +533,7 @@ private Q_SLOTS:
         QCOMPARE(m_commandKeybinding->m_own, std::optional<QString>(QStringLiteral("Alt+Space")));
         QCOMPARE(button->text(), QStringLiteral("Remove from GNOME Shortcuts"));
         QCOMPARE(button->accessibleName(), button->text());
-        QCOMPARE(general->desktopShortcutCaption()->text(),
+        QCOMPARE(general->desktopShortcut()->caption()->text(),
                  QStringLiteral("GNOME's keyboard shortcuts open Wrenlark with Alt+Space."));
         saveScreenshot(controller().window(), QStringLiteral("preferences-general-gnome-light"));
 
@@ -547,8 +549,8 @@ private Q_SLOTS:
         // A refusal is said under the button.
         m_commandKeybinding->m_refusal = QStringLiteral("locked");
         QTest::mouseClick(button, Qt::LeftButton);
-        QVERIFY(general->desktopShortcutMessage()->isVisible());
-        QCOMPARE(general->desktopShortcutMessage()->text(), QStringLiteral("locked"));
+        QVERIFY(general->desktopShortcut()->message()->isVisible());
+        QCOMPARE(general->desktopShortcut()->message()->text(), QStringLiteral("locked"));
         QCOMPARE(button->text(), QStringLiteral("Add to GNOME Shortcuts"));
 
         // One the user made is reported and left alone.
@@ -556,7 +558,7 @@ private Q_SLOTS:
         m_commandKeybinding->m_usersOwn = QStringLiteral("Super+W");
         controller().window()->hide();
         controller().show(QStringLiteral("menu_bar"));
-        QVERIFY(general->desktopShortcutCaption()->text().contains(QStringLiteral("Super+W")));
+        QVERIFY(general->desktopShortcut()->caption()->text().contains(QStringLiteral("Super+W")));
         QVERIFY(!button->isVisible());
     }
 

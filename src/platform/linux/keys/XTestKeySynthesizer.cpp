@@ -1,5 +1,6 @@
 #include "platform/linux/keys/XTestKeySynthesizer.h"
 
+#include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/XTestKeyboard.h"
 
 #include <QCoreApplication>
@@ -7,6 +8,11 @@
 bool XTestKeySynthesizer::isAvailable()
 {
     return XTestKeyboard::shared().isAvailable();
+}
+
+bool XTestKeySynthesizer::reaches(qint32 pid)
+{
+    return !m_x11WindowsOnly || (pid != 0 && X11Desktop::shared().topWindowOfProcess(pid) != 0);
 }
 
 bool XTestKeySynthesizer::sendChord(const KeyChord &chord, QString *error)

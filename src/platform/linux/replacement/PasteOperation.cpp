@@ -79,9 +79,17 @@ void PasteOperation::paste(bool targetActive)
                 tr("Nothing was pasted: the app did not come to the front. The reply is on the "
                    "clipboard."));
     }
+    KeySynthesizer &keys = KeySynthesizer::current();
+    if (m_pid != 0 && !keys.reaches(m_pid)) {
+        FileLogger::shared().error(QStringLiteral("Replacement: paste not sent, %1 keys do not "
+                                                  "reach the target's windows.")
+                                       .arg(keys.mechanismDescription()));
+        return leaveReplyOnClipboard(
+            tr("Wrenlark cannot paste into this app here; the reply is on the clipboard."));
+    }
     m_staged->watchForFetch();
     QString error;
-    if (!KeySynthesizer::current().sendChord(m_keys.paste, &error)) {
+    if (!keys.sendChord(m_keys.paste, &error)) {
         FileLogger::shared().error(QStringLiteral("Replacement: paste keystroke %1 not sent (%2).")
                                        .arg(m_keys.paste.toString(), error));
         return leaveReplyOnClipboard(

@@ -254,10 +254,28 @@ bool ClipboardProbe::pollForText()
     return false;
 }
 
+// Never types into another application: Ctrl+C in a terminal interrupts
+// its program.
 bool ClipboardProbe::postCopy()
 {
+    KeySynthesizer &keys = KeySynthesizer::current();
+    const qint32 target = m_request.targetPid;
+    if (target != 0 && !keys.reaches(target)) {
+        m_keystrokeError = keys.mechanismDescription() + QStringLiteral(" keys do not reach it");
+        m_keysNotice = tr("Wrenlark cannot copy the selection from this app here.");
+        return false;
+    }
+    if (const qint32 frontmost = m_applications.frontmostPid();
+        target != 0 && frontmost != 0 && frontmost != target) {
+        m_keystrokeError = QStringLiteral("another window is in front (%1)")
+                               .arg(m_applications.logDescription(frontmost));
+        if (m_attempts == 0)
+            m_keysNotice = tr("Wrenlark could not read the selection: the app did not come to "
+                              "the front.");
+        return false;
+    }
     QString error;
-    if (KeySynthesizer::current().sendChord(*m_keys.copy, &error)) {
+    if (keys.sendChord(*m_keys.copy, &error)) {
         ++sentKeystrokes;
         return true;
     }
