@@ -48,9 +48,13 @@ AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObje
     preferences.shortcuts = m_desktop.shortcuts.get();
     preferences.loginItems = m_desktop.loginItems;
     preferences.commandKeybinding = m_desktop.commandKeybinding;
+    preferences.desktopNotices = m_desktop.notices.capabilities;
     PreferencesWindowController::install(preferences);
     OnboardingDependencies onboarding;
     onboarding.trust = m_desktop.trust;
+    onboarding.commandKeybinding = m_desktop.commandKeybinding;
+    onboarding.shortcuts = m_desktop.shortcuts.get();
+    onboarding.desktopNotices = m_desktop.notices;
     OnboardingWindowController::install(onboarding);
 }
 

@@ -15,6 +15,7 @@
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
 #include "platform/linux/session/DesktopSession.h"
+#include "platform/linux/session/SessionNotices.h"
 #include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 #include "platform/linux/shortcuts/LinuxGlobalShortcuts.h"
 #include "platform/linux/x11/X11Desktop.h"
@@ -122,6 +123,8 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
                 onGnome, GnomeCommandKeybinding::commandForThisExecutable());
             gnome->isAvailable())
             services.commandKeybinding = std::move(gnome);
+        services.notices = SessionNotices::forSession(DesktopSession::current(),
+                                                      services.commandKeybinding != nullptr);
     }
     // Start following focus changes now, so the focused element of the
     // application the user comes from is known when the bar opens.

@@ -87,6 +87,7 @@ class TestPreferencesWindow : public QObject
     std::shared_ptr<FakeLoginItems> m_loginItems;
     // Set only by the test of GNOME's keyboard shortcuts.
     std::shared_ptr<FakeCommandKeybinding> m_commandKeybinding;
+    QStringList m_desktopNotices;
 
     void install(OpenAIProPlusAuthOptions options = {})
     {
@@ -101,6 +102,7 @@ class TestPreferencesWindow : public QObject
         dependencies.shortcuts = m_shortcuts.get();
         dependencies.loginItems = m_loginItems;
         dependencies.commandKeybinding = m_commandKeybinding;
+        dependencies.desktopNotices = m_desktopNotices;
         PreferencesWindowController::install(dependencies);
         previous.reset();
     }
@@ -169,6 +171,7 @@ private Q_SLOTS:
                                  QStringLiteral("Alt+Space"));
         m_loginItems = std::make_shared<FakeLoginItems>();
         m_commandKeybinding.reset();
+        m_desktopNotices.clear();
         m_analytics->clear();
         install();
     }
@@ -515,6 +518,9 @@ private Q_SLOTS:
     void gnomeShortcutWithConsent()
     {
         m_commandKeybinding = std::make_shared<FakeCommandKeybinding>();
+        // What the desktop lacks is listed under its own heading.
+        m_desktopNotices = {QStringLiteral("Wrenlark can type copy and paste keys into X11 "
+                                           "applications only here.")};
         install();
         controller().show(QStringLiteral("menu_bar"));
         root()->selectTab(PreferencesTab::general);
@@ -527,6 +533,13 @@ private Q_SLOTS:
         QVERIFY(
             general->desktopShortcut()->caption()->text().contains(QStringLiteral("Alt+Space")));
         QCOMPARE(m_commandKeybinding->installs, 0); // nothing without the user's word
+        const auto labels = general->findChildren<QLabel *>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel *label) {
+            return label->isVisible() && label->text() == QStringLiteral("This Desktop");
+        }));
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [this](QLabel *label) {
+            return label->isVisible() && label->accessibleName() == m_desktopNotices.first();
+        }));
 
         button->setFocus();
         QTest::keyClick(button, Qt::Key_Space);
