@@ -1,5 +1,6 @@
 #include "platform/linux/session/DesktopSession.h"
 
+#include "platform/linux/applications/SwayIpc.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 #include "platform/linux/x11/X11Desktop.h"
@@ -178,6 +179,38 @@ DesktopSession::Choice<DesktopSession::CaptureRoad> chooseCapture(Kind kind, Cli
     return {Road::x11Grab, QStringLiteral("the X server's screen")};
 }
 
+DesktopSession::Choice<DesktopSession::WindowTrackingRoad>
+chooseWindowTracking(const DesktopEnvironment &environment, const DesktopProbes &probes, Kind kind,
+                     Client client)
+{
+    using Road = DesktopSession::WindowTrackingRoad;
+    const bool overX11 =
+        (client == Client::x11 || client == Client::xwayland) && probes.x11Reachable;
+    if (kind == Kind::x11 && overX11)
+        return {Road::x11WindowManager,
+                QStringLiteral("the window manager's active window and process ids (EWMH)")};
+    if (kind == Kind::x11)
+        return {Road::none, QStringLiteral("the X server cannot be reached: the application you "
+                                           "come from is not known")};
+    if (kind != Kind::wayland || client == Client::none)
+        return {Road::none, QStringLiteral("no display")};
+    if (probes.swayIpc)
+        return {Road::swayIpc, QStringLiteral("sway's IPC (SWAYSOCK) tells the focused window and "
+                                              "focuses windows, Wayland and X11 alike")};
+    const QString unanswered =
+        environment.swaySocket.isEmpty()
+            ? QString()
+            : QStringLiteral("SWAYSOCK=%1 does not answer; ").arg(environment.swaySocket);
+    if (overX11)
+        return {Road::x11WindowManager,
+                unanswered + QStringLiteral("this compositor tells no client which window has "
+                                            "the focus: only X11 applications (under XWayland) "
+                                            "are known and brought back, Wayland ones are not")};
+    return {Road::none, unanswered + QStringLiteral("this compositor tells no client which window "
+                                                    "has the focus, and there is no XWayland: "
+                                                    "the application you come from is not known")};
+}
+
 } // namespace
 
 DesktopEnvironment DesktopEnvironment::fromProcess()
@@ -188,6 +221,7 @@ DesktopEnvironment DesktopEnvironment::fromProcess()
         qEnvironmentVariable("XDG_SESSION_TYPE"),
         qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
         platformChosenHere ? QString() : qEnvironmentVariable("QT_QPA_PLATFORM"),
+        qEnvironmentVariable("SWAYSOCK"),
     };
 }
 
@@ -202,6 +236,8 @@ DesktopSession DesktopSession::decide(const DesktopEnvironment &environment,
     session.shortcut = chooseShortcut(session.kind, session.family, probes);
     session.keySynthesis = chooseKeySynthesis(session.kind, session.client.road, probes);
     session.capture = chooseCapture(session.kind, session.client.road);
+    session.windowTracking =
+        chooseWindowTracking(environment, probes, session.kind, session.client.road);
     return session;
 }
 
@@ -217,6 +253,8 @@ DesktopSession DesktopSession::current()
     if (sessionKind(environment) == Kind::wayland) {
         probes.globalShortcutsPortal = PortalShortcutBackend::isOffered();
         probes.remoteDesktopPortal = RemoteDesktopPortalKeys::isOffered();
+        probes.swayIpc =
+            !environment.swaySocket.isEmpty() && SwayIpc(environment.swaySocket).isAnswering();
     }
     return decide(environment, probes);
 }
@@ -317,6 +355,19 @@ QString DesktopSession::name(CaptureRoad road)
     case CaptureRoad::screenshotPortal:
         return QStringLiteral("Screenshot portal");
     case CaptureRoad::none:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
+QString DesktopSession::name(WindowTrackingRoad road)
+{
+    switch (road) {
+    case WindowTrackingRoad::x11WindowManager:
+        return QStringLiteral("X11 window manager");
+    case WindowTrackingRoad::swayIpc:
+        return QStringLiteral("sway IPC");
+    case WindowTrackingRoad::none:
         break;
     }
     return QStringLiteral("none");

@@ -11,6 +11,7 @@ struct DesktopEnvironment
     QString sessionType;         // XDG_SESSION_TYPE: "x11", "wayland", "tty"…
     QString currentDesktop;      // XDG_CURRENT_DESKTOP: "GNOME", "ubuntu:GNOME", "KDE", "sway"…
     QString requestedQtPlatform; // QT_QPA_PLATFORM as the user set it
+    QString swaySocket;          // SWAYSOCK: sway's IPC socket
 
     static DesktopEnvironment fromProcess();
 };
@@ -24,6 +25,8 @@ struct DesktopProbes
     bool xtestAvailable = false;
     bool globalShortcutsPortal = false;
     bool remoteDesktopPortal = false;
+    // A compositor answers on SWAYSOCK.
+    bool swayIpc = false;
 };
 
 // The kind of session this process runs in and the road each desktop
@@ -40,6 +43,8 @@ public:
     enum class ShortcutRoad { x11Grab, portal, bindCommand };
     enum class KeySynthesisRoad { xtest, remoteDesktopPortal, none };
     enum class CaptureRoad { x11Grab, screenshotPortal, none };
+    // Who tells the focused window and brings windows back.
+    enum class WindowTrackingRoad { x11WindowManager, swayIpc, none };
 
     template<typename Road> struct Choice
     {
@@ -69,6 +74,7 @@ public:
     Choice<ShortcutRoad> shortcut{ShortcutRoad::bindCommand, {}};
     Choice<KeySynthesisRoad> keySynthesis{KeySynthesisRoad::none, {}};
     Choice<CaptureRoad> capture{CaptureRoad::none, {}};
+    Choice<WindowTrackingRoad> windowTracking{WindowTrackingRoad::none, {}};
 
     static QString name(Kind kind);
     static QString name(Family family);
@@ -76,4 +82,5 @@ public:
     static QString name(ShortcutRoad road);
     static QString name(KeySynthesisRoad road);
     static QString name(CaptureRoad road);
+    static QString name(WindowTrackingRoad road);
 };
