@@ -201,14 +201,16 @@ chooseWindowTracking(const DesktopEnvironment &environment, const DesktopProbes 
         environment.swaySocket.isEmpty()
             ? QString()
             : QStringLiteral("SWAYSOCK=%1 does not answer; ").arg(environment.swaySocket);
+    // GNOME and KDE tell no client which window has the focus.
+    const QString untold =
+        unanswered + QStringLiteral("the compositor tells no client which window "
+                                    "has the focus (only sway's IPC is read)");
     if (overX11)
         return {Road::x11WindowManager,
-                unanswered + QStringLiteral("this compositor tells no client which window has "
-                                            "the focus: only X11 applications (under XWayland) "
-                                            "are known and brought back, Wayland ones are not")};
-    return {Road::none, unanswered + QStringLiteral("this compositor tells no client which window "
-                                                    "has the focus, and there is no XWayland: "
-                                                    "the application you come from is not known")};
+                untold + QStringLiteral(": only X11 applications (under XWayland) are known and "
+                                        "brought back, Wayland ones are not")};
+    return {Road::none, untold + QStringLiteral(", and there is no XWayland: the application you "
+                                                "come from is not known")};
 }
 
 } // namespace
