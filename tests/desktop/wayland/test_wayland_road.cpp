@@ -15,10 +15,12 @@
 #include "support/DesktopTestSession.h"
 #include "support/TestHttpServer.h"
 
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLibraryInfo>
+#include <QRasterWindow>
 #include <QTest>
 
 using DesktopTestSession::run;
@@ -190,6 +192,31 @@ private Q_SLOTS:
         QVERIFY(!applications.activate(qint32(QCoreApplication::applicationPid())));
     }
 
+    // sway takes an XWayland window's own activation request for a hint
+    // (it marks the window urgent): this application's window comes back
+    // to the front after borrowing the focus (a clipboard probe) through
+    // the IPC.
+    void ownWindowComesBackToTheFront()
+    {
+        QRasterWindow window;
+        window.setTitle(QStringLiteral("Own window"));
+        window.resize(300, 200);
+        window.show();
+        const qint64 ownPid = QCoreApplication::applicationPid();
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), ownPid, 10000);
+
+        WaylandEditor editor;
+        QVERIFY(editor.start(QStringLiteral("hello"), QStringLiteral("Wayland editor")));
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 10000);
+        LinuxRunningApplications applications(
+            std::make_shared<SwayWindowSource>(qEnvironmentVariable("SWAYSOCK")));
+        applications.restoreFocus(ownPid);
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), ownPid, 5000);
+        QCOMPARE(SwayTree::focusedView()->name, QStringLiteral("Own window"));
+        applications.restoreFocus(qint32(editor.pid()));
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 5000);
+    }
+
     void toggleAskAndReplaceInAWaylandEditor()
     {
         ResidentApp resident;
@@ -248,5 +275,14 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(WaylandRoadTest)
+int main(int argc, char *argv[])
+{
+    // This process shows a window of its own under XWayland, as the
+    // resident application does (CTest chooses the offscreen platform).
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication app(argc, argv);
+    WaylandRoadTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_wayland_road.moc"
