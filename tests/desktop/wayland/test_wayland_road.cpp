@@ -7,7 +7,8 @@
 // selection, the bar closes, the editor has the focus again and the user's
 // clipboard is what it was. Before that, the window tracking the
 // application uses on sway sees and focuses the Wayland editor, which the
-// X11 window manager cannot.
+// X11 window manager cannot, and brings this application's own XWayland
+// window back, which its own activation request does not.
 #include "ResidentApp.h"
 #include "SwayTree.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
