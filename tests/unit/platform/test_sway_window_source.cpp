@@ -71,7 +71,7 @@ private Q_SLOTS:
         QCOMPARE(views.at(1).xWindow, quint64(0));
     }
 
-    void emptyOrForeignTrees()
+    void noViewWithoutWindows()
     {
         QVERIFY(SwayWindowSource::viewsOf({}).isEmpty());
         // A workspace with the focus and no windows: no view, none focused.
