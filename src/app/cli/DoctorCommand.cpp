@@ -57,9 +57,12 @@ Check displayServer()
             true, false};
 }
 
-Check windowManager()
+Check windowManager(const DesktopSession &session)
 {
     const QString name = QStringLiteral("Window manager");
+    // XWayland's window manager tells nothing; the compositor's IPC does.
+    if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::swayIpc)
+        return {name, QStringLiteral("sway (windows tracked over its IPC)"), true, true};
     if (!hasGui() || !X11Desktop::shared().isAvailable())
         return {name, QStringLiteral("unknown (no X11 display)"), true, false};
     auto &desktop = X11Desktop::shared();
@@ -169,6 +172,9 @@ QList<Check> sessionChoices(const DesktopSession &session)
         {QStringLiteral("Primary selection"),
          line(Session::name(session.primarySelection.road), session.primarySelection.reason), false,
          true},
+        {QStringLiteral("Window tracking"),
+         line(Session::name(session.windowTracking.road), session.windowTracking.reason), false,
+         session.windowTracking.road != Session::WindowTrackingRoad::none},
     };
 }
 
@@ -286,8 +292,9 @@ int runDoctor(const QStringList &arguments)
     const DesktopSession session = DesktopSession::current();
     QList<Check> checks{displayServer()};
     checks += sessionChoices(session);
-    checks += {windowManager(), accessibilityBus(),           xtest(session),  secretService(),
-               trayHost(),      globalShortcutRoute(session), shortcutPortal()};
+    checks += {windowManager(session), accessibilityBus(), xtest(session),
+               secretService(),        trayHost(),         globalShortcutRoute(session),
+               shortcutPortal()};
     checks += remoteDesktopConsent(session);
     checks += gnomeKeybinding(session);
     checks += runningApplication();

@@ -325,6 +325,8 @@ QVariantMap AppDelegate::diagnostics() const
         {QStringLiteral("toggles"), m_toggleCount},
         {QStringLiteral("bar_visible"), m_panelController && m_panelController->isPanelVisible()},
     };
+    if (m_desktop.applications)
+        answer.insert(QStringLiteral("frontmost_pid"), m_desktop.applications->frontmostPid());
     if (const auto &shortcuts = m_desktop.shortcuts) {
         const QString &name = GlobalShortcutService::toggleWrenlark;
         answer.insert(QStringLiteral("shortcut"), shortcuts->shortcut(name).value_or(QString()));

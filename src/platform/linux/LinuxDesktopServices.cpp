@@ -5,6 +5,7 @@
 #include "platform/linux/accessibility/AtspiBusTrust.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
 #include "platform/linux/applications/LinuxTargetAppClassifier.h"
+#include "platform/linux/applications/SwayWindowSource.h"
 #include "platform/linux/autostart/XdgAutostartLoginItem.h"
 #include "platform/linux/capture/LinuxScreenCapture.h"
 #include "platform/linux/capture/PortalScreenCaptureService.h"
@@ -84,6 +85,28 @@ bool readsPrimarySelection()
                .primarySelection.road == DesktopSession::PrimarySelectionRoad::x11OwnerChecked;
 }
 
+// On a Wayland session only a compositor that says so over its own IPC
+// knows the Wayland windows; elsewhere the X11 window manager tells.
+std::shared_ptr<RunningApplications> createRunningApplications()
+{
+    const DesktopEnvironment environment = DesktopEnvironment::fromProcess();
+    DesktopProbes probes;
+    probes.qtPlatform = QGuiApplication::platformName();
+    probes.x11Reachable = X11Desktop::shared().isAvailable();
+    if (DesktopSession::decide(environment, probes).kind == DesktopSession::Kind::wayland &&
+        !environment.swaySocket.isEmpty()) {
+        auto sway = std::make_shared<SwayWindowSource>(environment.swaySocket);
+        probes.swayIpc = sway->ipc().isAnswering();
+        const DesktopSession session = DesktopSession::decide(environment, probes);
+        FileLogger::shared().info(QStringLiteral("Windows: %1, %2.")
+                                      .arg(DesktopSession::name(session.windowTracking.road),
+                                           session.windowTracking.reason));
+        if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::swayIpc)
+            return std::make_shared<LinuxRunningApplications>(std::move(sway));
+    }
+    return std::make_shared<LinuxRunningApplications>();
+}
+
 } // namespace
 
 void prepareLinuxDesktopProcess()
@@ -100,7 +123,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     if (std::exchange(setNoGlib, false))
         qunsetenv("QT_NO_GLIB");
     DesktopServices services;
-    services.applications = std::make_shared<LinuxRunningApplications>();
+    services.applications = createRunningApplications();
     services.classifier = std::make_shared<LinuxTargetAppClassifier>();
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();

@@ -17,6 +17,7 @@ DesktopSession sessionOf(const QString &display, const QString &waylandDisplay,
                                          waylandDisplay.isEmpty() ? QStringLiteral("x11")
                                                                   : QStringLiteral("wayland"),
                                          currentDesktop,
+                                         {},
                                          {}};
     return Session::decide(environment, probes);
 }

@@ -11,6 +11,7 @@ struct DesktopEnvironment
     QString sessionType;         // XDG_SESSION_TYPE: "x11", "wayland", "tty"…
     QString currentDesktop;      // XDG_CURRENT_DESKTOP: "GNOME", "ubuntu:GNOME", "KDE", "sway"…
     QString requestedQtPlatform; // QT_QPA_PLATFORM as the user set it
+    QString swaySocket;          // SWAYSOCK: sway's IPC socket
 
     static DesktopEnvironment fromProcess();
 };
@@ -24,6 +25,8 @@ struct DesktopProbes
     bool xtestAvailable = false;
     bool globalShortcutsPortal = false;
     bool remoteDesktopPortal = false;
+    // A compositor answers on SWAYSOCK.
+    bool swayIpc = false;
 };
 
 // The kind of session this process runs in and the road each desktop
@@ -44,6 +47,8 @@ public:
     // told to be the target application, which X11 says and Wayland never
     // does (a Wayland application's selection is copied with its keystroke).
     enum class PrimarySelectionRoad { x11OwnerChecked, notRead };
+    // Who tells the focused window and brings windows back.
+    enum class WindowTrackingRoad { x11WindowManager, swayIpc, none };
 
     template<typename Road> struct Choice
     {
@@ -74,6 +79,7 @@ public:
     Choice<KeySynthesisRoad> keySynthesis{KeySynthesisRoad::none, {}};
     Choice<CaptureRoad> capture{CaptureRoad::none, {}};
     Choice<PrimarySelectionRoad> primarySelection{PrimarySelectionRoad::notRead, {}};
+    Choice<WindowTrackingRoad> windowTracking{WindowTrackingRoad::none, {}};
 
     static QString name(Kind kind);
     static QString name(Family family);
@@ -82,4 +88,5 @@ public:
     static QString name(KeySynthesisRoad road);
     static QString name(CaptureRoad road);
     static QString name(PrimarySelectionRoad road);
+    static QString name(WindowTrackingRoad road);
 };
