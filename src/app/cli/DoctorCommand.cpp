@@ -41,8 +41,8 @@ Check displayServer()
     const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
     if (!wayland.isEmpty() && !x11.isEmpty())
         return {QStringLiteral("Display server"),
-                QStringLiteral("Wayland (%1) with Xwayland (%2); text is read and typed through "
-                               "Xwayland, in X11 applications only")
+                QStringLiteral("Wayland (%1) with XWayland (%2); the roads below say what "
+                               "reaches which applications")
                     .arg(wayland, x11),
                 true, true};
     if (!x11.isEmpty() && hasGui() && X11Desktop::shared().isAvailable())
@@ -50,11 +50,13 @@ Check displayServer()
     if (!x11.isEmpty())
         return {QStringLiteral("Display server"),
                 QStringLiteral("X11 display %1 cannot be reached").arg(x11), true, false};
+    if (!wayland.isEmpty())
+        return {QStringLiteral("Display server"),
+                QStringLiteral("Wayland (%1) without XWayland: Wrenlark runs as a Wayland client")
+                    .arg(wayland),
+                true, true};
     return {QStringLiteral("Display server"),
-            wayland.isEmpty()
-                ? QStringLiteral("none (DISPLAY and WAYLAND_DISPLAY are not set)")
-                : QStringLiteral("Wayland (%1) without Xwayland: not supported yet").arg(wayland),
-            true, false};
+            QStringLiteral("none (DISPLAY and WAYLAND_DISPLAY are not set)"), true, false};
 }
 
 Check windowManager(const DesktopSession &session)
