@@ -137,6 +137,19 @@ std::unique_ptr<TestEditor> ClipboardProbeTest::editorWithSelection(const QStrin
 
 namespace {
 
+// A process with no window to bring to the front, stopped when it goes.
+class WindowlessProcess : public QProcess
+{
+public:
+    WindowlessProcess() { start(QStringLiteral("sleep"), {QStringLiteral("30")}); }
+    ~WindowlessProcess() override
+    {
+        kill();
+        waitForFinished();
+    }
+    qint32 pid() const { return qint32(processId()); }
+};
+
 // Types nothing, as a desktop without any way to synthesize keys.
 class NoKeys : public KeySynthesizer
 {
@@ -384,16 +397,11 @@ void ClipboardProbeTest::probeNeverTypesIntoAnotherWindowInFront()
     // A Ctrl+C typed here would put its selection on the clipboard.
     auto editor = editorWithSelection(QStringLiteral("not asked for"), {QStringLiteral("ctrl+a")});
     QVERIFY(editor);
-    QProcess windowless;
-    windowless.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    WindowlessProcess windowless;
     QVERIFY(windowless.waitForStarted());
-    auto stop = qScopeGuard([&windowless] {
-        windowless.kill();
-        windowless.waitForFinished();
-    });
 
     const SelectionResult result =
-        fetchClipboardOnly(*m_services.selection, probeRequest(qint32(windowless.processId())));
+        fetchClipboardOnly(*m_services.selection, probeRequest(windowless.pid()));
     QVERIFY(!result.context);
     QVERIFY(result.notice.contains(QStringLiteral("did not come to the front")));
     QVERIFY(waitForClipboardIdle());
@@ -440,17 +448,12 @@ void ClipboardProbeTest::pasteIsNeverTypedIntoAnotherWindowInFront()
     QVERIFY2(editor, qPrintable(error));
     QVERIFY(editor->type({QStringLiteral("ctrl+End")}));
     // The selection's application has no window to bring forward.
-    QProcess windowless;
-    windowless.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    WindowlessProcess windowless;
     QVERIFY(windowless.waitForStarted());
-    auto stop = qScopeGuard([&windowless] {
-        windowless.kill();
-        windowless.waitForFinished();
-    });
 
     SelectionContext context;
     context.selectedText = QStringLiteral("elsewhere");
-    context.pid = qint32(windowless.processId());
+    context.pid = windowless.pid();
     std::unique_ptr<ReplacementOperation> operation(
         m_services.replacement->replaceSelection(context, QStringLiteral("misplaced?"), nullptr));
     QSignalSpy finished(operation.get(), &ReplacementOperation::finished);
