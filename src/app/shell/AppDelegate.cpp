@@ -7,6 +7,7 @@
 #include "core/settings/UserDefaults.h"
 #include "core/support/FileLogger.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
+#include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
 #include "platform/linux/tray/TrayHosts.h"
 #include "ui/AppNotifications.h"
 #include "ui/capture/ScreenSelectionController.h"
@@ -88,10 +89,11 @@ void AppDelegate::applicationDidFinishLaunching()
         FirstRunShortcut::apply(*m_desktop.shortcuts, settings);
         connect(m_desktop.shortcuts.get(), &GlobalShortcutService::activated, this,
                 [this](const QString &name, quint32 timestamp) {
+                    const ActivationRequest activation{timestamp, {}, pressActivationToken()};
                     if (name == GlobalShortcutService::toggleWrenlark)
-                        toggle(ActivationRequest{timestamp, {}, {}});
+                        toggle(activation);
                     else if (name == GlobalShortcutService::screenSelection)
-                        startCapture(ActivationRequest{timestamp, {}, {}});
+                        startCapture(activation);
                 });
     }
     QTimer::singleShot(0, this, [this] {
@@ -342,6 +344,14 @@ bool AppDelegate::hasVisibleWindows() const
     return std::any_of(windows.begin(), windows.end(), [](QWidget *window) {
         return window->isVisible() && !window->inherits("QMenu");
     });
+}
+
+QByteArray AppDelegate::pressActivationToken() const
+{
+    // The desktop's portal may send a token with the press (Wayland).
+    const auto *shortcuts =
+        qobject_cast<SettingsGlobalShortcutService *>(m_desktop.shortcuts.get());
+    return shortcuts ? shortcuts->pressActivationToken() : QByteArray();
 }
 
 void AppDelegate::takeActivation(const ActivationRequest &activation)
