@@ -15,11 +15,15 @@
 #include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLibraryInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
+#include <unistd.h>
 
 using DesktopTestSession::run;
 
@@ -356,8 +360,33 @@ void WaylandScreenshotTest::withoutScreenshotBackendTheMessageSaysSo()
     QVERIFY2(result->error.contains(QStringLiteral("backend")), qPrintable(result->error));
 }
 
+// xdg-desktop-portal-wlr has grim write every screenshot to one fixed path
+// in /tmp; a file there that another user left behind makes every screenshot
+// of this one fail.
+std::optional<QString> sharedPictureBlocked()
+{
+    const QFileInfo picture(QStringLiteral("/tmp/out.png"));
+    if (!picture.exists() || (picture.ownerId() == ::getuid() && picture.isWritable()))
+        return std::nullopt;
+    return QStringLiteral("/tmp/out.png belongs to another user; xdg-desktop-portal-wlr writes "
+                          "every screenshot there and cannot replace it. Remove it to run "
+                          "this test.");
+}
+
 int main(int argc, char *argv[])
 {
+    if (const auto reason = sharedPictureBlocked()) {
+        std::fprintf(stderr, "SKIP: %s\n", qPrintable(*reason));
+        return 77;
+    }
+    // Runs of this test from other build trees would share that path too.
+    const QString lockPath = QStringLiteral("/tmp/wrenlark-portal-screenshot-test.lock");
+    QLockFile lock(lockPath);
+    lock.setStaleLockTime(0); // stale only when its process is gone
+    if (!lock.tryLock(120000)) {
+        std::fprintf(stderr, "Another run of this test holds %s\n", qPrintable(lockPath));
+        return 1;
+    }
     // CTest chooses the offscreen platform; this test is a Wayland client.
     if (qEnvironmentVariable("WRENLARK_WAYLAND_SESSION") == QLatin1String("1"))
         qputenv("QT_QPA_PLATFORM", "wayland");
