@@ -80,4 +80,15 @@ QRect outputRect()
     return outputs.isEmpty() ? QRect() : rectOf(outputs.first().toObject());
 }
 
+QList<SwayOutput> outputs()
+{
+    QList<SwayOutput> found;
+    for (const QJsonValue value : swaymsg(QStringLiteral("get_outputs")).array()) {
+        const QJsonObject output = value.toObject();
+        found.append({output.value(QStringLiteral("name")).toString(), rectOf(output),
+                      output.value(QStringLiteral("scale")).toDouble(1.0)});
+    }
+    return found;
+}
+
 } // namespace SwayTree

@@ -17,6 +17,14 @@ struct SwayView
     QRect rect;
 };
 
+// An output as sway describes it (swaymsg -t get_outputs).
+struct SwayOutput
+{
+    QString name;
+    QRect rect; // logical coordinates
+    qreal scale = 1.0;
+};
+
 namespace SwayTree {
 
 // Every view on every output; nothing when swaymsg failed.
@@ -27,5 +35,7 @@ std::optional<SwayView> focusedView();
 QList<SwayView> viewsOf(qint64 pid);
 // The size of the first output.
 QRect outputRect();
+// Every output.
+QList<SwayOutput> outputs();
 
 } // namespace SwayTree

@@ -88,10 +88,15 @@ void PortalScreenshotRequest::handleReply(QDBusPendingCallWatcher *watcher)
     const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
     if (reply.isError()) {
         const QDBusError::ErrorType type = reply.error().type();
-        if (type == QDBusError::ServiceUnknown || type == QDBusError::UnknownInterface ||
-            type == QDBusError::UnknownMethod || type == QDBusError::UnknownObject) {
+        if (type == QDBusError::ServiceUnknown) {
             fail(tr("Screen capture needs the desktop's screenshot portal "
                     "(xdg-desktop-portal), and none is running."));
+        } else if (type == QDBusError::UnknownInterface || type == QDBusError::UnknownMethod ||
+                   type == QDBusError::UnknownObject) {
+            // The portal offers only what a backend for this desktop serves.
+            fail(tr("The desktop portal runs but takes no screenshots here: its backend for "
+                    "this desktop (xdg-desktop-portal-wlr on sway, for one) is missing or "
+                    "did not start."));
         } else {
             fail(tr("The desktop refused the screenshot: %1").arg(reply.error().message()));
         }
