@@ -10,6 +10,7 @@
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
+#include "platform/linux/keys/VirtualKeyboardKeys.h"
 #include "platform/linux/replacement/LinuxReplacementService.h"
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
@@ -37,10 +38,22 @@ std::shared_ptr<ScreenCaptureService> createCapture()
     return createLinuxScreenCapture();
 }
 
+// The compositor's virtual keyboard (wlroots), where no portal is offered.
+void installVirtualKeyboard()
+{
+    auto keys = std::make_shared<VirtualKeyboardKeys>();
+    FileLogger::shared().info(
+        QStringLiteral("Keys: typed through the %1.").arg(keys->mechanismDescription()));
+    KeySynthesizer::install(std::move(keys));
+    // Its socket notifier goes before the application object.
+    qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
+}
+
 // XTest stays the road unless this is a Wayland session whose portal
-// offers RemoteDesktop. The resident application starts a session at once
-// where an earlier one left a restore token (the desktop does not ask
-// then); otherwise the first key request starts it.
+// offers RemoteDesktop or whose compositor offers a virtual keyboard. The
+// resident application starts a portal session at once where an earlier
+// one left a restore token (the desktop does not ask then); otherwise the
+// first key request starts it.
 void chooseKeySynthesizer(LinuxDesktopRole role)
 {
     const DesktopEnvironment environment = DesktopEnvironment::fromProcess();
@@ -49,8 +62,13 @@ void chooseKeySynthesizer(LinuxDesktopRole role)
     if (DesktopSession::decide(environment, probes).kind != DesktopSession::Kind::wayland)
         return;
     probes.remoteDesktopPortal = RemoteDesktopPortalKeys::isOffered();
-    if (DesktopSession::decide(environment, probes).keySynthesis.road !=
-        DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
+    probes.virtualKeyboardProtocol =
+        !probes.remoteDesktopPortal && VirtualKeyboardKeys::isOffered();
+    const DesktopSession::KeySynthesisRoad road =
+        DesktopSession::decide(environment, probes).keySynthesis.road;
+    if (road == DesktopSession::KeySynthesisRoad::virtualKeyboard)
+        return installVirtualKeyboard();
+    if (road != DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
         return;
     auto keys = std::make_shared<RemoteDesktopPortalKeys>();
     if (role == LinuxDesktopRole::residentApplication && keys->hasRestoreToken())
