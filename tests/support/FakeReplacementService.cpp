@@ -6,17 +6,17 @@ ReplacementOperation *FakeReplacementService::replaceSelection(const SelectionCo
     auto *operation = new ReplacementOperation(parent);
     m_calls.append({context, text, operation});
     if (m_autoFinish)
-        operation->finish(m_dispatches);
+        operation->finish(m_dispatches, m_failureMessage);
     return operation;
 }
 
-bool FakeReplacementService::finishCall(int index, bool dispatched)
+bool FakeReplacementService::finishCall(int index, bool dispatched, const QString &failureMessage)
 {
     if (index < 0 || index >= m_calls.size())
         return false;
     ReplacementOperation *operation = m_calls[index].operation;
     if (!operation || operation->isFinished())
         return false;
-    operation->finish(dispatched);
+    operation->finish(dispatched, failureMessage);
     return true;
 }

@@ -21,13 +21,19 @@ public:
     ReplacementOperation *replaceSelection(const SelectionContext &context, const QString &text,
                                            QObject *parent) override;
 
-    void setDispatches(bool dispatches) { m_dispatches = dispatches; }
+    // A failure may carry the reason the user is shown.
+    void setDispatches(bool dispatches, const QString &failureMessage = {})
+    {
+        m_dispatches = dispatches;
+        m_failureMessage = failureMessage;
+    }
     void setAutoFinish(bool autoFinish) { m_autoFinish = autoFinish; }
     const QList<Call> &calls() const { return m_calls; }
-    bool finishCall(int index, bool dispatched);
+    bool finishCall(int index, bool dispatched, const QString &failureMessage = {});
 
 private:
     bool m_dispatches = true;
+    QString m_failureMessage;
     bool m_autoFinish = true;
     QList<Call> m_calls;
 };

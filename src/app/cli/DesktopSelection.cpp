@@ -196,6 +196,8 @@ std::optional<SelectionContext> read(int *exitStatus)
     if (!result.context) {
         Terminal::printError(QStringLiteral(
             "wrenlark ask: no selected text was found in the frontmost application."));
+        if (!result.notice.isEmpty())
+            Terminal::printError(result.notice);
         return std::nullopt;
     }
     *exitStatus = ExitStatus::success;
@@ -212,7 +214,9 @@ int replace(const SelectionContext &context, const QString &reply)
     waitForClipboard();
     handOverClipboard();
     if (!operation->wasDispatched()) {
-        Terminal::printError(QStringLiteral("Couldn't replace the selection."));
+        const QString reason = operation->failureMessage();
+        Terminal::printError(reason.isEmpty() ? QStringLiteral("Couldn't replace the selection.")
+                                              : reason);
         return ExitStatus::failure;
     }
     return ExitStatus::success;

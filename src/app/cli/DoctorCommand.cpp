@@ -41,8 +41,8 @@ Check displayServer()
     const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
     if (!wayland.isEmpty() && !x11.isEmpty())
         return {QStringLiteral("Display server"),
-                QStringLiteral("Wayland (%1) with Xwayland (%2); text is read and typed through "
-                               "Xwayland, in X11 applications only")
+                QStringLiteral("Wayland (%1) with XWayland (%2); the roads below say what "
+                               "reaches which applications")
                     .arg(wayland, x11),
                 true, true};
     if (!x11.isEmpty() && hasGui() && X11Desktop::shared().isAvailable())
@@ -50,16 +50,21 @@ Check displayServer()
     if (!x11.isEmpty())
         return {QStringLiteral("Display server"),
                 QStringLiteral("X11 display %1 cannot be reached").arg(x11), true, false};
+    if (!wayland.isEmpty())
+        return {QStringLiteral("Display server"),
+                QStringLiteral("Wayland (%1) without XWayland: Wrenlark runs as a Wayland client")
+                    .arg(wayland),
+                true, true};
     return {QStringLiteral("Display server"),
-            wayland.isEmpty()
-                ? QStringLiteral("none (DISPLAY and WAYLAND_DISPLAY are not set)")
-                : QStringLiteral("Wayland (%1) without Xwayland: not supported yet").arg(wayland),
-            true, false};
+            QStringLiteral("none (DISPLAY and WAYLAND_DISPLAY are not set)"), true, false};
 }
 
-Check windowManager()
+Check windowManager(const DesktopSession &session)
 {
     const QString name = QStringLiteral("Window manager");
+    // XWayland's window manager tells nothing; the compositor's IPC does.
+    if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::swayIpc)
+        return {name, QStringLiteral("sway (windows tracked over its IPC)"), true, true};
     if (!hasGui() || !X11Desktop::shared().isAvailable())
         return {name, QStringLiteral("unknown (no X11 display)"), true, false};
     auto &desktop = X11Desktop::shared();
@@ -169,6 +174,12 @@ QList<Check> sessionChoices(const DesktopSession &session)
         {QStringLiteral("Region capture"),
          line(Session::name(session.capture.road), session.capture.reason), false,
          session.capture.road != Session::CaptureRoad::none},
+        {QStringLiteral("Primary selection"),
+         line(Session::name(session.primarySelection.road), session.primarySelection.reason), false,
+         true},
+        {QStringLiteral("Window tracking"),
+         line(Session::name(session.windowTracking.road), session.windowTracking.reason), false,
+         session.windowTracking.road != Session::WindowTrackingRoad::none},
     };
 }
 
@@ -286,8 +297,9 @@ int runDoctor(const QStringList &arguments)
     const DesktopSession session = DesktopSession::current();
     QList<Check> checks{displayServer()};
     checks += sessionChoices(session);
-    checks += {windowManager(), accessibilityBus(),           xtest(session),  secretService(),
-               trayHost(),      globalShortcutRoute(session), shortcutPortal()};
+    checks += {windowManager(session), accessibilityBus(), xtest(session),
+               secretService(),        trayHost(),         globalShortcutRoute(session),
+               shortcutPortal()};
     checks += remoteDesktopConsent(session);
     checks += gnomeKeybinding(session);
     checks += runningApplication();

@@ -7,6 +7,7 @@
 #include "core/settings/UserDefaults.h"
 #include "core/support/FileLogger.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
+#include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
 #include "platform/linux/tray/TrayHosts.h"
 #include "ui/AppNotifications.h"
 #include "ui/capture/ScreenSelectionController.h"
@@ -48,9 +49,13 @@ AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObje
     preferences.shortcuts = m_desktop.shortcuts.get();
     preferences.loginItems = m_desktop.loginItems;
     preferences.commandKeybinding = m_desktop.commandKeybinding;
+    preferences.desktopNotices = m_desktop.notices.capabilities;
     PreferencesWindowController::install(preferences);
     OnboardingDependencies onboarding;
     onboarding.trust = m_desktop.trust;
+    onboarding.commandKeybinding = m_desktop.commandKeybinding;
+    onboarding.shortcuts = m_desktop.shortcuts.get();
+    onboarding.desktopNotices = m_desktop.notices;
     OnboardingWindowController::install(onboarding);
 }
 
@@ -84,10 +89,11 @@ void AppDelegate::applicationDidFinishLaunching()
         FirstRunShortcut::apply(*m_desktop.shortcuts, settings);
         connect(m_desktop.shortcuts.get(), &GlobalShortcutService::activated, this,
                 [this](const QString &name, quint32 timestamp) {
+                    const ActivationRequest activation{timestamp, {}, pressActivationToken()};
                     if (name == GlobalShortcutService::toggleWrenlark)
-                        toggle(ActivationRequest{timestamp, {}, {}});
+                        toggle(activation);
                     else if (name == GlobalShortcutService::screenSelection)
-                        startCapture(ActivationRequest{timestamp, {}, {}});
+                        startCapture(activation);
                 });
     }
     QTimer::singleShot(0, this, [this] {
@@ -321,6 +327,8 @@ QVariantMap AppDelegate::diagnostics() const
         {QStringLiteral("toggles"), m_toggleCount},
         {QStringLiteral("bar_visible"), m_panelController && m_panelController->isPanelVisible()},
     };
+    if (m_desktop.applications)
+        answer.insert(QStringLiteral("frontmost_pid"), m_desktop.applications->frontmostPid());
     if (const auto &shortcuts = m_desktop.shortcuts) {
         const QString &name = GlobalShortcutService::toggleWrenlark;
         answer.insert(QStringLiteral("shortcut"), shortcuts->shortcut(name).value_or(QString()));
@@ -336,6 +344,14 @@ bool AppDelegate::hasVisibleWindows() const
     return std::any_of(windows.begin(), windows.end(), [](QWidget *window) {
         return window->isVisible() && !window->inherits("QMenu");
     });
+}
+
+QByteArray AppDelegate::pressActivationToken() const
+{
+    // The desktop's portal may send a token with the press (Wayland).
+    const auto *shortcuts =
+        qobject_cast<SettingsGlobalShortcutService *>(m_desktop.shortcuts.get());
+    return shortcuts ? shortcuts->pressActivationToken() : QByteArray();
 }
 
 void AppDelegate::takeActivation(const ActivationRequest &activation)

@@ -79,6 +79,7 @@ private:
     void noticeMissingTrayHost();
     bool hasVisibleWindows() const;
     static void takeActivation(const ActivationRequest &activation);
+    QByteArray pressActivationToken() const;
     void beginCapture(const ActivationRequest &activation);
 
     DesktopServices m_desktop;

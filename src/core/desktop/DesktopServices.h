@@ -2,6 +2,7 @@
 
 #include "core/desktop/AccessibilityTrust.h"
 #include "core/desktop/CommandKeybindingService.h"
+#include "core/desktop/DesktopNotices.h"
 #include "core/desktop/GlobalShortcutService.h"
 #include "core/desktop/LoginItemService.h"
 #include "core/desktop/PanelWindowSupport.h"
@@ -35,4 +36,6 @@ struct DesktopServices
     // where the desktop has such settings (GNOME); null elsewhere.
     std::shared_ptr<CommandKeybindingService> commandKeybinding;
     std::shared_ptr<PanelWindowSupport> panelWindow;
+    // What the user is told this desktop lacks (the resident application's).
+    DesktopNotices notices;
 };

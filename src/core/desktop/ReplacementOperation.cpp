@@ -5,7 +5,9 @@ ReplacementOperation::ReplacementOperation(QObject *parent)
 {
 }
 
-void ReplacementOperation::finish(bool dispatched)
+void ReplacementOperation::finish(bool dispatched, const QString &failureMessage)
 {
+    if (!isFinished() && !dispatched)
+        m_failureMessage = failureMessage;
     end(dispatched ? State::succeeded : State::failed);
 }

@@ -2,6 +2,8 @@
 
 #include "core/support/AsyncOperation.h"
 
+#include <QString>
+
 // One running replacement, as its caller sees it. Lives on the main thread
 // and ends exactly once: succeeded when the text was dispatched (written, or
 // the paste keystroke sent), failed when nothing was sent (the clipboard is
@@ -16,7 +18,13 @@ public:
     explicit ReplacementOperation(QObject *parent = nullptr);
 
     bool wasDispatched() const { return state() == State::succeeded; }
+    // Why nothing was written, for the user, when the producer knows more
+    // than that it failed; empty otherwise.
+    QString failureMessage() const { return m_failureMessage; }
 
     // For the producer.
-    void finish(bool dispatched);
+    void finish(bool dispatched, const QString &failureMessage = {});
+
+private:
+    QString m_failureMessage;
 };

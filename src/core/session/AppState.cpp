@@ -506,7 +506,8 @@ void AppState::replacementFinished(ReplacementOperation *operation, const QStrin
     log(QStringLiteral("Selection replacement failed before dispatch."));
     sendSignal(AnalyticsSignal::selectionReplaceFailed,
                {{P::reusedExistingResponse, boolean(reused)}});
-    setStatusMessage(replaceFailedMessage);
+    const QString reason = operation->failureMessage();
+    setStatusMessage(reason.isEmpty() ? replaceFailedMessage : reason);
     if (request) {
         setResponseText(text);
         m_lastResponseInputRevision = m_inputRevision;
@@ -548,7 +549,7 @@ void AppState::refreshSelectionContextForReplaceShortcut(std::function<void(bool
             return;
         m_replaceRefresh = nullptr;
         setSelectionContext(normalizedSelectionContext(fetch->result().context));
-        applyNeedsPermission(fetch->result());
+        applySelectionStatus(fetch->result());
         done(m_hasSelection);
     });
 }

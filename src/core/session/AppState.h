@@ -245,7 +245,7 @@ private:
     void startBrowserDetection(const SelectionRequest &request, const MonotonicStopwatch &started);
     void applyDetectionResult(const SelectionResult &result, const QString &traceID,
                               const QString &strategy, qint64 elapsedMilliseconds);
-    void applyNeedsPermission(const SelectionResult &result);
+    void applySelectionStatus(const SelectionResult &result);
     void cancelDetectionReaders();
     void clearCapturedImage();
 

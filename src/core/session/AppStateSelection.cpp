@@ -168,13 +168,15 @@ void AppState::applyDetectionResult(const SelectionResult &result, const QString
         QString::number(textLength) + QStringLiteral(" needsPermission=") +
         boolText(result.needsPermission) + QStringLiteral(" elapsed=") +
         QString::number(std::max<qint64>(0, elapsedMilliseconds)) + QStringLiteral("ms"));
-    applyNeedsPermission(result);
+    applySelectionStatus(result);
 }
 
-void AppState::applyNeedsPermission(const SelectionResult &result)
+void AppState::applySelectionStatus(const SelectionResult &result)
 {
     if (result.needsPermission)
         setStatusMessage(permissionMessage);
+    else if (!result.context && !result.notice.isEmpty())
+        setStatusMessage(result.notice);
 }
 
 void AppState::setSelectionContext(std::optional<SelectionContext> context)

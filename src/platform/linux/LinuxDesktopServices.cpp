@@ -5,19 +5,24 @@
 #include "platform/linux/accessibility/AtspiBusTrust.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
 #include "platform/linux/applications/LinuxTargetAppClassifier.h"
+#include "platform/linux/applications/SwayWindowSource.h"
 #include "platform/linux/autostart/XdgAutostartLoginItem.h"
 #include "platform/linux/capture/LinuxScreenCapture.h"
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
+#include "platform/linux/keys/XTestKeySynthesizer.h"
 #include "platform/linux/replacement/LinuxReplacementService.h"
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
 #include "platform/linux/session/DesktopSession.h"
+#include "platform/linux/session/SessionNotices.h"
 #include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 #include "platform/linux/shortcuts/LinuxGlobalShortcuts.h"
+#include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/X11PanelWindowSupport.h"
+#include "platform/linux/x11/XTestKeyboard.h"
 
 #include <QGuiApplication>
 #include <utility>
@@ -64,10 +69,16 @@ void chooseKeySynthesizer(LinuxDesktopRole role)
     probes.remoteDesktopPortal = RemoteDesktopPortalKeys::isOffered();
     probes.virtualKeyboardProtocol =
         !probes.remoteDesktopPortal && VirtualKeyboardKeys::isOffered();
-    const DesktopSession::KeySynthesisRoad road =
-        DesktopSession::decide(environment, probes).keySynthesis.road;
+    probes.x11Reachable = X11Desktop::shared().isAvailable();
+    probes.xtestAvailable = probes.x11Reachable && XTestKeyboard::shared().isAvailable();
+    const auto road = DesktopSession::decide(environment, probes).keySynthesis.road;
     if (road == DesktopSession::KeySynthesisRoad::virtualKeyboard)
         return installVirtualKeyboard();
+    if (road == DesktopSession::KeySynthesisRoad::xtest) {
+        // XWayland: Wayland windows never see these keys.
+        KeySynthesizer::install(std::make_shared<XTestKeySynthesizer>(true));
+        return;
+    }
     if (road != DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
         return;
     auto keys = std::make_shared<RemoteDesktopPortalKeys>();
@@ -81,6 +92,36 @@ void chooseKeySynthesizer(LinuxDesktopRole role)
     KeySynthesizer::install(std::move(keys));
     // Closes the session while the bus is still there.
     qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
+}
+
+bool readsPrimarySelection()
+{
+    DesktopProbes probes;
+    probes.qtPlatform = QGuiApplication::platformName();
+    return DesktopSession::decide(DesktopEnvironment::fromProcess(), probes)
+               .primarySelection.road == DesktopSession::PrimarySelectionRoad::x11OwnerChecked;
+}
+
+// On a Wayland session only a compositor that says so over its own IPC
+// knows the Wayland windows; elsewhere the X11 window manager tells.
+std::shared_ptr<RunningApplications> createRunningApplications()
+{
+    const DesktopEnvironment environment = DesktopEnvironment::fromProcess();
+    DesktopProbes probes;
+    probes.qtPlatform = QGuiApplication::platformName();
+    probes.x11Reachable = X11Desktop::shared().isAvailable();
+    if (DesktopSession::decide(environment, probes).kind == DesktopSession::Kind::wayland &&
+        !environment.swaySocket.isEmpty()) {
+        auto sway = std::make_shared<SwayWindowSource>(environment.swaySocket);
+        probes.swayIpc = sway->ipc().isAnswering();
+        const DesktopSession session = DesktopSession::decide(environment, probes);
+        FileLogger::shared().info(QStringLiteral("Windows: %1, %2.")
+                                      .arg(DesktopSession::name(session.windowTracking.road),
+                                           session.windowTracking.reason));
+        if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::swayIpc)
+            return std::make_shared<LinuxRunningApplications>(std::move(sway));
+    }
+    return std::make_shared<LinuxRunningApplications>();
 }
 
 } // namespace
@@ -99,15 +140,17 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     if (std::exchange(setNoGlib, false))
         qunsetenv("QT_NO_GLIB");
     DesktopServices services;
-    services.applications = std::make_shared<LinuxRunningApplications>();
+    services.applications = createRunningApplications();
     services.classifier = std::make_shared<LinuxTargetAppClassifier>();
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
     services.capture = createCapture();
     chooseKeySynthesizer(role);
     services.panelWindow = std::make_shared<X11PanelWindowSupport>();
-    services.selection = std::make_shared<LinuxSelectionService>(
-        services.applications, services.classifier, services.trust);
+    auto selection = std::make_shared<LinuxSelectionService>(services.applications,
+                                                             services.classifier, services.trust);
+    selection->setStrategies({true, readsPrimarySelection()});
+    services.selection = std::move(selection);
     services.replacement =
         std::make_shared<LinuxReplacementService>(services.applications, services.classifier);
     services.loginItems = std::make_shared<XdgAutostartLoginItem>();
@@ -120,6 +163,8 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
                 onGnome, GnomeCommandKeybinding::commandForThisExecutable());
             gnome->isAvailable())
             services.commandKeybinding = std::move(gnome);
+        services.notices = SessionNotices::forSession(DesktopSession::current(),
+                                                      services.commandKeybinding != nullptr);
     }
     // Start following focus changes now, so the focused element of the
     // application the user comes from is known when the bar opens.

@@ -27,7 +27,7 @@ OnboardingRootView::OnboardingRootView(const OnboardingDependencies &dependencie
     , m_providerSetup(new OnboardingProviderSetupModel(dependencies, this))
     , m_pages(new QStackedWidget(this))
     , m_intro(new IntroStepView(m_pages))
-    , m_permissions(new PermissionsStepView(*m_permissionMonitor, m_pages))
+    , m_permissions(new PermissionsStepView(*m_permissionMonitor, dependencies, m_pages))
     , m_providers(new ProvidersStepView(*m_providerSetup, m_pages))
 {
     m_pages->addWidget(m_intro);

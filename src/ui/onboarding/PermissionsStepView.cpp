@@ -1,16 +1,22 @@
 #include "ui/onboarding/PermissionsStepView.h"
 
+#include "core/desktop/GlobalShortcutService.h"
+#include "ui/common/DesktopNoticeList.h"
+#include "ui/common/DesktopShortcutRow.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/common/SymbolView.h"
 #include "ui/common/WindowStyle.h"
 #include "ui/onboarding/AccessibilityPermissionMonitor.h"
+#include "ui/onboarding/OnboardingDependencies.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-PermissionsStepView::PermissionsStepView(AccessibilityPermissionMonitor &monitor, QWidget *parent)
+PermissionsStepView::PermissionsStepView(AccessibilityPermissionMonitor &monitor,
+                                         const OnboardingDependencies &dependencies,
+                                         QWidget *parent)
     : QWidget(parent)
     , m_monitor(monitor)
     , m_grant(new QPushButton(this))
@@ -52,6 +58,7 @@ PermissionsStepView::PermissionsStepView(AccessibilityPermissionMonitor &monitor
     state->addWidget(m_state);
     state->addStretch();
     layout->addLayout(state);
+    addDesktopSection(dependencies, layout);
     layout->addStretch(2);
 
     connect(m_grant, &QPushButton::clicked, &m_monitor,
@@ -59,6 +66,32 @@ PermissionsStepView::PermissionsStepView(AccessibilityPermissionMonitor &monitor
     connect(&m_monitor, &AccessibilityPermissionMonitor::changed, this,
             &PermissionsStepView::update);
     update();
+}
+
+void PermissionsStepView::addDesktopSection(const OnboardingDependencies &dependencies,
+                                            QVBoxLayout *layout)
+{
+    QStringList notices = dependencies.desktopNotices.capabilities;
+    if (!dependencies.desktopNotices.shortcut.isEmpty())
+        notices.prepend(dependencies.desktopNotices.shortcut);
+    if (!dependencies.commandKeybinding && notices.isEmpty())
+        return;
+    layout->addSpacing(18);
+    if (dependencies.commandKeybinding) {
+        QPointer<GlobalShortcutService> shortcuts = dependencies.shortcuts;
+        m_desktopShortcut = new DesktopShortcutRow(
+            *dependencies.commandKeybinding,
+            [shortcuts] {
+                const auto key = shortcuts
+                                     ? shortcuts->shortcut(GlobalShortcutService::toggleWrenlark)
+                                     : std::nullopt;
+                return key.value_or(QStringLiteral("Alt+Space"));
+            },
+            this);
+        layout->addWidget(m_desktopShortcut);
+    }
+    if (!notices.isEmpty())
+        layout->addWidget(new DesktopNoticeList(notices, this));
 }
 
 void PermissionsStepView::update()

@@ -5,6 +5,8 @@
 #include "core/settings/LaunchAtLoginManager.h"
 #include "core/settings/SettingsStore.h"
 #include "core/support/AppMetadata.h"
+#include "ui/common/DesktopNoticeList.h"
+#include "ui/common/DesktopShortcutRow.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/common/WindowStyle.h"
 #include "ui/preferences/ShortcutRecorder.h"
@@ -90,7 +92,14 @@ GeneralPreferencesView::GeneralPreferencesView(const PreferencesDependencies &de
                 &GeneralPreferencesView::showShortcut);
     if (m_dependencies.commandKeybinding) {
         layout->addSpacing(8);
-        layout->addWidget(buildDesktopShortcutRow());
+        m_desktopShortcut = new DesktopShortcutRow(
+            *m_dependencies.commandKeybinding, [this] { return toggleShortcutText(); }, this);
+        layout->addWidget(m_desktopShortcut);
+    }
+    if (!m_dependencies.desktopNotices.isEmpty()) {
+        layout->addSpacing(16);
+        layout->addWidget(sectionTitle(tr("This Desktop"), this));
+        layout->addWidget(new DesktopNoticeList(m_dependencies.desktopNotices, this));
     }
 
     layout->addStretch();
@@ -143,26 +152,6 @@ QWidget *GeneralPreferencesView::buildShortcutRow(const QString &name, const QSt
     return row;
 }
 
-QWidget *GeneralPreferencesView::buildDesktopShortcutRow()
-{
-    QFrame *row = group(this);
-    auto *layout = new QGridLayout(row);
-    layout->setContentsMargins(14, 12, 14, 12);
-    layout->setHorizontalSpacing(10);
-    layout->setVerticalSpacing(4);
-    m_desktopShortcutCaption = StyledLabel::caption(QString(), row);
-    m_desktopShortcutButton = new QPushButton(row);
-    WindowStyle::makeRoomy(m_desktopShortcutButton);
-    m_desktopShortcutMessage = StyledLabel::message(row);
-    layout->addWidget(m_desktopShortcutCaption, 0, 0);
-    layout->addWidget(m_desktopShortcutButton, 0, 1, Qt::AlignVCenter);
-    layout->addWidget(m_desktopShortcutMessage, 1, 0, 1, 2);
-    layout->setColumnStretch(0, 1);
-    connect(m_desktopShortcutButton, &QPushButton::clicked, this,
-            &GeneralPreferencesView::toggleDesktopShortcut);
-    return row;
-}
-
 QString GeneralPreferencesView::toggleShortcutText() const
 {
     if (m_dependencies.shortcuts) {
@@ -171,45 +160,6 @@ QString GeneralPreferencesView::toggleShortcutText() const
             return *text;
     }
     return QStringLiteral("Alt+Space");
-}
-
-void GeneralPreferencesView::showDesktopShortcut()
-{
-    CommandKeybindingService *keybinding = m_dependencies.commandKeybinding.get();
-    if (!keybinding || !m_desktopShortcutButton)
-        return;
-    const std::optional<QString> installed = keybinding->installedBinding();
-    const bool own = installed && keybinding->isOwnBinding();
-    if (!installed)
-        m_desktopShortcutCaption->setText(
-            tr("GNOME lets no application register a global shortcut. Wrenlark can add %1 to "
-               "GNOME's keyboard shortcuts, running `wrenlark toggle`.")
-                .arg(toggleShortcutText()));
-    else if (own)
-        m_desktopShortcutCaption->setText(
-            tr("GNOME's keyboard shortcuts open Wrenlark with %1.").arg(*installed));
-    else
-        m_desktopShortcutCaption->setText(
-            tr("A shortcut in GNOME's keyboard settings already runs `wrenlark toggle` (%1).")
-                .arg(*installed));
-    m_desktopShortcutButton->setText(own ? tr("Remove from GNOME Shortcuts")
-                                         : tr("Add to GNOME Shortcuts"));
-    m_desktopShortcutButton->setAccessibleName(m_desktopShortcutButton->text());
-    m_desktopShortcutButton->setAccessibleDescription(m_desktopShortcutCaption->text());
-    m_desktopShortcutButton->setVisible(!installed || own);
-}
-
-void GeneralPreferencesView::toggleDesktopShortcut()
-{
-    CommandKeybindingService *keybinding = m_dependencies.commandKeybinding.get();
-    if (!keybinding)
-        return;
-    QString error;
-    const bool done = keybinding->isOwnBinding()
-                          ? keybinding->remove(&error)
-                          : keybinding->install(toggleShortcutText(), &error);
-    m_desktopShortcutMessage->showMessage(done ? QString() : error, true);
-    showDesktopShortcut();
 }
 
 void GeneralPreferencesView::showEvent(QShowEvent *event)
@@ -225,7 +175,8 @@ void GeneralPreferencesView::reload()
     m_launchAtLogin->setChecked(m_store->launchAtLoginEnabled());
     for (const QString &name : GlobalShortcutService::names())
         showShortcut(name);
-    showDesktopShortcut();
+    if (m_desktopShortcut)
+        m_desktopShortcut->refresh();
 }
 
 void GeneralPreferencesView::launchAtLoginToggled(bool enabled)
@@ -247,15 +198,8 @@ void GeneralPreferencesView::record(const QString &name, const std::optional<QSt
         return;
     }
     showShortcut(name);
-    // The shortcut added to GNOME's settings follows the recorded key.
-    CommandKeybindingService *keybinding = m_dependencies.commandKeybinding.get();
-    if (keybinding && name == GlobalShortcutService::toggleWrenlark && portableText &&
-        keybinding->isOwnBinding()) {
-        QString error;
-        m_desktopShortcutMessage->showMessage(
-            keybinding->install(*portableText, &error) ? QString() : error, true);
-    }
-    showDesktopShortcut();
+    if (m_desktopShortcut && name == GlobalShortcutService::toggleWrenlark && portableText)
+        m_desktopShortcut->followShortcut(*portableText);
 }
 
 void GeneralPreferencesView::showShortcut(const QString &name)

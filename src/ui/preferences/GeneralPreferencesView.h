@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <memory>
 
+class DesktopShortcutRow;
 class QCheckBox;
 class QPushButton;
 class SettingsStore;
@@ -28,11 +29,9 @@ public:
     ShortcutRecorder *recorder(const QString &name) const { return m_recorders.value(name); }
     QPushButton *clearButton(const QString &name) const { return m_clearButtons.value(name); }
     StyledLabel *shortcutMessage(const QString &name) const { return m_messages.value(name); }
-    // The button that adds or removes the desktop's own shortcut running
-    // `wrenlark toggle`, its caption and message line; null where the desktop has none.
-    QPushButton *desktopShortcutButton() const { return m_desktopShortcutButton; }
-    StyledLabel *desktopShortcutCaption() const { return m_desktopShortcutCaption; }
-    StyledLabel *desktopShortcutMessage() const { return m_desktopShortcutMessage; }
+    // The row that adds or removes the desktop's own shortcut running
+    // `wrenlark toggle`; null where the desktop has none.
+    DesktopShortcutRow *desktopShortcut() const { return m_desktopShortcut; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -43,10 +42,7 @@ private:
     void launchAtLoginToggled(bool enabled);
     void record(const QString &name, const std::optional<QString> &portableText);
     void showShortcut(const QString &name);
-    QWidget *buildDesktopShortcutRow();
     QString toggleShortcutText() const;
-    void showDesktopShortcut();
-    void toggleDesktopShortcut();
 
     PreferencesDependencies m_dependencies;
     std::unique_ptr<SettingsStore> m_store;
@@ -54,7 +50,5 @@ private:
     QHash<QString, ShortcutRecorder *> m_recorders;
     QHash<QString, QPushButton *> m_clearButtons;
     QHash<QString, StyledLabel *> m_messages;
-    QPushButton *m_desktopShortcutButton = nullptr;
-    StyledLabel *m_desktopShortcutCaption = nullptr;
-    StyledLabel *m_desktopShortcutMessage = nullptr;
+    DesktopShortcutRow *m_desktopShortcut = nullptr;
 };

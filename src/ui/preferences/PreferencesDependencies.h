@@ -3,6 +3,7 @@
 #include "ui/common/WindowDependencies.h"
 
 #include <QPointer>
+#include <QStringList>
 #include <memory>
 
 class CommandKeybindingService;
@@ -20,4 +21,7 @@ struct PreferencesDependencies : WindowDependencies
     // A shortcut in the desktop's own keyboard settings running `wrenlark
     // toggle` (GNOME); without it the row that adds one is not shown.
     std::shared_ptr<CommandKeybindingService> commandKeybinding;
+    // What this desktop keeps Wrenlark from doing, one sentence each, shown
+    // under "This Desktop" when there is any.
+    QStringList desktopNotices;
 };

@@ -5,6 +5,7 @@
 #include "DesktopSelectionFixture.h"
 #include "platform/linux/LinuxDesktopServices.h"
 #include "platform/linux/clipboard/ClipboardAccess.h"
+#include "platform/linux/keys/KeySynthesizer.h"
 #include "platform/linux/replacement/LinuxReplacementService.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
 #include "support/TestSandbox.h"
@@ -13,6 +14,8 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QImage>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,6 +55,10 @@ private Q_SLOTS:
     void cancelledProbeStillRestoresTheClipboard();
     void pasteRestoresTheClipboardOnlyAfterTheTargetFetchedTheText();
     void pasteIntoATargetThatNeverFetchesRestoresAfterTheBoundedWait();
+    void probeThatCannotTypeTheCopyKeySaysWhy();
+    void probeNeverTypesIntoAnotherWindowInFront();
+    void pasteThatCannotBeTypedLeavesTheReplyOnTheClipboard();
+    void pasteIsNeverTypedIntoAnotherWindowInFront();
 
 private:
     // Another application owns the clipboard with these formats; it quits
@@ -127,6 +134,45 @@ std::unique_ptr<TestEditor> ClipboardProbeTest::editorWithSelection(const QStrin
         return nullptr;
     return editor;
 }
+
+namespace {
+
+// A process with no window to bring to the front, stopped when it goes.
+class WindowlessProcess : public QProcess
+{
+public:
+    WindowlessProcess() { start(QStringLiteral("sleep"), {QStringLiteral("30")}); }
+    ~WindowlessProcess() override
+    {
+        kill();
+        waitForFinished();
+    }
+    qint32 pid() const { return qint32(processId()); }
+};
+
+// Types nothing, as a desktop without any way to synthesize keys.
+class NoKeys : public KeySynthesizer
+{
+public:
+    bool isAvailable() override { return false; }
+    static QString reason() { return QStringLiteral("No keys on this desktop."); }
+    bool sendChord(const KeyChord &, QString *error) override
+    {
+        if (error)
+            *error = reason();
+        return false;
+    }
+    QString mechanismDescription() const override { return QStringLiteral("none"); }
+};
+
+// The reply waits on the clipboard as an ordinary copy the user can paste.
+void verifyReplyIsOnTheClipboard(const QString &reply)
+{
+    QCOMPARE(QString::fromUtf8(ClipboardAsSeen::data(QStringLiteral("text/plain"))), reply);
+    QVERIFY(!ClipboardAsSeen::formats().contains(QStringLiteral("x-kde-passwordManagerHint")));
+}
+
+} // namespace
 
 SelectionRequest ClipboardProbeTest::probeRequest(qint32 pid) const
 {
@@ -322,6 +368,104 @@ void ClipboardProbeTest::pasteIntoATargetThatNeverFetchesRestoresAfterTheBounded
         QCOMPARE(ClipboardAsSeen::data(type), bytes);
     QVERIFY(TestSandbox::flushedLog().contains(
         QStringLiteral("Replacement: target did not fetch the pasted text in time.")));
+}
+
+void ClipboardProbeTest::probeThatCannotTypeTheCopyKeySaysWhy()
+{
+    auto owner = ownClipboard(m_userClipboard);
+    QVERIFY(owner);
+    auto editor = editorWithSelection(QStringLiteral("selected"), {QStringLiteral("ctrl+a")});
+    QVERIFY(editor);
+    useStrategies(false); // the editor's PRIMARY would answer without a key
+    KeySynthesizer::install(std::make_shared<NoKeys>());
+    auto restoreKeys = qScopeGuard([] { KeySynthesizer::install(nullptr); });
+
+    const SelectionResult result =
+        fetchClipboardOnly(*m_services.selection, probeRequest(editor->pid()));
+    QVERIFY(!result.context);
+    QCOMPARE(result.notice, NoKeys::reason());
+    QVERIFY(waitForClipboardIdle());
+    for (const auto &[type, bytes] : m_userClipboard)
+        QCOMPARE(ClipboardAsSeen::data(type), bytes);
+}
+
+void ClipboardProbeTest::probeNeverTypesIntoAnotherWindowInFront()
+{
+    useStrategies(false);
+    auto owner = ownClipboard(m_userClipboard);
+    QVERIFY(owner);
+    // A Ctrl+C typed here would put its selection on the clipboard.
+    auto editor = editorWithSelection(QStringLiteral("not asked for"), {QStringLiteral("ctrl+a")});
+    QVERIFY(editor);
+    WindowlessProcess windowless;
+    QVERIFY(windowless.waitForStarted());
+
+    const SelectionResult result =
+        fetchClipboardOnly(*m_services.selection, probeRequest(windowless.pid()));
+    QVERIFY(!result.context);
+    QVERIFY(result.notice.contains(QStringLiteral("did not come to the front")));
+    QVERIFY(waitForClipboardIdle());
+    DesktopTestSession::settle(300);
+    for (const auto &[type, bytes] : m_userClipboard)
+        QCOMPARE(ClipboardAsSeen::data(type), bytes);
+}
+
+void ClipboardProbeTest::pasteThatCannotBeTypedLeavesTheReplyOnTheClipboard()
+{
+    auto owner = ownClipboard(m_userClipboard);
+    QVERIFY(owner);
+    QString error;
+    auto editor = TestEditor::start(Kind::qt, QStringLiteral("untouched"), &error);
+    QVERIFY2(editor, qPrintable(error));
+    QVERIFY(editor->type({QStringLiteral("ctrl+End")}));
+    KeySynthesizer::install(std::make_shared<NoKeys>());
+    auto restoreKeys = qScopeGuard([] { KeySynthesizer::install(nullptr); });
+
+    SelectionContext context;
+    context.selectedText = QStringLiteral("untouched");
+    context.pid = editor->pid();
+    std::unique_ptr<ReplacementOperation> operation(
+        m_services.replacement->replaceSelection(context, QStringLiteral("kept reply"), nullptr));
+    QSignalSpy finished(operation.get(), &ReplacementOperation::finished);
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(operation->state(), ReplacementOperation::State::failed);
+    QCOMPARE(operation->failureMessage(),
+             NoKeys::reason() + QStringLiteral(" The reply is on the clipboard."));
+    QVERIFY(waitForClipboardIdle());
+    verifyReplyIsOnTheClipboard(QStringLiteral("kept reply"));
+    QCOMPARE(editor->documentText(), QStringLiteral("untouched"));
+}
+
+void ClipboardProbeTest::pasteIsNeverTypedIntoAnotherWindowInFront()
+{
+    auto *service = dynamic_cast<LinuxReplacementService *>(m_services.replacement.get());
+    PasteOperation::Timing timing;
+    timing.activationTimeout = 0.3;
+    service->setPasteTiming(timing);
+    auto restoreTiming = qScopeGuard([service] { service->setPasteTiming({}); });
+    QString error;
+    auto editor = TestEditor::start(Kind::qt, QStringLiteral("in front"), &error);
+    QVERIFY2(editor, qPrintable(error));
+    QVERIFY(editor->type({QStringLiteral("ctrl+End")}));
+    // The selection's application has no window to bring forward.
+    WindowlessProcess windowless;
+    QVERIFY(windowless.waitForStarted());
+
+    SelectionContext context;
+    context.selectedText = QStringLiteral("elsewhere");
+    context.pid = windowless.pid();
+    std::unique_ptr<ReplacementOperation> operation(
+        m_services.replacement->replaceSelection(context, QStringLiteral("misplaced?"), nullptr));
+    QSignalSpy finished(operation.get(), &ReplacementOperation::finished);
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(operation->state(), ReplacementOperation::State::failed);
+    QVERIFY(operation->failureMessage().contains(QStringLiteral("did not come to the front")));
+    QVERIFY(waitForClipboardIdle());
+    DesktopTestSession::settle(300);
+    QCOMPARE(editor->documentText(), QStringLiteral("in front"));
+    verifyReplyIsOnTheClipboard(QStringLiteral("misplaced?"));
+    QVERIFY(TestSandbox::flushedLog().contains(
+        QStringLiteral("Replacement: paste not sent, another window is in front")));
 }
 
 int main(int argc, char *argv[])

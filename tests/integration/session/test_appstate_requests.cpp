@@ -252,19 +252,25 @@ private Q_SLOTS:
     void replaceKeyAsksAgainAfterAnyEdit_data()
     {
         QTest::addColumn<bool>("dispatches");
-        QTest::newRow("replacement dispatched") << true;
-        QTest::newRow("replacement not dispatched") << false;
+        QTest::addColumn<QString>("failureMessage");
+        QTest::newRow("replacement dispatched") << true << QString();
+        QTest::newRow("replacement not dispatched") << false << QString();
+        // The desktop's own reason is what the user reads.
+        QTest::newRow("replacement not dispatched, with a reason")
+            << false
+            << QStringLiteral("Wrenlark cannot paste here; the reply is on the clipboard.");
     }
 
     void replaceKeyAsksAgainAfterAnyEdit()
     {
         QFETCH(bool, dispatches);
+        QFETCH(QString, failureMessage);
         AppStateHarness harness;
         AppState &state = harness.state();
         harness.configureApiKeyProvider(QStringLiteral("openai"));
         harness.selection().setDefaultResult(FakeSelectionService::Kind::fetch,
                                              selected(QStringLiteral("old text")));
-        harness.replacement().setDispatches(dispatches);
+        harness.replacement().setDispatches(dispatches, failureMessage);
         m_server.enqueue("POST", chatPath, chatStream({QStringLiteral("First reply")}));
         m_server.enqueue("POST", chatPath, wholeChat(QStringLiteral("Second reply")));
         harness.open();
@@ -296,7 +302,8 @@ private Q_SLOTS:
             QVERIFY(harness.waitForSignal(Signal::selectionReplaceDispatched));
         } else {
             QCOMPARE(harness.closeRequests(), 0);
-            QCOMPARE(state.statusMessage(), AppState::replaceFailedMessage);
+            QCOMPARE(state.statusMessage(),
+                     failureMessage.isEmpty() ? AppState::replaceFailedMessage : failureMessage);
             QCOMPARE(state.responseText(), QStringLiteral("Second reply"));
             QCOMPARE(state.lastResponseInputRevision(), std::optional(state.inputRevision()));
             QVERIFY(log.contains(QStringLiteral("Selection replacement failed before dispatch.")));

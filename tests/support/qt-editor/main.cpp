@@ -8,6 +8,9 @@
 //   text          -> "text <document as base64 UTF-8>"
 //   locate WORD   -> "located X Y", the screen position of the middle of the
 //                    first occurrence of WORD ("located none" when absent)
+//   select WORD   -> "selected START END", selects the first occurrence of
+//                    WORD (UTF-16 offsets; "selected none" when absent), for
+//                    desktops where no test tool can type into the window
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
@@ -41,6 +44,18 @@ QString locate(QPlainTextEdit *editor, const QString &word)
     const QPoint middle((start.left() + end.left()) / 2, start.center().y());
     const QPoint global = editor->viewport()->mapToGlobal(middle);
     return QStringLiteral("located %1 %2").arg(global.x()).arg(global.y());
+}
+
+QString select(QPlainTextEdit *editor, const QString &word)
+{
+    const qsizetype index = editor->toPlainText().indexOf(word);
+    if (index < 0 || word.isEmpty())
+        return QStringLiteral("selected none");
+    QTextCursor cursor(editor->document());
+    cursor.setPosition(int(index));
+    cursor.setPosition(int(index + word.size()), QTextCursor::KeepAnchor);
+    editor->setTextCursor(cursor);
+    return QStringLiteral("selected %1 %2").arg(index).arg(index + word.size());
 }
 
 // Holds Ctrl+V back for a while, as a busy application would.
@@ -133,6 +148,8 @@ int main(int argc, char *argv[])
                   QString::fromLatin1(editor->toPlainText().toUtf8().toBase64()));
         else if (command.startsWith(QLatin1String("locate ")))
             reply(locate(editor, command.mid(7)));
+        else if (command.startsWith(QLatin1String("select ")))
+            reply(select(editor, command.mid(7)));
     });
 
     window.show();

@@ -8,9 +8,11 @@
 #include "integration/auth/AuthTestSupport.h"
 #include "platform/linux/LibsecretSecretStore.h"
 #include "support/FakeAccessibilityTrust.h"
+#include "support/FakeCommandKeybinding.h"
 #include "support/FakeSecretStore.h"
 #include "support/SecretServiceTestEnvironment.h"
 #include "ui/AppNotifications.h"
+#include "ui/common/DesktopShortcutRow.h"
 #include "ui/common/DeviceCodeView.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/onboarding/AccessibilityPermissionMonitor.h"
@@ -114,6 +116,10 @@ class TestOnboardingWindow : public QObject
     std::shared_ptr<FakeAccessibilityTrust> m_trust;
     std::shared_ptr<GatedSecretStore> m_gated; // opened again whatever a test left
 
+    // What the desktop part of the permission step gets.
+    std::shared_ptr<CommandKeybindingService> m_keybinding;
+    DesktopNotices m_notices;
+
     void install(OpenAIProPlusAuthOptions options = {})
     {
         if (options.callbackPort == OpenAIProPlusAuthProtocol::callbackPort)
@@ -126,6 +132,8 @@ class TestOnboardingWindow : public QObject
         dependencies.auth = m_auth.get();
         dependencies.analytics = m_analytics->analytics();
         dependencies.trust = m_trust;
+        dependencies.commandKeybinding = m_keybinding;
+        dependencies.desktopNotices = m_notices;
         OnboardingWindowController::install(dependencies);
         previous.reset();
     }
@@ -182,6 +190,8 @@ private Q_SLOTS:
         m_browser = std::make_shared<TestBrowser>();
         UrlOpener::setDefault(m_browser);
         m_trust = std::make_shared<FakeAccessibilityTrust>();
+        m_keybinding.reset();
+        m_notices = {};
         m_analytics->clear();
         install();
     }
@@ -288,6 +298,50 @@ private Q_SLOTS:
         QTRY_VERIFY(!monitor->isPolling());
         QCOMPARE(m_analytics->count(QStringLiteral("Accessibility.permissionRequested")), 1);
         QCOMPARE(m_analytics->count(QStringLiteral("Accessibility.permissionGranted")), 1);
+    }
+
+    // Where GNOME's settings can take the shortcut, the step offers it; only
+    // a press of the button adds it. What the desktop lacks is said there.
+    void permissionStepOffersTheDesktopShortcutAndSaysWhatIsMissing()
+    {
+        auto keybinding = std::make_shared<FakeCommandKeybinding>();
+        m_keybinding = keybinding;
+        m_notices.capabilities = {QStringLiteral("Wrenlark types its copy and paste keys through "
+                                                 "your desktop's remote desktop permission.")};
+        install();
+        controller().show();
+        root()->goForward();
+        PermissionsStepView *step = root()->permissionsView();
+        QVERIFY(step->desktopShortcut());
+        QPushButton *add = step->desktopShortcut()->button();
+        QCOMPARE(add->text(), QStringLiteral("Add to GNOME Shortcuts"));
+        QCOMPARE(add->accessibleName(), add->text());
+        QCOMPARE(keybinding->installs, 0);
+        const auto notices = step->findChildren<QLabel *>();
+        QVERIFY(std::any_of(notices.begin(), notices.end(), [this](QLabel *label) {
+            return label->isVisible() && label->accessibleName() == m_notices.capabilities.first();
+        }));
+        saveScreenshot(controller().window(), QStringLiteral("onboarding-permissions-gnome-light"));
+
+        add->setFocus();
+        QTest::keyClick(add, Qt::Key_Space);
+        QCOMPARE(keybinding->m_own, std::optional<QString>(QStringLiteral("Alt+Space")));
+        QCOMPARE(add->text(), QStringLiteral("Remove from GNOME Shortcuts"));
+        QTest::keyClick(add, Qt::Key_Space);
+        QCOMPARE(keybinding->m_own, std::nullopt);
+
+        // Elsewhere the instructions take the row's place.
+        m_keybinding.reset();
+        m_notices.shortcut = QStringLiteral("Bind `wrenlark toggle` in your compositor.");
+        install();
+        controller().show();
+        root()->goForward();
+        step = root()->permissionsView();
+        QVERIFY(!step->desktopShortcut());
+        const auto lines = step->findChildren<QLabel *>();
+        QVERIFY(std::any_of(lines.begin(), lines.end(), [this](QLabel *label) {
+            return label->isVisible() && label->text() == m_notices.shortcut;
+        }));
     }
 
     void keyIsStoredAsItIsTyped()

@@ -14,6 +14,7 @@
 #include "support/SecretServiceTestEnvironment.h"
 #include "support/TestSandbox.h"
 #include "ui/AppNotifications.h"
+#include "ui/common/DesktopShortcutRow.h"
 #include "ui/common/DeviceCodeView.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/preferences/AIProvidersPreferencesView.h"
@@ -86,6 +87,7 @@ class TestPreferencesWindow : public QObject
     std::shared_ptr<FakeLoginItems> m_loginItems;
     // Set only by the test of GNOME's keyboard shortcuts.
     std::shared_ptr<FakeCommandKeybinding> m_commandKeybinding;
+    QStringList m_desktopNotices;
 
     void install(OpenAIProPlusAuthOptions options = {})
     {
@@ -100,6 +102,7 @@ class TestPreferencesWindow : public QObject
         dependencies.shortcuts = m_shortcuts.get();
         dependencies.loginItems = m_loginItems;
         dependencies.commandKeybinding = m_commandKeybinding;
+        dependencies.desktopNotices = m_desktopNotices;
         PreferencesWindowController::install(dependencies);
         previous.reset();
     }
@@ -168,6 +171,7 @@ private Q_SLOTS:
                                  QStringLiteral("Alt+Space"));
         m_loginItems = std::make_shared<FakeLoginItems>();
         m_commandKeybinding.reset();
+        m_desktopNotices.clear();
         m_analytics->clear();
         install();
     }
@@ -514,24 +518,35 @@ private Q_SLOTS:
     void gnomeShortcutWithConsent()
     {
         m_commandKeybinding = std::make_shared<FakeCommandKeybinding>();
+        // What the desktop lacks is listed under its own heading.
+        m_desktopNotices = {QStringLiteral("Wrenlark can type copy and paste keys into X11 "
+                                           "applications only here.")};
         install();
         controller().show(QStringLiteral("menu_bar"));
         root()->selectTab(PreferencesTab::general);
         GeneralPreferencesView *general = root()->generalView();
-        QPushButton *button = general->desktopShortcutButton();
-        QVERIFY(button);
+        QVERIFY(general->desktopShortcut());
+        QPushButton *button = general->desktopShortcut()->button();
         QVERIFY(button->isVisible());
         QCOMPARE(button->text(), QStringLiteral("Add to GNOME Shortcuts"));
         QCOMPARE(button->accessibleName(), button->text());
-        QVERIFY(general->desktopShortcutCaption()->text().contains(QStringLiteral("Alt+Space")));
+        QVERIFY(
+            general->desktopShortcut()->caption()->text().contains(QStringLiteral("Alt+Space")));
         QCOMPARE(m_commandKeybinding->installs, 0); // nothing without the user's word
+        const auto labels = general->findChildren<QLabel *>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel *label) {
+            return label->isVisible() && label->text() == QStringLiteral("This Desktop");
+        }));
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [this](QLabel *label) {
+            return label->isVisible() && label->accessibleName() == m_desktopNotices.first();
+        }));
 
         button->setFocus();
         QTest::keyClick(button, Qt::Key_Space);
         QCOMPARE(m_commandKeybinding->m_own, std::optional<QString>(QStringLiteral("Alt+Space")));
         QCOMPARE(button->text(), QStringLiteral("Remove from GNOME Shortcuts"));
         QCOMPARE(button->accessibleName(), button->text());
-        QCOMPARE(general->desktopShortcutCaption()->text(),
+        QCOMPARE(general->desktopShortcut()->caption()->text(),
                  QStringLiteral("GNOME's keyboard shortcuts open Wrenlark with Alt+Space."));
         saveScreenshot(controller().window(), QStringLiteral("preferences-general-gnome-light"));
 
@@ -547,8 +562,8 @@ private Q_SLOTS:
         // A refusal is said under the button.
         m_commandKeybinding->m_refusal = QStringLiteral("locked");
         QTest::mouseClick(button, Qt::LeftButton);
-        QVERIFY(general->desktopShortcutMessage()->isVisible());
-        QCOMPARE(general->desktopShortcutMessage()->text(), QStringLiteral("locked"));
+        QVERIFY(general->desktopShortcut()->message()->isVisible());
+        QCOMPARE(general->desktopShortcut()->message()->text(), QStringLiteral("locked"));
         QCOMPARE(button->text(), QStringLiteral("Add to GNOME Shortcuts"));
 
         // One the user made is reported and left alone.
@@ -556,7 +571,7 @@ private Q_SLOTS:
         m_commandKeybinding->m_usersOwn = QStringLiteral("Super+W");
         controller().window()->hide();
         controller().show(QStringLiteral("menu_bar"));
-        QVERIFY(general->desktopShortcutCaption()->text().contains(QStringLiteral("Super+W")));
+        QVERIFY(general->desktopShortcut()->caption()->text().contains(QStringLiteral("Super+W")));
         QVERIFY(!button->isVisible());
     }
 

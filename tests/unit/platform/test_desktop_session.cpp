@@ -10,9 +10,9 @@ using Session = DesktopSession;
 
 DesktopEnvironment environment(const QString &display, const QString &waylandDisplay,
                                const QString &sessionType, const QString &currentDesktop,
-                               const QString &requested = {})
+                               const QString &requested = {}, const QString &swaySocket = {})
 {
-    return {display, waylandDisplay, sessionType, currentDesktop, requested};
+    return {display, waylandDisplay, sessionType, currentDesktop, requested, swaySocket};
 }
 
 const DesktopEnvironment x11Openbox =
@@ -24,6 +24,9 @@ const DesktopEnvironment kdeWayland = environment(QStringLiteral(":1"), QStringL
                                                   QStringLiteral("wayland"), QStringLiteral("KDE"));
 const DesktopEnvironment swayWithoutXwayland =
     environment({}, QStringLiteral("wayland-1"), QStringLiteral("wayland"), QStringLiteral("sway"));
+const DesktopEnvironment swayWithXwayland =
+    environment(QStringLiteral(":0"), QStringLiteral("wayland-1"), QStringLiteral("wayland"),
+                QStringLiteral("sway"), {}, QStringLiteral("/run/user/1000/sway-ipc.1000.42.sock"));
 
 DesktopProbes x11Probes()
 {
@@ -41,6 +44,7 @@ Q_DECLARE_METATYPE(DesktopSession::Kind)
 Q_DECLARE_METATYPE(DesktopSession::Family)
 Q_DECLARE_METATYPE(DesktopSession::Client)
 Q_DECLARE_METATYPE(DesktopSession::KeySynthesisRoad)
+Q_DECLARE_METATYPE(DesktopSession::WindowTrackingRoad)
 
 class DesktopSessionTest : public QObject
 {
@@ -56,6 +60,8 @@ private Q_SLOTS:
     void keysAndCaptureFollowTheClient();
     void waylandKeysGoThroughTheRemoteDesktopPortal_data();
     void waylandKeysGoThroughTheRemoteDesktopPortal();
+    void windowTrackingTellsWhoKnowsTheFocus_data();
+    void windowTrackingTellsWhoKnowsTheFocus();
 };
 
 void DesktopSessionTest::sessionAndDesktopFromTheEnvironment_data()
@@ -194,6 +200,7 @@ void DesktopSessionTest::keysAndCaptureFollowTheClient()
     QCOMPARE(xwayland.keySynthesis.road, Session::KeySynthesisRoad::xtest);
     QVERIFY(xwayland.keySynthesis.reason.contains(QStringLiteral("X11 applications only")));
     QCOMPARE(xwayland.capture.road, Session::CaptureRoad::screenshotPortal);
+    QCOMPARE(xwayland.primarySelection.road, Session::PrimarySelectionRoad::x11OwnerChecked);
 
     DesktopProbes native;
     native.qtPlatform = QStringLiteral("wayland");
@@ -201,6 +208,8 @@ void DesktopSessionTest::keysAndCaptureFollowTheClient()
     QCOMPARE(wayland.client.road, Session::Client::wayland);
     QCOMPARE(wayland.keySynthesis.road, Session::KeySynthesisRoad::none);
     QCOMPARE(wayland.capture.road, Session::CaptureRoad::screenshotPortal);
+    // Nothing tells a Wayland client who owns PRIMARY: it is never taken on trust.
+    QCOMPARE(wayland.primarySelection.road, Session::PrimarySelectionRoad::notRead);
 
     DesktopProbes offscreen;
     offscreen.qtPlatform = QStringLiteral("offscreen");
@@ -257,6 +266,67 @@ void DesktopSessionTest::waylandKeysGoThroughTheRemoteDesktopPortal()
              qPrintable(session.keySynthesis.reason));
     if (road == Session::KeySynthesisRoad::remoteDesktopPortal)
         QCOMPARE(Session::name(road), QStringLiteral("RemoteDesktop portal"));
+}
+
+void DesktopSessionTest::windowTrackingTellsWhoKnowsTheFocus_data()
+{
+    QTest::addColumn<DesktopEnvironment>("environment");
+    QTest::addColumn<QString>("qtPlatform");
+    QTest::addColumn<bool>("swayAnswers");
+    QTest::addColumn<Session::WindowTrackingRoad>("road");
+    QTest::addColumn<QString>("reasonNames");
+
+    using Road = Session::WindowTrackingRoad;
+    const QString xcb = QStringLiteral("xcb");
+    const QString wayland = QStringLiteral("wayland");
+    QTest::newRow("X11 window manager")
+        << x11Openbox << xcb << false << Road::x11WindowManager << QStringLiteral("EWMH");
+    // sway's tree holds Wayland and XWayland windows; the X11 road would see
+    // the latter only.
+    QTest::newRow("sway, XWayland client") << swayWithXwayland << xcb << true << Road::swayIpc
+                                           << QStringLiteral("Wayland and X11 alike");
+    DesktopEnvironment swayNative = swayWithoutXwayland;
+    swayNative.swaySocket = swayWithXwayland.swaySocket;
+    QTest::newRow("sway, Wayland client")
+        << swayNative << wayland << true << Road::swayIpc << QStringLiteral("SWAYSOCK");
+    QTest::newRow("sway's socket silent")
+        << swayWithXwayland << xcb << false << Road::x11WindowManager
+        << QStringLiteral("SWAYSOCK=/run/user/1000/sway-ipc.1000.42.sock does not answer");
+    QTest::newRow("GNOME tells no client the focus")
+        << gnomeWayland << xcb << false << Road::x11WindowManager
+        << QStringLiteral("Wayland ones are not");
+    DesktopEnvironment kdeNative = kdeWayland;
+    kdeNative.requestedQtPlatform = wayland;
+    QTest::newRow("KDE, Wayland client")
+        << kdeNative << wayland << false << Road::none << QStringLiteral("no XWayland");
+    // i3 answers the same protocol on X11, where EWMH already tells.
+    QTest::newRow("IPC in an X11 session")
+        << x11Openbox << xcb << true << Road::x11WindowManager << QStringLiteral("EWMH");
+    QTest::newRow("offscreen on sway") << swayWithXwayland << QStringLiteral("offscreen") << true
+                                       << Road::none << QStringLiteral("no display");
+}
+
+void DesktopSessionTest::windowTrackingTellsWhoKnowsTheFocus()
+{
+    QFETCH(DesktopEnvironment, environment);
+    QFETCH(QString, qtPlatform);
+    QFETCH(bool, swayAnswers);
+    QFETCH(Session::WindowTrackingRoad, road);
+    QFETCH(QString, reasonNames);
+    DesktopProbes probes = qtPlatform == QLatin1String("xcb") ? x11Probes() : DesktopProbes{};
+    probes.qtPlatform = qtPlatform;
+    probes.swayIpc = swayAnswers;
+    const Session session = Session::decide(environment, probes);
+    QCOMPARE(session.windowTracking.road, road);
+    QVERIFY2(session.windowTracking.reason.contains(reasonNames),
+             qPrintable(session.windowTracking.reason));
+
+    // An X server that does not answer tells nothing either.
+    if (road == Session::WindowTrackingRoad::x11WindowManager) {
+        probes.x11Reachable = false;
+        QCOMPARE(Session::decide(environment, probes).windowTracking.road,
+                 Session::WindowTrackingRoad::none);
+    }
 }
 
 QTEST_GUILESS_MAIN(DesktopSessionTest)

@@ -65,6 +65,31 @@ private Q_SLOTS:
                  qPrintable(log));
     }
 
+    // What the desktop says stopped the read reaches the status line; a
+    // plain "nothing selected" says nothing.
+    void ordinaryDetectionShowsWhyNothingCouldBeRead_data()
+    {
+        QTest::addColumn<SelectionResult>("result");
+        QTest::addColumn<QString>("status");
+        const QString keys = QStringLiteral("Wrenlark cannot type keys here yet.");
+        QTest::newRow("no keys") << SelectionResult::unreadable(keys) << keys;
+        QTest::newRow("nothing selected") << SelectionResult::unreadable({}) << QString();
+        QTest::newRow("permission first")
+            << SelectionResult{std::nullopt, true, keys} << AppState::permissionMessage;
+    }
+
+    void ordinaryDetectionShowsWhyNothingCouldBeRead()
+    {
+        QFETCH(SelectionResult, result);
+        QFETCH(QString, status);
+        AppStateHarness harness;
+        harness.selection().setDefaultResult(Kind::fetch, result);
+        harness.open();
+        QTRY_VERIFY(harness.newLog().contains(QStringLiteral("hasSelection=false")));
+        QCOMPARE(harness.state().statusMessage(), status);
+        QVERIFY(!harness.state().hasSelection());
+    }
+
     void ordinaryDetectionShowsTheMissingPermission()
     {
         AppStateHarness harness;

@@ -1,17 +1,28 @@
 #include "platform/linux/applications/LinuxRunningApplications.h"
 
 #include "platform/linux/applications/ProcessInfo.h"
-#include "platform/linux/x11/X11Desktop.h"
+#include "platform/linux/applications/X11WindowSource.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QWindow>
 
+LinuxRunningApplications::LinuxRunningApplications()
+    : LinuxRunningApplications(std::make_shared<X11WindowSource>())
+{
+}
+
+LinuxRunningApplications::LinuxRunningApplications(std::shared_ptr<WindowSource> windows)
+    : m_windows(std::move(windows))
+{
+}
+
+LinuxRunningApplications::~LinuxRunningApplications() = default;
+
 qint32 LinuxRunningApplications::frontmostPid()
 {
-    auto &desktop = X11Desktop::shared();
-    return desktop.windowPid(desktop.activeWindow());
+    return m_windows->focusedWindowPid();
 }
 
 qint32 LinuxRunningApplications::ownPid()
@@ -21,19 +32,15 @@ qint32 LinuxRunningApplications::ownPid()
 
 std::optional<RunningApplication> LinuxRunningApplications::application(qint32 pid)
 {
-    auto &desktop = X11Desktop::shared();
-    const auto window = desktop.topWindowOfProcess(pid);
-    if (window == 0 || !ProcessInfo::exists(pid))
+    const std::optional<QString> windowClass = m_windows->windowClassOf(pid);
+    if (!windowClass || !ProcessInfo::exists(pid))
         return std::nullopt;
     RunningApplication app;
     app.pid = pid;
     app.executablePath = ProcessInfo::executablePath(pid);
     app.bundleID = ProcessInfo::applicationID(pid);
-    if (app.bundleID.isEmpty()) {
-        const QStringList windowClass = desktop.windowClass(window);
-        if (windowClass.size() == 2)
-            app.bundleID = windowClass.at(1);
-    }
+    if (app.bundleID.isEmpty())
+        app.bundleID = *windowClass;
     if (app.bundleID.isEmpty())
         app.bundleID = QFileInfo(app.executablePath).fileName();
     return app;
@@ -41,8 +48,7 @@ std::optional<RunningApplication> LinuxRunningApplications::application(qint32 p
 
 bool LinuxRunningApplications::activate(qint32 pid)
 {
-    auto &desktop = X11Desktop::shared();
-    return desktop.activateWindow(desktop.topWindowOfProcess(pid));
+    return m_windows->focusWindowOf(pid);
 }
 
 void LinuxRunningApplications::activateOwnApplication()
@@ -58,8 +64,6 @@ void LinuxRunningApplications::activateOwnApplication()
                 window = candidate;
         }
     }
-    if (!window)
-        return;
-    window->raise();
-    window->requestActivate();
+    if (window)
+        m_windows->focusOwnWindow(window);
 }

@@ -97,6 +97,12 @@ QPointer<StagedMimeData> ClipboardAccess::stage(const QString &text, QClipboard:
     return guard;
 }
 
+bool ClipboardAccess::copyText(const QString &text)
+{
+    m_clipboard->setText(text, QClipboard::Clipboard);
+    return m_clipboard->ownsClipboard();
+}
+
 bool ClipboardAccess::holds(const StagedMimeData *staged, QClipboard::Mode mode) const
 {
     if (!staged)

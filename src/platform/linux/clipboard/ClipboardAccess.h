@@ -55,6 +55,9 @@ public:
 
     // Puts `text` on the clipboard. Null when the clipboard refused it.
     QPointer<StagedMimeData> stage(const QString &text, QClipboard::Mode mode);
+    // Puts `text` on CLIPBOARD as an ordinary copy of the user's. False when
+    // the clipboard refused it.
+    bool copyText(const QString &text);
     // Whether `staged` is still what the clipboard holds.
     bool holds(const StagedMimeData *staged, QClipboard::Mode mode) const;
 

@@ -14,6 +14,12 @@ public:
 
     // Whether a chord sent now would be typed.
     virtual bool isAvailable() = 0;
+    // Whether keys typed while a window of `pid` has the focus reach it.
+    virtual bool reaches(qint32 pid)
+    {
+        Q_UNUSED(pid);
+        return true;
+    }
     // Sends exactly `chord`; false, with `error` for the user, when nothing
     // was typed.
     virtual bool sendChord(const KeyChord &chord, QString *error = nullptr) = 0;

@@ -1,15 +1,30 @@
 #include "platform/linux/keys/XTestKeySynthesizer.h"
 
+#include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/XTestKeyboard.h"
+
+#include <QCoreApplication>
 
 bool XTestKeySynthesizer::isAvailable()
 {
     return XTestKeyboard::shared().isAvailable();
 }
 
+bool XTestKeySynthesizer::reaches(qint32 pid)
+{
+    return !m_x11WindowsOnly || (pid != 0 && X11Desktop::shared().topWindowOfProcess(pid) != 0);
+}
+
 bool XTestKeySynthesizer::sendChord(const KeyChord &chord, QString *error)
 {
-    return XTestKeyboard::shared().sendChord(chord, error);
+    QString detail;
+    if (XTestKeyboard::shared().sendChord(chord, &detail))
+        return true;
+    if (error)
+        *error = QCoreApplication::translate("XTestKeySynthesizer",
+                                             "Wrenlark cannot type keys here (%1).")
+                     .arg(detail);
+    return false;
 }
 
 QString XTestKeySynthesizer::mechanismDescription() const

@@ -7,7 +7,17 @@
 class XTestKeySynthesizer : public KeySynthesizer
 {
 public:
+    // Under XWayland the keys reach X11 windows only.
+    explicit XTestKeySynthesizer(bool x11WindowsOnly = false)
+        : m_x11WindowsOnly(x11WindowsOnly)
+    {
+    }
+
     bool isAvailable() override;
+    bool reaches(qint32 pid) override;
     bool sendChord(const KeyChord &chord, QString *error = nullptr) override;
     QString mechanismDescription() const override;
+
+private:
+    bool m_x11WindowsOnly;
 };

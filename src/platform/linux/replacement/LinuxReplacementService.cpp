@@ -102,9 +102,9 @@ void LinuxReplacementService::paste(ReplacementOperation *operation, const QStri
     QPointer<ReplacementOperation> guard(operation);
     PasteOperation::start(
         text, pid, *m_applications, cancellation,
-        [guard](bool dispatched) {
+        [guard](bool dispatched, const QString &failureMessage) {
             if (guard)
-                guard->finish(dispatched);
+                guard->finish(dispatched, failureMessage);
         },
         m_pasteTiming);
 }

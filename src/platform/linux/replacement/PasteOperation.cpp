@@ -55,7 +55,7 @@ void PasteOperation::begin()
         FileLogger::shared().error(
             QStringLiteral("Replacement: failed to stage paste text on clipboard."));
         clipboard.restore(m_snapshot, m_mode);
-        m_dispatched(false);
+        m_dispatched(false, {});
         return end();
     }
     if (m_pid != 0)
@@ -71,21 +71,62 @@ void PasteOperation::paste(bool targetActive)
         restore();
         return end();
     }
-    if (m_pid != 0 && !targetActive)
+    if (m_pid != 0 && !targetActive) {
         FileLogger::shared().info(
             QStringLiteral("Replacement: target app did not become frontmost before paste."));
+        if (anotherWindowIsInFront())
+            return leaveReplyOnClipboard(
+                tr("Nothing was pasted: the app did not come to the front. The reply is on the "
+                   "clipboard."));
+    }
+    KeySynthesizer &keys = KeySynthesizer::current();
+    if (m_pid != 0 && !keys.reaches(m_pid)) {
+        FileLogger::shared().error(QStringLiteral("Replacement: paste not sent, %1 keys do not "
+                                                  "reach the target's windows.")
+                                       .arg(keys.mechanismDescription()));
+        return leaveReplyOnClipboard(
+            tr("Wrenlark cannot paste into this app here; the reply is on the clipboard."));
+    }
     m_staged->watchForFetch();
     QString error;
-    if (!KeySynthesizer::current().sendChord(m_keys.paste, &error)) {
-        FileLogger::shared().error(QStringLiteral("Replacement: paste keystroke %1 not sent: %2.")
+    if (!keys.sendChord(m_keys.paste, &error)) {
+        FileLogger::shared().error(QStringLiteral("Replacement: paste keystroke %1 not sent (%2).")
                                        .arg(m_keys.paste.toString(), error));
-        restore();
-        m_dispatched(false);
-        return end();
+        return leaveReplyOnClipboard(
+            error.isEmpty() ? tr("Wrenlark cannot paste here; the reply is on the clipboard.")
+                            : error + u' ' + tr("The reply is on the clipboard."));
     }
     m_sinceKeystroke.restart();
-    m_dispatched(true);
+    m_dispatched(true, {});
     waitForFetch();
+}
+
+// Typing the paste key now would paste into whatever has the focus; when
+// the desktop cannot say which window that is (0), the target is trusted.
+bool PasteOperation::anotherWindowIsInFront()
+{
+    const qint32 frontmost = m_applications.frontmostPid();
+    if (frontmost == 0 || frontmost == m_pid)
+        return false;
+    FileLogger::shared().error(
+        QStringLiteral("Replacement: paste not sent, another window is in front (%1).")
+            .arg(m_applications.logDescription(frontmost)));
+    return true;
+}
+
+// The user asked for the reply to go in place of the selection; when it
+// cannot be typed there, it waits on the clipboard (a plain copy, which
+// clipboard managers may keep) and the selection stays as it was.
+void PasteOperation::leaveReplyOnClipboard(const QString &reason)
+{
+    auto &clipboard = ClipboardAccess::shared();
+    if (m_mode != QClipboard::Clipboard)
+        restore();
+    const bool placed = clipboard.copyText(m_text);
+    if (!placed)
+        restore();
+    m_dispatched(false, placed ? reason : QString());
+    end();
 }
 
 void PasteOperation::waitForFetch()

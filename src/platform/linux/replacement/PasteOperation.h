@@ -19,7 +19,8 @@ class StagedMimeData;
 // sooner than 0.25 s after the keystroke; after a few seconds at most for a
 // target that never fetches). The clipboard is put back only while it still
 // holds the staged text: a copy the user made meanwhile is kept. Holds the
-// process-wide clipboard lock from the save to the restore.
+// process-wide clipboard lock from the save to the restore. The keystroke is
+// never sent while a window of another application is known to be in front.
 class PasteOperation : public QObject
 {
     Q_OBJECT
@@ -33,9 +34,12 @@ public:
         double earliestRestore = 0.25;
         double latestRestore = 3.0;
     };
-    // Called once: true when the keystroke was sent, false when nothing was
-    // (the clipboard is back already then). Not called when cancelled first.
-    using Dispatched = std::function<void(bool)>;
+    // Called once: true when the keystroke was sent, false when nothing was.
+    // When nothing could be typed, or the target did not come to the front
+    // while another window did, the reply is left on the clipboard for the
+    // user to paste, and `failureMessage` says so; otherwise the user's
+    // clipboard is back already. Not called when cancelled first.
+    using Dispatched = std::function<void(bool sent, const QString &failureMessage)>;
 
     static void start(const QString &text, qint32 pid, RunningApplications &applications,
                       CancellationFlag cancellation, Dispatched dispatched, const Timing &timing);
@@ -46,6 +50,8 @@ private:
 
     void begin();
     void paste(bool targetActive);
+    bool anotherWindowIsInFront();
+    void leaveReplyOnClipboard(const QString &reason);
     void waitForFetch();
     void restore();
     void end();

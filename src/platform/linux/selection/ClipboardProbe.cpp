@@ -206,7 +206,7 @@ void ClipboardProbe::finish()
         }
     } else {
         if (!m_keystrokeError.isEmpty())
-            log(QStringLiteral("copy keystroke not sent: %1.").arg(m_keystrokeError));
+            log(QStringLiteral("copy keystroke not sent (%1).").arg(m_keystrokeError));
         log(QStringLiteral("copy-failed reason=%1 target=%2 attempts=%3 firstChangeMs=%4 "
                            "elapsed=%5ms")
                 .arg(m_request.reason, app)
@@ -254,14 +254,33 @@ bool ClipboardProbe::pollForText()
     return false;
 }
 
+// Never types into another application: Ctrl+C in a terminal interrupts
+// its program.
 bool ClipboardProbe::postCopy()
 {
+    KeySynthesizer &keys = KeySynthesizer::current();
+    const qint32 target = m_request.targetPid;
+    if (target != 0 && !keys.reaches(target)) {
+        m_keystrokeError = keys.mechanismDescription() + QStringLiteral(" keys do not reach it");
+        m_keysNotice = tr("Wrenlark cannot copy the selection from this app here.");
+        return false;
+    }
+    if (const qint32 frontmost = m_applications.frontmostPid();
+        target != 0 && frontmost != 0 && frontmost != target) {
+        m_keystrokeError = QStringLiteral("another window is in front (%1)")
+                               .arg(m_applications.logDescription(frontmost));
+        if (m_attempts == 0)
+            m_keysNotice = tr("Wrenlark could not read the selection: the app did not come to "
+                              "the front.");
+        return false;
+    }
     QString error;
-    if (KeySynthesizer::current().sendChord(*m_keys.copy, &error)) {
+    if (keys.sendChord(*m_keys.copy, &error)) {
         ++sentKeystrokes;
         return true;
     }
     m_keystrokeError = error;
+    m_keysNotice = error;
     return false;
 }
 
@@ -306,5 +325,5 @@ void ClipboardProbe::end(std::optional<QString> text)
     deleteLater();
     ClipboardLock::release();
     if (done)
-        done(std::move(text));
+        done(std::move(text), m_keysNotice);
 }

@@ -37,7 +37,9 @@ public:
         QString reason;
         CancellationFlag cancellation;
     };
-    using Completion = std::function<void(std::optional<QString> text)>;
+    // `keysNotice`: why the copy keystroke could not be typed, for the
+    // user; empty when it was typed or the application has none.
+    using Completion = std::function<void(std::optional<QString> text, const QString &keysNotice)>;
 
     // Queues a probe; `done` is called on the main thread with the text, or
     // nothing when none was captured or the probe was cancelled.
@@ -93,4 +95,5 @@ private:
     std::optional<QString> m_text;
     QString m_mode;
     QString m_keystrokeError;
+    QString m_keysNotice;
 };

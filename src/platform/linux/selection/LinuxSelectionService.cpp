@@ -137,13 +137,14 @@ void LinuxSelectionService::probeClipboard(SelectionFetch *fetch, const Selectio
     probe.reason = reason;
     probe.cancellation = fetch->cancellationFlag();
     QPointer<SelectionFetch> guard(fetch);
-    ClipboardProbe::run(std::move(probe), *m_applications,
-                        [guard, element, pid](std::optional<QString> text) {
-                            if (!guard)
-                                return;
-                            if (text && !text->isEmpty())
-                                guard->finishWithResult(contextResult(element, *text, pid));
-                            else
-                                guard->finishWithResult(SelectionResult::empty());
-                        });
+    ClipboardProbe::run(
+        std::move(probe), *m_applications,
+        [guard, element, pid](std::optional<QString> text, const QString &keysNotice) {
+            if (!guard)
+                return;
+            if (text && !text->isEmpty())
+                guard->finishWithResult(contextResult(element, *text, pid));
+            else
+                guard->finishWithResult(SelectionResult::unreadable(keysNotice));
+        });
 }

@@ -1,5 +1,6 @@
 #include "platform/linux/session/DesktopSession.h"
 
+#include "platform/linux/applications/SwayIpc.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
@@ -186,6 +187,63 @@ DesktopSession::Choice<DesktopSession::CaptureRoad> chooseCapture(Kind kind, Cli
     return {Road::x11Grab, QStringLiteral("the X server's screen")};
 }
 
+DesktopSession::Choice<DesktopSession::PrimarySelectionRoad> choosePrimarySelection(Client client)
+{
+    using Road = DesktopSession::PrimarySelectionRoad;
+    switch (client) {
+    case Client::x11:
+        return {Road::x11OwnerChecked,
+                QStringLiteral("read when the application the selection is taken from owns it")};
+    case Client::xwayland:
+        return {Road::x11OwnerChecked,
+                QStringLiteral("read when an X11 application the selection is taken from owns "
+                               "it; a Wayland application's owner cannot be known, so its "
+                               "selection is copied with its copy keystroke")};
+    case Client::wayland:
+        return {Road::notRead,
+                QStringLiteral("a Wayland client cannot learn which application owns the "
+                               "primary selection; the selection is copied with the "
+                               "application's copy keystroke instead")};
+    case Client::none:
+        break;
+    }
+    return {Road::notRead, QStringLiteral("no display")};
+}
+
+DesktopSession::Choice<DesktopSession::WindowTrackingRoad>
+chooseWindowTracking(const DesktopEnvironment &environment, const DesktopProbes &probes, Kind kind,
+                     Client client)
+{
+    using Road = DesktopSession::WindowTrackingRoad;
+    const bool overX11 =
+        (client == Client::x11 || client == Client::xwayland) && probes.x11Reachable;
+    if (kind == Kind::x11 && overX11)
+        return {Road::x11WindowManager,
+                QStringLiteral("the window manager's active window and process ids (EWMH)")};
+    if (kind == Kind::x11)
+        return {Road::none, QStringLiteral("the X server cannot be reached: the application you "
+                                           "come from is not known")};
+    if (kind != Kind::wayland || client == Client::none)
+        return {Road::none, QStringLiteral("no display")};
+    if (probes.swayIpc)
+        return {Road::swayIpc, QStringLiteral("sway's IPC (SWAYSOCK) tells the focused window and "
+                                              "focuses windows, Wayland and X11 alike")};
+    const QString unanswered =
+        environment.swaySocket.isEmpty()
+            ? QString()
+            : QStringLiteral("SWAYSOCK=%1 does not answer; ").arg(environment.swaySocket);
+    // GNOME and KDE tell no client which window has the focus.
+    const QString untold =
+        unanswered + QStringLiteral("the compositor tells no client which window "
+                                    "has the focus (only sway's IPC is read)");
+    if (overX11)
+        return {Road::x11WindowManager,
+                untold + QStringLiteral(": only X11 applications (under XWayland) are known and "
+                                        "brought back, Wayland ones are not")};
+    return {Road::none, untold + QStringLiteral(", and there is no XWayland: the application you "
+                                                "come from is not known")};
+}
+
 } // namespace
 
 DesktopEnvironment DesktopEnvironment::fromProcess()
@@ -196,6 +254,7 @@ DesktopEnvironment DesktopEnvironment::fromProcess()
         qEnvironmentVariable("XDG_SESSION_TYPE"),
         qEnvironmentVariable("XDG_CURRENT_DESKTOP"),
         platformChosenHere ? QString() : qEnvironmentVariable("QT_QPA_PLATFORM"),
+        qEnvironmentVariable("SWAYSOCK"),
     };
 }
 
@@ -210,6 +269,9 @@ DesktopSession DesktopSession::decide(const DesktopEnvironment &environment,
     session.shortcut = chooseShortcut(session.kind, session.family, probes);
     session.keySynthesis = chooseKeySynthesis(session.kind, session.client.road, probes);
     session.capture = chooseCapture(session.kind, session.client.road);
+    session.primarySelection = choosePrimarySelection(session.client.road);
+    session.windowTracking =
+        chooseWindowTracking(environment, probes, session.kind, session.client.road);
     return session;
 }
 
@@ -226,6 +288,8 @@ DesktopSession DesktopSession::current()
         probes.globalShortcutsPortal = PortalShortcutBackend::isOffered();
         probes.remoteDesktopPortal = RemoteDesktopPortalKeys::isOffered();
         probes.virtualKeyboardProtocol = VirtualKeyboardKeys::isOffered();
+        probes.swayIpc =
+            !environment.swaySocket.isEmpty() && SwayIpc(environment.swaySocket).isAnswering();
     }
     return decide(environment, probes);
 }
@@ -328,6 +392,25 @@ QString DesktopSession::name(CaptureRoad road)
     case CaptureRoad::screenshotPortal:
         return QStringLiteral("Screenshot portal");
     case CaptureRoad::none:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
+QString DesktopSession::name(PrimarySelectionRoad road)
+{
+    return road == PrimarySelectionRoad::x11OwnerChecked ? QStringLiteral("X11 PRIMARY")
+                                                         : QStringLiteral("not read");
+}
+
+QString DesktopSession::name(WindowTrackingRoad road)
+{
+    switch (road) {
+    case WindowTrackingRoad::x11WindowManager:
+        return QStringLiteral("X11 window manager");
+    case WindowTrackingRoad::swayIpc:
+        return QStringLiteral("sway IPC");
+    case WindowTrackingRoad::none:
         break;
     }
     return QStringLiteral("none");

@@ -11,6 +11,7 @@ struct DesktopEnvironment
     QString sessionType;         // XDG_SESSION_TYPE: "x11", "wayland", "tty"…
     QString currentDesktop;      // XDG_CURRENT_DESKTOP: "GNOME", "ubuntu:GNOME", "KDE", "sway"…
     QString requestedQtPlatform; // QT_QPA_PLATFORM as the user set it
+    QString swaySocket;          // SWAYSOCK: sway's IPC socket
 
     static DesktopEnvironment fromProcess();
 };
@@ -26,6 +27,8 @@ struct DesktopProbes
     bool remoteDesktopPortal = false;
     // The compositor offers zwp_virtual_keyboard_manager_v1 (wlroots).
     bool virtualKeyboardProtocol = false;
+    // A compositor answers on SWAYSOCK.
+    bool swayIpc = false;
 };
 
 // The kind of session this process runs in and the road each desktop
@@ -42,6 +45,12 @@ public:
     enum class ShortcutRoad { x11Grab, portal, bindCommand };
     enum class KeySynthesisRoad { xtest, remoteDesktopPortal, virtualKeyboard, none };
     enum class CaptureRoad { x11Grab, screenshotPortal, none };
+    // Whether PRIMARY is read as the selection: only while its owner can be
+    // told to be the target application, which X11 says and Wayland never
+    // does (a Wayland application's selection is copied with its keystroke).
+    enum class PrimarySelectionRoad { x11OwnerChecked, notRead };
+    // Who tells the focused window and brings windows back.
+    enum class WindowTrackingRoad { x11WindowManager, swayIpc, none };
 
     template<typename Road> struct Choice
     {
@@ -72,6 +81,8 @@ public:
     Choice<ShortcutRoad> shortcut{ShortcutRoad::bindCommand, {}};
     Choice<KeySynthesisRoad> keySynthesis{KeySynthesisRoad::none, {}};
     Choice<CaptureRoad> capture{CaptureRoad::none, {}};
+    Choice<PrimarySelectionRoad> primarySelection{PrimarySelectionRoad::notRead, {}};
+    Choice<WindowTrackingRoad> windowTracking{WindowTrackingRoad::none, {}};
 
     static QString name(Kind kind);
     static QString name(Family family);
@@ -79,4 +90,6 @@ public:
     static QString name(ShortcutRoad road);
     static QString name(KeySynthesisRoad road);
     static QString name(CaptureRoad road);
+    static QString name(PrimarySelectionRoad road);
+    static QString name(WindowTrackingRoad road);
 };

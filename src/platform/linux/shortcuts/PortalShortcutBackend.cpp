@@ -8,6 +8,7 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
 #include <QTimer>
 
 namespace {
@@ -16,6 +17,9 @@ const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
+// How long a portal method may take to reply (not the user's answer, which
+// comes later as the Response).
+constexpr int callTimeoutMs = 5000;
 
 struct PortalShortcut
 {
@@ -66,9 +70,12 @@ PortalShortcutBackend::PortalShortcutBackend(QObject *parent)
 {
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<PortalShortcutList>();
-    QDBusConnection::sessionBus().connect(
-        portalService, portalPath, shortcutsInterface, QStringLiteral("Activated"), this,
-        SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    // Read from the message: a typed slot (o, s, t, a{sv}) was not always
+    // accepted by QtDBus, and then no press ever arrived.
+    if (!QDBusConnection::sessionBus().connect(portalService, portalPath, shortcutsInterface,
+                                               QStringLiteral("Activated"), this,
+                                               SLOT(onActivated(QDBusMessage))))
+        FileLogger::shared().error(QStringLiteral("Cannot listen to GlobalShortcuts.Activated"));
 }
 
 PortalShortcutBackend::~PortalShortcutBackend()
@@ -104,41 +111,101 @@ void PortalShortcutBackend::scheduleBinding()
     });
 }
 
-bool PortalShortcutBackend::callWithRequest(const QString &method, QList<QVariant> arguments,
-                                            QVariantMap options, const char *responseSlot)
+void PortalShortcutBackend::callWithRequest(const QString &method, QList<QVariant> arguments,
+                                            QVariantMap options)
 {
     const QString token = portalHandleToken();
     options.insert(QStringLiteral("handle_token"), token);
-    m_pendingRequest = portalRequestPath(token);
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.connect(portalService, m_pendingRequest, requestInterface, QStringLiteral("Response"), this,
-                responseSlot);
+    const QUuid id = QUuid::createUuid();
+    m_pending = PendingRequest{id, method, {}};
+    // Listen before calling: the Response may come right after the reply.
+    listenOn(portalRequestPath(token));
     QDBusMessage call =
         QDBusMessage::createMethodCall(portalService, portalPath, shortcutsInterface, method);
     arguments << options;
     call.setArguments(arguments);
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
-    if (reply.type() == QDBusMessage::ReplyMessage)
-        return true;
-    bus.disconnect(portalService, m_pendingRequest, requestInterface, QStringLiteral("Response"),
-                   this, responseSlot);
-    FileLogger::shared().error(
-        QStringLiteral("GlobalShortcuts.%1 failed: %2").arg(method, reply.errorMessage()));
-    return false;
+    auto *watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(call, callTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, id](QDBusPendingCallWatcher *finished) {
+                finished->deleteLater();
+                onCallFinished(id, finished->reply());
+            });
+}
+
+void PortalShortcutBackend::onCallFinished(const QUuid &id, const QDBusMessage &reply)
+{
+    if (!m_pending || m_pending->id != id)
+        return; // given up meanwhile
+    const QString method = m_pending->method;
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        FileLogger::shared().error(
+            QStringLiteral("GlobalShortcuts.%1 failed: %2").arg(method, reply.errorMessage()));
+        cancelRequest();
+        refuseAll(tr("The desktop's shortcut portal did not answer."));
+        return;
+    }
+    // Portals before 0.9 chose the request path themselves.
+    const QString path = reply.arguments().value(0).value<QDBusObjectPath>().path();
+    if (!path.isEmpty() && path != m_pending->path)
+        listenOn(path);
+}
+
+void PortalShortcutBackend::listenOn(const QString &requestPath)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!m_pending->path.isEmpty())
+        bus.disconnect(portalService, m_pending->path, requestInterface, QStringLiteral("Response"),
+                       this, SLOT(onResponse(QDBusMessage)));
+    m_pending->path = requestPath;
+    bus.connect(portalService, requestPath, requestInterface, QStringLiteral("Response"), this,
+                SLOT(onResponse(QDBusMessage)));
+}
+
+void PortalShortcutBackend::cancelRequest()
+{
+    if (!m_pending)
+        return;
+    const PendingRequest pending = *std::exchange(m_pending, std::nullopt);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.disconnect(portalService, pending.path, requestInterface, QStringLiteral("Response"), this,
+                   SLOT(onResponse(QDBusMessage)));
+    bus.asyncCall(QDBusMessage::createMethodCall(portalService, pending.path, requestInterface,
+                                                 QStringLiteral("Close")));
+}
+
+void PortalShortcutBackend::onResponse(const QDBusMessage &message)
+{
+    if (!m_pending || message.path() != m_pending->path)
+        return; // the answer to a request given up
+    const PendingRequest pending = *std::exchange(m_pending, std::nullopt);
+    QDBusConnection::sessionBus().disconnect(portalService, pending.path, requestInterface,
+                                             QStringLiteral("Response"), this,
+                                             SLOT(onResponse(QDBusMessage)));
+    const QList<QVariant> arguments = message.arguments();
+    const uint response = arguments.value(0).toUInt();
+    const QVariantMap results = qdbus_cast<QVariantMap>(arguments.value(1));
+    if (pending.method == QStringLiteral("CreateSession"))
+        sessionCreated(response, results);
+    else
+        shortcutsBound(response, results);
+}
+
+void PortalShortcutBackend::refuseAll(const QString &reason)
+{
+    for (auto it = m_wanted.cbegin(); it != m_wanted.cend(); ++it)
+        Q_EMIT refused(it.key(), reason);
 }
 
 void PortalShortcutBackend::startSession()
 {
-    QVariantMap options{{QStringLiteral("session_handle_token"), portalHandleToken()}};
-    if (!callWithRequest(QStringLiteral("CreateSession"), {}, options,
-                         SLOT(onSessionCreated(uint, QVariantMap)))) {
-        for (auto it = m_wanted.cbegin(); it != m_wanted.cend(); ++it)
-            Q_EMIT refused(it.key(), tr("The desktop's shortcut portal did not answer."));
-    }
+    callWithRequest(QStringLiteral("CreateSession"), {},
+                    {{QStringLiteral("session_handle_token"), portalHandleToken()}});
 }
 
 void PortalShortcutBackend::closeSession()
 {
+    cancelRequest();
     if (m_session.isEmpty())
         return;
     QDBusConnection::sessionBus().asyncCall(QDBusMessage::createMethodCall(
@@ -146,16 +213,16 @@ void PortalShortcutBackend::closeSession()
         QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close")));
 }
 
-void PortalShortcutBackend::onSessionCreated(uint response, const QVariantMap &results)
+void PortalShortcutBackend::sessionCreated(uint response, const QVariantMap &results)
 {
-    QDBusConnection::sessionBus().disconnect(portalService, m_pendingRequest, requestInterface,
-                                             QStringLiteral("Response"), this,
-                                             SLOT(onSessionCreated(uint, QVariantMap)));
-    // The handle is typed "s" by the portal, though it names an object.
-    m_session = results.value(QStringLiteral("session_handle")).toString();
+    // Documented as "o"; xdg-desktop-portal sends it typed "s".
+    const QVariant handle = results.value(QStringLiteral("session_handle"));
+    m_session = handle.metaType() == QMetaType::fromType<QDBusObjectPath>()
+                    ? handle.value<QDBusObjectPath>().path()
+                    : handle.toString();
     if (response != 0 || m_session.isEmpty()) {
-        for (auto it = m_wanted.cbegin(); it != m_wanted.cend(); ++it)
-            Q_EMIT refused(it.key(), tr("The desktop refused a shortcut session."));
+        m_session.clear();
+        refuseAll(tr("The desktop refused a shortcut session."));
         return;
     }
     PortalShortcutList shortcuts;
@@ -166,21 +233,19 @@ void PortalShortcutBackend::onSessionCreated(uint response, const QVariantMap &r
     callWithRequest(QStringLiteral("BindShortcuts"),
                     {QVariant::fromValue(QDBusObjectPath(m_session)),
                      QVariant::fromValue(shortcuts), QString()},
-                    {}, SLOT(onBound(uint, QVariantMap)));
+                    {});
 }
 
-void PortalShortcutBackend::onBound(uint response, const QVariantMap &results)
+void PortalShortcutBackend::shortcutsBound(uint response, const QVariantMap &results)
 {
-    QDBusConnection::sessionBus().disconnect(portalService, m_pendingRequest, requestInterface,
-                                             QStringLiteral("Response"), this,
-                                             SLOT(onBound(uint, QVariantMap)));
     if (response != 0) {
-        for (auto it = m_wanted.cbegin(); it != m_wanted.cend(); ++it)
-            Q_EMIT refused(it.key(), tr("The desktop did not accept the shortcut."));
+        refuseAll(tr("The desktop did not accept the shortcut."));
         return;
     }
     PortalShortcutList bound;
-    results.value(QStringLiteral("shortcuts")).value<QDBusArgument>() >> bound;
+    if (const QVariant list = results.value(QStringLiteral("shortcuts"));
+        list.canConvert<QDBusArgument>())
+        list.value<QDBusArgument>() >> bound;
     for (const PortalShortcut &shortcut : std::as_const(bound))
         FileLogger::shared().info(
             QStringLiteral("The desktop bound %1 to %2")
@@ -188,9 +253,22 @@ void PortalShortcutBackend::onBound(uint response, const QVariantMap &results)
                      shortcut.properties.value(QStringLiteral("trigger_description")).toString()));
 }
 
-void PortalShortcutBackend::onActivated(const QDBusObjectPath &session, const QString &id,
-                                        qulonglong, const QVariantMap &)
+void PortalShortcutBackend::onActivated(const QDBusMessage &message)
 {
-    if (session.path() == m_session && m_wanted.contains(id))
-        Q_EMIT pressed(id, 0);
+    // Activated(o session_handle, s shortcut_id, t timestamp, a{sv} options)
+    const QList<QVariant> arguments = message.arguments();
+    const QVariant session = arguments.value(0);
+    const QString sessionPath = session.metaType() == QMetaType::fromType<QDBusObjectPath>()
+                                    ? session.value<QDBusObjectPath>().path()
+                                    : session.toString();
+    const QString id = arguments.value(1).toString();
+    if (m_session.isEmpty() || sessionPath != m_session || !m_wanted.contains(id))
+        return;
+    const QVariantMap options = qdbus_cast<QVariantMap>(arguments.value(3));
+    // An xdg-activation token lets the window shown in answer take focus.
+    const QByteArray token = options.value(QStringLiteral("activation_token")).toString().toUtf8();
+    FileLogger::shared().info(
+        QStringLiteral("GlobalShortcuts: %1 pressed, activation token %2")
+            .arg(id, token.isEmpty() ? QStringLiteral("absent") : QStringLiteral("present")));
+    Q_EMIT pressed(id, 0, token);
 }

@@ -4,7 +4,9 @@
 
 #include <QDBusObjectPath>
 #include <QHash>
+#include <QUuid>
 #include <QVariantMap>
+#include <optional>
 
 class QDBusMessage;
 
@@ -30,22 +32,37 @@ public:
     QString bind(const QString &name, const std::optional<ShortcutKey> &key) override;
 
 private Q_SLOTS:
-    void onSessionCreated(uint response, const QVariantMap &results);
-    void onBound(uint response, const QVariantMap &results);
-    void onActivated(const QDBusObjectPath &session, const QString &id, qulonglong timestamp,
-                     const QVariantMap &options);
+    void onResponse(const QDBusMessage &message);
+    void onActivated(const QDBusMessage &message);
 
 private:
+    // The portal call waiting for its Request's Response: CreateSession, then
+    // BindShortcuts. `id` tells a current answer from one of a call given up.
+    struct PendingRequest
+    {
+        QUuid id;
+        QString method;
+        QString path;
+    };
+
     void scheduleBinding();
     void startSession();
     void closeSession();
+    void sessionCreated(uint response, const QVariantMap &results);
+    void shortcutsBound(uint response, const QVariantMap &results);
     // Calls a portal method whose answer comes as a Request's Response
-    // signal, subscribing to that signal first. False when the call failed.
-    bool callWithRequest(const QString &method, QList<QVariant> arguments, QVariantMap options,
-                         const char *responseSlot);
+    // signal, subscribing to that signal first. Never blocks: the method's
+    // reply and the Response are handled when they come.
+    void callWithRequest(const QString &method, QList<QVariant> arguments, QVariantMap options);
+    void onCallFinished(const QUuid &id, const QDBusMessage &reply);
+    void listenOn(const QString &requestPath);
+    // Gives up the pending request, if any: stops listening and asks the
+    // portal to close it (and any dialog it shows).
+    void cancelRequest();
+    void refuseAll(const QString &reason);
 
     QHash<QString, ShortcutKey> m_wanted;
     QString m_session;
     bool m_bindingScheduled = false;
-    QString m_pendingRequest;
+    std::optional<PendingRequest> m_pending;
 };

@@ -75,10 +75,14 @@ void SettingsGlobalShortcutService::report(const QString &name, const QString &r
     Q_EMIT shortcutChanged(name);
 }
 
-void SettingsGlobalShortcutService::onPressed(const QString &name, quint32 timestamp)
+void SettingsGlobalShortcutService::onPressed(const QString &name, quint32 timestamp,
+                                              const QByteArray &activationToken)
 {
-    if (m_entries.value(name).key)
-        Q_EMIT activated(name, timestamp);
+    if (!m_entries.value(name).key)
+        return;
+    m_pressActivationToken = activationToken;
+    Q_EMIT activated(name, timestamp);
+    m_pressActivationToken.clear();
 }
 
 std::optional<QString> SettingsGlobalShortcutService::shortcut(const QString &name) const

@@ -41,6 +41,11 @@ public:
     // or unreadable one counts).
     bool hasStoredValue(const QString &name) const;
 
+    // While activated() is being delivered: the xdg-activation token the
+    // desktop sent with that press, for the window shown in answer (Wayland).
+    // Empty outside the delivery or when the desktop sent none.
+    QByteArray pressActivationToken() const { return m_pressActivationToken; }
+
 private:
     struct Entry
     {
@@ -51,10 +56,11 @@ private:
     void load(const QString &name);
     void registerEntry(const QString &name);
     void report(const QString &name, const QString &reason);
-    void onPressed(const QString &name, quint32 timestamp);
+    void onPressed(const QString &name, quint32 timestamp, const QByteArray &activationToken);
 
     std::unique_ptr<ShortcutBackend> m_backend;
     mutable UserDefaults m_settings;
     Notify m_notify;
     QHash<QString, Entry> m_entries;
+    QByteArray m_pressActivationToken;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/linux/shortcuts/ShortcutKey.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -23,6 +24,8 @@ public:
     virtual QString bind(const QString &name, const std::optional<ShortcutKey> &key) = 0;
 
 Q_SIGNALS:
-    void pressed(const QString &name, quint32 timestamp);
+    // `activationToken`: the xdg-activation token the desktop sent with the
+    // press (Wayland), for the window shown in answer; empty when none came.
+    void pressed(const QString &name, quint32 timestamp, const QByteArray &activationToken = {});
     void refused(const QString &name, const QString &reason);
 };

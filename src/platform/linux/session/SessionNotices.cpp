@@ -1,0 +1,76 @@
+#include "platform/linux/session/SessionNotices.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+using Session = DesktopSession;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("SessionNotices", text);
+}
+
+QString shortcutNotice(const Session &session, bool desktopShortcutOffered)
+{
+    if (session.shortcut.road != Session::ShortcutRoad::bindCommand ||
+        session.kind == Session::Kind::unknown || desktopShortcutOffered)
+        return {};
+    switch (session.family) {
+    case Session::Family::gnome:
+        return tr("GNOME lets no application register a global shortcut. To open Wrenlark with a "
+                  "key, add a custom shortcut running `wrenlark toggle` in Settings, Keyboard, "
+                  "View and Customise Shortcuts.");
+    case Session::Family::kde:
+        return tr("This desktop lets no application register a global shortcut. To open "
+                  "Wrenlark with a key, add a shortcut running `wrenlark toggle` in System "
+                  "Settings, Shortcuts.");
+    case Session::Family::wlroots:
+        return tr("Your compositor lets no application register a global shortcut. To open "
+                  "Wrenlark with a key, bind `wrenlark toggle` in its configuration (for sway: "
+                  "bindsym Mod1+space exec wrenlark toggle).");
+    case Session::Family::other:
+        break;
+    }
+    return tr("This desktop lets no application register a global shortcut. To open Wrenlark "
+              "with a key, bind `wrenlark toggle` to it in your desktop's keyboard settings.");
+}
+
+QString keysNotice(const Session &session)
+{
+    switch (session.keySynthesis.road) {
+    case Session::KeySynthesisRoad::remoteDesktopPortal:
+        return tr("Wrenlark types its copy and paste keys through your desktop's remote desktop "
+                  "permission. Allow it when the desktop asks; it asks once.");
+    case Session::KeySynthesisRoad::virtualKeyboard:
+        // Reaches every window of the compositor, asks nothing.
+        return {};
+    case Session::KeySynthesisRoad::xtest:
+        if (session.kind != Session::Kind::wayland)
+            return {};
+        return tr("Wrenlark can type copy and paste keys into X11 applications only here. In "
+                  "other applications it reads and replaces text through accessibility, and "
+                  "leaves a reply it cannot paste on the clipboard.");
+    case Session::KeySynthesisRoad::none:
+        break;
+    }
+    if (session.client.road == Session::Client::none)
+        return {};
+    return tr("Wrenlark cannot type copy and paste keys here. It reads and replaces text through "
+              "accessibility only, and leaves a reply it cannot paste on the clipboard.");
+}
+
+} // namespace
+
+namespace SessionNotices {
+
+DesktopNotices forSession(const DesktopSession &session, bool desktopShortcutOffered)
+{
+    DesktopNotices notices;
+    notices.shortcut = shortcutNotice(session, desktopShortcutOffered);
+    if (const QString keys = keysNotice(session); !keys.isEmpty())
+        notices.capabilities << keys;
+    return notices;
+}
+
+} // namespace SessionNotices

@@ -1,0 +1,289 @@
+// The whole road on a Wayland desktop (headless sway with XWayland, AT-SPI
+// and a keyring, brought up by tests/support/wayland-session): the Qt test
+// editor runs as a native Wayland client with a word selected, the real
+// resident application under XWayland. `wrenlark toggle` opens the bar
+// focused, the selection is read over AT-SPI, an instruction and Return
+// stream the reply from a local server, Ctrl+Return writes it over the
+// selection, the bar closes, the editor has the focus again and the user's
+// clipboard is what it was. Before that, the window tracking the
+// application uses on sway sees and focuses the Wayland editor, which the
+// X11 window manager cannot, and brings this application's own XWayland
+// window back, which its own activation request does not.
+#include "ResidentApp.h"
+#include "SwayTree.h"
+#include "platform/linux/applications/LinuxRunningApplications.h"
+#include "platform/linux/applications/SwayWindowSource.h"
+#include "support/DesktopTestSession.h"
+#include "support/TestHttpServer.h"
+
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLibraryInfo>
+#include <QRasterWindow>
+#include <QTest>
+
+using DesktopTestSession::run;
+
+namespace {
+
+const QString barTitle = QStringLiteral("Wrenlark");
+
+std::optional<QString> unavailableReason()
+{
+    if (qEnvironmentVariable("WRENLARK_WAYLAND_SESSION") != QLatin1String("1"))
+        return QStringLiteral("needs the Wayland desktop: run under tests/support/wayland-session");
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return QStringLiteral("the compositor started no XWayland");
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                       QStringLiteral("/platforms/libqwayland-generic.so")))
+        return QStringLiteral("Qt's Wayland platform plugin (qt6-wayland) is not installed");
+    return std::nullopt;
+}
+
+QByteArray delta(const QString &text)
+{
+    return TestHttpServer::sseData(
+        QJsonObject{{QStringLiteral("choices"),
+                     QJsonArray{QJsonObject{{QStringLiteral("delta"),
+                                             QJsonObject{{QStringLiteral("content"), text}}}}}}});
+}
+
+qint64 focusedPid()
+{
+    const std::optional<SwayView> focused = SwayTree::focusedView();
+    return focused ? focused->pid : 0;
+}
+
+bool barHasFocus(qint64 pid)
+{
+    const std::optional<SwayView> focused = SwayTree::focusedView();
+    return focused && focused->pid == pid && focused->name == barTitle &&
+           focused->shell == QLatin1String("xwayland");
+}
+
+// Keys into the focused XWayland window, through XTest on XWayland's display.
+bool xdotool(const QStringList &arguments)
+{
+    return run(QStringLiteral("xdotool"), arguments).exitCode == 0;
+}
+
+// The Wayland clipboard as another client sees it (wl-paste reads it
+// through the compositor's data-control protocol, without the focus).
+QString clipboardText()
+{
+    const auto result = run(QStringLiteral("wl-paste"), {QStringLiteral("--no-newline")});
+    return result.exitCode == 0 ? QString::fromUtf8(result.output) : QString();
+}
+
+void setClipboardText(const QString &text)
+{
+    // wl-copy stays in the background to serve it; the session ends it.
+    run(QStringLiteral("wl-copy"), {text});
+}
+
+// The Qt 6 test editor as a native Wayland client, answering the commands
+// of its standard input.
+class WaylandEditor
+{
+public:
+    bool start(const QString &text, const QString &title)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral(WRENLARK_TEST_EDITOR),
+                        {QStringLiteral("--text"), text, QStringLiteral("--title"), title});
+        return m_process.waitForStarted(5000) && readLine() == QLatin1String("ready");
+    }
+
+    ~WaylandEditor()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+    qint64 pid() const { return m_process.processId(); }
+
+    QString ask(const QString &command)
+    {
+        m_process.write(command.toUtf8() + '\n');
+        return readLine();
+    }
+
+    QString documentText()
+    {
+        const QString answer = ask(QStringLiteral("text"));
+        if (!answer.startsWith(QLatin1String("text ")))
+            return {};
+        return QString::fromUtf8(QByteArray::fromBase64(answer.mid(5).toLatin1()));
+    }
+
+private:
+    QString readLine()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!m_process.canReadLine() && clock.elapsed() < 10000) {
+            if (m_process.state() == QProcess::NotRunning)
+                return {};
+            m_process.waitForReadyRead(100);
+        }
+        return QString::fromUtf8(m_process.readLine()).trimmed();
+    }
+
+    QProcess m_process;
+};
+
+} // namespace
+
+class WaylandRoadTest : public QObject
+{
+    Q_OBJECT
+
+    TestHttpServer m_server;
+
+private Q_SLOTS:
+    void init()
+    {
+        if (const auto reason = unavailableReason())
+            QSKIP(qPrintable(*reason));
+    }
+
+    // What the resident application asks on sway: the Wayland editor is
+    // frontmost while it has the focus, is known by its app id, and comes
+    // back to the front when activated.
+    void swayTellsAndFocusesTheWaylandEditor()
+    {
+        WaylandEditor editor;
+        QVERIFY(editor.start(QStringLiteral("hello"), QStringLiteral("Wayland editor")));
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 10000);
+        QCOMPARE(SwayTree::focusedView()->shell, QStringLiteral("xdg_shell"));
+
+        LinuxRunningApplications applications(
+            std::make_shared<SwayWindowSource>(qEnvironmentVariable("SWAYSOCK")));
+        QCOMPARE(applications.frontmostPid(), qint32(editor.pid()));
+        const auto app = applications.application(qint32(editor.pid()));
+        QVERIFY(app);
+        QCOMPARE(app->bundleID, QStringLiteral("wrenlark-test-editor"));
+        QCOMPARE(app->executablePath,
+                 QFileInfo(QStringLiteral(WRENLARK_TEST_EDITOR)).canonicalFilePath());
+
+        // Another window takes the focus (an X11 one, which the X11 road
+        // would see); activation brings the Wayland editor back.
+        QProcess other;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        other.setProcessEnvironment(environment);
+        other.start(QStringLiteral(WRENLARK_TEST_EDITOR),
+                    {QStringLiteral("--title"), QStringLiteral("X11 editor")});
+        QVERIFY(other.waitForStarted(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), other.processId(), 10000);
+        QCOMPARE(applications.frontmostPid(), qint32(other.processId()));
+        QVERIFY(applications.activate(qint32(editor.pid())));
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 5000);
+        QCOMPARE(applications.frontmostPid(), qint32(editor.pid()));
+        other.kill();
+        other.waitForFinished(5000);
+
+        // A process without a window is no running application.
+        QVERIFY(!applications.application(qint32(QCoreApplication::applicationPid())));
+        QVERIFY(!applications.activate(qint32(QCoreApplication::applicationPid())));
+    }
+
+    // sway takes an XWayland window's own activation request for a hint
+    // (it marks the window urgent): this application's window comes back
+    // to the front after borrowing the focus (a clipboard probe) through
+    // the IPC.
+    void ownWindowComesBackToTheFront()
+    {
+        QRasterWindow window;
+        window.setTitle(QStringLiteral("Own window"));
+        window.resize(300, 200);
+        window.show();
+        const qint64 ownPid = QCoreApplication::applicationPid();
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), ownPid, 10000);
+
+        WaylandEditor editor;
+        QVERIFY(editor.start(QStringLiteral("hello"), QStringLiteral("Wayland editor")));
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 10000);
+        LinuxRunningApplications applications(
+            std::make_shared<SwayWindowSource>(qEnvironmentVariable("SWAYSOCK")));
+        applications.restoreFocus(ownPid);
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), ownPid, 5000);
+        QCOMPARE(SwayTree::focusedView()->name, QStringLiteral("Own window"));
+        applications.restoreFocus(qint32(editor.pid()));
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 5000);
+    }
+
+    void toggleAskAndReplaceInAWaylandEditor()
+    {
+        ResidentApp resident;
+        resident.setSetting(QStringLiteral("did_complete_onboarding"), true);
+        QVERIFY(resident.configureProvider(m_server.url(QStringLiteral("/openai/v1/chat"))));
+        QVERIFY(resident.start());
+        QCOMPARE(resident.diagnostics().value(QStringLiteral("qt_platform")).toString(),
+                 QStringLiteral("xcb"));
+
+        WaylandEditor editor;
+        QVERIFY(editor.start(QStringLiteral("hello world foo"), QStringLiteral("Wayland editor")));
+        QCOMPARE(editor.ask(QStringLiteral("select world")), QStringLiteral("selected 6 11"));
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 10000);
+        // What the application takes for the target when the bar opens.
+        QCOMPARE(resident.diagnostics().value(QStringLiteral("frontmost_pid")).toLongLong(),
+                 editor.pid());
+        setClipboardText(QStringLiteral("kept"));
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QStringLiteral("kept"), 5000);
+        m_server.enqueue("POST", "/openai/v1/chat",
+                         TestHttpServer::Response::eventStream(
+                             {delta(QStringLiteral("WO")), delta(QStringLiteral("RLD")),
+                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))},
+                             300));
+
+        QCOMPARE(resident.runCommand({QStringLiteral("toggle")}).exitCode, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(barHasFocus(resident.pid()), 10000);
+        QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"),
+                         QStringLiteral("upper case")}));
+        QTRY_VERIFY_WITH_TIMEOUT(DesktopTestSession::readAccessible(QStringLiteral("wrenlark"),
+                                                                    QStringLiteral("Instruction"))
+                                     .endsWith(QStringLiteral("upper case")),
+                                 10000);
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+        QTRY_VERIFY_WITH_TIMEOUT(DesktopTestSession::readAccessible(QStringLiteral("wrenlark"),
+                                                                    QStringLiteral("Response"))
+                                     .endsWith(QStringLiteral("\nWORLD")),
+                                 15000);
+        // The selection went to the provider with the instruction.
+        QCOMPARE(m_server.requestCount(), 1);
+        const QByteArray sent = QJsonDocument(m_server.requests().constFirst().jsonBody()).toJson();
+        QVERIFY2(sent.contains("world") && sent.contains("upper case"), sent.constData());
+
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Return")}));
+        QTRY_VERIFY_WITH_TIMEOUT(SwayTree::viewsOf(resident.pid()).isEmpty(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(editor.documentText(), QStringLiteral("hello WORLD foo"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 5000);
+        QCOMPARE(clipboardText(), QStringLiteral("kept"));
+        // The application took the editor, known by sway, for its target.
+        QVERIFY2(resident.log().contains(QStringLiteral("Replacement target pid=%1 bundle="
+                                                        "wrenlark-test-editor")
+                                             .arg(editor.pid())),
+                 qPrintable(resident.log()));
+
+        QCOMPARE(resident.runCommand({QStringLiteral("quit")}).exitCode, 0);
+        QVERIFY(resident.waitForExit());
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    // This process shows a window of its own under XWayland, as the
+    // resident application does (CTest chooses the offscreen platform).
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication app(argc, argv);
+    WaylandRoadTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "test_wayland_road.moc"

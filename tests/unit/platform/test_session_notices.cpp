@@ -1,0 +1,104 @@
+// What the user is told a desktop lacks: said where something is missing,
+// silent where the road is complete, and never an instruction where the
+// setup window offers the shortcut itself.
+#include "platform/linux/session/SessionNotices.h"
+
+#include <QTest>
+
+namespace {
+
+using Session = DesktopSession;
+
+DesktopSession sessionOf(const QString &display, const QString &waylandDisplay,
+                         const QString &currentDesktop, const DesktopProbes &probes)
+{
+    const DesktopEnvironment environment{display,
+                                         waylandDisplay,
+                                         waylandDisplay.isEmpty() ? QStringLiteral("x11")
+                                                                  : QStringLiteral("wayland"),
+                                         currentDesktop,
+                                         {},
+                                         {}};
+    return Session::decide(environment, probes);
+}
+
+DesktopProbes xwaylandProbes()
+{
+    DesktopProbes probes;
+    probes.qtPlatform = QStringLiteral("xcb");
+    probes.x11Reachable = true;
+    probes.xtestAvailable = true;
+    return probes;
+}
+
+} // namespace
+
+class SessionNoticesTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void completeX11DesktopSaysNothing()
+    {
+        const DesktopNotices notices = SessionNotices::forSession(
+            sessionOf(QStringLiteral(":0"), {}, QStringLiteral("XFCE"), xwaylandProbes()), false);
+        QVERIFY(notices.shortcut.isEmpty());
+        QVERIFY(notices.capabilities.isEmpty());
+    }
+
+    void shortcutInstructionsNameTheCommandForTheDesktop()
+    {
+        const auto sway =
+            SessionNotices::forSession(sessionOf(QStringLiteral(":1"), QStringLiteral("wayland-1"),
+                                                 QStringLiteral("sway"), xwaylandProbes()),
+                                       false);
+        QVERIFY(sway.shortcut.contains(QStringLiteral("bindsym")));
+        QVERIFY(sway.shortcut.contains(QStringLiteral("`wrenlark toggle`")));
+
+        const DesktopSession gnome = sessionOf(QStringLiteral(":0"), QStringLiteral("wayland-0"),
+                                               QStringLiteral("GNOME"), xwaylandProbes());
+        QVERIFY(SessionNotices::forSession(gnome, false)
+                    .shortcut.contains(QStringLiteral("custom shortcut running")));
+        // The setup window's button takes the place of the instructions.
+        QVERIFY(SessionNotices::forSession(gnome, true).shortcut.isEmpty());
+
+        DesktopProbes portal = xwaylandProbes();
+        portal.globalShortcutsPortal = true;
+        QVERIFY(
+            SessionNotices::forSession(sessionOf(QStringLiteral(":1"), QStringLiteral("wayland-0"),
+                                                 QStringLiteral("KDE"), portal),
+                                       false)
+                .shortcut.isEmpty());
+    }
+
+    void missingKeysAreSaid()
+    {
+        // XTest through XWayland reaches X11 applications only.
+        const auto xwayland =
+            SessionNotices::forSession(sessionOf(QStringLiteral(":1"), QStringLiteral("wayland-1"),
+                                                 QStringLiteral("sway"), xwaylandProbes()),
+                                       false);
+        QCOMPARE(xwayland.capabilities.size(), 1);
+        QVERIFY(xwayland.capabilities.first().contains(QStringLiteral("X11 applications only")));
+
+        DesktopProbes native;
+        native.qtPlatform = QStringLiteral("wayland");
+        const auto wayland = SessionNotices::forSession(
+            sessionOf({}, QStringLiteral("wayland-1"), QStringLiteral("sway"), native), false);
+        QCOMPARE(wayland.capabilities.size(), 1);
+        QVERIFY(wayland.capabilities.first().contains(QStringLiteral("cannot type")));
+        QVERIFY(wayland.capabilities.first().contains(QStringLiteral("clipboard")));
+
+        DesktopProbes remote = xwaylandProbes();
+        remote.remoteDesktopPortal = true;
+        const auto gnome =
+            SessionNotices::forSession(sessionOf(QStringLiteral(":0"), QStringLiteral("wayland-0"),
+                                                 QStringLiteral("GNOME"), remote),
+                                       true);
+        QCOMPARE(gnome.capabilities.size(), 1);
+        QVERIFY(gnome.capabilities.first().contains(QStringLiteral("asks once")));
+    }
+};
+
+QTEST_GUILESS_MAIN(SessionNoticesTest)
+#include "test_session_notices.moc"
