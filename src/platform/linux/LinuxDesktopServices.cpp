@@ -44,9 +44,14 @@ std::shared_ptr<ScreenCaptureService> createCapture()
 }
 
 // The compositor's virtual keyboard (wlroots), where no portal is offered.
-void installVirtualKeyboard()
+// The resident application joins the seat at once: a client that meets a
+// keyboard for the first time needs a moment before it takes keys.
+void installVirtualKeyboard(LinuxDesktopRole role)
 {
     auto keys = std::make_shared<VirtualKeyboardKeys>();
+    if (role == LinuxDesktopRole::residentApplication && !keys->isAvailable())
+        FileLogger::shared().info(
+            QStringLiteral("Keys: the virtual keyboard is not ready: %1").arg(keys->lastError()));
     FileLogger::shared().info(
         QStringLiteral("Keys: typed through the %1.").arg(keys->mechanismDescription()));
     KeySynthesizer::install(std::move(keys));
@@ -73,7 +78,7 @@ void chooseKeySynthesizer(LinuxDesktopRole role)
     probes.xtestAvailable = probes.x11Reachable && XTestKeyboard::shared().isAvailable();
     const auto road = DesktopSession::decide(environment, probes).keySynthesis.road;
     if (road == DesktopSession::KeySynthesisRoad::virtualKeyboard)
-        return installVirtualKeyboard();
+        return installVirtualKeyboard(role);
     if (road == DesktopSession::KeySynthesisRoad::xtest) {
         // XWayland: Wayland windows never see these keys.
         KeySynthesizer::install(std::make_shared<XTestKeySynthesizer>(true));

@@ -1,90 +1,24 @@
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
 
 #include "platform/linux/keys/XkbKeyboard.h"
+#include "platform/linux/wayland/WaylandRoundTrip.h"
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
 
-#include <QDeadlineTimer>
 #include <QSocketNotifier>
+#include <QThread>
 #include <cerrno>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/mman.h>
 #include <time.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
-#include "virtual-keyboard-unstable-v1-client-protocol.h"
-
 namespace {
 
 constexpr int answerTimeoutMs = 1000;
+constexpr int newKeyboardSettleMs = 200;
 
-int remainingMs(const QDeadlineTimer &deadline)
-{
-    return int(qMax<qint64>(0, deadline.remainingTime()));
-}
-
-// Sends what is queued; false when the socket stayed full until the
-// deadline or broke.
-bool flush(wl_display *display, const QDeadlineTimer &deadline)
-{
-    while (wl_display_flush(display) < 0) {
-        if (errno != EAGAIN)
-            return false;
-        pollfd socket{wl_display_get_fd(display), POLLOUT, 0};
-        if (::poll(&socket, 1, remainingMs(deadline)) == 0)
-            return false;
-    }
-    return true;
-}
-
-enum class Read { events, nothing, broken };
-
-// Reads what the compositor sent, waiting up to `timeoutMs` for it, and
-// dispatches it.
-Read readEvents(wl_display *display, int timeoutMs)
-{
-    // Events already queued are dispatched first, and count.
-    while (wl_display_prepare_read(display) != 0) {
-        const int dispatched = wl_display_dispatch_pending(display);
-        if (dispatched < 0)
-            return Read::broken;
-        if (dispatched > 0)
-            return Read::events;
-    }
-    pollfd socket{wl_display_get_fd(display), POLLIN, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&socket, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    if (ready <= 0) {
-        wl_display_cancel_read(display);
-        return ready == 0 ? Read::nothing : Read::broken;
-    }
-    if (wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0)
-        return Read::broken;
-    return Read::events;
-}
-
-void syncDone(void *data, wl_callback *, uint32_t)
-{
-    *static_cast<bool *>(data) = true;
-}
-
-const wl_callback_listener syncListener{syncDone};
-
-// wl_display_roundtrip with a deadline.
-bool roundtrip(wl_display *display, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    bool done = false;
-    wl_callback *callback = wl_display_sync(display);
-    wl_callback_add_listener(callback, &syncListener, &done);
-    while (!done && flush(display, deadline) &&
-           readEvents(display, remainingMs(deadline)) == Read::events) {
-    }
-    wl_callback_destroy(callback);
-    return done;
-}
+using WaylandRoundTrip::Read;
 
 struct Globals
 {
@@ -105,6 +39,18 @@ void announced(void *data, wl_registry *, uint32_t name, const char *interface, 
 void withdrawn(void *, wl_registry *, uint32_t) {}
 
 const wl_registry_listener registryListener{announced, withdrawn};
+
+// The first report is the seat as it was before our keyboard joined it.
+void seatCapabilities(void *data, wl_seat *, uint32_t capabilities)
+{
+    auto *before = static_cast<std::optional<uint32_t> *>(data);
+    if (!before->has_value())
+        *before = capabilities;
+}
+
+void seatName(void *, wl_seat *, const char *) {}
+
+const wl_seat_listener seatListener{seatCapabilities, seatName};
 
 // The keymap as the protocol hands it over: a sealed memory file holding
 // the NUL-terminated text. -1 when none could be made.
@@ -147,6 +93,7 @@ struct VirtualKeyboardKeys::Connection
     zwp_virtual_keyboard_v1 *keyboard = nullptr;
     std::unique_ptr<XkbKeyboard> xkb;
     Globals globals;
+    std::optional<uint32_t> seatCapabilities;
 
     ~Connection()
     {
@@ -190,8 +137,8 @@ bool VirtualKeyboardKeys::isOffered(int timeoutMs)
         return false;
     probe.registry = wl_display_get_registry(probe.display);
     wl_registry_add_listener(probe.registry, &registryListener, &probe.globals);
-    return roundtrip(probe.display, timeoutMs) && probe.globals.managerName != 0 &&
-           probe.globals.seatName != 0;
+    return WaylandRoundTrip::roundtrip(probe.display, nullptr, timeoutMs) &&
+           probe.globals.managerName != 0 && probe.globals.seatName != 0;
 }
 
 VirtualKeyboardKeys::VirtualKeyboardKeys(QObject *parent)
@@ -213,9 +160,10 @@ bool VirtualKeyboardKeys::sendChord(const KeyChord &chord, QString *error)
 {
     if (!ensureConnected(error))
         return false;
-    const std::optional<XkbKeyboard::Plan> plan = m_connection->xkb->plan(chord, error);
+    QString unplanned;
+    const std::optional<XkbKeyboard::Plan> plan = m_connection->xkb->plan(chord, &unplanned);
     if (!plan)
-        return false;
+        return fail(unplanned, error);
     zwp_virtual_keyboard_v1 *keyboard = m_connection->keyboard;
     // Starts from no modifiers in the key's layout, whatever a chord before
     // left.
@@ -228,7 +176,7 @@ bool VirtualKeyboardKeys::sendChord(const KeyChord &chord, QString *error)
             zwp_virtual_keyboard_v1_modifiers(keyboard, step.modifiersDepressed, 0, 0,
                                               plan->layout);
     }
-    if (!roundtrip(m_connection->display, answerTimeoutMs)) {
+    if (!WaylandRoundTrip::roundtrip(m_connection->display, nullptr, answerTimeoutMs)) {
         const QString reason = m_connection->brokenReason();
         disconnect();
         return fail(reason, error);
@@ -274,7 +222,7 @@ VirtualKeyboardKeys::connectToCompositor(QString *error)
     }
     connection->registry = wl_display_get_registry(connection->display);
     wl_registry_add_listener(connection->registry, &registryListener, &connection->globals);
-    if (!roundtrip(connection->display, answerTimeoutMs)) {
+    if (!WaylandRoundTrip::roundtrip(connection->display, nullptr, answerTimeoutMs)) {
         *error = connection->brokenReason();
         return {};
     }
@@ -290,9 +238,9 @@ VirtualKeyboardKeys::connectToCompositor(QString *error)
         return {};
     connection->seat = static_cast<wl_seat *>(
         wl_registry_bind(connection->registry, globals.seatName, &wl_seat_interface, 1));
-    connection->manager = static_cast<zwp_virtual_keyboard_manager_v1 *>(
-        wl_registry_bind(connection->registry, globals.managerName,
-                         &zwp_virtual_keyboard_manager_v1_interface, 1));
+    wl_seat_add_listener(connection->seat, &seatListener, &connection->seatCapabilities);
+    connection->manager = static_cast<zwp_virtual_keyboard_manager_v1 *>(wl_registry_bind(
+        connection->registry, globals.managerName, &zwp_virtual_keyboard_manager_v1_interface, 1));
     connection->keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
         connection->manager, connection->seat);
     const int keymap = keymapFile(connection->xkb->text());
@@ -305,10 +253,17 @@ VirtualKeyboardKeys::connectToCompositor(QString *error)
     zwp_virtual_keyboard_v1_keymap(connection->keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, keymap,
                                    uint32_t(connection->xkb->text().size() + 1));
     ::close(keymap);
-    if (!roundtrip(connection->display, answerTimeoutMs)) {
+    if (!WaylandRoundTrip::roundtrip(connection->display, nullptr, answerTimeoutMs)) {
         *error = connection->brokenReason();
         return {};
     }
+    // A seat without a keyboard (a headless or remote session) gains one
+    // with ours, and each client asks for its keyboard only once told: keys
+    // sent before then are lost to it. No event says when they have.
+    const bool seatHadKeyboard =
+        connection->seatCapabilities.value_or(0) & WL_SEAT_CAPABILITY_KEYBOARD;
+    if (!seatHadKeyboard)
+        QThread::msleep(newKeyboardSettleMs);
     return connection;
 }
 
@@ -330,7 +285,7 @@ void VirtualKeyboardKeys::disconnect()
 // is dropped and opened again on the next chord.
 void VirtualKeyboardKeys::onReadable()
 {
-    if (readEvents(m_connection->display, 0) == Read::broken) {
+    if (WaylandRoundTrip::readEvents(m_connection->display, nullptr, 0) == Read::broken) {
         m_lastError = m_connection->brokenReason();
         disconnect();
     }
