@@ -97,9 +97,12 @@ Check xtest(const DesktopSession &session)
     const QString name = QStringLiteral("XTest (synthesized copy and paste keys)");
     if (hasGui() && XTestKeyboard::shared().isAvailable())
         return {name, QStringLiteral("available"), true, true};
-    if (session.keySynthesis.road == DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
-        return {name, QStringLiteral("missing: the RemoteDesktop portal types the keys"), false,
-                false};
+    if (session.keySynthesis.road == DesktopSession::KeySynthesisRoad::remoteDesktopPortal ||
+        session.keySynthesis.road == DesktopSession::KeySynthesisRoad::virtualKeyboard)
+        return {name,
+                QStringLiteral("missing: the %1 types the keys")
+                    .arg(DesktopSession::name(session.keySynthesis.road)),
+                false, false};
     return {name, QStringLiteral("missing: the clipboard fallback cannot copy or paste"), true,
             false};
 }

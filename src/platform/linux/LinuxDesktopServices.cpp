@@ -11,6 +11,7 @@
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
+#include "platform/linux/keys/VirtualKeyboardKeys.h"
 #include "platform/linux/keys/XTestKeySynthesizer.h"
 #include "platform/linux/replacement/LinuxReplacementService.h"
 #include "platform/linux/selection/AtspiWorker.h"
@@ -42,10 +43,27 @@ std::shared_ptr<ScreenCaptureService> createCapture()
     return createLinuxScreenCapture();
 }
 
+// The compositor's virtual keyboard (wlroots), where no portal is offered.
+// The resident application joins the seat at once: a client that meets a
+// keyboard for the first time needs a moment before it takes keys.
+void installVirtualKeyboard(LinuxDesktopRole role)
+{
+    auto keys = std::make_shared<VirtualKeyboardKeys>();
+    if (role == LinuxDesktopRole::residentApplication && !keys->isAvailable())
+        FileLogger::shared().info(
+            QStringLiteral("Keys: the virtual keyboard is not ready: %1").arg(keys->lastError()));
+    FileLogger::shared().info(
+        QStringLiteral("Keys: typed through the %1.").arg(keys->mechanismDescription()));
+    KeySynthesizer::install(std::move(keys));
+    // Its socket notifier goes before the application object.
+    qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
+}
+
 // XTest stays the road unless this is a Wayland session whose portal
-// offers RemoteDesktop. The resident application starts a session at once
-// where an earlier one left a restore token (the desktop does not ask
-// then); otherwise the first key request starts it.
+// offers RemoteDesktop or whose compositor offers a virtual keyboard. The
+// resident application starts a portal session at once where an earlier
+// one left a restore token (the desktop does not ask then); otherwise the
+// first key request starts it.
 void chooseKeySynthesizer(LinuxDesktopRole role)
 {
     const DesktopEnvironment environment = DesktopEnvironment::fromProcess();
@@ -54,9 +72,13 @@ void chooseKeySynthesizer(LinuxDesktopRole role)
     if (DesktopSession::decide(environment, probes).kind != DesktopSession::Kind::wayland)
         return;
     probes.remoteDesktopPortal = RemoteDesktopPortalKeys::isOffered();
+    probes.virtualKeyboardProtocol =
+        !probes.remoteDesktopPortal && VirtualKeyboardKeys::isOffered();
     probes.x11Reachable = X11Desktop::shared().isAvailable();
     probes.xtestAvailable = probes.x11Reachable && XTestKeyboard::shared().isAvailable();
     const auto road = DesktopSession::decide(environment, probes).keySynthesis.road;
+    if (road == DesktopSession::KeySynthesisRoad::virtualKeyboard)
+        return installVirtualKeyboard(role);
     if (road == DesktopSession::KeySynthesisRoad::xtest) {
         // XWayland: Wayland windows never see these keys.
         KeySynthesizer::install(std::make_shared<XTestKeySynthesizer>(true));

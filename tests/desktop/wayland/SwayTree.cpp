@@ -64,6 +64,12 @@ std::optional<SwayView> focusedView()
     return std::nullopt;
 }
 
+qint64 focusedPid()
+{
+    const std::optional<SwayView> focused = focusedView();
+    return focused ? focused->pid : 0;
+}
+
 QList<SwayView> viewsOf(qint64 pid)
 {
     QList<SwayView> found;

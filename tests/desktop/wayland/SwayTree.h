@@ -31,6 +31,8 @@ namespace SwayTree {
 QList<SwayView> views();
 // The view with the keyboard focus, if any.
 std::optional<SwayView> focusedView();
+// Its process; 0 when nothing has the focus.
+qint64 focusedPid();
 // The views of one process.
 QList<SwayView> viewsOf(qint64 pid);
 // The size of the first output.

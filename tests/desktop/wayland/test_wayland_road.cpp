@@ -11,6 +11,8 @@
 // window back, which its own activation request does not.
 #include "ResidentApp.h"
 #include "SwayTree.h"
+#include "TestEditor.h"
+#include "WaylandClipboard.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
 #include "platform/linux/applications/SwayWindowSource.h"
 #include "support/DesktopTestSession.h"
@@ -25,6 +27,7 @@
 #include <QTest>
 
 using DesktopTestSession::run;
+using SwayTree::focusedPid;
 
 namespace {
 
@@ -50,12 +53,6 @@ QByteArray delta(const QString &text)
                                              QJsonObject{{QStringLiteral("content"), text}}}}}}});
 }
 
-qint64 focusedPid()
-{
-    const std::optional<SwayView> focused = SwayTree::focusedView();
-    return focused ? focused->pid : 0;
-}
-
 bool barHasFocus(qint64 pid)
 {
     const std::optional<SwayView> focused = SwayTree::focusedView();
@@ -68,74 +65,6 @@ bool xdotool(const QStringList &arguments)
 {
     return run(QStringLiteral("xdotool"), arguments).exitCode == 0;
 }
-
-// The Wayland clipboard as another client sees it (wl-paste reads it
-// through the compositor's data-control protocol, without the focus).
-QString clipboardText()
-{
-    const auto result = run(QStringLiteral("wl-paste"), {QStringLiteral("--no-newline")});
-    return result.exitCode == 0 ? QString::fromUtf8(result.output) : QString();
-}
-
-void setClipboardText(const QString &text)
-{
-    // wl-copy stays in the background to serve it; the session ends it.
-    run(QStringLiteral("wl-copy"), {text});
-}
-
-// The Qt 6 test editor as a native Wayland client, answering the commands
-// of its standard input.
-class WaylandEditor
-{
-public:
-    bool start(const QString &text, const QString &title)
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(WRENLARK_TEST_EDITOR),
-                        {QStringLiteral("--text"), text, QStringLiteral("--title"), title});
-        return m_process.waitForStarted(5000) && readLine() == QLatin1String("ready");
-    }
-
-    ~WaylandEditor()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-    qint64 pid() const { return m_process.processId(); }
-
-    QString ask(const QString &command)
-    {
-        m_process.write(command.toUtf8() + '\n');
-        return readLine();
-    }
-
-    QString documentText()
-    {
-        const QString answer = ask(QStringLiteral("text"));
-        if (!answer.startsWith(QLatin1String("text ")))
-            return {};
-        return QString::fromUtf8(QByteArray::fromBase64(answer.mid(5).toLatin1()));
-    }
-
-private:
-    QString readLine()
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!m_process.canReadLine() && clock.elapsed() < 10000) {
-            if (m_process.state() == QProcess::NotRunning)
-                return {};
-            m_process.waitForReadyRead(100);
-        }
-        return QString::fromUtf8(m_process.readLine()).trimmed();
-    }
-
-    QProcess m_process;
-};
 
 } // namespace
 
@@ -157,7 +86,7 @@ private Q_SLOTS:
     // back to the front when activated.
     void swayTellsAndFocusesTheWaylandEditor()
     {
-        WaylandEditor editor;
+        TestEditor editor;
         QVERIFY(editor.start(QStringLiteral("hello"), QStringLiteral("Wayland editor")));
         QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 10000);
         QCOMPARE(SwayTree::focusedView()->shell, QStringLiteral("xdg_shell"));
@@ -173,20 +102,15 @@ private Q_SLOTS:
 
         // Another window takes the focus (an X11 one, which the X11 road
         // would see); activation brings the Wayland editor back.
-        QProcess other;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        other.setProcessEnvironment(environment);
-        other.start(QStringLiteral(WRENLARK_TEST_EDITOR),
-                    {QStringLiteral("--title"), QStringLiteral("X11 editor")});
-        QVERIFY(other.waitForStarted(5000));
-        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), other.processId(), 10000);
-        QCOMPARE(applications.frontmostPid(), qint32(other.processId()));
-        QVERIFY(applications.activate(qint32(editor.pid())));
-        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 5000);
-        QCOMPARE(applications.frontmostPid(), qint32(editor.pid()));
-        other.kill();
-        other.waitForFinished(5000);
+        {
+            TestEditor other;
+            QVERIFY(other.start({}, QStringLiteral("X11 editor"), QStringLiteral("xcb")));
+            QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), other.pid(), 10000);
+            QCOMPARE(applications.frontmostPid(), qint32(other.pid()));
+            QVERIFY(applications.activate(qint32(editor.pid())));
+            QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 5000);
+            QCOMPARE(applications.frontmostPid(), qint32(editor.pid()));
+        }
 
         // A process without a window is no running application.
         QVERIFY(!applications.application(qint32(QCoreApplication::applicationPid())));
@@ -206,7 +130,7 @@ private Q_SLOTS:
         const qint64 ownPid = QCoreApplication::applicationPid();
         QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), ownPid, 10000);
 
-        WaylandEditor editor;
+        TestEditor editor;
         QVERIFY(editor.start(QStringLiteral("hello"), QStringLiteral("Wayland editor")));
         QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 10000);
         LinuxRunningApplications applications(
@@ -227,15 +151,15 @@ private Q_SLOTS:
         QCOMPARE(resident.diagnostics().value(QStringLiteral("qt_platform")).toString(),
                  QStringLiteral("xcb"));
 
-        WaylandEditor editor;
+        TestEditor editor;
         QVERIFY(editor.start(QStringLiteral("hello world foo"), QStringLiteral("Wayland editor")));
         QCOMPARE(editor.ask(QStringLiteral("select world")), QStringLiteral("selected 6 11"));
         QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 10000);
         // What the application takes for the target when the bar opens.
         QCOMPARE(resident.diagnostics().value(QStringLiteral("frontmost_pid")).toLongLong(),
                  editor.pid());
-        setClipboardText(QStringLiteral("kept"));
-        QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QStringLiteral("kept"), 5000);
+        WaylandClipboard::setText(QStringLiteral("kept"));
+        QTRY_COMPARE_WITH_TIMEOUT(WaylandClipboard::text(), QStringLiteral("kept"), 5000);
         m_server.enqueue("POST", "/openai/v1/chat",
                          TestHttpServer::Response::eventStream(
                              {delta(QStringLiteral("WO")), delta(QStringLiteral("RLD")),
@@ -264,7 +188,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(SwayTree::viewsOf(resident.pid()).isEmpty(), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(editor.documentText(), QStringLiteral("hello WORLD foo"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 5000);
-        QCOMPARE(clipboardText(), QStringLiteral("kept"));
+        QCOMPARE(WaylandClipboard::text(), QStringLiteral("kept"));
         // The application took the editor, known by sway, for its target.
         QVERIFY2(resident.log().contains(QStringLiteral("Replacement target pid=%1 bundle="
                                                         "wrenlark-test-editor")

@@ -58,8 +58,8 @@ private Q_SLOTS:
     void x11SessionKeepsTheX11Road();
     void waylandShortcutRoads();
     void keysAndCaptureFollowTheClient();
-    void waylandKeysGoThroughTheRemoteDesktopPortal_data();
-    void waylandKeysGoThroughTheRemoteDesktopPortal();
+    void waylandKeysTakeARoadThatReachesWaylandWindows_data();
+    void waylandKeysTakeARoadThatReachesWaylandWindows();
     void windowTrackingTellsWhoKnowsTheFocus_data();
     void windowTrackingTellsWhoKnowsTheFocus();
 };
@@ -219,11 +219,12 @@ void DesktopSessionTest::keysAndCaptureFollowTheClient()
     QCOMPARE(headless.capture.road, Session::CaptureRoad::none);
 }
 
-void DesktopSessionTest::waylandKeysGoThroughTheRemoteDesktopPortal_data()
+void DesktopSessionTest::waylandKeysTakeARoadThatReachesWaylandWindows_data()
 {
     QTest::addColumn<DesktopEnvironment>("environment");
     QTest::addColumn<QString>("qtPlatform");
     QTest::addColumn<bool>("portal");
+    QTest::addColumn<bool>("virtualKeyboard");
     QTest::addColumn<Session::KeySynthesisRoad>("road");
     QTest::addColumn<QString>("reasonNames");
 
@@ -231,35 +232,52 @@ void DesktopSessionTest::waylandKeysGoThroughTheRemoteDesktopPortal_data()
     // The compositor types the portal's keys into Wayland and X11 windows
     // alike, so the portal wins over XTest under XWayland.
     QTest::newRow("GNOME, XWayland, portal")
-        << gnomeWayland << QStringLiteral("xcb") << true << Road::remoteDesktopPortal
+        << gnomeWayland << QStringLiteral("xcb") << true << false << Road::remoteDesktopPortal
         << QStringLiteral("RemoteDesktop");
     QTest::newRow("KDE, XWayland, no portal")
-        << kdeWayland << QStringLiteral("xcb") << false << Road::xtest
+        << kdeWayland << QStringLiteral("xcb") << false << false << Road::xtest
         << QStringLiteral("X11 applications only");
     QTest::newRow("Wayland client, portal")
-        << swayWithoutXwayland << QStringLiteral("wayland") << true << Road::remoteDesktopPortal
-        << QStringLiteral("allow");
+        << swayWithoutXwayland << QStringLiteral("wayland") << true << false
+        << Road::remoteDesktopPortal << QStringLiteral("allow");
     QTest::newRow("Wayland client, no portal")
-        << swayWithoutXwayland << QStringLiteral("wayland") << false << Road::none
+        << swayWithoutXwayland << QStringLiteral("wayland") << false << false << Road::none
         << QStringLiteral("no RemoteDesktop portal");
     // The portal is asked about on Wayland only; an X11 session keeps XTest.
-    QTest::newRow("X11 session, portal answers")
-        << x11Openbox << QStringLiteral("xcb") << true << Road::xtest << QStringLiteral("XTest");
+    QTest::newRow("X11 session, portal answers") << x11Openbox << QStringLiteral("xcb") << true
+                                                 << false << Road::xtest << QStringLiteral("XTest");
+    // wlroots gives the virtual keyboard to any client of the session; it
+    // reaches Wayland windows, which XTest under XWayland does not, and
+    // the portal, where there is one, still goes first.
+    QTest::newRow("sway, XWayland, virtual keyboard")
+        << swayWithXwayland << QStringLiteral("xcb") << false << true << Road::virtualKeyboard
+        << QStringLiteral("Wayland or X11");
+    QTest::newRow("sway, Wayland client, virtual keyboard")
+        << swayWithoutXwayland << QStringLiteral("wayland") << false << true
+        << Road::virtualKeyboard << QStringLiteral("virtual-keyboard protocol");
+    QTest::newRow("portal and virtual keyboard")
+        << swayWithXwayland << QStringLiteral("xcb") << true << true << Road::remoteDesktopPortal
+        << QStringLiteral("RemoteDesktop");
+    QTest::newRow("X11 session, virtual keyboard answers")
+        << x11Openbox << QStringLiteral("xcb") << false << true << Road::xtest
+        << QStringLiteral("XTest");
     QTest::newRow("offscreen on Wayland, portal")
-        << swayWithoutXwayland << QStringLiteral("offscreen") << true << Road::none
+        << swayWithoutXwayland << QStringLiteral("offscreen") << true << false << Road::none
         << QStringLiteral("no display");
 }
 
-void DesktopSessionTest::waylandKeysGoThroughTheRemoteDesktopPortal()
+void DesktopSessionTest::waylandKeysTakeARoadThatReachesWaylandWindows()
 {
     QFETCH(DesktopEnvironment, environment);
     QFETCH(QString, qtPlatform);
     QFETCH(bool, portal);
+    QFETCH(bool, virtualKeyboard);
     QFETCH(Session::KeySynthesisRoad, road);
     QFETCH(QString, reasonNames);
     DesktopProbes probes = qtPlatform == QLatin1String("xcb") ? x11Probes() : DesktopProbes{};
     probes.qtPlatform = qtPlatform;
     probes.remoteDesktopPortal = portal;
+    probes.virtualKeyboardProtocol = virtualKeyboard;
     const Session session = Session::decide(environment, probes);
     QCOMPARE(session.keySynthesis.road, road);
     QVERIFY2(session.keySynthesis.reason.contains(reasonNames),

@@ -1,11 +1,14 @@
 #include "platform/linux/capture/PortalParentWindow.h"
 
+#include "platform/linux/wayland/WaylandWindowExport.h"
+
 #include <QGuiApplication>
 #include <QWindow>
 
 QString portalParentWindow()
 {
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("xcb") && platform != QLatin1String("wayland"))
         return {};
     QWindow *window = QGuiApplication::focusWindow();
     // A dialog of ours names the window it belongs to.
@@ -15,5 +18,8 @@ QString portalParentWindow()
     if (!window || !window->isVisible() || window->type() == Qt::Popup ||
         window->type() == Qt::ToolTip)
         return {};
-    return QStringLiteral("x11:") + QString::number(window->winId(), 16);
+    if (platform == QLatin1String("xcb"))
+        return QStringLiteral("x11:") + QString::number(window->winId(), 16);
+    const QString handle = WaylandWindowExport::handleFor(window);
+    return handle.isEmpty() ? QString() : QStringLiteral("wayland:") + handle;
 }

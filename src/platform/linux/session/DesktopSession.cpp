@@ -2,6 +2,7 @@
 
 #include "platform/linux/applications/SwayIpc.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
+#include "platform/linux/keys/VirtualKeyboardKeys.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 #include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/XTestKeyboard.h"
@@ -149,6 +150,12 @@ chooseKeySynthesis(Kind kind, Client client, const DesktopProbes &probes)
         return {Road::remoteDesktopPortal,
                 QStringLiteral("the desktop's portal offers RemoteDesktop: the keys reach the "
                                "focused window once you allow it (the desktop asks once)")};
+    // Where the portal is there it goes first: it asks the user. wlroots
+    // compositors give the virtual keyboard to any program of the session.
+    if (kind == Kind::wayland && client != Client::none && probes.virtualKeyboardProtocol)
+        return {Road::virtualKeyboard,
+                QStringLiteral("the compositor offers the virtual-keyboard protocol: the keys "
+                               "reach its focused window, Wayland or X11")};
     const bool overX11 = client == Client::x11 || client == Client::xwayland;
     if (overX11 && probes.xtestAvailable)
         return {Road::xtest, client == Client::xwayland
@@ -159,8 +166,9 @@ chooseKeySynthesis(Kind kind, Client client, const DesktopProbes &probes)
         return {Road::none, QStringLiteral("the X server has no XTest extension: copy and paste "
                                            "keys cannot be sent")};
     if (client == Client::wayland)
-        return {Road::none, QStringLiteral("no RemoteDesktop portal here, and XTest needs "
-                                           "XWayland: copy and paste keys cannot be sent")};
+        return {Road::none, QStringLiteral("no RemoteDesktop portal or virtual-keyboard "
+                                           "protocol here, and XTest needs XWayland: copy and "
+                                           "paste keys cannot be sent")};
     return {Road::none, QStringLiteral("no display")};
 }
 
@@ -279,6 +287,7 @@ DesktopSession DesktopSession::current()
     if (sessionKind(environment) == Kind::wayland) {
         probes.globalShortcutsPortal = PortalShortcutBackend::isOffered();
         probes.remoteDesktopPortal = RemoteDesktopPortalKeys::isOffered();
+        probes.virtualKeyboardProtocol = VirtualKeyboardKeys::isOffered();
         probes.swayIpc =
             !environment.swaySocket.isEmpty() && SwayIpc(environment.swaySocket).isAnswering();
     }
@@ -367,6 +376,8 @@ QString DesktopSession::name(KeySynthesisRoad road)
         return QStringLiteral("XTest");
     case KeySynthesisRoad::remoteDesktopPortal:
         return QStringLiteral("RemoteDesktop portal");
+    case KeySynthesisRoad::virtualKeyboard:
+        return QStringLiteral("virtual-keyboard protocol");
     case KeySynthesisRoad::none:
         break;
     }

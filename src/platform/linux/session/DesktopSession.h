@@ -25,6 +25,8 @@ struct DesktopProbes
     bool xtestAvailable = false;
     bool globalShortcutsPortal = false;
     bool remoteDesktopPortal = false;
+    // The compositor offers zwp_virtual_keyboard_manager_v1 (wlroots).
+    bool virtualKeyboardProtocol = false;
     // A compositor answers on SWAYSOCK.
     bool swayIpc = false;
 };
@@ -41,7 +43,7 @@ public:
     // How this process talks to the display server.
     enum class Client { x11, xwayland, wayland, none };
     enum class ShortcutRoad { x11Grab, portal, bindCommand };
-    enum class KeySynthesisRoad { xtest, remoteDesktopPortal, none };
+    enum class KeySynthesisRoad { xtest, remoteDesktopPortal, virtualKeyboard, none };
     enum class CaptureRoad { x11Grab, screenshotPortal, none };
     // Whether PRIMARY is read as the selection: only while its owner can be
     // told to be the target application, which X11 says and Wayland never
@@ -59,7 +61,8 @@ public:
     static DesktopSession decide(const DesktopEnvironment &environment,
                                  const DesktopProbes &probes);
     // This process's session: its environment, and probes that ask the X
-    // server and the session bus (blocking for at most a second).
+    // server, the session bus and the compositor (blocking for at most a
+    // second each).
     static DesktopSession current();
 
     // The Qt platform plugin to ask for before the QApplication exists;

@@ -42,6 +42,9 @@ QString keysNotice(const Session &session)
     case Session::KeySynthesisRoad::remoteDesktopPortal:
         return tr("Wrenlark types its copy and paste keys through your desktop's remote desktop "
                   "permission. Allow it when the desktop asks; it asks once.");
+    case Session::KeySynthesisRoad::virtualKeyboard:
+        // Reaches every window of the compositor, asks nothing.
+        return {};
     case Session::KeySynthesisRoad::xtest:
         if (session.kind != Session::Kind::wayland)
             return {};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+// The Qt 6 test editor on the compositor, a native Wayland client or an
+// XWayland one, answering the commands of its standard input.
+class TestEditor
+{
+public:
+    ~TestEditor();
+
+    // `platform` is the Qt platform plugin: "wayland" or "xcb".
+    bool start(const QString &text, const QString &title,
+               const QString &platform = QStringLiteral("wayland"));
+    qint64 pid() const { return m_process.processId(); }
+    QString ask(const QString &command);
+    QString documentText();
+
+private:
+    QString readLine();
+
+    QProcess m_process;
+};
