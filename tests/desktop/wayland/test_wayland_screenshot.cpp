@@ -157,6 +157,7 @@ void WaylandScreenshotTest::initTestCase()
         QSKIP(qPrintable(*reason));
     QVERIFY2(QDBusConnection::sessionBus().interface()->isServiceRegistered(portalName),
              qPrintable(portalLog()));
+    QVERIFY(PortalScreenCaptureService::isOffered());
     m_window.setWindowTitle(windowTitle);
     m_window.resize(400, 300);
     m_window.show();
@@ -351,6 +352,8 @@ void WaylandScreenshotTest::withoutScreenshotBackendTheMessageSaysSo()
     QProcess portal;
     QVERIFY(replaceService(portal, QStringLiteral("/usr/libexec/xdg-desktop-portal"),
                            {QStringLiteral("--replace")}, environment, portalName));
+    // What the setup window and `wrenlark doctor` are told beforehand.
+    QVERIFY(!PortalScreenCaptureService::isOffered());
 
     const std::optional<ScreenGrabResult> result =
         grab(PortalScreenCaptureService::responseTimeout.count() / 2);

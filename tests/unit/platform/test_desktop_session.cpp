@@ -211,6 +211,17 @@ void DesktopSessionTest::keysAndCaptureFollowTheClient()
     // Nothing tells a Wayland client who owns PRIMARY: it is never taken on trust.
     QCOMPARE(wayland.primarySelection.road, Session::PrimarySelectionRoad::notRead);
 
+    // A portal that was asked and offers no screenshots leaves no road; one
+    // not asked about still is the road, as it may start later.
+    native.screenshotPortal = false;
+    const Session noPortal = Session::decide(swayWithoutXwayland, native);
+    QCOMPARE(noPortal.capture.road, Session::CaptureRoad::none);
+    QVERIFY2(noPortal.capture.reason.contains(QStringLiteral("xdg-desktop-portal")),
+             qPrintable(noPortal.capture.reason));
+    DesktopProbes x11 = x11Probes();
+    x11.screenshotPortal = false;
+    QCOMPARE(Session::decide(x11Openbox, x11).capture.road, Session::CaptureRoad::x11Grab);
+
     DesktopProbes offscreen;
     offscreen.qtPlatform = QStringLiteral("offscreen");
     const Session headless = Session::decide(x11Openbox, offscreen);

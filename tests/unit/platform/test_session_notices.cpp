@@ -98,6 +98,37 @@ private Q_SLOTS:
         QCOMPARE(gnome.capabilities.size(), 1);
         QVERIFY(gnome.capabilities.first().contains(QStringLiteral("asks once")));
     }
+
+    // On Wayland a region is captured through the portal only; where it
+    // offers no screenshots that is said, next to nothing for the keys
+    // sway's virtual keyboard types everywhere.
+    void missingScreenCaptureIsSaid()
+    {
+        DesktopProbes sway = xwaylandProbes();
+        sway.virtualKeyboardProtocol = true;
+        sway.screenshotPortal = false;
+        const auto without =
+            SessionNotices::forSession(sessionOf(QStringLiteral(":1"), QStringLiteral("wayland-1"),
+                                                 QStringLiteral("sway"), sway),
+                                       false);
+        QCOMPARE(without.capabilities.size(), 1);
+        QVERIFY(without.capabilities.first().contains(QStringLiteral("screen region")));
+        QVERIFY(without.capabilities.first().contains(QStringLiteral("xdg-desktop-portal-wlr")));
+
+        sway.screenshotPortal = true;
+        QVERIFY(
+            SessionNotices::forSession(sessionOf(QStringLiteral(":1"), QStringLiteral("wayland-1"),
+                                                 QStringLiteral("sway"), sway),
+                                       false)
+                .capabilities.isEmpty());
+
+        // X11 grabs its own screen, whatever a portal says.
+        DesktopProbes x11 = xwaylandProbes();
+        x11.screenshotPortal = false;
+        QVERIFY(SessionNotices::forSession(
+                    sessionOf(QStringLiteral(":0"), {}, QStringLiteral("XFCE"), x11), false)
+                    .capabilities.isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(SessionNoticesTest)

@@ -3,6 +3,12 @@
 #include "platform/linux/capture/PortalParentWindow.h"
 #include "platform/linux/capture/PortalScreenshotRequest.h"
 #include "platform/linux/capture/ScreenImageCodec.h"
+#include "platform/linux/portal/PortalInterfaceVersion.h"
+
+bool PortalScreenCaptureService::isOffered()
+{
+    return portalInterfaceVersion(QStringLiteral("org.freedesktop.portal.Screenshot")) >= 1;
+}
 
 void PortalScreenCaptureService::grabScreens(GrabCallback done)
 {

@@ -13,6 +13,9 @@ public:
     // How long the desktop may take, its consent prompt included.
     static constexpr std::chrono::milliseconds responseTimeout{60000};
 
+    // Whether the desktop's portal offers screenshots now.
+    static bool isOffered();
+
     void grabScreens(GrabCallback done) override;
     CapturedRegion encodeRegion(const ScreenGrab &grab, const QString &screenName,
                                 const QRectF &rect) const override;

@@ -1,6 +1,7 @@
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 
 #include "core/support/FileLogger.h"
+#include "platform/linux/portal/PortalInterfaceVersion.h"
 #include "platform/linux/portal/PortalRequestPath.h"
 
 #include <QCoreApplication>
@@ -37,14 +38,7 @@ constexpr int superKeysym = 0xffeb;
 
 bool RemoteDesktopPortalKeys::isOffered()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
-    call << remoteDesktopInterface << QStringLiteral("version");
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 1000);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return false;
-    return reply.arguments().constFirst().value<QDBusVariant>().variant().toUInt() >= 1;
+    return portalInterfaceVersion(remoteDesktopInterface) >= 1;
 }
 
 QString RemoteDesktopPortalKeys::defaultTokenFile()

@@ -1,6 +1,7 @@
 #include "platform/linux/session/DesktopSession.h"
 
 #include "platform/linux/applications/SwayIpc.h"
+#include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
@@ -172,19 +173,25 @@ chooseKeySynthesis(Kind kind, Client client, const DesktopProbes &probes)
     return {Road::none, QStringLiteral("no display")};
 }
 
-DesktopSession::Choice<DesktopSession::CaptureRoad> chooseCapture(Kind kind, Client client)
+DesktopSession::Choice<DesktopSession::CaptureRoad> chooseCapture(Kind kind, Client client,
+                                                                  const DesktopProbes &probes)
 {
     using Road = DesktopSession::CaptureRoad;
     if (client == Client::none)
         return {Road::none, QStringLiteral("no display")};
+    if (kind != Kind::wayland)
+        return {Road::x11Grab, QStringLiteral("the X server's screen")};
+    // The portal runs only what a backend for this desktop serves.
+    if (probes.screenshotPortal.has_value() && !*probes.screenshotPortal)
+        return {Road::none,
+                QStringLiteral("no desktop portal offers screenshots (xdg-desktop-portal "
+                               "and its backend for this desktop are needed)")};
     // XWayland's root window holds X11 windows only: a grab of it shows
     // the Wayland windows as black.
-    if (kind == Kind::wayland)
-        return {Road::screenshotPortal,
-                client == Client::xwayland
-                    ? QStringLiteral("Wayland session: XWayland's screen holds X11 windows only")
-                    : QStringLiteral("Wayland clients cannot read the screen")};
-    return {Road::x11Grab, QStringLiteral("the X server's screen")};
+    return {Road::screenshotPortal,
+            client == Client::xwayland
+                ? QStringLiteral("Wayland session: XWayland's screen holds X11 windows only")
+                : QStringLiteral("Wayland clients cannot read the screen")};
 }
 
 DesktopSession::Choice<DesktopSession::PrimarySelectionRoad> choosePrimarySelection(Client client)
@@ -268,7 +275,7 @@ DesktopSession DesktopSession::decide(const DesktopEnvironment &environment,
     session.client = chooseClient(environment, probes, session.kind);
     session.shortcut = chooseShortcut(session.kind, session.family, probes);
     session.keySynthesis = chooseKeySynthesis(session.kind, session.client.road, probes);
-    session.capture = chooseCapture(session.kind, session.client.road);
+    session.capture = chooseCapture(session.kind, session.client.road, probes);
     session.primarySelection = choosePrimarySelection(session.client.road);
     session.windowTracking =
         chooseWindowTracking(environment, probes, session.kind, session.client.road);
@@ -287,6 +294,7 @@ DesktopSession DesktopSession::current()
     if (sessionKind(environment) == Kind::wayland) {
         probes.globalShortcutsPortal = PortalShortcutBackend::isOffered();
         probes.remoteDesktopPortal = RemoteDesktopPortalKeys::isOffered();
+        probes.screenshotPortal = PortalScreenCaptureService::isOffered();
         probes.virtualKeyboardProtocol = VirtualKeyboardKeys::isOffered();
         probes.swayIpc =
             !environment.swaySocket.isEmpty() && SwayIpc(environment.swaySocket).isAnswering();

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 // The variables a desktop session sets for the programs in it.
 struct DesktopEnvironment
@@ -25,6 +26,9 @@ struct DesktopProbes
     bool xtestAvailable = false;
     bool globalShortcutsPortal = false;
     bool remoteDesktopPortal = false;
+    // Whether the portal offers the Screenshot interface; not asked where
+    // only the road matters (it may start later), asked for what is said.
+    std::optional<bool> screenshotPortal;
     // The compositor offers zwp_virtual_keyboard_manager_v1 (wlroots).
     bool virtualKeyboardProtocol = false;
     // A compositor answers on SWAYSOCK.

@@ -60,6 +60,17 @@ QString keysNotice(const Session &session)
               "accessibility only, and leaves a reply it cannot paste on the clipboard.");
 }
 
+// Only Wayland lacks a way: X11 grabs the screen itself.
+QString captureNotice(const Session &session)
+{
+    if (session.capture.road != Session::CaptureRoad::none ||
+        session.kind != Session::Kind::wayland || session.client.road == Session::Client::none)
+        return {};
+    return tr("Wrenlark cannot capture a screen region here: on Wayland that takes the desktop's "
+              "screenshot portal (xdg-desktop-portal with a backend for your desktop, such as "
+              "xdg-desktop-portal-wlr on sway), and none offers it.");
+}
+
 } // namespace
 
 namespace SessionNotices {
@@ -70,6 +81,8 @@ DesktopNotices forSession(const DesktopSession &session, bool desktopShortcutOff
     notices.shortcut = shortcutNotice(session, desktopShortcutOffered);
     if (const QString keys = keysNotice(session); !keys.isEmpty())
         notices.capabilities << keys;
+    if (const QString capture = captureNotice(session); !capture.isEmpty())
+        notices.capabilities << capture;
     return notices;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 
 #include "core/support/FileLogger.h"
+#include "platform/linux/portal/PortalInterfaceVersion.h"
 #include "platform/linux/portal/PortalRequestPath.h"
 
 #include <QDBusArgument>
@@ -57,12 +58,7 @@ Q_DECLARE_METATYPE(PortalShortcut)
 
 bool PortalShortcutBackend::isOffered()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
-    call << shortcutsInterface << QStringLiteral("version");
-    return QDBusConnection::sessionBus().call(call, QDBus::Block, 1000).type() ==
-           QDBusMessage::ReplyMessage;
+    return portalInterfaceVersion(shortcutsInterface) >= 1;
 }
 
 PortalShortcutBackend::PortalShortcutBackend(QObject *parent)
