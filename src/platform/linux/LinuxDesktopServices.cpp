@@ -9,6 +9,7 @@
 #include "platform/linux/autostart/XdgAutostartLoginItem.h"
 #include "platform/linux/capture/LinuxScreenCapture.h"
 #include "platform/linux/capture/PortalScreenCaptureService.h"
+#include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
@@ -99,6 +100,20 @@ void chooseKeySynthesizer(LinuxDesktopRole role)
     qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
 }
 
+// Measured on sway 1.7: XWayland's bridge hands an X11 client's clipboard
+// to Wayland windows only when it is written while an X11 window has the
+// focus. Other compositors were not measured here.
+void prepareClipboard()
+{
+    DesktopProbes probes;
+    probes.qtPlatform = QGuiApplication::platformName();
+    const DesktopSession session =
+        DesktopSession::decide(DesktopEnvironment::fromProcess(), probes);
+    ClipboardAccess::shared().setHandedToWaylandOnlyWhileFocused(
+        session.family == DesktopSession::Family::wlroots &&
+        session.client.road == DesktopSession::Client::xwayland);
+}
+
 bool readsPrimarySelection()
 {
     DesktopProbes probes;
@@ -149,6 +164,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     services.classifier = std::make_shared<LinuxTargetAppClassifier>();
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
+    prepareClipboard();
     services.capture = createCapture();
     chooseKeySynthesizer(role);
     services.panelWindow = std::make_shared<X11PanelWindowSupport>();

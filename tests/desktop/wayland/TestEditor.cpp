@@ -1,6 +1,7 @@
 #include "TestEditor.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcessEnvironment>
 
 TestEditor::~TestEditor()
@@ -13,10 +14,22 @@ bool TestEditor::start(const QString &text, const QString &title, const QString 
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    if (!m_accessible) {
+        // Qt finds the accessibility bus through the session bus.
+        environment.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                           QStringLiteral("unix:path=/nonexistent"));
+    }
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral(WRENLARK_TEST_EDITOR),
-                    {QStringLiteral("--text"), text, QStringLiteral("--title"), title});
+    QString program = QStringLiteral(WRENLARK_TEST_EDITOR);
+    if (!m_programName.isEmpty()) {
+        const QString link = m_linkFolder.filePath(m_programName);
+        if (!QFile::link(program, link))
+            return false;
+        program = link;
+    }
+    m_process.start(program, {QStringLiteral("--text"), text, QStringLiteral("--title"), title});
     return m_process.waitForStarted(5000) && readLine() == QLatin1String("ready");
 }
 

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 
 // The Qt 6 test editor on the compositor, a native Wayland client or an
 // XWayland one, answering the commands of its standard input.
@@ -10,6 +11,12 @@ class TestEditor
 public:
     ~TestEditor();
 
+    // Without the accessibility bus nothing can read or write its text
+    // but keys and the clipboard. Before start().
+    void hideFromAccessibility() { m_accessible = false; }
+    // Runs it under another program name (through a link of that name),
+    // as the application that name stands for. Before start().
+    void setProgramName(const QString &name) { m_programName = name; }
     // `platform` is the Qt platform plugin: "wayland" or "xcb".
     bool start(const QString &text, const QString &title,
                const QString &platform = QStringLiteral("wayland"));
@@ -21,4 +28,7 @@ private:
     QString readLine();
 
     QProcess m_process;
+    QTemporaryDir m_linkFolder;
+    QString m_programName;
+    bool m_accessible = true;
 };

@@ -142,8 +142,23 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 5000);
     }
 
+    void toggleAskAndReplaceInAWaylandEditor_data()
+    {
+        QTest::addColumn<bool>("accessible");
+        QTest::addColumn<QString>("programName");
+        QTest::newRow("read and written over accessibility")
+            << true << QStringLiteral("wrenlark-test-editor");
+        // A browser out of accessibility's reach (the editor under Firefox's
+        // name): its selection is copied with the key sway's virtual
+        // keyboard types, the clipboard crossing from the Wayland window to
+        // the X11 application through XWayland.
+        QTest::newRow("copied with keys") << false << QStringLiteral("firefox");
+    }
+
     void toggleAskAndReplaceInAWaylandEditor()
     {
+        QFETCH(bool, accessible);
+        QFETCH(QString, programName);
         ResidentApp resident;
         resident.setSetting(QStringLiteral("did_complete_onboarding"), true);
         QVERIFY(resident.configureProvider(m_server.url(QStringLiteral("/openai/v1/chat"))));
@@ -152,6 +167,9 @@ private Q_SLOTS:
                  QStringLiteral("xcb"));
 
         TestEditor editor;
+        if (!accessible)
+            editor.hideFromAccessibility();
+        editor.setProgramName(programName);
         QVERIFY(editor.start(QStringLiteral("hello world foo"), QStringLiteral("Wayland editor")));
         QCOMPARE(editor.ask(QStringLiteral("select world")), QStringLiteral("selected 6 11"));
         QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 10000);
@@ -166,6 +184,7 @@ private Q_SLOTS:
                               TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))},
                              300));
 
+        const int requestsBefore = m_server.requestCount();
         QCOMPARE(resident.runCommand({QStringLiteral("toggle")}).exitCode, 0);
         QTRY_VERIFY_WITH_TIMEOUT(barHasFocus(resident.pid()), 10000);
         QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"),
@@ -180,10 +199,23 @@ private Q_SLOTS:
                                      .endsWith(QStringLiteral("\nWORLD")),
                                  15000);
         // The selection went to the provider with the instruction.
-        QCOMPARE(m_server.requestCount(), 1);
-        const QByteArray sent = QJsonDocument(m_server.requests().constFirst().jsonBody()).toJson();
-        QVERIFY2(sent.contains("world") && sent.contains("upper case"), sent.constData());
+        QCOMPARE(m_server.requestCount(), requestsBefore + 1);
+        const QByteArray sent = QJsonDocument(m_server.requests().constLast().jsonBody()).toJson();
+        QVERIFY2(sent.contains("world") && sent.contains("upper case"),
+                 qPrintable(QString::fromUtf8(sent) + resident.log()));
 
+        if (accessible)
+            return replacedOverAccessibility(resident, editor);
+        // The copy's keystroke went to the editor through the compositor.
+        QVERIFY2(resident.log().contains(
+                     QStringLiteral("Keys: typed through the virtual-keyboard protocol.")),
+                 qPrintable(resident.log()));
+        replyWaitsOnTheClipboard(resident, editor);
+    }
+
+private:
+    void replacedOverAccessibility(ResidentApp &resident, TestEditor &editor)
+    {
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Return")}));
         QTRY_VERIFY_WITH_TIMEOUT(SwayTree::viewsOf(resident.pid()).isEmpty(), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(editor.documentText(), QStringLiteral("hello WORLD foo"), 10000);
@@ -194,7 +226,32 @@ private Q_SLOTS:
                                                         "wrenlark-test-editor")
                                              .arg(editor.pid())),
                  qPrintable(resident.log()));
+        quit(resident);
+    }
 
+    // sway's XWayland bridge hands this X11 application's clipboard to a
+    // Wayland window only while an X11 window has the focus, so a paste
+    // into the editor would paste whatever it had before: nothing is typed,
+    // the selection stays, and the reply waits on the clipboard (put there
+    // while the bar, which stays, has the focus), as the bar says.
+    void replyWaitsOnTheClipboard(ResidentApp &resident, TestEditor &editor)
+    {
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Return")}));
+        const QString said =
+            QStringLiteral("Wrenlark cannot paste into this app here; the reply is on the "
+                           "clipboard.");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !DesktopTestSession::readAccessible(QStringLiteral("wrenlark"), said).isEmpty(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(WaylandClipboard::text(), QStringLiteral("WORLD"), 5000);
+        QVERIFY(barHasFocus(resident.pid()));
+        QCOMPARE(editor.documentText(), QStringLiteral("hello world foo"));
+        QVERIFY2(resident.log().contains(QStringLiteral("Replacement: paste not sent")),
+                 qPrintable(resident.log()));
+        quit(resident);
+    }
+
+    void quit(ResidentApp &resident)
+    {
         QCOMPARE(resident.runCommand({QStringLiteral("quit")}).exitCode, 0);
         QVERIFY(resident.waitForExit());
     }

@@ -1,5 +1,7 @@
 #include "platform/linux/clipboard/ClipboardAccess.h"
 
+#include "platform/linux/x11/X11Desktop.h"
+
 #include <QGuiApplication>
 #include <QTextDocumentFragment>
 
@@ -51,6 +53,17 @@ ClipboardAccess::ClipboardAccess()
         if (!ours)
             ++m_changes[modeIndex(mode)];
     });
+}
+
+void ClipboardAccess::setHandedToWaylandOnlyWhileFocused(bool onlyWhileFocused)
+{
+    m_handedOverOnlyWhileFocused = onlyWhileFocused;
+}
+
+bool ClipboardAccess::reachesWhileFocused(qint32 pid) const
+{
+    return !m_handedOverOnlyWhileFocused ||
+           (pid != 0 && X11Desktop::shared().topWindowOfProcess(pid) != 0);
 }
 
 quint64 ClipboardAccess::changeCount(QClipboard::Mode mode) const

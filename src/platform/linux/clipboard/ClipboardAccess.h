@@ -66,9 +66,20 @@ public:
     // The text of its rich formats (HTML), unless empty or `excluded`.
     std::optional<QString> richText(QClipboard::Mode mode, const QString &excluded = {}) const;
 
+    // Under XWayland on wlroots compositors (measured on sway 1.7) the
+    // compositor hands an X11 client's CLIPBOARD to Wayland windows only
+    // when it is written while an X11 window has the focus. Set there.
+    void setHandedToWaylandOnlyWhileFocused(bool onlyWhileFocused);
+    // Whether the windows of `pid` see what this process writes to
+    // CLIPBOARD while they have the focus: a paste is staged and put back
+    // then. Not Wayland windows where the compositor hands it over only
+    // while an X11 window has the focus.
+    bool reachesWhileFocused(qint32 pid) const;
+
 private:
     ClipboardAccess();
 
     QClipboard *m_clipboard = nullptr;
     quint64 m_changes[2] = {0, 0};
+    bool m_handedOverOnlyWhileFocused = false;
 };

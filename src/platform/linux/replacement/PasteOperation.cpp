@@ -46,6 +46,13 @@ void PasteOperation::begin()
 {
     if (m_cancellation.isCancelled())
         return end();
+    // Said while the bar still has the focus, so the reply left on the
+    // clipboard reaches the compositor.
+    if (const QString unreachable = whyUnreachable(); !unreachable.isEmpty()) {
+        FileLogger::shared().error(QStringLiteral("Replacement: paste not sent, ") + unreachable);
+        return leaveReplyOnClipboard(
+            tr("Wrenlark cannot paste into this app here; the reply is on the clipboard."));
+    }
     auto &clipboard = ClipboardAccess::shared();
     m_keys = ClipboardKeys::forProcess(m_pid);
     m_mode = m_keys.pasteReadsPrimary ? QClipboard::Selection : QClipboard::Clipboard;
@@ -80,13 +87,6 @@ void PasteOperation::paste(bool targetActive)
                    "clipboard."));
     }
     KeySynthesizer &keys = KeySynthesizer::current();
-    if (m_pid != 0 && !keys.reaches(m_pid)) {
-        FileLogger::shared().error(QStringLiteral("Replacement: paste not sent, %1 keys do not "
-                                                  "reach the target's windows.")
-                                       .arg(keys.mechanismDescription()));
-        return leaveReplyOnClipboard(
-            tr("Wrenlark cannot paste into this app here; the reply is on the clipboard."));
-    }
     m_staged->watchForFetch();
     QString error;
     if (!keys.sendChord(m_keys.paste, &error)) {
@@ -99,6 +99,21 @@ void PasteOperation::paste(bool targetActive)
     m_sinceKeystroke.restart();
     m_dispatched(true, {});
     waitForFetch();
+}
+
+// Why a paste into the target could not deliver the reply; empty when it can.
+QString PasteOperation::whyUnreachable() const
+{
+    if (m_pid == 0)
+        return {};
+    KeySynthesizer &keys = KeySynthesizer::current();
+    if (!keys.reaches(m_pid))
+        return QStringLiteral("%1 keys do not reach the target's windows.")
+            .arg(keys.mechanismDescription());
+    if (!ClipboardAccess::shared().reachesWhileFocused(m_pid))
+        return QStringLiteral("the compositor hands this X11 client's clipboard to no Wayland "
+                              "window that has the focus.");
+    return {};
 }
 
 // Typing the paste key now would paste into whatever has the focus; when

@@ -50,6 +50,7 @@ private:
 
     void begin();
     void paste(bool targetActive);
+    QString whyUnreachable() const;
     bool anotherWindowIsInFront();
     void leaveReplyOnClipboard(const QString &reason);
     void waitForFetch();
