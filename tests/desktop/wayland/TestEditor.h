@@ -11,9 +11,6 @@ class TestEditor
 public:
     ~TestEditor();
 
-    // Without the accessibility bus nothing can read or write its text
-    // but keys and the clipboard. Before start().
-    void hideFromAccessibility() { m_accessible = false; }
     // Runs it under another program name (through a link of that name),
     // as the application that name stands for. Before start().
     void setProgramName(const QString &name) { m_programName = name; }
@@ -30,5 +27,4 @@ private:
     QProcess m_process;
     QTemporaryDir m_linkFolder;
     QString m_programName;
-    bool m_accessible = true;
 };

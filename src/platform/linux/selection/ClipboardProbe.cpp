@@ -72,6 +72,16 @@ void ClipboardProbe::begin()
     if (cancelled())
         return end(std::nullopt);
     auto &clipboard = ClipboardAccess::shared();
+    // Its copy would replace the user's clipboard for good: what this
+    // process puts back never reaches it.
+    if (const qint32 target = m_request.targetPid;
+        target != 0 && !clipboard.reachesWhileFocused(target)) {
+        log(QStringLiteral("copy keystroke not sent (the compositor hands this X11 client's "
+                           "clipboard to no Wayland window that has the focus)."));
+        m_keysNotice = tr("Wrenlark cannot copy the selection from this app here without "
+                          "losing your clipboard.");
+        return end(std::nullopt);
+    }
     m_keys = ClipboardKeys::forProcess(m_request.targetPid);
     m_snapshot = clipboard.snapshot(QClipboard::Clipboard);
     m_sentinel = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
