@@ -180,6 +180,9 @@ QList<Check> sessionChoices(const DesktopSession &session)
         {QStringLiteral("Window tracking"),
          line(Session::name(session.windowTracking.road), session.windowTracking.reason), false,
          session.windowTracking.road != Session::WindowTrackingRoad::none},
+        {QStringLiteral("Clipboard reaches"),
+         line(Session::name(session.clipboardReach.road), session.clipboardReach.reason), false,
+         true},
     };
 }
 

@@ -100,9 +100,6 @@ void chooseKeySynthesizer(LinuxDesktopRole role)
     qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
 }
 
-// Measured on sway 1.7: XWayland's bridge hands an X11 client's clipboard
-// to Wayland windows only when it is written while an X11 window has the
-// focus. Other compositors were not measured here.
 void prepareClipboard()
 {
     DesktopProbes probes;
@@ -110,8 +107,7 @@ void prepareClipboard()
     const DesktopSession session =
         DesktopSession::decide(DesktopEnvironment::fromProcess(), probes);
     ClipboardAccess::shared().setHandedToWaylandOnlyWhileFocused(
-        session.family == DesktopSession::Family::wlroots &&
-        session.client.road == DesktopSession::Client::xwayland);
+        session.clipboardReach.road == DesktopSession::ClipboardReach::x11Windows);
 }
 
 bool readsPrimarySelection()

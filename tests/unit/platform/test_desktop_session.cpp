@@ -222,6 +222,15 @@ void DesktopSessionTest::keysAndCaptureFollowTheClient()
     x11.screenshotPortal = false;
     QCOMPARE(Session::decide(x11Openbox, x11).capture.road, Session::CaptureRoad::x11Grab);
 
+    // sway's XWayland bridge hands our clipboard to Wayland windows only
+    // while an X11 window has the focus; as a Wayland client, or on other
+    // desktops (not measured), the clipboard reaches every window.
+    const Session swayXwayland = Session::decide(swayWithXwayland, x11Probes());
+    QCOMPARE(swayXwayland.clipboardReach.road, Session::ClipboardReach::x11Windows);
+    QCOMPARE(Session::decide(swayWithoutXwayland, native).clipboardReach.road,
+             Session::ClipboardReach::allWindows);
+    QCOMPARE(xwayland.clipboardReach.road, Session::ClipboardReach::allWindows);
+
     DesktopProbes offscreen;
     offscreen.qtPlatform = QStringLiteral("offscreen");
     const Session headless = Session::decide(x11Openbox, offscreen);

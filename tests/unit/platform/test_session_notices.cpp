@@ -76,7 +76,7 @@ private Q_SLOTS:
         // XTest through XWayland reaches X11 applications only.
         const auto xwayland =
             SessionNotices::forSession(sessionOf(QStringLiteral(":1"), QStringLiteral("wayland-1"),
-                                                 QStringLiteral("sway"), xwaylandProbes()),
+                                                 QStringLiteral("KDE"), xwaylandProbes()),
                                        false);
         QCOMPARE(xwayland.capabilities.size(), 1);
         QVERIFY(xwayland.capabilities.first().contains(QStringLiteral("X11 applications only")));
@@ -100,9 +100,10 @@ private Q_SLOTS:
     }
 
     // On Wayland a region is captured through the portal only; where it
-    // offers no screenshots that is said, next to nothing for the keys
-    // sway's virtual keyboard types everywhere.
-    void missingScreenCaptureIsSaid()
+    // offers no screenshots that is said. On sway under XWayland the keys
+    // reach every window, but the clipboard Wayland windows only while an
+    // X11 window has the focus: that is said too.
+    void missingScreenCaptureAndClipboardAreSaid()
     {
         DesktopProbes sway = xwaylandProbes();
         sway.virtualKeyboardProtocol = true;
@@ -111,15 +112,26 @@ private Q_SLOTS:
             SessionNotices::forSession(sessionOf(QStringLiteral(":1"), QStringLiteral("wayland-1"),
                                                  QStringLiteral("sway"), sway),
                                        false);
-        QCOMPARE(without.capabilities.size(), 1);
-        QVERIFY(without.capabilities.first().contains(QStringLiteral("screen region")));
-        QVERIFY(without.capabilities.first().contains(QStringLiteral("xdg-desktop-portal-wlr")));
+        QCOMPARE(without.capabilities.size(), 2);
+        QVERIFY(without.capabilities.at(0).contains(QStringLiteral("through accessibility only")));
+        QVERIFY(without.capabilities.at(1).contains(QStringLiteral("screen region")));
+        QVERIFY(without.capabilities.at(1).contains(QStringLiteral("xdg-desktop-portal-wlr")));
 
         sway.screenshotPortal = true;
-        QVERIFY(
+        QCOMPARE(
             SessionNotices::forSession(sessionOf(QStringLiteral(":1"), QStringLiteral("wayland-1"),
                                                  QStringLiteral("sway"), sway),
                                        false)
+                .capabilities.size(),
+            1);
+        // A Wayland client's clipboard is the compositor's own.
+        DesktopProbes native;
+        native.qtPlatform = QStringLiteral("wayland");
+        native.virtualKeyboardProtocol = true;
+        native.screenshotPortal = true;
+        QVERIFY(
+            SessionNotices::forSession(
+                sessionOf({}, QStringLiteral("wayland-1"), QStringLiteral("sway"), native), false)
                 .capabilities.isEmpty());
 
         // X11 grabs its own screen, whatever a portal says.

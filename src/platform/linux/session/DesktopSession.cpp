@@ -217,6 +217,21 @@ DesktopSession::Choice<DesktopSession::PrimarySelectionRoad> choosePrimarySelect
     return {Road::notRead, QStringLiteral("no display")};
 }
 
+DesktopSession::Choice<DesktopSession::ClipboardReach> chooseClipboardReach(Family family,
+                                                                            Client client)
+{
+    using Reach = DesktopSession::ClipboardReach;
+    // Measured on sway 1.7; GNOME's and KDE's bridges were not measured.
+    if (family == Family::wlroots && client == Client::xwayland)
+        return {Reach::x11Windows,
+                QStringLiteral("the compositor hands XWayland's clipboard to Wayland windows "
+                               "only while an X11 window has the focus: Wrenlark neither copies "
+                               "from nor pastes into Wayland windows with keys")};
+    return {Reach::allWindows, client == Client::xwayland
+                                   ? QStringLiteral("XWayland's clipboard is the compositor's")
+                                   : QStringLiteral("one clipboard for every window")};
+}
+
 DesktopSession::Choice<DesktopSession::WindowTrackingRoad>
 chooseWindowTracking(const DesktopEnvironment &environment, const DesktopProbes &probes, Kind kind,
                      Client client)
@@ -277,6 +292,7 @@ DesktopSession DesktopSession::decide(const DesktopEnvironment &environment,
     session.keySynthesis = chooseKeySynthesis(session.kind, session.client.road, probes);
     session.capture = chooseCapture(session.kind, session.client.road, probes);
     session.primarySelection = choosePrimarySelection(session.client.road);
+    session.clipboardReach = chooseClipboardReach(session.family, session.client.road);
     session.windowTracking =
         chooseWindowTracking(environment, probes, session.kind, session.client.road);
     return session;
@@ -409,6 +425,12 @@ QString DesktopSession::name(PrimarySelectionRoad road)
 {
     return road == PrimarySelectionRoad::x11OwnerChecked ? QStringLiteral("X11 PRIMARY")
                                                          : QStringLiteral("not read");
+}
+
+QString DesktopSession::name(ClipboardReach reach)
+{
+    return reach == ClipboardReach::x11Windows ? QStringLiteral("X11 windows only")
+                                               : QStringLiteral("every window");
 }
 
 QString DesktopSession::name(WindowTrackingRoad road)

@@ -55,6 +55,9 @@ public:
     enum class PrimarySelectionRoad { x11OwnerChecked, notRead };
     // Who tells the focused window and brings windows back.
     enum class WindowTrackingRoad { x11WindowManager, swayIpc, none };
+    // Which windows see the clipboard this process writes while they have
+    // the focus (a paste, the user's clipboard put back after a copy).
+    enum class ClipboardReach { allWindows, x11Windows };
 
     template<typename Road> struct Choice
     {
@@ -87,6 +90,7 @@ public:
     Choice<CaptureRoad> capture{CaptureRoad::none, {}};
     Choice<PrimarySelectionRoad> primarySelection{PrimarySelectionRoad::notRead, {}};
     Choice<WindowTrackingRoad> windowTracking{WindowTrackingRoad::none, {}};
+    Choice<ClipboardReach> clipboardReach{ClipboardReach::allWindows, {}};
 
     static QString name(Kind kind);
     static QString name(Family family);
@@ -96,4 +100,5 @@ public:
     static QString name(CaptureRoad road);
     static QString name(PrimarySelectionRoad road);
     static QString name(WindowTrackingRoad road);
+    static QString name(ClipboardReach reach);
 };

@@ -60,6 +60,15 @@ QString keysNotice(const Session &session)
               "accessibility only, and leaves a reply it cannot paste on the clipboard.");
 }
 
+QString clipboardNotice(const Session &session)
+{
+    if (session.clipboardReach.road != Session::ClipboardReach::x11Windows)
+        return {};
+    return tr("In Wayland applications Wrenlark reads and replaces text through accessibility "
+              "only: your compositor lets it put nothing on their clipboard while they have the "
+              "focus. A reply it cannot write there is left on the clipboard.");
+}
+
 // Only Wayland lacks a way: X11 grabs the screen itself.
 QString captureNotice(const Session &session)
 {
@@ -81,6 +90,8 @@ DesktopNotices forSession(const DesktopSession &session, bool desktopShortcutOff
     notices.shortcut = shortcutNotice(session, desktopShortcutOffered);
     if (const QString keys = keysNotice(session); !keys.isEmpty())
         notices.capabilities << keys;
+    if (const QString clipboard = clipboardNotice(session); !clipboard.isEmpty())
+        notices.capabilities << clipboard;
     if (const QString capture = captureNotice(session); !capture.isEmpty())
         notices.capabilities << capture;
     return notices;
