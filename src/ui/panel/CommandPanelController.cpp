@@ -20,6 +20,9 @@
 
 namespace {
 
+// Longer than the toolkit waits before it reports a loss of focus.
+constexpr qint64 lateFocusLossMs = 1000;
+
 // A text view with a selection: Ctrl+C copies that selection, not the reply.
 bool hasSelectedText(QWidget *widget)
 {
@@ -159,6 +162,10 @@ void CommandPanelController::hide()
 {
     m_pendingShowTask.stop();
     m_appState.cancelActiveSubmitRequest(true);
+    if (m_panel->isVisible() && QGuiApplication::focusWindow() == m_panel->windowHandle())
+        m_hiddenWithFocus.start();
+    else
+        m_hiddenWithFocus.invalidate();
     m_panel->hide();
     removeMonitors();
 }
@@ -181,6 +188,12 @@ QScreen *CommandPanelController::defaultScreen() const
 
 void CommandPanelController::present(QScreen *screen)
 {
+    // X11 reports a window's loss of focus late, in case the focus comes
+    // back (measured under XWayland on sway: a bar shown again within a
+    // moment of closing was dismissed by its own earlier loss).
+    m_lateFocusLossExpected = m_hiddenWithFocus.isValid() &&
+                              m_hiddenWithFocus.elapsed() < lateFocusLossMs &&
+                              QGuiApplication::focusWindow() == m_panel->windowHandle();
     updatePanelSizeToFitContent();
     positionPanel(screen);
     m_panel->show();
@@ -308,7 +321,11 @@ void CommandPanelController::focusWindowChanged(QWindow *window)
     const QWindow *panelWindow = m_panel->windowHandle();
     const bool wasPanel = m_lastFocusWindow && m_lastFocusWindow == panelWindow;
     m_lastFocusWindow = window;
+    if (window == panelWindow)
+        m_lateFocusLossExpected = false;
     if (!wasPanel || window == panelWindow || !m_panel->isVisible())
+        return;
+    if (std::exchange(m_lateFocusLossExpected, false))
         return;
     // Menus and tooltips of the bar itself are part of it.
     if (window && (window->type() == Qt::Popup || window->type() == Qt::ToolTip ||

@@ -3,6 +3,7 @@
 #include "core/desktop/DesktopServices.h"
 #include "ui/panel/PanelActivation.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
@@ -92,4 +93,9 @@ private:
     QTimer m_pendingShowTask;
     PanelActivation m_activation;
     QPointer<QWindow> m_lastFocusWindow;
+    // When the bar was last hidden while it had the focus.
+    QElapsedTimer m_hiddenWithFocus;
+    // The toolkit still had the bar focused when it was shown again: the
+    // loss of focus of the hide may yet be reported.
+    bool m_lateFocusLossExpected = false;
 };

@@ -6,6 +6,7 @@
 // compositor.
 #include "ResidentApp.h"
 #include "SwayTree.h"
+#include "support/DesktopTestSession.h"
 
 #include <QFile>
 #include <QLibraryInfo>
@@ -28,6 +29,11 @@ bool barHasFocus(qint64 pid)
 {
     const std::optional<SwayView> focused = SwayTree::focusedView();
     return focused && focused->pid == pid && focused->name == barTitle;
+}
+
+bool swaymsg(const QString &command)
+{
+    return DesktopTestSession::run(QStringLiteral("swaymsg"), {command}).exitCode == 0;
 }
 
 QString readFile(const QString &path)
@@ -83,6 +89,50 @@ private Q_SLOTS:
         QVERIFY(app.waitForExit());
         QCOMPARE(app.process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(app.process().exitCode(), 0);
+    }
+
+    // With two outputs the bar opens on the one the user works on (the
+    // focused one), whichever it was opened on before; opened again right
+    // after it closed, it is not dismissed by the late report of its own
+    // earlier loss of focus.
+    void barOpensOnTheFocusedOutput()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QSKIP("the compositor started no XWayland");
+        if (SwayTree::outputs().size() < 2)
+            QVERIFY(swaymsg(QStringLiteral("create_output")));
+        QTRY_COMPARE_WITH_TIMEOUT(SwayTree::outputs().size(), 2, 10000);
+        const QList<SwayOutput> outputs = SwayTree::outputs();
+        QVERIFY(swaymsg(QStringLiteral("output %1 position 0 0").arg(outputs.at(0).name)));
+        QVERIFY(swaymsg(QStringLiteral("output %1 position %2 0")
+                            .arg(outputs.at(1).name)
+                            .arg(outputs.at(0).rect.width())));
+        ResidentApp app;
+        app.setSetting(QStringLiteral("did_complete_onboarding"), true);
+        QVERIFY(app.start());
+
+        for (const int index : {1, 0, 1, 1}) {
+            const QString name = outputs.at(index).name;
+            QVERIFY(swaymsg(QStringLiteral("focus output %1").arg(name)));
+            QCOMPARE(app.runCommand({QStringLiteral("toggle")}).exitCode, 0);
+            QTRY_VERIFY_WITH_TIMEOUT(barHasFocus(app.pid()), 10000);
+            // Opened again at once after closing, the bar stays.
+            QTest::qWait(1200);
+            QVERIFY(barHasFocus(app.pid()));
+            QRect output;
+            for (const SwayOutput &candidate : SwayTree::outputs()) {
+                if (candidate.name == name)
+                    output = candidate.rect;
+            }
+            const QRect bar = SwayTree::focusedView()->rect;
+            QVERIFY2(output.contains(bar),
+                     qPrintable(
+                         QStringLiteral("bar at %1,%2 on %3").arg(bar.x()).arg(bar.y()).arg(name)));
+            QCOMPARE(app.runCommand({QStringLiteral("toggle")}).exitCode, 0);
+            QTRY_VERIFY_WITH_TIMEOUT(SwayTree::viewsOf(app.pid()).isEmpty(), 10000);
+        }
+        QCOMPARE(app.runCommand({QStringLiteral("quit")}).exitCode, 0);
+        QVERIFY(app.waitForExit());
     }
 
     // QT_QPA_PLATFORM=wayland wins over the application's own choice. The
