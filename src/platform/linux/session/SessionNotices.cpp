@@ -65,8 +65,9 @@ QString clipboardNotice(const Session &session)
     if (session.clipboardReach.road != Session::ClipboardReach::x11Windows)
         return {};
     return tr("In Wayland applications Wrenlark reads and replaces text through accessibility "
-              "only: your compositor lets it put nothing on their clipboard while they have the "
-              "focus. A reply it cannot write there is left on the clipboard.");
+              "only: your compositor passes them Wrenlark's clipboard only while Wrenlark's own "
+              "window has the focus, so it does not copy or paste there with keys. A reply it "
+              "cannot write is left on the clipboard.");
 }
 
 // Only Wayland lacks a way: X11 grabs the screen itself.
