@@ -21,25 +21,21 @@
 #include "platform/linux/session/SessionNotices.h"
 #include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 #include "platform/linux/shortcuts/LinuxGlobalShortcuts.h"
-#include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/X11PanelWindowSupport.h"
-#include "platform/linux/x11/XTestKeyboard.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <utility>
 
 namespace {
 
 bool setNoGlib = false;
 
-std::shared_ptr<ScreenCaptureService> createCapture()
+std::shared_ptr<ScreenCaptureService> createCapture(const DesktopSession &session)
 {
-    DesktopProbes probes;
-    probes.qtPlatform = QGuiApplication::platformName();
-    const DesktopSession session =
-        DesktopSession::decide(DesktopEnvironment::fromProcess(), probes);
-    // Under XWayland too: its screen shows the Wayland windows as black.
-    if (session.capture.road == DesktopSession::CaptureRoad::screenshotPortal)
+    // Under XWayland too: its screen shows the Wayland windows as black. A
+    // portal that offers no screenshots now may start later.
+    if (session.kind == DesktopSession::Kind::wayland &&
+        session.client.road != DesktopSession::Client::none)
         return std::make_shared<PortalScreenCaptureService>();
     return createLinuxScreenCapture();
 }
@@ -65,19 +61,11 @@ void installVirtualKeyboard(LinuxDesktopRole role)
 // resident application starts a portal session at once where an earlier
 // one left a restore token (the desktop does not ask then); otherwise the
 // first key request starts it.
-void chooseKeySynthesizer(LinuxDesktopRole role)
+void chooseKeySynthesizer(LinuxDesktopRole role, const DesktopSession &session)
 {
-    const DesktopEnvironment environment = DesktopEnvironment::fromProcess();
-    DesktopProbes probes;
-    probes.qtPlatform = QGuiApplication::platformName();
-    if (DesktopSession::decide(environment, probes).kind != DesktopSession::Kind::wayland)
+    if (session.kind != DesktopSession::Kind::wayland)
         return;
-    probes.remoteDesktopPortal = RemoteDesktopPortalKeys::isOffered();
-    probes.virtualKeyboardProtocol =
-        !probes.remoteDesktopPortal && VirtualKeyboardKeys::isOffered();
-    probes.x11Reachable = X11Desktop::shared().isAvailable();
-    probes.xtestAvailable = probes.x11Reachable && XTestKeyboard::shared().isAvailable();
-    const auto road = DesktopSession::decide(environment, probes).keySynthesis.road;
+    const auto road = session.keySynthesis.road;
     if (road == DesktopSession::KeySynthesisRoad::virtualKeyboard)
         return installVirtualKeyboard(role);
     if (road == DesktopSession::KeySynthesisRoad::xtest) {
@@ -100,43 +88,18 @@ void chooseKeySynthesizer(LinuxDesktopRole role)
     qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
 }
 
-void prepareClipboard()
-{
-    DesktopProbes probes;
-    probes.qtPlatform = QGuiApplication::platformName();
-    const DesktopSession session =
-        DesktopSession::decide(DesktopEnvironment::fromProcess(), probes);
-    ClipboardAccess::shared().setHandedToWaylandOnlyWhileFocused(
-        session.clipboardReach.road == DesktopSession::ClipboardReach::x11Windows);
-}
-
-bool readsPrimarySelection()
-{
-    DesktopProbes probes;
-    probes.qtPlatform = QGuiApplication::platformName();
-    return DesktopSession::decide(DesktopEnvironment::fromProcess(), probes)
-               .primarySelection.road == DesktopSession::PrimarySelectionRoad::x11OwnerChecked;
-}
-
 // On a Wayland session only a compositor that says so over its own IPC
 // knows the Wayland windows; elsewhere the X11 window manager tells.
-std::shared_ptr<RunningApplications> createRunningApplications()
+std::shared_ptr<RunningApplications> createRunningApplications(const DesktopSession &session)
 {
-    const DesktopEnvironment environment = DesktopEnvironment::fromProcess();
-    DesktopProbes probes;
-    probes.qtPlatform = QGuiApplication::platformName();
-    probes.x11Reachable = X11Desktop::shared().isAvailable();
-    if (DesktopSession::decide(environment, probes).kind == DesktopSession::Kind::wayland &&
-        !environment.swaySocket.isEmpty()) {
-        auto sway = std::make_shared<SwayWindowSource>(environment.swaySocket);
-        probes.swayIpc = sway->ipc().isAnswering();
-        const DesktopSession session = DesktopSession::decide(environment, probes);
-        FileLogger::shared().info(QStringLiteral("Windows: %1, %2.")
-                                      .arg(DesktopSession::name(session.windowTracking.road),
-                                           session.windowTracking.reason));
-        if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::swayIpc)
-            return std::make_shared<LinuxRunningApplications>(std::move(sway));
-    }
+    if (session.kind != DesktopSession::Kind::wayland)
+        return std::make_shared<LinuxRunningApplications>();
+    FileLogger::shared().info(
+        QStringLiteral("Windows: %1, %2.")
+            .arg(DesktopSession::name(session.windowTracking.road), session.windowTracking.reason));
+    if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::swayIpc)
+        return std::make_shared<LinuxRunningApplications>(
+            std::make_shared<SwayWindowSource>(DesktopEnvironment::fromProcess().swaySocket));
     return std::make_shared<LinuxRunningApplications>();
 }
 
@@ -155,33 +118,37 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     // Qt has read it by now; programs started from here get their own choice.
     if (std::exchange(setNoGlib, false))
         qunsetenv("QT_NO_GLIB");
+    // Every road from one look at the session: its probes ask the bus, the
+    // X server and the compositor.
+    const DesktopSession session = DesktopSession::current();
     DesktopServices services;
-    services.applications = createRunningApplications();
+    services.applications = createRunningApplications(session);
     services.classifier = std::make_shared<LinuxTargetAppClassifier>();
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
-    prepareClipboard();
-    services.capture = createCapture();
-    chooseKeySynthesizer(role);
+    ClipboardAccess::shared().setHandedToWaylandOnlyWhileFocused(
+        session.clipboardReach.road == DesktopSession::ClipboardReach::x11Windows);
+    services.capture = createCapture(session);
+    chooseKeySynthesizer(role, session);
     services.panelWindow = std::make_shared<X11PanelWindowSupport>();
     auto selection = std::make_shared<LinuxSelectionService>(services.applications,
                                                              services.classifier, services.trust);
-    selection->setStrategies({true, readsPrimarySelection()});
+    selection->setStrategies({true, session.primarySelection.road ==
+                                        DesktopSession::PrimarySelectionRoad::x11OwnerChecked});
     services.selection = std::move(selection);
     services.replacement =
         std::make_shared<LinuxReplacementService>(services.applications, services.classifier);
     services.loginItems = std::make_shared<XdgAutostartLoginItem>();
     services.urlOpener = std::make_shared<DesktopUrlOpener>();
     if (role == LinuxDesktopRole::residentApplication) {
-        services.shortcuts = createLinuxGlobalShortcutService();
-        const bool onGnome = DesktopSession::decide(DesktopEnvironment::fromProcess(), {}).family ==
-                             DesktopSession::Family::gnome;
+        services.shortcuts = createLinuxGlobalShortcutService(session);
+        const bool onGnome = session.family == DesktopSession::Family::gnome;
         if (auto gnome = std::make_shared<GnomeCommandKeybinding>(
                 onGnome, GnomeCommandKeybinding::commandForThisExecutable());
             gnome->isAvailable())
             services.commandKeybinding = std::move(gnome);
-        services.notices = SessionNotices::forSession(DesktopSession::current(),
-                                                      services.commandKeybinding != nullptr);
+        services.notices =
+            SessionNotices::forSession(session, services.commandKeybinding != nullptr);
     }
     // Start following focus changes now, so the focused element of the
     // application the user comes from is known when the bar opens.

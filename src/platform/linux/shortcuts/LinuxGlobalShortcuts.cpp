@@ -2,24 +2,18 @@
 
 #include "core/settings/UserDefaults.h"
 #include "platform/linux/notifications/DesktopNotifications.h"
-#include "platform/linux/session/DesktopSession.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 #include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
 #include "platform/linux/shortcuts/UnavailableShortcutBackend.h"
 #include "platform/linux/shortcuts/X11KeyGrabber.h"
 
-bool isWaylandSession()
-{
-    return DesktopSession::decide(DesktopEnvironment::fromProcess(), {}).kind ==
-           DesktopSession::Kind::wayland;
-}
-
 namespace {
 
-std::unique_ptr<ShortcutBackend> chooseBackend()
+std::unique_ptr<ShortcutBackend> chooseBackend(const DesktopSession &session)
 {
-    if (isWaylandSession()) {
-        if (PortalShortcutBackend::isOffered())
+    // X11 grabs would fire only while an XWayland window has the focus.
+    if (session.kind == DesktopSession::Kind::wayland) {
+        if (session.shortcut.road == DesktopSession::ShortcutRoad::portal)
             return std::make_unique<PortalShortcutBackend>();
         return std::make_unique<UnavailableShortcutBackend>();
     }
@@ -31,8 +25,9 @@ std::unique_ptr<ShortcutBackend> chooseBackend()
 
 } // namespace
 
-std::shared_ptr<GlobalShortcutService> createLinuxGlobalShortcutService()
+std::shared_ptr<GlobalShortcutService>
+createLinuxGlobalShortcutService(const DesktopSession &session)
 {
     return std::make_shared<SettingsGlobalShortcutService>(
-        chooseBackend(), UserDefaults::standardFilePath(), &DesktopNotifications::show);
+        chooseBackend(session), UserDefaults::standardFilePath(), &DesktopNotifications::show);
 }
