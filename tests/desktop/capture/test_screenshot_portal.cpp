@@ -1,5 +1,6 @@
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "support/DesktopTestSession.h"
+#include "support/StandInPortal.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -17,9 +18,6 @@
 #include <QWindow>
 
 namespace {
-
-const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 
 QRect desktopGeometry()
 {
@@ -42,22 +40,11 @@ class FakeScreenshotPortal : public QObject
 public:
     explicit FakeScreenshotPortal(const QString &folder)
         : m_folder(folder)
-        , m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus,
-                                              QStringLiteral("fake-portal")))
+        , m_portal(QStringLiteral("fake-portal"))
     {
-    }
-    ~FakeScreenshotPortal() override
-    {
-        m_bus.unregisterObject(portalPath);
-        m_bus.unregisterService(portalName);
-        QDBusConnection::disconnectFromBus(QStringLiteral("fake-portal"));
     }
 
-    bool start()
-    {
-        return m_bus.registerObject(portalPath, this, QDBusConnection::ExportAllSlots) &&
-               m_bus.registerService(portalName);
-    }
+    bool start() { return m_portal.serve(this, QDBusConnection::ExportAllSlots); }
 
     uint response = 0;
     QString lastParentWindow;
@@ -70,10 +57,8 @@ public Q_SLOTS:
     {
         lastParentWindow = parentWindow;
         lastOptions = options;
-        QString sender = message.service().mid(1);
-        sender.replace(u'.', u'_');
-        const QString request = portalPath + QStringLiteral("/request/") + sender + u'/' +
-                                options.value(QStringLiteral("handle_token")).toString();
+        const QString request = StandInPortal::requestPath(
+            message, options.value(QStringLiteral("handle_token")).toString());
         pictureFile = m_folder + QStringLiteral("/Screenshot.png");
         QImage picture(desktopGeometry().size() * 2, QImage::Format_RGB32);
         QPainter painter(&picture);
@@ -89,14 +74,14 @@ public Q_SLOTS:
             signal << response
                    << QVariantMap{
                           {QStringLiteral("uri"), QUrl::fromLocalFile(pictureFile).toString()}};
-            m_bus.send(signal);
+            m_portal.bus().send(signal);
         });
         return QDBusObjectPath(request);
     }
 
 private:
     QString m_folder;
-    QDBusConnection m_bus;
+    StandInPortal m_portal;
 };
 
 // The Screenshot portal road on a private session bus.
@@ -134,7 +119,7 @@ std::optional<ScreenGrabResult> ScreenshotPortalTest::grab()
 
 void ScreenshotPortalTest::withoutPortalTheMessageSaysSo()
 {
-    if (QDBusConnection::sessionBus().interface()->isServiceRegistered(portalName))
+    if (StandInPortal::isTaken())
         QSKIP("a screenshot portal runs on this bus");
     const std::optional<ScreenGrabResult> result = grab();
     QVERIFY(result);

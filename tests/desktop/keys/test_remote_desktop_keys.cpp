@@ -4,6 +4,7 @@
 // a refusal that types nothing, the exact keysyms of a chord, and a session
 // the desktop closes.
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
+#include "support/StandInPortal.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -19,17 +20,7 @@
 
 namespace {
 
-const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString busName = QStringLiteral("fake-remote-desktop-portal");
-
 using Keys = QList<QPair<int, uint>>;
-
-QString senderPart(const QDBusMessage &message)
-{
-    QString sender = message.service().mid(1);
-    return sender.replace(u'.', u'_');
-}
 
 bool isUint(const QVariant &value)
 {
@@ -71,24 +62,19 @@ class FakeRemoteDesktopPortal : public QObject
 
 public:
     FakeRemoteDesktopPortal()
-        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, busName))
+        : m_portal(QStringLiteral("fake-remote-desktop-portal"))
     {
     }
     ~FakeRemoteDesktopPortal() override
     {
         if (!sessionPath.isEmpty())
-            m_bus.unregisterObject(sessionPath);
-        m_bus.unregisterObject(portalPath);
-        m_bus.unregisterService(portalName);
-        QDBusConnection::disconnectFromBus(busName);
+            m_portal.bus().unregisterObject(sessionPath);
     }
 
     bool start()
     {
-        return m_bus.registerObject(portalPath, this,
-                                    QDBusConnection::ExportAllSlots |
-                                        QDBusConnection::ExportAllProperties) &&
-               m_bus.registerService(portalName);
+        return m_portal.serve(this, QDBusConnection::ExportAllSlots |
+                                        QDBusConnection::ExportAllProperties);
     }
 
     // The desktop ends the session (the user revoked it, say).
@@ -98,7 +84,7 @@ public:
             sessionPath, QStringLiteral("org.freedesktop.portal.Session"),
             QStringLiteral("Closed"));
         signal << QVariantMap();
-        m_bus.send(signal);
+        m_portal.bus().send(signal);
     }
 
     uint version() const { return 2; }
@@ -119,11 +105,11 @@ public Q_SLOTS:
     {
         record(QStringLiteral("CreateSession"), callOptions);
         if (!sessionPath.isEmpty())
-            m_bus.unregisterObject(sessionPath);
-        sessionPath = portalPath + QStringLiteral("/session/") + senderPart(message) + u'/' +
-                      callOptions.value(QStringLiteral("session_handle_token")).toString();
-        m_bus.registerObject(sessionPath, new FakePortalSession(&calls, this),
-                             QDBusConnection::ExportAllSlots);
+            m_portal.bus().unregisterObject(sessionPath);
+        sessionPath = StandInPortal::sessionPath(
+            message, callOptions.value(QStringLiteral("session_handle_token")).toString());
+        m_portal.bus().registerObject(sessionPath, new FakePortalSession(&calls, this),
+                                      QDBusConnection::ExportAllSlots);
         // xdg-desktop-portal types the handle "s"; its documentation says "o".
         const QVariant handle = handleAsObjectPath
                                     ? QVariant::fromValue(QDBusObjectPath(sessionPath))
@@ -174,8 +160,8 @@ private:
 
     QString requestPath(const QDBusMessage &message, const QVariantMap &callOptions) const
     {
-        return portalPath + QStringLiteral("/request/") + senderPart(message) + u'/' +
-               callOptions.value(QStringLiteral("handle_token")).toString();
+        return StandInPortal::requestPath(
+            message, callOptions.value(QStringLiteral("handle_token")).toString());
     }
 
     QDBusObjectPath answer(const QDBusMessage &message, const QVariantMap &callOptions,
@@ -187,12 +173,12 @@ private:
                 request, QStringLiteral("org.freedesktop.portal.Request"),
                 QStringLiteral("Response"));
             signal << response << results;
-            m_bus.send(signal);
+            m_portal.bus().send(signal);
         });
         return QDBusObjectPath(request);
     }
 
-    QDBusConnection m_bus;
+    StandInPortal m_portal;
 };
 
 class RemoteDesktopKeysTest : public QObject
@@ -221,7 +207,7 @@ void RemoteDesktopKeysTest::initTestCase()
 {
     if (!QDBusConnection::sessionBus().isConnected())
         QSKIP("no session bus (run inside tests/support/desktop-session)");
-    if (QDBusConnection::sessionBus().interface()->isServiceRegistered(portalName))
+    if (StandInPortal::isTaken())
         QSKIP("a real portal runs on this bus");
 }
 

@@ -5,6 +5,7 @@
 // to a request given up.
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 #include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
+#include "support/StandInPortal.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -20,16 +21,7 @@
 
 namespace {
 
-const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-const QString busName = QStringLiteral("fake-global-shortcuts-portal");
-
-QString senderPart(const QDBusMessage &message)
-{
-    QString sender = message.service().mid(1);
-    return sender.replace(u'.', u'_');
-}
 
 } // namespace
 
@@ -91,7 +83,7 @@ class FakeGlobalShortcutsPortal : public QObject
 
 public:
     FakeGlobalShortcutsPortal()
-        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, busName))
+        : m_portal(QStringLiteral("fake-global-shortcuts-portal"))
     {
         qDBusRegisterMetaType<BoundShortcut>();
         qDBusRegisterMetaType<QList<BoundShortcut>>();
@@ -99,29 +91,24 @@ public:
     ~FakeGlobalShortcutsPortal() override
     {
         for (const QString &path : std::as_const(m_objects))
-            m_bus.unregisterObject(path);
-        m_bus.unregisterObject(portalPath);
-        m_bus.unregisterService(portalName);
-        QDBusConnection::disconnectFromBus(busName);
+            m_portal.bus().unregisterObject(path);
     }
 
     bool start()
     {
-        return m_bus.registerObject(portalPath, this,
-                                    QDBusConnection::ExportAllSlots |
-                                        QDBusConnection::ExportAllProperties) &&
-               m_bus.registerService(portalName);
+        return m_portal.serve(this, QDBusConnection::ExportAllSlots |
+                                        QDBusConnection::ExportAllProperties);
     }
 
     uint version() const { return 1; }
 
     void activate(const QString &id, const QVariantMap &options)
     {
-        QDBusMessage signal =
-            QDBusMessage::createSignal(portalPath, shortcutsInterface, QStringLiteral("Activated"));
+        QDBusMessage signal = QDBusMessage::createSignal(StandInPortal::path, shortcutsInterface,
+                                                         QStringLiteral("Activated"));
         signal << QVariant::fromValue(QDBusObjectPath(sessionPath)) << id << qulonglong(1234)
                << options;
-        m_bus.send(signal);
+        m_portal.bus().send(signal);
     }
 
     void respond(const QString &request, uint response, const QVariantMap &results)
@@ -129,14 +116,14 @@ public:
         QDBusMessage signal = QDBusMessage::createSignal(
             request, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
         signal << response << results;
-        m_bus.send(signal);
+        m_portal.bus().send(signal);
     }
 
     // Sends the replies held back.
     void releaseReplies()
     {
         for (const QDBusMessage &reply : std::as_const(heldReplies))
-            m_bus.send(reply);
+            m_portal.bus().send(reply);
         heldReplies.clear();
     }
 
@@ -154,9 +141,8 @@ public Q_SLOTS:
     {
         calls.append(QStringLiteral("CreateSession"));
         const QString request = requestPath(message, options);
-        const QString session = portalPath + QStringLiteral("/session/") + senderPart(message) +
-                                u'/' +
-                                options.value(QStringLiteral("session_handle_token")).toString();
+        const QString session = StandInPortal::sessionPath(
+            message, options.value(QStringLiteral("session_handle_token")).toString());
         if (answerCreateSession) {
             sessionPath = session;
             // xdg-desktop-portal types the handle "s"; its documentation says "o".
@@ -183,12 +169,12 @@ public Q_SLOTS:
 private:
     QString requestPath(const QDBusMessage &message, const QVariantMap &options)
     {
-        const QString path = portalPath + QStringLiteral("/request/") + senderPart(message) + u'/' +
-                             options.value(QStringLiteral("handle_token")).toString();
+        const QString path = StandInPortal::requestPath(
+            message, options.value(QStringLiteral("handle_token")).toString());
         requests.append(path);
         m_objects.append(path);
-        m_bus.registerObject(path, new FakePortalRequest(path, &calls, this),
-                             QDBusConnection::ExportAllSlots);
+        m_portal.bus().registerObject(path, new FakePortalRequest(path, &calls, this),
+                                      QDBusConnection::ExportAllSlots);
         return path;
     }
 
@@ -210,7 +196,7 @@ private:
         });
     }
 
-    QDBusConnection m_bus;
+    StandInPortal m_portal;
     QStringList m_objects;
 };
 
@@ -237,7 +223,7 @@ void PortalShortcutsTest::initTestCase()
 {
     if (!QDBusConnection::sessionBus().isConnected())
         QSKIP("no session bus (run inside tests/support/desktop-session)");
-    if (QDBusConnection::sessionBus().interface()->isServiceRegistered(portalName))
+    if (StandInPortal::isTaken())
         QSKIP("a real portal runs on this bus");
 }
 
@@ -281,7 +267,7 @@ void PortalShortcutsTest::bindsInTheSessionItWasGiven()
     QTRY_COMPARE(activated.size(), 1);
     QCOMPARE(activated.at(0).at(0).toString(), GlobalShortcutService::toggleWrenlark);
     const QString ours =
-        std::exchange(portal.sessionPath, portalPath + QStringLiteral("/session/x/y"));
+        std::exchange(portal.sessionPath, StandInPortal::path + QStringLiteral("/session/x/y"));
     portal.activate(GlobalShortcutService::toggleWrenlark, {});
     portal.sessionPath = ours;
     portal.activate(GlobalShortcutService::toggleWrenlark, {});
@@ -333,8 +319,8 @@ void PortalShortcutsTest::slowPortalLeavesTheEventLoopTurning()
     portal.holdReplies = false;
     portal.respond(
         portal.requests.at(0), 0,
-        {{QStringLiteral("session_handle"), portalPath + QStringLiteral("/session/a/b")}});
-    portal.sessionPath = portalPath + QStringLiteral("/session/a/b");
+        {{QStringLiteral("session_handle"), StandInPortal::path + QStringLiteral("/session/a/b")}});
+    portal.sessionPath = StandInPortal::path + QStringLiteral("/session/a/b");
     QTRY_COMPARE(portal.calls.size(), 2);
     QCOMPARE(portal.calls.at(1), QStringLiteral("BindShortcuts ") + portal.sessionPath);
 }
@@ -356,9 +342,9 @@ void PortalShortcutsTest::answerToARequestGivenUpIsIgnored()
     const QString session = portal.sessionPath;
 
     // A late answer to the first request starts nothing.
-    portal.respond(
-        firstRequest, 0,
-        {{QStringLiteral("session_handle"), portalPath + QStringLiteral("/session/old/1")}});
+    portal.respond(firstRequest, 0,
+                   {{QStringLiteral("session_handle"),
+                     StandInPortal::path + QStringLiteral("/session/old/1")}});
     QSignalSpy activated(service.get(), &GlobalShortcutService::activated);
     portal.activate(GlobalShortcutService::toggleWrenlark, {});
     QTRY_COMPARE(activated.size(), 1);

@@ -3,18 +3,12 @@
 // waited for once, a hung one is given up on for good, and an interface
 // the portal lacks is version 0.
 #include "platform/linux/portal/PortalInterfaceVersion.h"
+#include "support/StandInPortal.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QTest>
 #include <QThread>
-
-namespace {
-
-const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-
-} // namespace
 
 // A stand-in for the portal's GlobalShortcuts interface whose answers take
 // `delayMs`, on a bus connection and thread of its own: the question is
@@ -53,24 +47,17 @@ public:
     {
         start();
         return QTest::qWaitFor([this] { return m_serving.loadAcquire() != 0; }, 5000) &&
-               QDBusConnection::sessionBus().interface()->isServiceRegistered(portalName);
+               StandInPortal::isTaken();
     }
 
 protected:
     void run() override
     {
-        const QString name = QStringLiteral("slow-portal");
-        {
-            QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-            SlowShortcutsPortal portal(m_delayMs);
-            bus.registerObject(portalPath, &portal, QDBusConnection::ExportAllProperties);
-            bus.registerService(portalName);
-            m_serving.storeRelease(1);
-            exec();
-            bus.unregisterService(portalName);
-            bus.unregisterObject(portalPath);
-        }
-        QDBusConnection::disconnectFromBus(name);
+        SlowShortcutsPortal portal(m_delayMs);
+        StandInPortal standIn(QStringLiteral("slow-portal"));
+        standIn.serve(&portal, QDBusConnection::ExportAllProperties);
+        m_serving.storeRelease(1);
+        exec();
     }
 
 private:
@@ -87,7 +74,7 @@ private Q_SLOTS:
     {
         if (!QDBusConnection::sessionBus().isConnected())
             QSKIP("needs a session bus: run under tests/support/desktop-session");
-        if (QDBusConnection::sessionBus().interface()->isServiceRegistered(portalName))
+        if (StandInPortal::isTaken())
             QSKIP("a desktop portal runs on this bus");
     }
 
