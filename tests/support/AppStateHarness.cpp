@@ -54,7 +54,7 @@ QString withoutPrefix(const QString &text)
 
 } // namespace
 
-AppStateHarness::AppStateHarness(AppStateTimings timings)
+AppStateHarness::AppStateHarness(AppStateTimings timings, bool warmsConnectionOnOpen)
     : m_secrets(processSecretStore())
     , m_selection(std::make_shared<FakeSelectionService>())
     , m_replacement(std::make_shared<FakeReplacementService>())
@@ -97,6 +97,7 @@ AppStateHarness::AppStateHarness(AppStateTimings timings)
     dependencies.desktop.clipboard = m_clipboard;
     dependencies.analytics = m_analytics.get();
     dependencies.timings = timings;
+    dependencies.warmsConnectionOnOpen = warmsConnectionOnOpen;
     m_state = std::make_unique<AppState>(std::move(dependencies));
     m_state->setRequestClose([this] { ++m_closeRequests; });
 }

@@ -34,7 +34,7 @@ public:
     static constexpr qint32 editorPid = 4242;
     static constexpr qint32 browserPid = 5151;
 
-    explicit AppStateHarness(AppStateTimings timings = {});
+    explicit AppStateHarness(AppStateTimings timings = {}, bool warmsConnectionOnOpen = false);
     ~AppStateHarness();
 
     AppState &state() { return *m_state; }

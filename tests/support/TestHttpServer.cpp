@@ -62,6 +62,10 @@ public:
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, this, &Connection::readRequests);
         connect(socket, &QTcpSocket::disconnected, this, &Connection::disconnected);
+        connect(server, &TestHttpServer::heldReleased, this, [this] {
+            if (std::exchange(m_held, false))
+                writePiece();
+        });
     }
 
     bool isOpen() const { return m_socket->state() == QAbstractSocket::ConnectedState; }
@@ -152,6 +156,8 @@ private:
     {
         m_response = response;
         m_nextPiece = 0;
+        if (response.hangsUp)
+            return closeByServer(false);
         if (response.headDelayMs < 0)
             return; // never answer
         QTimer::singleShot(response.headDelayMs, this, [this] { writeHead(); });
@@ -186,19 +192,25 @@ private:
             finishResponse();
             return;
         }
-        const Response::Piece &piece = m_response.pieces.at(m_nextPiece);
-        const int delay = piece.delayMs;
-        QTimer::singleShot(delay, this, [this] {
-            const QByteArray &bytes = m_response.pieces.at(m_nextPiece++).bytes;
-            if (m_response.framing == Response::Framing::chunked) {
-                if (!bytes.isEmpty())
-                    m_socket->write(QByteArray::number(bytes.size(), 16) + "\r\n" + bytes + "\r\n");
-            } else {
-                m_socket->write(bytes);
-            }
-            m_socket->flush();
-            writeNextPiece();
-        });
+        const int delay = m_response.pieces.at(m_nextPiece).delayMs;
+        if (delay == Response::held) {
+            m_held = true;
+            return;
+        }
+        QTimer::singleShot(delay, this, &Connection::writePiece);
+    }
+
+    void writePiece()
+    {
+        const QByteArray &bytes = m_response.pieces.at(m_nextPiece++).bytes;
+        if (m_response.framing == Response::Framing::chunked) {
+            if (!bytes.isEmpty())
+                m_socket->write(QByteArray::number(bytes.size(), 16) + "\r\n" + bytes + "\r\n");
+        } else {
+            m_socket->write(bytes);
+        }
+        m_socket->flush();
+        writeNextPiece();
     }
 
     void finishResponse()
@@ -261,6 +273,7 @@ private:
     bool m_gone = false;
     Response m_response;
     qsizetype m_nextPiece = 0;
+    bool m_held = false;
 };
 
 // --- RecordedRequest ---
@@ -321,6 +334,13 @@ TestHttpServer::Response TestHttpServer::Response::eventStream(const QList<QByte
     response.framing = Framing::chunked;
     for (const QByteArray &piece : pieces)
         response.pieces.append(Piece{piece, response.pieces.isEmpty() ? 0 : delayMs});
+    return response;
+}
+
+TestHttpServer::Response TestHttpServer::Response::hangUp()
+{
+    Response response;
+    response.hangsUp = true;
     return response;
 }
 
@@ -437,6 +457,11 @@ int TestHttpServer::openConnections() const
 {
     return int(std::count_if(m_connections.begin(), m_connections.end(),
                              [](const Connection *connection) { return connection->isOpen(); }));
+}
+
+void TestHttpServer::releaseHeld()
+{
+    Q_EMIT heldReleased();
 }
 
 bool TestHttpServer::waitForRequests(qsizetype count, int timeoutMs)

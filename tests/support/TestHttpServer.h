@@ -81,8 +81,10 @@ public:
         struct Piece
         {
             QByteArray bytes;
-            int delayMs = 0; // wait before writing this piece
+            // Wait before writing this piece; `held`: until releaseHeld().
+            int delayMs = 0;
         };
+        static constexpr int held = -1;
 
         int status = 200;
         QList<Header> headers;
@@ -91,6 +93,7 @@ public:
         Ending ending = Ending::complete;
         // Wait before the status line; negative: never answer at all.
         int headDelayMs = 0;
+        bool hangsUp = false;
 
         // A whole body with Content-Length.
         static Response body(int status, const QByteArray &bytes,
@@ -101,6 +104,9 @@ public:
         static Response eventStream(const QList<QByteArray> &pieces, int delayMs = 0);
         // Accepts the request and never answers.
         static Response silence();
+        // Closes the connection as soon as the request is read, answering
+        // nothing, as a server does with a kept connection it has dropped.
+        static Response hangUp();
 
         // Splits every piece further at the given byte offsets of the whole
         // body (e.g. between a CR and its LF); new pieces wait `delayMs`.
@@ -126,12 +132,16 @@ public:
 
     const QList<RecordedRequest> &requests() const { return m_requests; }
     qsizetype requestCount() const { return m_requests.size(); }
+    // Lets every response go on past its held piece.
+    void releaseHeld();
     // Requests to one path, in arrival order.
     QList<RecordedRequest> requestsTo(const QByteArray &path) const;
 
     // Connections the client closed or reset (not the ones the server ended).
     int clientClosedConnections() const { return m_clientClosedConnections; }
     int openConnections() const;
+    // Connections accepted so far.
+    int acceptedConnections() const { return m_connectionCount; }
 
     // Run the event loop until the condition holds or the time is up.
     bool waitForRequests(qsizetype count, int timeoutMs = 5000);
@@ -151,6 +161,7 @@ public:
 
 Q_SIGNALS:
     void requestReceived(int index);
+    void heldReleased();
 
 private:
     class Connection;

@@ -42,6 +42,7 @@ AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObje
 {
     AppStateDependencies dependencies;
     dependencies.desktop = m_desktop;
+    dependencies.warmsConnectionOnOpen = true;
     m_appState = std::make_unique<AppState>(std::move(dependencies));
     m_settingsStore = std::make_unique<SettingsStore>();
 

@@ -6,6 +6,7 @@
 #include "core/support/MonotonicClock.h"
 
 #include <QNetworkAccessManager>
+#include <QSslConfiguration>
 
 namespace {
 
@@ -98,4 +99,18 @@ AIReply *AIClient::performStreamingRequest(const AIHttpRequest &request,
                                                   std::move(onResponseStart), onPartialResponse,
                                                   decodeChunk, parent);
         });
+}
+
+void AIClient::warmUp(const QUrl &origin)
+{
+    const QString scheme = origin.scheme();
+    if (scheme == QLatin1String("https")) {
+        // Offered as a request would offer it, so the connection speaks the
+        // protocol (HTTP/2 where the server has it) the requests then use.
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setAllowedNextProtocols(
+            {QSslConfiguration::ALPNProtocolHTTP2, QSslConfiguration::NextProtocolHttp1_1});
+        m_session->connectToHostEncrypted(origin.host(), quint16(origin.port(443)), tls);
+    } else if (scheme == QLatin1String("http"))
+        m_session->connectToHost(origin.host(), quint16(origin.port(80)));
 }

@@ -6,6 +6,7 @@
 #include "core/ai/AIRequestOptions.h"
 
 #include <QObject>
+#include <QUrl>
 
 class QNetworkAccessManager;
 
@@ -36,6 +37,11 @@ public:
     AIReply *performStreamingRequest(const AIHttpRequest &request, const AIRequestOptions &options,
                                      AIPartialResponseHandler onPartialResponse,
                                      AIDecodeChunkFunction decodeChunk);
+
+    // Opens a connection (TLS included) to the origin ahead of the first
+    // request, so that request does not wait for the handshakes. Qt keeps
+    // it with the session's other idle connections.
+    void warmUp(const QUrl &origin);
 
 private:
     QNetworkAccessManager *m_session;

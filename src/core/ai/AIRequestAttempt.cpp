@@ -2,9 +2,11 @@
 
 #include "core/ai/AIRequestSupport.h"
 #include "core/ai/SinglePassRequestBody.h"
+#include "core/support/FileLogger.h"
 
 #include <QMetaEnum>
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QTimer>
 
@@ -15,6 +17,11 @@ namespace {
 // the connection for the next request. A server that keeps sending is cut off
 // after this long.
 constexpr int drainLimitMilliseconds = 2000;
+
+// A kept connection is dropped after idling this long: proxies and load
+// balancers in front of the providers commonly close idle ones after 60 s,
+// and a request sent on one they have closed needs a second try.
+constexpr int keptConnectionLifetimeSeconds = 50;
 
 bool isSuccessStatus(int status)
 {
@@ -77,13 +84,22 @@ AIRequestAttempt::~AIRequestAttempt()
 void AIRequestAttempt::start(CompletionHandler onComplete)
 {
     m_onComplete = std::move(onComplete);
+    send(m_session);
+}
+
+void AIRequestAttempt::send(QNetworkAccessManager *session)
+{
+    m_openedConnection = false;
+    m_responseArrived = false;
     // The body goes out once: see SinglePassRequestBody. Qt streams it from
     // the device, unbuffered, because its length is given.
     auto *body = new SinglePassRequestBody(m_request.body);
     QNetworkRequest request = m_request.request;
     request.setHeader(QNetworkRequest::ContentLengthHeader, body->size());
     request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
-    m_reply = m_session->sendCustomRequest(request, m_request.method, body);
+    request.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute,
+                         keptConnectionLifetimeSeconds);
+    m_reply = session->sendCustomRequest(request, m_request.method, body);
     body->setParent(m_reply);
     if (const qint64 limit = readAheadLimit()) {
         // Qt hands the limit to its network thread only once the transfer has
@@ -98,17 +114,23 @@ void AIRequestAttempt::start(CompletionHandler onComplete)
             },
             Qt::QueuedConnection);
     }
+    connect(m_reply, &QNetworkReply::socketStartedConnecting, this,
+            [this] { m_openedConnection = true; });
     connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] {
+        m_responseArrived = true;
         if (!m_done)
             responseHeadArrived();
     });
     connect(m_reply, &QNetworkReply::readyRead, this, [this] {
+        m_responseArrived = true;
         if (!m_done)
             bytesArrived(m_reply->readAll());
     });
     connect(m_reply, &QNetworkReply::finished, this, [this] {
         if (m_done)
             return;
+        if (wasDroppedOnKeptConnection())
+            return resendOnFreshConnection();
         const QPointer<AIRequestAttempt> self(this);
         const QByteArray rest = m_reply->isOpen() ? m_reply->readAll() : QByteArray();
         if (!rest.isEmpty())
@@ -116,6 +138,39 @@ void AIRequestAttempt::start(CompletionHandler onComplete)
         if (self && !m_done)
             transferFinished();
     });
+}
+
+// Servers close kept connections when they have idled a while, and after a
+// suspend every kept connection is dead; a request that goes out on one just
+// then meets the close before any answer. Qt would send it again but cannot
+// (see SinglePassRequestBody). A connection Qt opened for this very transfer
+// is not that case: the server had the request and dropped it, and may have
+// acted on it, so that failure stands.
+bool AIRequestAttempt::wasDroppedOnKeptConnection() const
+{
+    if (m_resent || m_openedConnection || m_responseArrived || httpStatus())
+        return false;
+    const QNetworkReply::NetworkError code = m_reply->error();
+    return code == QNetworkReply::ContentReSendError ||
+           code == QNetworkReply::RemoteHostClosedError;
+}
+
+// Sent again, once, through a session of its own: the shared one may hold
+// more dead connections to the same server.
+void AIRequestAttempt::resendOnFreshConnection()
+{
+    m_resent = true;
+    FileLogger::shared().info(
+        QStringLiteral("LLM request resent on a new connection: the server had closed the kept "
+                       "one before answering."));
+    releaseReply(Release::abort);
+    auto *fresh = new QNetworkAccessManager(m_session);
+    fresh->setTransferTimeout(m_session->transferTimeout());
+    fresh->setRedirectPolicy(m_session->redirectPolicy());
+    fresh->setProxy(m_session->proxy());
+    send(fresh);
+    // The session goes with its only transfer.
+    connect(m_reply, &QObject::destroyed, fresh, &QObject::deleteLater);
 }
 
 void AIRequestAttempt::abort()
@@ -194,7 +249,7 @@ void AIRequestAttempt::releaseReply(Release release)
         return;
     }
     if (release == Release::drain) {
-        reply->setParent(m_session);
+        reply->setParent(reply->manager());
         connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
         connect(reply, &QNetworkReply::readyRead, reply,
                 [reply] { reply->skip(reply->bytesAvailable()); });

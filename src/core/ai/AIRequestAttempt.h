@@ -69,6 +69,11 @@ protected:
     const AIHttpRequest &request() const { return m_request; }
 
 private:
+    void send(QNetworkAccessManager *session);
+    // The request went out on a kept connection that the server had closed:
+    // nothing of it can have been answered, so it may be sent once more.
+    bool wasDroppedOnKeptConnection() const;
+    void resendOnFreshConnection();
     void complete(const Outcome &outcome, Release release);
     void releaseReply(Release release);
 
@@ -77,6 +82,11 @@ private:
     ResponseStartHandler m_onResponseStart;
     CompletionHandler m_onComplete;
     bool m_done = false;
+    // Of the current transfer: Qt opened a connection for it, and any of the
+    // response arrived.
+    bool m_openedConnection = false;
+    bool m_responseArrived = false;
+    bool m_resent = false;
 };
 
 // A whole (non-streamed) answer: the body is collected as it arrives and

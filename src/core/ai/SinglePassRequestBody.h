@@ -11,7 +11,8 @@
 // also when it fails to parse a response's head; every such resend first
 // rewinds the upload body. A body that cannot be rewound turns each of those
 // resends into a ContentReSendError failure, so the server never sees a
-// request twice from one attempt.
+// request twice from one attempt behind the attempt's back: the attempt
+// decides for itself the one case where sending again is safe.
 class SinglePassRequestBody : public QIODevice
 {
     Q_OBJECT

@@ -36,6 +36,20 @@ std::optional<QUrl> AIProvider::apiKeyDocsURL() const
     return url;
 }
 
+std::optional<QUrl> AIProvider::serviceOrigin() const
+{
+    const auto &endpoints = SharedModelCatalogStore::shared().endpointByProviderID();
+    const auto found = endpoints.find(m_id);
+    if (found == endpoints.end())
+        return std::nullopt;
+    // Only the origin is taken, so Gemini's "{model}" in the path is no bother.
+    const QUrl url(*found);
+    if (!url.isValid() || url.host().isEmpty())
+        return std::nullopt;
+    return url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
+                        QUrl::RemoveUserInfo);
+}
+
 QString AIProvider::apiKeyDocsTitle() const
 {
     return QStringLiteral("Get ") + m_displayName + QStringLiteral(" API Key");

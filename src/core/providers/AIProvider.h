@@ -50,6 +50,9 @@ public:
     QStringList modelOptions() const;
     // The catalog's key-help page, when it has one and it parses.
     std::optional<QUrl> apiKeyDocsURL() const;
+    // Scheme, host and port of the catalog's endpoint, when it has a usable
+    // one: where this provider's requests connect.
+    std::optional<QUrl> serviceOrigin() const;
     // "Get " + displayName + " API Key"
     QString apiKeyDocsTitle() const;
 

@@ -66,6 +66,7 @@ AppState::AppState(AppStateDependencies dependencies, QObject *parent)
     , m_providerRegistry(dependencies.providerRegistry ? *dependencies.providerRegistry
                                                        : AIProviderRegistry::shared())
     , m_timings(dependencies.timings)
+    , m_warmsConnectionOnOpen(dependencies.warmsConnectionOnOpen)
     , m_aiClient(new AIClient(this))
 {
     m_copiedFeedbackTimer.setSingleShot(true);
@@ -212,6 +213,8 @@ void AppState::inputChanged(const QString &text)
     if (text != m_revisionTrackedInputText) {
         ++m_inputRevision;
         m_revisionTrackedInputText = text;
+        // The reply on its way no longer answers what is typed.
+        dropPendingWrite();
     }
     setInputText(text);
 }
@@ -238,6 +241,8 @@ void AppState::submit(SubmitAction action)
     setStatusMessage(QString());
     setResponseText(QString());
     m_lastResponseInputRevision.reset();
+    m_submitInputRevision = m_inputRevision;
+    m_submitAction = action;
     log(QStringLiteral("Request submitted."));
 
     request->config = *config;
@@ -336,6 +341,7 @@ void AppState::submitReplyFinished(AIReply *reply,
         return;
     m_submitReply = nullptr;
 
+    const bool writeWhenComplete = std::exchange(m_writeWhenComplete, false);
     bool complete = true;
     switch (reply->state()) {
     case AIReply::State::succeeded:
@@ -350,8 +356,13 @@ void AppState::submitReplyFinished(AIReply *reply,
     case AIReply::State::running:
         return;
     }
-    if (complete)
-        completeSubmitRequest(request->requestID);
+    if (!complete)
+        return;
+    completeSubmitRequest(request->requestID);
+    if (writeWhenComplete && reply->state() == AIReply::State::succeeded)
+        writeCompletedReply();
+    else if (writeWhenComplete && m_statusMessage == writingWhenCompleteMessage)
+        setStatusMessage(QString());
 }
 
 bool AppState::handleSubmitSuccess(const std::shared_ptr<const SubmitRequest> &request,
@@ -433,6 +444,7 @@ void AppState::cancelActiveSubmitRequest(bool resetUI)
         reply->deleteLater();
     }
     cancelReplacement();
+    dropPendingWrite();
     m_submitRequestID = QUuid::createUuid();
     if (resetUI) {
         setIsLoading(false);
@@ -450,6 +462,16 @@ void AppState::submitFromCommandReplaceShortcut()
     // is being re-read or written would write the reply twice.
     if (m_replaceRefresh || m_replacement)
         return;
+    // The reply on its way answers what is typed: it is the one to write,
+    // once complete (asking again would replace the reply the user watched,
+    // and pay for it twice).
+    if (isRunningForCurrentInput()) {
+        if (m_submitAction == SubmitAction::showOutput && !m_writeWhenComplete) {
+            m_writeWhenComplete = true;
+            setStatusMessage(writingWhenCompleteMessage);
+        }
+        return;
+    }
     if (!m_selectionContext) {
         refreshSelectionContextForReplaceShortcut(
             [this](bool hasContext) { continueReplaceShortcut(hasContext); });
@@ -466,6 +488,35 @@ void AppState::continueReplaceShortcut(bool hasContext)
         return;
     }
     submit(SubmitAction::replaceSelection);
+}
+
+bool AppState::isRunningForCurrentInput() const
+{
+    return m_isLoading && m_submitReply && m_submitInputRevision == m_inputRevision;
+}
+
+void AppState::writeCompletedReply()
+{
+    const auto writeIfReusable = [this](bool hasContext) {
+        if (hasContext && canReuseResponse()) {
+            continueReplaceShortcut(true);
+        } else if (m_statusMessage == writingWhenCompleteMessage) {
+            // Nothing to write into: the reply stays shown.
+            setStatusMessage(QString());
+        }
+    };
+    if (m_selectionContext)
+        writeIfReusable(true);
+    else
+        refreshSelectionContextForReplaceShortcut(writeIfReusable);
+}
+
+void AppState::dropPendingWrite()
+{
+    if (!std::exchange(m_writeWhenComplete, false))
+        return;
+    if (m_statusMessage == writingWhenCompleteMessage)
+        setStatusMessage(QString());
 }
 
 // The reply held answers exactly the text now in the input.

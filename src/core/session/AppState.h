@@ -52,6 +52,8 @@ struct AppStateDependencies
     // Null: AIProviderRegistry::shared().
     const AIProviderRegistry *providerRegistry = nullptr;
     AppStateTimings timings;
+    // Connect to the current provider's server whenever the bar opens.
+    bool warmsConnectionOnOpen = false;
 };
 
 // The state of the command bar from opening to closing: the captured
@@ -96,6 +98,8 @@ public:
         QStringLiteral("Couldn't replace the selection.");
     static inline const QString permissionMessage =
         QStringLiteral("Enable Accessibility permission to read selections.");
+    static inline const QString writingWhenCompleteMessage =
+        QStringLiteral("Writing when the reply is complete\u2026");
     static inline const QString copyFailedMessage =
         QStringLiteral("Couldn't copy the response to the clipboard.");
     static inline const QString nothingSelectedPreview = QStringLiteral("<nothing selected>");
@@ -233,6 +237,12 @@ private:
     // just received for `request`).
     void continueReplaceShortcut(bool hasContext);
     bool canReuseResponse() const;
+    // Whether the running request answers the text now in the input.
+    bool isRunningForCurrentInput() const;
+    // Ctrl+Return pressed while the reply to this very input streamed: write
+    // it now that it is complete, without asking again.
+    void writeCompletedReply();
+    void dropPendingWrite();
     void replaceSelection(const SelectionContext &context, const QString &text,
                           const std::shared_ptr<const SubmitRequest> &request);
     void replacementFinished(ReplacementOperation *operation, const QString &text,
@@ -248,6 +258,9 @@ private:
     void applySelectionStatus(const SelectionResult &result);
     void cancelDetectionReaders();
     void clearCapturedImage();
+    // The first reply then does not wait for the connection's handshakes,
+    // which are done while the user types.
+    void warmUpProviderConnection();
 
     static void log(const QString &message);
     void sendSignal(const QString &name, const AnalyticsParameters &parameters = {});
@@ -258,6 +271,7 @@ private:
     AppAnalytics &m_analytics;
     const AIProviderRegistry &m_providerRegistry;
     AppStateTimings m_timings;
+    bool m_warmsConnectionOnOpen;
     AIClient *m_aiClient;
     std::function<void()> m_requestClose;
     std::function<bool()> m_inputFocusProbe;
@@ -279,6 +293,11 @@ private:
     // The request.
     QUuid m_submitRequestID = QUuid::createUuid();
     QPointer<AIReply> m_submitReply;
+    // What the running request was asked for: its input revision and action.
+    qint64 m_submitInputRevision = 0;
+    SubmitAction m_submitAction = SubmitAction::showOutput;
+    // Ctrl+Return came while the reply to the current input was streaming.
+    bool m_writeWhenComplete = false;
     QPointer<ReplacementOperation> m_replacement;
     qint64 m_inputRevision = 0;
     QString m_revisionTrackedInputText;

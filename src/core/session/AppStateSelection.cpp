@@ -1,9 +1,12 @@
 // AppState: opening the command bar, detecting the selection, and closing.
 
+#include "core/ai/AIClient.h"
 #include "core/analytics/AppAnalytics.h"
 #include "core/desktop/SelectionFetch.h"
+#include "core/providers/AIProviderRegistry.h"
 #include "core/session/AppState.h"
 #include "core/session/SelectionRace.h"
+#include "core/settings/SettingsStore.h"
 #include "core/support/FileLogger.h"
 #include "core/support/MonotonicClock.h"
 
@@ -56,6 +59,16 @@ void AppState::resetStateForOpen()
     m_selectionRestorePid = 0;
     m_selectionUsesClipboardFallback = false;
     clearCapturedImage();
+    if (m_warmsConnectionOnOpen)
+        warmUpProviderConnection();
+}
+
+void AppState::warmUpProviderConnection()
+{
+    if (const AIProviderPointer provider = m_settingsStore->currentProvider()) {
+        if (const std::optional<QUrl> origin = provider->serviceOrigin())
+            m_aiClient->warmUp(*origin);
+    }
 }
 
 bool AppState::isDetectingSelection() const

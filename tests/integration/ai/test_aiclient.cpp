@@ -603,6 +603,34 @@ private Q_SLOTS:
         QVERIFY(interrupted > 0);
     }
 
+    // A kept connection that the server has dropped meets the next request
+    // with a close before any answer: that request goes once more, on a new
+    // connection. On a connection opened for it, the same close is the
+    // server's own doing: no second request.
+    void requestOnADroppedKeptConnectionIsSentAgainOnce()
+    {
+        m_server->enqueue("POST", chatPath, Response::eventStream({chunk("One")}));
+        m_server->enqueue("POST", chatPath, Response::hangUp());
+        m_server->enqueue("POST", chatPath, Response::eventStream({chunk("Two")}));
+        m_server->enqueue("POST", chatPath, Response::hangUp());
+        const qsizetype logMark = TestSandbox::flushedLog().size();
+        for (const char *text : {"One", "Two"}) {
+            auto call = stream(options(AIRequestTimeoutRetryPolicy::none));
+            QVERIFY(call->wait());
+            verifyText(*call, QString::fromLatin1(text));
+        }
+        auto refused = stream(options(AIRequestTimeoutRetryPolicy::none));
+        QVERIFY(refused->wait());
+        QCOMPARE(refused->reply->state(), AIReply::State::failed);
+
+        QTest::qWait(200); // a resend would reach the server after the failure
+        QList<int> connections;
+        for (const auto &request : m_server->requests())
+            connections.append(request.connection);
+        QCOMPARE(connections, (QList<int>{1, 1, 2, 3}));
+        QCOMPARE(logSince(logMark).count(QStringLiteral("resent on a new connection")), 1);
+    }
+
     // Without "[DONE]" but with the last chunk, the stream is complete.
     void streamEndingCleanlyWithoutDoneIsCompleteAndSentOnce()
     {

@@ -249,6 +249,80 @@ private Q_SLOTS:
         QCOMPARE(ended.value(Parameter::queryCount), QStringLiteral("1"));
     }
 
+    // Ctrl+Return while the reply to the very text in the input streams:
+    // that reply is written once complete, with no second request; a broken
+    // stream or an edit meanwhile writes nothing.
+    void replaceKeyDuringTheStreamWritesThatReply_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("stream completes") << QString();
+        QTest::newRow("stream breaks") << QStringLiteral("break");
+        QTest::newRow("input edited") << QStringLiteral("edit");
+    }
+
+    void replaceKeyDuringTheStreamWritesThatReply()
+    {
+        QFETCH(QString, meanwhile);
+        AppStateHarness harness;
+        AppState &state = harness.state();
+        harness.configureApiKeyProvider(QStringLiteral("openai"));
+        harness.selection().setDefaultResult(FakeSelectionService::Kind::fetch,
+                                             selected(QStringLiteral("old text")));
+        Response stream = meanwhile == QLatin1String("break")
+                              ? brokenStream({chatDelta(QStringLiteral("New ")),
+                                              chatDelta(QStringLiteral("text"))})
+                              : chatStream({QStringLiteral("New "), QStringLiteral("text")});
+        stream.pieces[1].delayMs = Response::held;
+        m_server.enqueue("POST", chatPath, stream);
+        const qsizetype requestsBefore = m_server.requestCount();
+        harness.open();
+        QTRY_VERIFY(state.hasSelection());
+        harness.type(QStringLiteral("rewrite"));
+        state.submit(SubmitAction::showOutput);
+        QTRY_COMPARE(state.responseText(), QStringLiteral("New "));
+
+        state.submitFromCommandReplaceShortcut();
+        state.submitFromCommandReplaceShortcut();
+        QCOMPARE(state.statusMessage(), AppState::writingWhenCompleteMessage);
+        QVERIFY(state.isLoading());
+        if (meanwhile == QLatin1String("edit"))
+            harness.type(QStringLiteral("rewrite it"));
+        m_server.releaseHeld();
+        QTRY_VERIFY(!state.isLoading());
+
+        QCOMPARE(m_server.requestCount(), requestsBefore + 1);
+        if (meanwhile.isEmpty()) {
+            QTRY_COMPARE(harness.closeRequests(), 1);
+            QCOMPARE(harness.replacement().calls().size(), 1);
+            QCOMPARE(harness.replacement().calls().first().text, QStringLiteral("New text"));
+            return;
+        }
+        QVERIFY(harness.replacement().calls().isEmpty());
+        QCOMPARE(harness.closeRequests(), 0);
+        QCOMPARE(state.statusMessage(),
+                 meanwhile == QLatin1String("break") ? AppState::interruptedMessage : QString());
+    }
+
+    // Opening the bar connects to the provider's server while the user
+    // types; the request then goes over that connection.
+    void openingTheBarWarmsTheConnection()
+    {
+        AppStateHarness harness({}, true);
+        AppState &state = harness.state();
+        harness.configureApiKeyProvider(QStringLiteral("openai"));
+        m_server.enqueue("POST", chatPath, chatStream({QStringLiteral("Hi")}));
+        const int accepted = m_server.acceptedConnections();
+        harness.open();
+        QTRY_COMPARE(m_server.acceptedConnections(), accepted + 1);
+
+        harness.type(QStringLiteral("hello"));
+        state.submit(SubmitAction::showOutput);
+        QTRY_VERIFY(!state.isLoading());
+        QCOMPARE(state.responseText(), QStringLiteral("Hi"));
+        QCOMPARE(m_server.requests().constLast().connection, accepted + 1);
+        QCOMPARE(m_server.acceptedConnections(), accepted + 1);
+    }
+
     void replaceKeyAsksAgainAfterAnyEdit_data()
     {
         QTest::addColumn<bool>("dispatches");
