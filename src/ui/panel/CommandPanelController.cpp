@@ -20,8 +20,9 @@
 
 namespace {
 
-// Longer than the toolkit waits before it reports a loss of focus.
-constexpr qint64 lateFocusLossMs = 1000;
+// Longer than the toolkit waits before it reports a loss of focus (100 ms
+// after the window system's report).
+constexpr qint64 lateFocusLossMs = 500;
 
 // A text view with a selection: Ctrl+C copies that selection, not the reply.
 bool hasSelectedText(QWidget *widget)
@@ -191,13 +192,19 @@ void CommandPanelController::present(QScreen *screen)
     // X11 reports a window's loss of focus late, in case the focus comes
     // back (measured under XWayland on sway: a bar shown again within a
     // moment of closing was dismissed by its own earlier loss).
-    m_lateFocusLossExpected = m_hiddenWithFocus.isValid() &&
-                              m_hiddenWithFocus.elapsed() < lateFocusLossMs &&
-                              QGuiApplication::focusWindow() == m_panel->windowHandle();
+    const bool stillFocused = QGuiApplication::focusWindow() == m_panel->windowHandle();
+    m_lateFocusLossExpected = stillFocused && m_hiddenWithFocus.isValid() &&
+                              m_hiddenWithFocus.elapsed() < lateFocusLossMs;
     updatePanelSizeToFitContent();
     positionPanel(screen);
     m_panel->show();
     m_panel->raise();
+    // Hiding made the widgets forget the active window at once, while the
+    // window system still holds the focus for it: if the focus comes back in
+    // time, nothing reports it again, and the bar would stay without an
+    // active window (no key commands, no focused input).
+    if (stillFocused && !m_panel->isActiveWindow())
+        QApplication::setActiveWindow(m_panel);
     activatePanel();
     m_appState.requestInputFocus();
     installMonitors();
@@ -325,7 +332,10 @@ void CommandPanelController::focusWindowChanged(QWindow *window)
         m_lateFocusLossExpected = false;
     if (!wasPanel || window == panelWindow || !m_panel->isVisible())
         return;
-    if (std::exchange(m_lateFocusLossExpected, false))
+    // The late report of the hide's own loss; when the focus came back in
+    // time none comes, so the expectation lapses.
+    if (std::exchange(m_lateFocusLossExpected, false) && m_hiddenWithFocus.isValid() &&
+        m_hiddenWithFocus.elapsed() < lateFocusLossMs)
         return;
     // Menus and tooltips of the bar itself are part of it.
     if (window && (window->type() == Qt::Popup || window->type() == Qt::ToolTip ||
@@ -371,14 +381,14 @@ bool CommandPanelController::handleClick(QObject *watched, QEvent *event)
 
 bool CommandPanelController::handleKey(QEvent *event)
 {
-    if (!m_panel->isVisible() || !m_panel->isActiveWindow())
+    if (!isPanelFocused())
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
     if (!(key->modifiers() & Qt::ControlModifier))
         return false;
     // The filter sees the event once per receiver up the chain; act on the
     // first (the focused widget).
-    QWidget *focus = QApplication::focusWidget();
+    QWidget *focus = m_panel->focusWidget();
     if (key->key() == Qt::Key_C) {
         if (m_appState.responseText().isEmpty() || hasSelectedText(focus))
             return false;
@@ -394,9 +404,14 @@ bool CommandPanelController::handleKey(QEvent *event)
     return false;
 }
 
+// Asked of the window system's focus, which is never behind (the widgets'
+// idea of the active window may be, see present()).
+bool CommandPanelController::isPanelFocused() const
+{
+    return m_panel->isVisible() && QGuiApplication::focusWindow() == m_panel->windowHandle();
+}
+
 bool CommandPanelController::isInputFocused() const
 {
-    QWidget *focus = QApplication::focusWidget();
-    return focus && focus->window() == m_panel && m_panel->isActiveWindow() &&
-           qobject_cast<CommandInputField *>(focus);
+    return isPanelFocused() && qobject_cast<CommandInputField *>(m_panel->focusWidget());
 }

@@ -79,6 +79,7 @@ private:
     void focusWindowChanged(QWindow *window);
     bool handleClick(QObject *watched, QEvent *event);
     bool handleKey(QEvent *event);
+    bool isPanelFocused() const;
     bool isInputFocused() const;
 
     AppState &m_appState;

@@ -1,14 +1,17 @@
 // The command bar as a user reaches it: the resident application running,
 // a word selected in a real editor, Alt+Space through XTest, an instruction
 // typed, Return; the reply streams in (read over AT-SPI, as a screen reader
-// reads it), Ctrl+Return writes it over the selection and the user's
-// clipboard stays as it was. Two quick presses over a browser-like target
-// never show the bar.
+// reads it), Ctrl+Return pressed while it still streams writes it over the
+// selection once complete, with one request, and the user's clipboard stays
+// as it was. A bar closed and opened again at once works whole. Two quick
+// presses over a browser-like target never show the bar.
 #include "DesktopSelectionFixture.h"
 #include "ResidentApp.h"
 #include "support/TestHttpServer.h"
 
 #include <QApplication>
+#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -77,6 +80,14 @@ private Q_SLOTS:
             2000, QByteArray("next copy"));
     }
 
+    // A case that failed with the bar open leaves the next one a closed bar.
+    void cleanup()
+    {
+        if (!visibleWindows(m_app->pid()).isEmpty())
+            key(QStringLiteral("Escape"));
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(m_app->pid()).isEmpty(), 5000);
+    }
+
     void shortcutTypeReturnAndReplace()
     {
         QString error;
@@ -105,16 +116,61 @@ private Q_SLOTS:
             readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Instruction"))
                 .endsWith(QStringLiteral("upper case")),
             10000);
+        const qsizetype requestsBefore = m_server.requestCount();
         QVERIFY(key(QStringLiteral("Return")));
+        // Shown in part (usually; on a slow machine it may be whole already).
         QTRY_VERIFY_WITH_TIMEOUT(
             readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Response"))
-                .endsWith(QStringLiteral("\nWORLD")),
+                .contains(QStringLiteral("\nWO")),
             15000);
 
         QVERIFY(key(QStringLiteral("ctrl+Return")));
         QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(m_app->pid()).isEmpty(), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(editor->documentText(), QStringLiteral("hello WORLD foo"), 10000);
         QTRY_COMPARE(clipboardText(), QStringLiteral("kept"));
+        QCOMPARE(m_server.requestCount(), requestsBefore + 1);
+    }
+
+    // Hiding forgets the bar's active window at once, while X11 reports
+    // the loss of focus 100 ms late: a bar opened again within that time
+    // must still take its keys and close on a click elsewhere.
+    void barReopenedAtOnceWorksWhole()
+    {
+        QString error;
+        auto editor = TestEditor::start(TestEditor::Kind::gtk, QStringLiteral("some text"), &error);
+        QVERIFY2(editor, qPrintable(error));
+        QProcess::startDetached(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("printf before | xclip -selection clipboard >/dev/null 2>&1")});
+        QTRY_COMPARE(clipboardText(), QStringLiteral("before"));
+        m_server.enqueue("POST", "/openai/v1/chat",
+                         TestHttpServer::Response::eventStream(
+                             {delta(QStringLiteral("Answer")),
+                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))}));
+
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 5000);
+        QDBusInterface shell(QStringLiteral("com.wrenlark"), QStringLiteral("/com/wrenlark"),
+                             QStringLiteral("com.wrenlark.Shell"), m_app->bus());
+        // Closed and opened again in one breath.
+        QVERIFY(shell.call(QStringLiteral("Toggle"), QVariantMap()).type() !=
+                QDBusMessage::ErrorMessage);
+        QVERIFY(shell.call(QStringLiteral("Toggle"), QVariantMap()).type() !=
+                QDBusMessage::ErrorMessage);
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 5000);
+        QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("answer me")}));
+        QVERIFY(key(QStringLiteral("Return")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Response"))
+                .endsWith(QStringLiteral("\nAnswer")),
+            15000);
+
+        QVERIFY(key(QStringLiteral("ctrl+c")));
+        QTRY_COMPARE(clipboardText(), QStringLiteral("Answer"));
+        QVERIFY(editor->app().activate());
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(m_app->pid()).isEmpty(), 5000);
+        QCOMPARE(editor->documentText(), QStringLiteral("some text"));
     }
 
     void twoQuickPressesOverABrowserShowNothing()

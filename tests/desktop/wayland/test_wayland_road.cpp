@@ -73,6 +73,7 @@ class WaylandRoadTest : public QObject
     Q_OBJECT
 
     TestHttpServer m_server;
+    qsizetype m_requestsAfterAsking = 0;
 
 private Q_SLOTS:
     void init()
@@ -196,6 +197,7 @@ private Q_SLOTS:
                                  15000);
         // The selection went to the provider with the instruction.
         QCOMPARE(m_server.requestCount(), requestsBefore + 1);
+        m_requestsAfterAsking = m_server.requestCount();
         const QByteArray sent = QJsonDocument(m_server.requests().constLast().jsonBody()).toJson();
         QVERIFY2(sent.contains("world") && sent.contains("upper case"),
                  qPrintable(QString::fromUtf8(sent) + resident.log()));
@@ -213,6 +215,8 @@ private:
         QTRY_COMPARE_WITH_TIMEOUT(editor.documentText(), QStringLiteral("hello WORLD foo"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), editor.pid(), 5000);
         QCOMPARE(WaylandClipboard::text(), QStringLiteral("kept"));
+        // Ctrl+Return came while the reply streamed: that reply was written.
+        QCOMPARE(m_server.requestCount(), m_requestsAfterAsking);
         // The application took the editor, known by sway, for its target.
         QVERIFY2(resident.log().contains(QStringLiteral("Replacement target pid=%1 bundle="
                                                         "wrenlark-test-editor")
@@ -239,6 +243,7 @@ private:
         QTRY_COMPARE_WITH_TIMEOUT(WaylandClipboard::text(), QStringLiteral("WORLD"), 5000);
         QVERIFY(barHasFocus(resident.pid()));
         QCOMPARE(editor.documentText(), QStringLiteral("hello world foo"));
+        QCOMPARE(m_server.requestCount(), m_requestsAfterAsking);
         QVERIFY2(resident.log().contains(QStringLiteral("Replacement: paste not sent")),
                  qPrintable(resident.log()));
         QVERIFY2(resident.log().contains(QStringLiteral("copy keystroke not sent")),
