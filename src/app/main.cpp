@@ -6,6 +6,7 @@
 #include "core/support/AppMetadata.h"
 #include "core/support/FileLogger.h"
 #include "platform/linux/LibsecretSecretStore.h"
+#include "platform/linux/session/DisplayReachability.h"
 #include "shell/WrenlarkApp.h"
 
 #include <QApplication>
@@ -24,6 +25,13 @@ bool startsResidentApplication(int argc, char *argv[], bool *startedAtLogin)
     return argc == 1 || *startedAtLogin;
 }
 
+// A display that cannot be opened would stop the program in Qt.
+void dropUnreachableDisplays()
+{
+    for (const QString &sentence : DisplayReachability::dropUnreachableDisplays())
+        std::fprintf(stderr, "wrenlark: %s\n", qPrintable(sentence));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -32,6 +40,7 @@ int main(int argc, char *argv[])
     ProcessHardening::keepSecretsOutOfCoreDumps();
     bool startedAtLogin = false;
     if (startsResidentApplication(argc, argv, &startedAtLogin)) {
+        dropUnreachableDisplays();
         if (!WrenlarkApp::hasDesktopSession()) {
             std::fputs(WrenlarkApp::missingDesktopMessage(), stderr);
             return 1;
@@ -46,7 +55,10 @@ int main(int argc, char *argv[])
     // Commands that work with the desktop (its clipboard, keyboard and tray)
     // need a QApplication on the X11 display; the others need no display.
     std::unique_ptr<QCoreApplication> app;
-    if (DesktopSelection::needsDesktop(argc, argv) && DesktopSelection::hasDisplay()) {
+    const bool needsDesktop = DesktopSelection::needsDesktop(argc, argv);
+    if (needsDesktop)
+        dropUnreachableDisplays();
+    if (needsDesktop && DesktopSelection::hasDisplay()) {
         DesktopSelection::prepareDesktop();
         app = std::make_unique<QApplication>(argc, argv);
     } else {

@@ -274,6 +274,11 @@ QList<Check> remoteDesktopConsent(const DesktopSession &session)
 {
     if (session.keySynthesis.road != DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
         return {};
+    if (!session.remoteDesktopConsentKept)
+        return {{QStringLiteral("RemoteDesktop consent"),
+                 QStringLiteral("asked each time Wrenlark starts, at the first copy or paste: "
+                                "version 1 of the desktop's portal keeps no permission"),
+                 false, true}};
     const bool kept = QFile::exists(RemoteDesktopPortalKeys::defaultTokenFile());
     return {{QStringLiteral("RemoteDesktop consent"),
              kept ? QStringLiteral("kept from an earlier session (%1)")

@@ -438,7 +438,8 @@ private Q_SLOTS:
         QCOMPARE(app.nameOwnerPid(), app.pid());
     }
 
-    // Without a display or a session bus the commands say so and fail.
+    // Without a display or a session bus the commands say so and fail; a
+    // display that cannot be opened counts as none, said, never an abort.
     void commandsWithoutADesktop()
     {
         ResidentApp app;
@@ -451,6 +452,24 @@ private Q_SLOTS:
         QVERIFY(resident.waitForFinished(10000));
         QVERIFY(resident.exitCode() != 0);
         QVERIFY(resident.readAllStandardError().contains("wrenlark ask"));
+
+        environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":987"));
+        for (const QStringList &arguments :
+             {QStringList{}, QStringList{QStringLiteral("doctor")}}) {
+            QProcess process;
+            process.setProcessEnvironment(environment);
+            process.start(qEnvironmentVariable("WRENLARK_BINARY"), arguments);
+            QVERIFY(process.waitForFinished(20000));
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            const QByteArray said = process.readAllStandardError();
+            QVERIFY2(said.contains("The X display :987 (DISPLAY) cannot be opened; going on "
+                                   "without a display."),
+                     said.constData());
+            if (arguments.isEmpty())
+                QCOMPARE(process.exitCode(), 1);
+            else
+                QVERIFY(process.readAllStandardOutput().contains("no display"));
+        }
 
         environment = app.environment();
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),

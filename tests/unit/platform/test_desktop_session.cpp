@@ -243,7 +243,7 @@ void DesktopSessionTest::waylandKeysTakeARoadThatReachesWaylandWindows_data()
 {
     QTest::addColumn<DesktopEnvironment>("environment");
     QTest::addColumn<QString>("qtPlatform");
-    QTest::addColumn<bool>("portal");
+    QTest::addColumn<uint>("portal");
     QTest::addColumn<bool>("virtualKeyboard");
     QTest::addColumn<Session::KeySynthesisRoad>("road");
     QTest::addColumn<QString>("reasonNames");
@@ -252,37 +252,41 @@ void DesktopSessionTest::waylandKeysTakeARoadThatReachesWaylandWindows_data()
     // The compositor types the portal's keys into Wayland and X11 windows
     // alike, so the portal wins over XTest under XWayland.
     QTest::newRow("GNOME, XWayland, portal")
-        << gnomeWayland << QStringLiteral("xcb") << true << false << Road::remoteDesktopPortal
+        << gnomeWayland << QStringLiteral("xcb") << 2u << false << Road::remoteDesktopPortal
         << QStringLiteral("RemoteDesktop");
+    // GNOME 43's portal, version 1, keeps no permission.
+    QTest::newRow("GNOME, XWayland, portal version 1")
+        << gnomeWayland << QStringLiteral("xcb") << 1u << false << Road::remoteDesktopPortal
+        << QStringLiteral("each time Wrenlark starts");
     QTest::newRow("KDE, XWayland, no portal")
-        << kdeWayland << QStringLiteral("xcb") << false << false << Road::xtest
+        << kdeWayland << QStringLiteral("xcb") << 0u << false << Road::xtest
         << QStringLiteral("X11 applications only");
     QTest::newRow("Wayland client, portal")
-        << swayWithoutXwayland << QStringLiteral("wayland") << true << false
+        << swayWithoutXwayland << QStringLiteral("wayland") << 2u << false
         << Road::remoteDesktopPortal << QStringLiteral("allow");
     QTest::newRow("Wayland client, no portal")
-        << swayWithoutXwayland << QStringLiteral("wayland") << false << false << Road::none
+        << swayWithoutXwayland << QStringLiteral("wayland") << 0u << false << Road::none
         << QStringLiteral("no RemoteDesktop portal");
     // The portal is asked about on Wayland only; an X11 session keeps XTest.
-    QTest::newRow("X11 session, portal answers") << x11Openbox << QStringLiteral("xcb") << true
+    QTest::newRow("X11 session, portal answers") << x11Openbox << QStringLiteral("xcb") << 2u
                                                  << false << Road::xtest << QStringLiteral("XTest");
     // wlroots gives the virtual keyboard to any client of the session; it
     // reaches Wayland windows, which XTest under XWayland does not, and
     // the portal, where there is one, still goes first.
     QTest::newRow("sway, XWayland, virtual keyboard")
-        << swayWithXwayland << QStringLiteral("xcb") << false << true << Road::virtualKeyboard
+        << swayWithXwayland << QStringLiteral("xcb") << 0u << true << Road::virtualKeyboard
         << QStringLiteral("Wayland or X11");
     QTest::newRow("sway, Wayland client, virtual keyboard")
-        << swayWithoutXwayland << QStringLiteral("wayland") << false << true
-        << Road::virtualKeyboard << QStringLiteral("virtual-keyboard protocol");
+        << swayWithoutXwayland << QStringLiteral("wayland") << 0u << true << Road::virtualKeyboard
+        << QStringLiteral("virtual-keyboard protocol");
     QTest::newRow("portal and virtual keyboard")
-        << swayWithXwayland << QStringLiteral("xcb") << true << true << Road::remoteDesktopPortal
+        << swayWithXwayland << QStringLiteral("xcb") << 2u << true << Road::remoteDesktopPortal
         << QStringLiteral("RemoteDesktop");
     QTest::newRow("X11 session, virtual keyboard answers")
-        << x11Openbox << QStringLiteral("xcb") << false << true << Road::xtest
+        << x11Openbox << QStringLiteral("xcb") << 0u << true << Road::xtest
         << QStringLiteral("XTest");
     QTest::newRow("offscreen on Wayland, portal")
-        << swayWithoutXwayland << QStringLiteral("offscreen") << true << false << Road::none
+        << swayWithoutXwayland << QStringLiteral("offscreen") << 2u << false << Road::none
         << QStringLiteral("no display");
 }
 
@@ -290,18 +294,20 @@ void DesktopSessionTest::waylandKeysTakeARoadThatReachesWaylandWindows()
 {
     QFETCH(DesktopEnvironment, environment);
     QFETCH(QString, qtPlatform);
-    QFETCH(bool, portal);
+    QFETCH(uint, portal);
     QFETCH(bool, virtualKeyboard);
     QFETCH(Session::KeySynthesisRoad, road);
     QFETCH(QString, reasonNames);
     DesktopProbes probes = qtPlatform == QLatin1String("xcb") ? x11Probes() : DesktopProbes{};
     probes.qtPlatform = qtPlatform;
-    probes.remoteDesktopPortal = portal;
+    probes.remoteDesktopPortalVersion = portal;
     probes.virtualKeyboardProtocol = virtualKeyboard;
     const Session session = Session::decide(environment, probes);
     QCOMPARE(session.keySynthesis.road, road);
     QVERIFY2(session.keySynthesis.reason.contains(reasonNames),
              qPrintable(session.keySynthesis.reason));
+    QCOMPARE(session.remoteDesktopConsentKept,
+             road == Session::KeySynthesisRoad::remoteDesktopPortal && portal >= 2);
     if (road == Session::KeySynthesisRoad::remoteDesktopPortal)
         QCOMPARE(Session::name(road), QStringLiteral("RemoteDesktop portal"));
 }
@@ -358,6 +364,13 @@ void DesktopSessionTest::windowTrackingTellsWhoKnowsTheFocus()
     QCOMPARE(session.windowTracking.road, road);
     QVERIFY2(session.windowTracking.reason.contains(reasonNames),
              qPrintable(session.windowTracking.reason));
+    // Off sway, nothing said of a desktop speaks of sway's ways.
+    if (Session::decide(environment, probes).family != Session::Family::wlroots) {
+        for (const QString &reason : {session.windowTracking.reason, session.client.reason})
+            QVERIFY2(!reason.contains(QStringLiteral("sway")) &&
+                         !reason.contains(QStringLiteral("tiled")),
+                     qPrintable(reason));
+    }
 
     // An X server that does not answer tells nothing either.
     if (road == Session::WindowTrackingRoad::x11WindowManager) {

@@ -90,13 +90,20 @@ private Q_SLOTS:
         QVERIFY(wayland.capabilities.first().contains(QStringLiteral("clipboard")));
 
         DesktopProbes remote = xwaylandProbes();
-        remote.remoteDesktopPortal = true;
+        remote.remoteDesktopPortalVersion = 2;
         const auto gnome =
             SessionNotices::forSession(sessionOf(QStringLiteral(":0"), QStringLiteral("wayland-0"),
                                                  QStringLiteral("GNOME"), remote),
                                        true);
         QCOMPARE(gnome.capabilities.size(), 1);
         QVERIFY(gnome.capabilities.first().contains(QStringLiteral("asks once")));
+        // GNOME 43's portal is version 1: it asks at every start.
+        remote.remoteDesktopPortalVersion = 1;
+        const auto gnome43 =
+            SessionNotices::forSession(sessionOf(QStringLiteral(":0"), QStringLiteral("wayland-0"),
+                                                 QStringLiteral("GNOME"), remote),
+                                       true);
+        QVERIFY(gnome43.capabilities.first().contains(QStringLiteral("each time Wrenlark starts")));
     }
 
     // On Wayland a region is captured through the portal only; where it

@@ -36,9 +36,9 @@ constexpr int superKeysym = 0xffeb;
 
 } // namespace
 
-bool RemoteDesktopPortalKeys::isOffered()
+uint RemoteDesktopPortalKeys::offeredVersion()
 {
-    return portalInterfaceVersion(remoteDesktopInterface) >= 1;
+    return portalInterfaceVersion(remoteDesktopInterface);
 }
 
 QString RemoteDesktopPortalKeys::defaultTokenFile()

@@ -10,7 +10,7 @@ class QDBusPendingCallWatcher;
 
 // Keys through the desktop's org.freedesktop.portal.RemoteDesktop portal
 // (Wayland: GNOME, KDE Plasma). A keyboard-only remote desktop session is
-// started in the background; the desktop asks the user once, and the
+// started in the background; the desktop asks the user as it starts, and the
 // session's restore token, kept in the state folder, lets the next run
 // start without asking where the desktop persists the consent. Keys asked
 // for before the session runs are not typed: that request fails with a
@@ -22,9 +22,9 @@ class RemoteDesktopPortalKeys : public QObject, public KeySynthesizer
 public:
     enum class State { idle, starting, running };
 
-    // Whether the desktop's portal implements RemoteDesktop (asks the bus,
-    // waiting at most a second).
-    static bool isOffered();
+    // The version of RemoteDesktop the desktop's portal implements, 0 when
+    // none (asks the bus, waiting at most a second).
+    static uint offeredVersion();
     // $XDG_STATE_HOME/Wrenlark/remote-desktop-restore-token
     static QString defaultTokenFile();
     // The keysyms and states (1 pressed, 0 released) that type `chord`:

@@ -78,10 +78,12 @@ DesktopSession::Choice<Client> chooseClient(const DesktopEnvironment &environmen
         return {Client::xwayland,
                 requested.isEmpty()
                     ? QStringLiteral("XWayland is there (DISPLAY=%1): the command bar floats at "
-                                     "its own size and takes the focus (a Wayland window is "
-                                     "tiled on wlroots desktops), and the selection and paste "
-                                     "services work through X11")
-                          .arg(environment.display)
+                                     "its own size and takes the focus%2, and the selection and "
+                                     "paste services work through X11")
+                          .arg(environment.display,
+                               desktopFamily(environment.currentDesktop) == Family::wlroots
+                                   ? QStringLiteral(" (a Wayland window is tiled here)")
+                                   : QString())
                     : requested};
     }
     if (platform.startsWith(QLatin1String("wayland")))
@@ -141,16 +143,26 @@ DesktopSession::Choice<DesktopSession::ShortcutRoad> chooseShortcut(Kind kind, F
     return {Road::bindCommand, QStringLiteral("no desktop session")};
 }
 
+// Version 2 added restore tokens, which keep the permission.
+bool keepsRemoteDesktopConsent(const DesktopProbes &probes)
+{
+    return probes.remoteDesktopPortalVersion >= 2;
+}
+
 DesktopSession::Choice<DesktopSession::KeySynthesisRoad>
 chooseKeySynthesis(Kind kind, Client client, const DesktopProbes &probes)
 {
     using Road = DesktopSession::KeySynthesisRoad;
     // The compositor types the portal's keys into its focused window, Wayland
     // or X11; XTest under XWayland reaches X11 windows only.
-    if (kind == Kind::wayland && client != Client::none && probes.remoteDesktopPortal)
+    if (kind == Kind::wayland && client != Client::none && probes.remoteDesktopPortalVersion > 0)
         return {Road::remoteDesktopPortal,
                 QStringLiteral("the desktop's portal offers RemoteDesktop: the keys reach the "
-                               "focused window once you allow it (the desktop asks once)")};
+                               "focused window once you allow it ") +
+                    (keepsRemoteDesktopConsent(probes)
+                         ? QStringLiteral("(the desktop asks once and keeps the permission)")
+                         : QStringLiteral("(version 1 of the portal keeps no permission: the "
+                                          "desktop asks each time Wrenlark starts)"))};
     // Where the portal is there it goes first: it asks the user. wlroots
     // compositors give the virtual keyboard to any program of the session.
     if (kind == Kind::wayland && client != Client::none && probes.virtualKeyboardProtocol)
@@ -232,6 +244,21 @@ DesktopSession::Choice<DesktopSession::ClipboardReach> chooseClipboardReach(Fami
                                    : QStringLiteral("one clipboard for every window")};
 }
 
+QString focusUntold(Family family)
+{
+    switch (family) {
+    case Family::gnome:
+        return QStringLiteral("GNOME Shell tells no other program which window has the focus");
+    case Family::kde:
+        return QStringLiteral("KWin tells no other program which window has the focus");
+    case Family::wlroots:
+    case Family::other:
+        break;
+    }
+    return QStringLiteral("the compositor tells no client which window has the focus (of "
+                          "compositors, only sway's IPC is asked)");
+}
+
 DesktopSession::Choice<DesktopSession::WindowTrackingRoad>
 chooseWindowTracking(const DesktopEnvironment &environment, const DesktopProbes &probes, Kind kind,
                      Client client)
@@ -254,10 +281,7 @@ chooseWindowTracking(const DesktopEnvironment &environment, const DesktopProbes 
         environment.swaySocket.isEmpty()
             ? QString()
             : QStringLiteral("SWAYSOCK=%1 does not answer; ").arg(environment.swaySocket);
-    // GNOME and KDE tell no client which window has the focus.
-    const QString untold =
-        unanswered + QStringLiteral("the compositor tells no client which window "
-                                    "has the focus (only sway's IPC is read)");
+    const QString untold = unanswered + focusUntold(desktopFamily(environment.currentDesktop));
     if (overX11)
         return {Road::x11WindowManager,
                 untold + QStringLiteral(": only X11 applications (under XWayland) are known and "
@@ -293,6 +317,9 @@ DesktopSession DesktopSession::decide(const DesktopEnvironment &environment,
     session.capture = chooseCapture(session.kind, session.client.road, probes);
     session.primarySelection = choosePrimarySelection(session.client.road);
     session.clipboardReach = chooseClipboardReach(session.family, session.client.road);
+    session.remoteDesktopConsentKept =
+        session.keySynthesis.road == KeySynthesisRoad::remoteDesktopPortal &&
+        keepsRemoteDesktopConsent(probes);
     session.windowTracking =
         chooseWindowTracking(environment, probes, session.kind, session.client.road);
     return session;
@@ -309,7 +336,7 @@ DesktopSession DesktopSession::current()
     }
     if (sessionKind(environment) == Kind::wayland) {
         probes.globalShortcutsPortal = PortalShortcutBackend::isOffered();
-        probes.remoteDesktopPortal = RemoteDesktopPortalKeys::isOffered();
+        probes.remoteDesktopPortalVersion = RemoteDesktopPortalKeys::offeredVersion();
         probes.screenshotPortal = PortalScreenCaptureService::isOffered();
         probes.virtualKeyboardProtocol = VirtualKeyboardKeys::isOffered();
         probes.swayIpc =

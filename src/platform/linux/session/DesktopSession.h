@@ -25,7 +25,9 @@ struct DesktopProbes
     bool x11Reachable = false;
     bool xtestAvailable = false;
     bool globalShortcutsPortal = false;
-    bool remoteDesktopPortal = false;
+    // The RemoteDesktop portal's version; 0: not offered. Version 1 keeps
+    // no permission: the desktop asks at every start of a session.
+    uint remoteDesktopPortalVersion = 0;
     // Whether the portal offers the Screenshot interface; not asked where
     // only the road matters (it may start later), asked for what is said.
     std::optional<bool> screenshotPortal;
@@ -91,6 +93,9 @@ public:
     Choice<PrimarySelectionRoad> primarySelection{PrimarySelectionRoad::notRead, {}};
     Choice<WindowTrackingRoad> windowTracking{WindowTrackingRoad::none, {}};
     Choice<ClipboardReach> clipboardReach{ClipboardReach::allWindows, {}};
+    // The desktop keeps the user's permission for the RemoteDesktop keys
+    // from one start of Wrenlark to the next.
+    bool remoteDesktopConsentKept = false;
 
     static QString name(Kind kind);
     static QString name(Family family);

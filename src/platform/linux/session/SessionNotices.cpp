@@ -40,8 +40,12 @@ QString keysNotice(const Session &session)
 {
     switch (session.keySynthesis.road) {
     case Session::KeySynthesisRoad::remoteDesktopPortal:
+        if (session.remoteDesktopConsentKept)
+            return tr("Wrenlark types its copy and paste keys through your desktop's remote "
+                      "desktop permission. Allow it when the desktop asks; it asks once.");
         return tr("Wrenlark types its copy and paste keys through your desktop's remote desktop "
-                  "permission. Allow it when the desktop asks; it asks once.");
+                  "permission. This desktop keeps no such permission: it asks each time "
+                  "Wrenlark starts, at the first copy or paste.");
     case Session::KeySynthesisRoad::virtualKeyboard:
         // Reaches every window of the compositor, asks nothing.
         return {};
