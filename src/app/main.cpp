@@ -1,6 +1,7 @@
 #include "ProcessHardening.h"
 #include "cli/CommandLine.h"
 #include "cli/DesktopSelection.h"
+#include "core/ai/NetworkProxies.h"
 #include "core/desktop/KeychainStore.h"
 #include "core/desktop/LoginItemService.h"
 #include "core/support/AppMetadata.h"
@@ -38,6 +39,7 @@ int main(int argc, char *argv[])
 {
     // Before any key is read from the keyring or standard input.
     ProcessHardening::keepSecretsOutOfCoreDumps();
+    NetworkProxies::useSystemSettings();
     bool startedAtLogin = false;
     if (startsResidentApplication(argc, argv, &startedAtLogin)) {
         dropUnreachableDisplays();

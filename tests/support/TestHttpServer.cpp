@@ -3,6 +3,8 @@
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QPointer>
+#include <QSslConfiguration>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -413,10 +415,28 @@ TestHttpServer::TestHttpServer(QObject *parent)
     : QObject(parent)
     , m_server(new QTcpServer(this))
 {
+    listen();
+}
+
+TestHttpServer::TestHttpServer(const QSslConfiguration &tls, const QString &hostName,
+                               QObject *parent)
+    : QObject(parent)
+    , m_origin(QStringLiteral("https://") + hostName)
+{
+    auto *server = new QSslServer(this);
+    server->setSslConfiguration(tls);
+    m_server = server;
+    listen();
+}
+
+void TestHttpServer::listen()
+{
     if (!m_server->listen(QHostAddress::LocalHost, 0))
         qFatal("TestHttpServer cannot listen on 127.0.0.1: %s",
                qPrintable(m_server->errorString()));
-    connect(m_server, &QTcpServer::newConnection, this, &TestHttpServer::acceptConnections);
+    // A TLS connection is pending once its handshake is done.
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this,
+            &TestHttpServer::acceptConnections);
 }
 
 TestHttpServer::~TestHttpServer() = default;
@@ -428,7 +448,7 @@ quint16 TestHttpServer::port() const
 
 QUrl TestHttpServer::url(const QString &pathAndQuery) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(pathAndQuery));
+    return QUrl(QStringLiteral("%1:%2%3").arg(m_origin).arg(port()).arg(pathAndQuery));
 }
 
 void TestHttpServer::enqueue(const QByteArray &method, const QByteArray &path,

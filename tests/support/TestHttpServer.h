@@ -11,6 +11,7 @@
 #include <functional>
 #include <utility>
 
+class QSslConfiguration;
 class QTcpServer;
 class QTcpSocket;
 
@@ -120,10 +121,14 @@ public:
     };
 
     explicit TestHttpServer(QObject *parent = nullptr);
+    // Serves HTTPS with `tls` (its certificate and key) and calls itself
+    // `hostName` in url(); it still listens on 127.0.0.1 only.
+    TestHttpServer(const QSslConfiguration &tls, const QString &hostName,
+                   QObject *parent = nullptr);
     ~TestHttpServer() override;
 
     quint16 port() const;
-    // http://127.0.0.1:<port><pathAndQuery>
+    // http://127.0.0.1:<port><pathAndQuery> (https://<host name>:... for HTTPS)
     QUrl url(const QString &pathAndQuery = QStringLiteral("/")) const;
 
     // Routes: `method` may be "*" for any method; the path excludes the query.
@@ -171,7 +176,10 @@ private:
     Response responseFor(const RecordedRequest &request);
     void record(RecordedRequest request);
 
+    void listen();
+
     QTcpServer *m_server;
+    QString m_origin = QStringLiteral("http://127.0.0.1");
     QHash<QByteArray, QQueue<Response>> m_queues;
     QHash<QByteArray, Response> m_defaults;
     QList<RecordedRequest> m_requests;

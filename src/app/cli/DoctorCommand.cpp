@@ -1,6 +1,10 @@
 #include "cli/DoctorCommand.h"
 
 #include "cli/Terminal.h"
+#include "core/ai/NetworkProxies.h"
+#include "core/providers/AIProvider.h"
+#include "core/providers/AIProviderRegistry.h"
+#include "core/settings/SettingsStore.h"
 #include "platform/linux/LibsecretSecretStore.h"
 #include "platform/linux/accessibility/AtspiBusTrust.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
@@ -296,6 +300,24 @@ Check shortcutPortal()
                                          : Check{name, QStringLiteral("not offered"), false, true};
 }
 
+// Where the current provider's requests go: straight to it, or through the
+// proxy the system's settings name.
+QList<Check> providerProxy()
+{
+    const AIProviderPointer provider = SettingsStore().currentProvider();
+    const std::optional<QUrl> origin = provider ? provider->serviceOrigin() : std::nullopt;
+    if (!origin)
+        return {};
+    const QString route = NetworkProxies::describeRoute(*origin);
+    return {
+        {QStringLiteral("Proxy"),
+         QStringLiteral("%1 (%2) %3")
+             .arg(origin->toString(), provider->displayName(),
+                  route == QLatin1String("direct") ? QStringLiteral("is reached directly")
+                                                   : QStringLiteral("is reached through ") + route),
+         false, true}};
+}
+
 int runDoctor(const QStringList &arguments)
 {
     if (!arguments.isEmpty()) {
@@ -311,6 +333,7 @@ int runDoctor(const QStringList &arguments)
     checks += remoteDesktopConsent(session);
     checks += gnomeKeybinding(session);
     checks += runningApplication();
+    checks += providerProxy();
     bool essentialsOk = true;
     QString text;
     for (const Check &check : checks) {

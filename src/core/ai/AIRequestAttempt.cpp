@@ -1,6 +1,7 @@
 #include "core/ai/AIRequestAttempt.h"
 
 #include "core/ai/AIRequestSupport.h"
+#include "core/ai/NetworkProxies.h"
 #include "core/ai/SinglePassRequestBody.h"
 #include "core/support/FileLogger.h"
 
@@ -192,7 +193,12 @@ std::optional<int> AIRequestAttempt::httpStatus() const
 
 std::optional<AIClientError> AIRequestAttempt::transportFailure() const
 {
-    const QNetworkReply::NetworkError code = m_reply->error();
+    QNetworkReply::NetworkError code = m_reply->error();
+    // Qt reports a proxy that refuses the tunnel (403 and the like) as an
+    // unknown error.
+    if (code == QNetworkReply::UnknownNetworkError && !httpStatus() &&
+        NetworkProxies::describeRoute(m_reply->url()) != QLatin1String("direct"))
+        code = QNetworkReply::ProxyConnectionRefusedError;
     if (code == QNetworkReply::NoError)
         return std::nullopt;
     // Qt also reports an HTTP error status as an error of its own; then the

@@ -1,12 +1,20 @@
 #include "core/ai/AIClient.h"
+#include "core/ai/NetworkProxies.h"
 #include "core/ai/ServerSentEventLineReader.h"
+#include "support/TestConnectProxy.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSandbox.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
+#include <QScopeGuard>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
 #include <QTest>
 
 using Response = TestHttpServer::Response;
@@ -111,10 +119,17 @@ class TestAIClient : public QObject
     std::unique_ptr<Call> stream(const AIRequestOptions &requestOptions,
                                  const QString &pathAndQuery = QString::fromLatin1(chatPath))
     {
+        return stream(requestOptions, m_server->url(pathAndQuery));
+    }
+
+    std::unique_ptr<Call> stream(const AIRequestOptions &requestOptions, const QUrl &url)
+    {
         auto call = std::make_unique<Call>();
         Call *raw = call.get();
+        AIHttpRequest streamed = request();
+        streamed.request.setUrl(url);
         raw->reply = m_client->performStreamingRequest(
-            request(pathAndQuery), requestOptions,
+            streamed, requestOptions,
             [raw](const QString &textSoFar) { raw->partials.append(textSoFar); }, decodeChatChunk);
         watch(raw);
         return call;
@@ -643,6 +658,60 @@ private Q_SLOTS:
             verifyText(*call, QStringLiteral("Hello there"));
             QCOMPARE(m_server->requestCount(), i);
         }
+    }
+
+    // --- Behind a proxy ---
+
+    // With the system's settings in use (here https_proxy), a streamed
+    // request goes through the proxy's CONNECT tunnel; a proxy that asks
+    // for credentials or refuses is said plainly. The host name is made up:
+    // requests to this machine's own addresses never take a proxy, and the
+    // test proxy tunnels to 127.0.0.1 whatever it is asked for.
+    void requestsFollowTheSystemProxy()
+    {
+        const TestCertificate certificate = TestCertificate::make(QStringLiteral("provider.test"));
+        if (certificate.certificate.isEmpty())
+            QSKIP("the openssl command could not make a certificate");
+        QSslConfiguration serverTls = QSslConfiguration::defaultConfiguration();
+        serverTls.setLocalCertificate(QSslCertificate(certificate.certificate));
+        serverTls.setPrivateKey(QSslKey(certificate.key, QSsl::Ec));
+        TestHttpServer server(serverTls, QStringLiteral("provider.test"));
+        const QSslConfiguration systemTls = QSslConfiguration::defaultConfiguration();
+        QSslConfiguration trusting = systemTls;
+        trusting.setCaCertificates({QSslCertificate(certificate.certificate)});
+        QSslConfiguration::setDefaultConfiguration(trusting);
+        TestConnectProxy proxy;
+        qputenv("https_proxy", proxy.url().toEncoded());
+        NetworkProxies::useSystemSettings();
+        const auto restore = qScopeGuard([&] {
+            qunsetenv("https_proxy");
+            QNetworkProxyFactory::setUseSystemConfiguration(false);
+            QSslConfiguration::setDefaultConfiguration(systemTls);
+        });
+        const QUrl endpoint = server.url(QString::fromLatin1(chatPath));
+        QCOMPARE(NetworkProxies::describeRoute(endpoint), proxy.url().toString());
+
+        server.enqueue("POST", chatPath, Response::eventStream({chunk("Through"), chunk(" it")}));
+        auto call = stream(options(AIRequestTimeoutRetryPolicy::none), endpoint);
+        QVERIFY(call->wait());
+        verifyText(*call, QStringLiteral("Through it"));
+        QCOMPARE(proxy.targets(),
+                 QList<QByteArray>{"provider.test:" + QByteArray::number(server.port())});
+
+        for (const auto mode :
+             {TestConnectProxy::Mode::askForCredentials, TestConnectProxy::Mode::refuse}) {
+            proxy.setMode(mode);
+            m_client->session()->clearConnectionCache();
+            auto refused = stream(options(AIRequestTimeoutRetryPolicy::none), endpoint);
+            QVERIFY(refused->wait());
+            QCOMPARE(refused->reply->state(), AIReply::State::failed);
+            const QString said = refused->reply->error()->userFacingMessage();
+            QVERIFY2(said.contains(mode == TestConnectProxy::Mode::askForCredentials
+                                       ? QStringLiteral("user name and password")
+                                       : QStringLiteral("refused the connection")),
+                     qPrintable(said));
+        }
+        QCOMPARE(server.requestCount(), 1);
     }
 
     // --- Secrets stay out of the log ---
