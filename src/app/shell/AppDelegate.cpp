@@ -6,6 +6,7 @@
 #include "core/settings/SettingsStore.h"
 #include "core/settings/UserDefaults.h"
 #include "core/support/FileLogger.h"
+#include "platform/linux/session/LogindSleepMonitor.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 #include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
 #include "platform/linux/tray/TrayHosts.h"
@@ -21,6 +22,7 @@
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
 #include <QKeyEvent>
+#include <QNetworkInformation>
 #include <QTimer>
 #include <QWidget>
 
@@ -44,6 +46,7 @@ AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObje
     dependencies.desktop = m_desktop;
     dependencies.warmsConnectionOnOpen = true;
     m_appState = std::make_unique<AppState>(std::move(dependencies));
+    followSleepAndNetwork();
     m_settingsStore = std::make_unique<SettingsStore>();
 
     PreferencesDependencies preferences;
@@ -58,6 +61,17 @@ AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObje
     onboarding.shortcuts = m_desktop.shortcuts.get();
     onboarding.desktopNotices = m_desktop.notices;
     OnboardingWindowController::install(onboarding);
+}
+
+// Connections do not survive a suspend, and may lead nowhere after the
+// network changed; requests should not find that out by waiting.
+void AppDelegate::followSleepAndNetwork()
+{
+    connect(new LogindSleepMonitor(QDBusConnection::systemBus(), this),
+            &LogindSleepMonitor::resumed, m_appState.get(), &AppState::systemResumed);
+    if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability))
+        connect(QNetworkInformation::instance(), &QNetworkInformation::reachabilityChanged,
+                m_appState.get(), &AppState::networkChanged);
 }
 
 AppDelegate::~AppDelegate()

@@ -73,6 +73,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void followSleepAndNetwork();
     void setActivationPolicy(ActivationPolicy policy);
     void buildStatusItem();
     void watchTrayHost();

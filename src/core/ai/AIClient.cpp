@@ -6,6 +6,7 @@
 #include "core/support/MonotonicClock.h"
 
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QSslConfiguration>
 
 namespace {
@@ -74,14 +75,14 @@ AIClient::~AIClient() = default;
 AIReply *AIClient::performRequest(const AIHttpRequest &request, const AIRequestOptions &options,
                                   AIDecodeFunction decode)
 {
-    return startRequest(
-        request, options,
-        [session = m_session, decode = std::move(decode)](const AIHttpRequest &attemptRequest,
-                                                          std::function<bool()> onResponseStart,
-                                                          QObject *parent) -> AIRequestAttempt * {
-            return new AIWholeResponseAttempt(session, attemptRequest, std::move(onResponseStart),
-                                              decode, parent);
-        });
+    return startRequest(request, options,
+                        [this, decode = std::move(decode)](const AIHttpRequest &attemptRequest,
+                                                           std::function<bool()> onResponseStart,
+                                                           QObject *parent) -> AIRequestAttempt * {
+                            return track(new AIWholeResponseAttempt(m_session, attemptRequest,
+                                                                    std::move(onResponseStart),
+                                                                    decode, parent));
+                        });
 }
 
 AIReply *AIClient::performStreamingRequest(const AIHttpRequest &request,
@@ -91,13 +92,13 @@ AIReply *AIClient::performStreamingRequest(const AIHttpRequest &request,
 {
     return startRequest(
         request, options,
-        [session = m_session, onPartialResponse = std::move(onPartialResponse),
+        [this, onPartialResponse = std::move(onPartialResponse),
          decodeChunk = std::move(decodeChunk)](const AIHttpRequest &attemptRequest,
                                                std::function<bool()> onResponseStart,
                                                QObject *parent) -> AIRequestAttempt * {
-            return new AIStreamingResponseAttempt(session, attemptRequest,
-                                                  std::move(onResponseStart), onPartialResponse,
-                                                  decodeChunk, parent);
+            return track(new AIStreamingResponseAttempt(m_session, attemptRequest,
+                                                        std::move(onResponseStart),
+                                                        onPartialResponse, decodeChunk, parent));
         });
 }
 
@@ -113,4 +114,31 @@ void AIClient::warmUp(const QUrl &origin)
         m_session->connectToHostEncrypted(origin.host(), quint16(origin.port(443)), tls);
     } else if (scheme == QLatin1String("http"))
         m_session->connectToHost(origin.host(), quint16(origin.port(80)));
+}
+
+AIRequestAttempt *AIClient::track(AIRequestAttempt *attempt)
+{
+    m_attempts.removeIf([](const QPointer<AIRequestAttempt> &known) { return known.isNull(); });
+    m_attempts.append(attempt);
+    return attempt;
+}
+
+void AIClient::dropKeptConnections()
+{
+    FileLogger::shared().info(QStringLiteral("LLM connections kept for later requests dropped."));
+    m_session->clearConnectionCache();
+}
+
+void AIClient::dropAllConnections(const QString &reason)
+{
+    const AIClientError cause =
+        AIClientError::network(QNetworkReply::NetworkSessionFailedError, reason);
+    // Each ending may end others (a hedged request's partner): a copy of
+    // guarded pointers is walked.
+    const QList<QPointer<AIRequestAttempt>> attempts = std::exchange(m_attempts, {});
+    for (const QPointer<AIRequestAttempt> &attempt : attempts) {
+        if (attempt)
+            attempt->loseConnection(cause);
+    }
+    dropKeptConnections();
 }

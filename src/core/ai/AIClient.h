@@ -5,9 +5,12 @@
 #include "core/ai/AIReply.h"
 #include "core/ai/AIRequestOptions.h"
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 
+class AIRequestAttempt;
 class QNetworkAccessManager;
 
 // Runs the HTTP requests that the provider families build and turns their
@@ -43,6 +46,18 @@ public:
     // it with the session's other idle connections.
     void warmUp(const QUrl &origin);
 
+    // Forgets the idle connections kept for later requests (the network
+    // changed: they may lead nowhere now).
+    void dropKeptConnections();
+    // Also ends every transfer in flight as broken by `reason` (the machine
+    // slept: their connections are dead, and would only run into the
+    // time-out). Streamed text already shown is kept as interrupted.
+    void dropAllConnections(const QString &reason);
+
 private:
+    AIRequestAttempt *track(AIRequestAttempt *attempt);
+
     QNetworkAccessManager *m_session;
+    // The attempts started so far that may still run.
+    QList<QPointer<AIRequestAttempt>> m_attempts;
 };

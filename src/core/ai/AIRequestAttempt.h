@@ -35,6 +35,9 @@ public:
     void start(CompletionHandler onComplete);
     // Stops the transfer (the server sees the connection close).
     void abort();
+    // Ends the transfer as failed by `cause`, as if its connection broke
+    // (text already shown is kept, marked as interrupted).
+    virtual void loseConnection(const AIClientError &cause) { fail(cause); }
 
 protected:
     AIRequestAttempt(QNetworkAccessManager *session, const AIHttpRequest &request,
@@ -121,6 +124,8 @@ public:
                                ResponseStartHandler onResponseStart,
                                AIPartialResponseHandler onPartialResponse,
                                AIDecodeChunkFunction decodeChunk, QObject *parent);
+
+    void loseConnection(const AIClientError &cause) override { streamBroke(cause); }
 
 protected:
     qint64 readAheadLimit() const override;

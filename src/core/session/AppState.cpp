@@ -452,6 +452,17 @@ void AppState::cancelActiveSubmitRequest(bool resetUI)
     }
 }
 
+void AppState::systemResumed()
+{
+    m_aiClient->dropAllConnections(
+        QStringLiteral("The connection was lost while the computer was asleep."));
+}
+
+void AppState::networkChanged()
+{
+    m_aiClient->dropKeptConnections();
+}
+
 // MARK: replacing the selection
 
 void AppState::submitFromCommandReplaceShortcut()

@@ -173,6 +173,11 @@ public:
     void submitFromCommandReplaceShortcut();
     void copyResponseToClipboard();
     void cancelActiveSubmitRequest(bool resetUI);
+    // The machine woke from a suspend: connections kept or in flight are
+    // dead; a reply streaming meanwhile keeps its text as interrupted.
+    void systemResumed();
+    // The network changed: kept connections may lead nowhere now.
+    void networkChanged();
 
     // Opening, selection and closing.
     void resetStateForOpen();

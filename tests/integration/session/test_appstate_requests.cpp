@@ -323,6 +323,37 @@ private Q_SLOTS:
         QCOMPARE(m_server.acceptedConnections(), accepted + 1);
     }
 
+    // Waking from a suspend ends the reply in flight at once, its text kept
+    // as interrupted (its connection is dead and would only run into the
+    // time-out), and the next request goes on a new connection.
+    void aSuspendEndsTheStreamAndItsConnection()
+    {
+        AppStateHarness harness;
+        AppState &state = harness.state();
+        harness.configureApiKeyProvider(QStringLiteral("openai"));
+        Response stream = chatStream({QStringLiteral("Half"), QStringLiteral(" more")});
+        stream.pieces[1].delayMs = Response::held;
+        m_server.enqueue("POST", chatPath, stream);
+        m_server.enqueue("POST", chatPath, chatStream({QStringLiteral("Again")}));
+        harness.open();
+        harness.type(QStringLiteral("go"));
+        state.submit(SubmitAction::showOutput);
+        QTRY_COMPARE(state.responseText(), QStringLiteral("Half"));
+
+        state.systemResumed();
+        QTRY_VERIFY(!state.isLoading());
+        QCOMPARE(state.responseText(), QStringLiteral("Half"));
+        QCOMPARE(state.statusMessage(), AppState::interruptedMessage);
+        m_server.releaseHeld();
+
+        harness.type(QStringLiteral("go on"));
+        state.submit(SubmitAction::showOutput);
+        QTRY_VERIFY(!state.isLoading());
+        QCOMPARE(state.responseText(), QStringLiteral("Again"));
+        const QList<Request> requests = m_server.requestsTo(chatPath);
+        QCOMPARE_NE(requests.constLast().connection, requests.at(requests.size() - 2).connection);
+    }
+
     void replaceKeyAsksAgainAfterAnyEdit_data()
     {
         QTest::addColumn<bool>("dispatches");
