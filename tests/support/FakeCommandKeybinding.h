@@ -10,6 +10,7 @@ public:
     bool isAvailable() const override { return true; }
     std::optional<QString> installedBinding() const override { return m_own ? m_own : m_usersOwn; }
     bool isOwnBinding() const override { return m_own.has_value(); }
+    std::optional<QString> desktopUseOf(const QString &) const override { return std::nullopt; }
     bool install(const QString &portableShortcut, QString *error) override
     {
         if (!m_refusal.isEmpty()) {

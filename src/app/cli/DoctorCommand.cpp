@@ -206,11 +206,18 @@ QList<Check> gnomeKeybinding(const DesktopSession &session)
         return {{name,
                  QStringLiteral("none runs `wrenlark toggle` (Wrenlark's Settings can add one)"),
                  false, false}};
-    return {{name,
-             QStringLiteral("%1 runs `wrenlark toggle` (%2)")
-                 .arg(*binding, keybinding.isOwnBinding() ? QStringLiteral("added by Wrenlark")
-                                                          : QStringLiteral("made by you")),
-             false, true}};
+    const QString made = keybinding.isOwnBinding() ? QStringLiteral("added by Wrenlark")
+                                                   : QStringLiteral("made by you");
+    // GNOME's own action on the same key wins: the shortcut never fires.
+    if (const std::optional<QString> use = keybinding.desktopUseOf(*binding))
+        return {{name,
+                 QStringLiteral("%1 is meant to run `wrenlark toggle` (%2), but GNOME uses %1 "
+                                "itself (%3), so it does not; choose another key in Wrenlark's "
+                                "Settings")
+                     .arg(*binding, made, *use),
+                 false, false}};
+    return {
+        {name, QStringLiteral("%1 runs `wrenlark toggle` (%2)").arg(*binding, made), false, true}};
 }
 
 Check globalShortcutRoute(const DesktopSession &session)

@@ -21,6 +21,10 @@ public:
     // Whether the shortcut found is the one Wrenlark added (which it may
     // change and remove).
     virtual bool isOwnBinding() const = 0;
+    // What the desktop itself does with the key of `portableShortcut`
+    // ("Activate the window menu"); its own action wins over such a
+    // shortcut, so that key is refused. Nothing when the key is free.
+    virtual std::optional<QString> desktopUseOf(const QString &portableShortcut) const = 0;
     // Adds the shortcut with the key of `portableShortcut` ("Alt+Space"), or
     // gives the one added before that key. False, with the reason in
     // `error`, when it could not.

@@ -36,7 +36,14 @@ void DesktopShortcutRow::refresh()
 {
     const std::optional<QString> installed = m_keybinding.installedBinding();
     const bool own = installed && m_keybinding.isOwnBinding();
-    if (!installed)
+    const std::optional<QString> taken =
+        installed ? std::nullopt : m_keybinding.desktopUseOf(m_toggleShortcut());
+    if (taken)
+        m_caption->setText(tr("GNOME lets no application register a global shortcut, and it uses "
+                              "%1 itself (%2). Choose another shortcut for Wrenlark, then add it "
+                              "to GNOME's keyboard shortcuts.")
+                               .arg(m_toggleShortcut(), *taken));
+    else if (!installed)
         m_caption->setText(
             tr("GNOME lets no application register a global shortcut. Wrenlark can add %1 to "
                "GNOME's keyboard shortcuts, running `wrenlark toggle`.")

@@ -71,6 +71,13 @@ private Q_SLOTS:
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         if (!GnomeCommandKeybinding(true, QString()).isAvailable())
             QSKIP("GNOME's media-keys schemas (gnome-settings-daemon-common) are not installed");
+        if (gsettings({QStringLiteral("get"), QStringLiteral("org.gnome.desktop.wm.keybindings"),
+                       QStringLiteral("activate-window-menu")}) != QLatin1String("['<Alt>space']"))
+            QSKIP("GNOME's window manager keybinding schemas (gsettings-desktop-schemas) are "
+                  "not installed");
+        // The user moved GNOME's window menu off Alt+Space, its default.
+        gsettings({QStringLiteral("set"), QStringLiteral("org.gnome.desktop.wm.keybindings"),
+                   QStringLiteral("activate-window-menu"), QStringLiteral("['<Alt>F3']")});
         // The user's own shortcuts, one of them already running Wrenlark.
         setEntry(terminal, QStringLiteral("Terminal"), QStringLiteral("foot"),
                  QStringLiteral("<Super>Return"));
@@ -90,7 +97,13 @@ private Q_SLOTS:
                  std::optional<QString>(QStringLiteral("Ctrl+Alt+W")));
         QVERIFY(!keybinding.isOwnBinding());
 
+        // The key of one of GNOME's own actions would win over the shortcut:
+        // refused, with the reason (the user moved the window menu here).
         QString error;
+        QVERIFY(!keybinding.install(QStringLiteral("Alt+F3"), &error));
+        QVERIFY2(error.contains(QStringLiteral("window menu")), qPrintable(error));
+        QCOMPARE(list(), quotedList({terminal, usersWrenlark}));
+
         QVERIFY2(keybinding.install(QStringLiteral("Alt+Space"), &error), qPrintable(error));
         QVERIFY(keybinding.isOwnBinding());
         QCOMPARE(keybinding.installedBinding(),

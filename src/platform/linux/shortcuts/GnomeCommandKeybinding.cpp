@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QStandardPaths>
 #include <QStringList>
 #include <gio/gio.h>
@@ -91,6 +92,71 @@ private:
     GSettings *m_settings = nullptr;
 };
 
+// The settings where GNOME keeps the keys of its own actions.
+constexpr const char *desktopKeybindingSchemas[] = {
+    "org.gnome.desktop.wm.keybindings",
+    "org.gnome.shell.keybindings",
+    "org.gnome.mutter.keybindings",
+    "org.gnome.mutter.wayland.keybindings",
+    "org.gnome.settings-daemon.plugins.media-keys",
+};
+
+// An accelerator as GTK writes it, in one form: its modifiers named one way
+// and sorted, its key in lower case ("<Primary><Alt>K" and "<Alt><Control>k"
+// are one key).
+QString canonicalAccelerator(const QString &accelerator)
+{
+    static const QHash<QString, QString> modifierNames{
+        {QStringLiteral("control"), QStringLiteral("ctrl")},
+        {QStringLiteral("primary"), QStringLiteral("ctrl")},
+        {QStringLiteral("mod1"), QStringLiteral("alt")},
+        {QStringLiteral("mod4"), QStringLiteral("super")},
+    };
+    QStringList modifiers;
+    QString rest = accelerator.trimmed();
+    while (rest.startsWith(u'<')) {
+        const qsizetype end = rest.indexOf(u'>');
+        if (end < 0)
+            break;
+        const QString name = rest.mid(1, end - 1).toLower();
+        modifiers << modifierNames.value(name, name);
+        rest = rest.mid(end + 1);
+    }
+    modifiers.sort();
+    modifiers.removeDuplicates();
+    return modifiers.join(u'+') + u'|' + rest.toLower();
+}
+
+// The summary of the first key of `schemaId` that binds `accelerator`.
+std::optional<QString> keybindingUsing(const char *schemaId, const QString &accelerator)
+{
+    GSettingsSchemaSource *source = g_settings_schema_source_get_default();
+    GSettingsSchema *schema =
+        source ? g_settings_schema_source_lookup(source, schemaId, TRUE) : nullptr;
+    if (!schema)
+        return std::nullopt;
+    std::optional<QString> use;
+    const Settings settings(schemaId);
+    gchar **keys = g_settings_schema_list_keys(schema);
+    for (gchar **key = keys; key && *key && !use; ++key) {
+        GSettingsSchemaKey *schemaKey = g_settings_schema_get_key(schema, *key);
+        if (g_variant_type_equal(g_settings_schema_key_get_value_type(schemaKey),
+                                 G_VARIANT_TYPE_STRING_ARRAY)) {
+            for (const QString &bound : settings.strings(*key)) {
+                if (canonicalAccelerator(bound) == accelerator) {
+                    const char *summary = g_settings_schema_key_get_summary(schemaKey);
+                    use = summary ? QString::fromUtf8(summary) : QString::fromUtf8(*key);
+                    break;
+                }
+            }
+        }
+        g_settings_schema_key_unref(schemaKey);
+    }
+    g_strfreev(keys);
+    g_settings_schema_unref(schema);
+    return use;
+}
+
 QString lockedMessage()
 {
     return tr("GNOME's keyboard shortcuts cannot be changed in this session.");
@@ -158,6 +224,19 @@ QString GnomeCommandKeybinding::readableAccelerator(const QString &accelerator)
     return parts.join(u'+');
 }
 
+std::optional<QString> GnomeCommandKeybinding::desktopUseOf(const QString &portableShortcut) const
+{
+    const std::optional<ShortcutKey> key = ShortcutKey::fromPortableText(portableShortcut);
+    if (!m_onGnome || !key)
+        return std::nullopt;
+    const QString accelerator = canonicalAccelerator(key->gtkAccelerator());
+    for (const char *schema : desktopKeybindingSchemas) {
+        if (std::optional<QString> use = keybindingUsing(schema, accelerator))
+            return use;
+    }
+    return std::nullopt;
+}
+
 bool GnomeCommandKeybinding::isAvailable() const
 {
     return m_onGnome && schemaInstalled(listSchema) && schemaInstalled(entrySchema);
@@ -198,6 +277,14 @@ bool GnomeCommandKeybinding::install(const QString &portableShortcut, QString *e
         ShortcutKey::fromPortableText(portableShortcut, &problem);
     if (!key) {
         *error = problem;
+        return false;
+    }
+    // GNOME's own action would take the key, and the shortcut never fire:
+    // the user chooses, Wrenlark never unbinds GNOME's keys by itself.
+    if (const std::optional<QString> use = desktopUseOf(portableShortcut)) {
+        *error = tr("GNOME already uses %1 (%2). Choose another shortcut, or free %1 in "
+                    "GNOME's keyboard settings first.")
+                     .arg(readableAccelerator(key->gtkAccelerator()), *use);
         return false;
     }
     // The entry is complete before it is listed, so GNOME never binds half of it.

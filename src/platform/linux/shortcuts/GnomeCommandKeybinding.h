@@ -25,6 +25,12 @@ public:
     // A GTK accelerator ("<Primary><Alt>k") as the user reads it ("Ctrl+Alt+K").
     static QString readableAccelerator(const QString &accelerator);
 
+    // What GNOME itself does with the key of `portableShortcut` ("Alt+Space":
+    // "Activate the window menu"), from its own keybinding settings; nothing
+    // when it does nothing with it. GNOME's own keys win over a custom
+    // shortcut on the same key, which then never fires.
+    std::optional<QString> desktopUseOf(const QString &portableShortcut) const override;
+
     bool isAvailable() const override;
     std::optional<QString> installedBinding() const override;
     bool isOwnBinding() const override;

@@ -1,0 +1,195 @@
+// GNOME Shell 43 itself, headless: what `wrenlark doctor` says of GNOME is
+// what GNOME does, and the shortcut Wrenlark adds to GNOME's keyboard
+// settings, fired by a key sent through Mutter's RemoteDesktop interface,
+// opens the bar with the focus; Escape closes it. The shell's Eval (allowed
+// by the test extension) tells which window has the focus.
+#include "ResidentApp.h"
+#include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
+
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+QString shellEval(const QString &script)
+{
+    QDBusInterface shell(QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
+                         QStringLiteral("org.gnome.Shell"));
+    const QDBusMessage reply = shell.call(QStringLiteral("Eval"), script);
+    const QList<QVariant> values = reply.arguments();
+    if (values.size() != 2 || !values.first().toBool())
+        return {};
+    return values.at(1).toString();
+}
+
+qint64 focusedPid()
+{
+    return shellEval(QStringLiteral("global.display.focus_window ? "
+                                    "global.display.focus_window.get_pid() : 0"))
+        .toLongLong();
+}
+
+int grabbedAccelerators()
+{
+    return shellEval(QStringLiteral("Main.shellDBusService._grabbedAccelerators.size")).toInt();
+}
+
+// Keys as a keyboard types them, through Mutter's own remote desktop.
+class MutterKeyboard
+{
+public:
+    MutterKeyboard()
+    {
+        QDBusInterface desktop(QStringLiteral("org.gnome.Mutter.RemoteDesktop"),
+                               QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
+                               QStringLiteral("org.gnome.Mutter.RemoteDesktop"));
+        const QDBusReply<QDBusObjectPath> session = desktop.call(QStringLiteral("CreateSession"));
+        if (!session.isValid())
+            return;
+        m_session = std::make_unique<QDBusInterface>(
+            QStringLiteral("org.gnome.Mutter.RemoteDesktop"), session.value().path(),
+            QStringLiteral("org.gnome.Mutter.RemoteDesktop.Session"));
+        m_session->call(QStringLiteral("Start"));
+        // The first key of a new session may be lost: a harmless one first.
+        press({42});
+    }
+    ~MutterKeyboard()
+    {
+        if (m_session)
+            m_session->call(QStringLiteral("Stop"));
+    }
+
+    bool isReady() const { return m_session != nullptr; }
+
+    // Evdev key codes, pressed in order and released in reverse.
+    void press(const QList<uint> &codes)
+    {
+        for (const uint code : codes)
+            m_session->call(QStringLiteral("NotifyKeyboardKeycode"), code, true);
+        for (auto code = codes.crbegin(); code != codes.crend(); ++code)
+            m_session->call(QStringLiteral("NotifyKeyboardKeycode"), *code, false);
+    }
+
+private:
+    std::unique_ptr<QDBusInterface> m_session;
+};
+
+constexpr uint keyEscape = 1;
+constexpr uint keyCtrl = 29;
+constexpr uint keyAlt = 56;
+constexpr uint keyK = 37;
+
+QString doctor(const QStringList &extraEnvironment = {})
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // As the desktop starts it (CTest asks its tests for no display).
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    for (const QString &variable : extraEnvironment)
+        environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    process.setProcessEnvironment(environment);
+    process.start(qEnvironmentVariable("WRENLARK_BINARY"), {QStringLiteral("doctor")});
+    process.waitForFinished(30000);
+    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+}
+
+} // namespace
+
+class GnomeShellTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("WRENLARK_GNOME_SESSION"))
+            QSKIP("runs inside tests/support/gnome-session");
+    }
+
+    // Alt+Space is GNOME's window-menu key: a shortcut the user made on it
+    // never fires, and doctor says so; Wrenlark refuses to add one there.
+    // What GNOME's portal and compositor tell, doctor repeats.
+    void doctorSaysWhatGnomeDoes()
+    {
+        const QString path = QStringLiteral(
+            "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/custom0/");
+        const QString entry =
+            QStringLiteral("org.gnome.settings-daemon.plugins.media-keys.custom-keybinding:") +
+            path;
+        for (const auto &[key, value] :
+             {std::pair{QStringLiteral("name"), QStringLiteral("mine")},
+              std::pair{QStringLiteral("command"), QStringLiteral("wrenlark toggle")},
+              std::pair{QStringLiteral("binding"), QStringLiteral("<Alt>space")}})
+            QCOMPARE(QProcess::execute(QStringLiteral("gsettings"),
+                                       {QStringLiteral("set"), entry, key, value}),
+                     0);
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("gsettings"),
+                              {QStringLiteral("set"),
+                               QStringLiteral("org.gnome.settings-daemon.plugins.media-keys"),
+                               QStringLiteral("custom-keybindings"), u"['"_qs + path + u"']"_qs}),
+            0);
+
+        const QString said = doctor();
+        QVERIFY2(said.contains(QStringLiteral("GNOME uses Alt+Space itself (Activate the window "
+                                              "menu)")),
+                 qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("GNOME Shell tells no other program")),
+                 qPrintable(said));
+        QVERIFY2(!said.contains(QStringLiteral("sway")), qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("Wrenlark runs as: X11 client under XWayland")),
+                 qPrintable(said));
+
+        GnomeCommandKeybinding keybinding(true, QStringLiteral("wrenlark toggle"));
+        QString error;
+        QVERIFY(!keybinding.install(QStringLiteral("Alt+Space"), &error));
+        QVERIFY2(error.contains(QStringLiteral("window menu")), qPrintable(error));
+        QProcess::execute(QStringLiteral("gsettings"),
+                          {QStringLiteral("reset"),
+                           QStringLiteral("org.gnome.settings-daemon.plugins.media-keys"),
+                           QStringLiteral("custom-keybindings")});
+
+        // A display that cannot be opened: Wayland is taken instead, and said.
+        const QString fallback = doctor({QStringLiteral("DISPLAY=:987")});
+        QVERIFY2(fallback.contains(QStringLiteral("cannot be opened; using the Wayland display")),
+                 qPrintable(fallback));
+        QVERIFY2(fallback.contains(QStringLiteral("Wrenlark runs as: Wayland client")),
+                 qPrintable(fallback));
+    }
+
+    void addedShortcutOpensAFocusedBar()
+    {
+        ResidentApp app;
+        app.setSetting(QStringLiteral("did_complete_onboarding"), true);
+        QVERIFY(app.start());
+        const int grabbed = grabbedAccelerators();
+        GnomeCommandKeybinding keybinding(true, qEnvironmentVariable("WRENLARK_BINARY") +
+                                                    QStringLiteral(" toggle"));
+        QString error;
+        QVERIFY2(keybinding.install(QStringLiteral("Ctrl+Alt+K"), &error), qPrintable(error));
+        // gnome-settings-daemon asks the shell to grab the new key.
+        QTRY_VERIFY_WITH_TIMEOUT(grabbedAccelerators() > grabbed, 10000);
+
+        MutterKeyboard keyboard;
+        QVERIFY(keyboard.isReady());
+        keyboard.press({keyCtrl, keyAlt, keyK});
+        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), app.pid(), 10000);
+        QCOMPARE(shellEval(QStringLiteral("global.display.focus_window.get_title()")),
+                 QStringLiteral("\"Wrenlark\""));
+
+        keyboard.press({keyEscape});
+        QTRY_VERIFY_WITH_TIMEOUT(focusedPid() != app.pid(), 10000);
+        QVERIFY(keybinding.remove(&error));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    GnomeShellTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_gnome_shell.moc"
