@@ -127,9 +127,15 @@ public:
         heldReplies.clear();
     }
 
+    // How the desktop binds: from BindShortcuts (xdg-desktop-portal's
+    // documentation, GNOME), from CreateSession only (KDE Plasma 5.27), or
+    // not at all, while answering success.
+    enum class Binding { fromBind, fromCreateSession, never };
+
     bool handleAsObjectPath = false;
     bool holdReplies = false;
     bool answerCreateSession = true;
+    Binding binding = Binding::fromBind;
     QStringList calls;
     QStringList requests;
     QString sessionPath;
@@ -149,7 +155,15 @@ public Q_SLOTS:
             const QVariant handle = handleAsObjectPath
                                         ? QVariant::fromValue(QDBusObjectPath(session))
                                         : QVariant(session);
-            respondLater(request, 0, {{QStringLiteral("session_handle"), handle}});
+            QVariantMap results{{QStringLiteral("session_handle"), handle}};
+            if (binding == Binding::fromCreateSession) {
+                QList<BoundShortcut> shortcuts;
+                options.value(QStringLiteral("shortcuts")).value<QDBusArgument>() >> shortcuts;
+                for (const BoundShortcut &shortcut : std::as_const(shortcuts))
+                    boundShortcuts.insert(shortcut.id, shortcut.properties);
+                results.insert(QStringLiteral("shortcuts"), boundList());
+            }
+            respondLater(request, 0, results);
         }
         return reply(message, request);
     }
@@ -159,14 +173,24 @@ public Q_SLOTS:
                                   const QVariantMap &options, const QDBusMessage &message)
     {
         calls.append(QStringLiteral("BindShortcuts ") + session.path());
-        for (const BoundShortcut &shortcut : shortcuts)
-            boundShortcuts.insert(shortcut.id, shortcut.properties);
+        if (binding == Binding::fromBind) {
+            for (const BoundShortcut &shortcut : shortcuts)
+                boundShortcuts.insert(shortcut.id, shortcut.properties);
+        }
         const QString request = requestPath(message, options);
-        respondLater(request, 0, {});
+        respondLater(request, 0, {{QStringLiteral("shortcuts"), boundList()}});
         return reply(message, request);
     }
 
 private:
+    QVariant boundList() const
+    {
+        QList<BoundShortcut> list;
+        for (auto it = boundShortcuts.cbegin(); it != boundShortcuts.cend(); ++it)
+            list.append({it.key(), it.value().toMap()});
+        return QVariant::fromValue(list);
+    }
+
     QString requestPath(const QDBusMessage &message, const QVariantMap &options)
     {
         const QString path = StandInPortal::requestPath(
@@ -212,6 +236,7 @@ private Q_SLOTS:
     void activationTokenReachesWhoShowsTheBar();
     void slowPortalLeavesTheEventLoopTurning();
     void answerToARequestGivenUpIsIgnored();
+    void aShortcutTheDesktopLeavesUnboundIsRefused();
 
 private:
     std::unique_ptr<SettingsGlobalShortcutService> makeService();
@@ -355,6 +380,31 @@ void PortalShortcutsTest::answerToARequestGivenUpIsIgnored()
                  .value(QStringLiteral("preferred_trigger"))
                  .toString(),
              QStringLiteral("CTRL+ALT+w"));
+}
+
+// KDE Plasma binds what CreateSession names and nothing from BindShortcuts
+// (which would open its System Settings): no BindShortcuts is sent. A
+// desktop that answers success but binds nothing refuses the shortcut.
+void PortalShortcutsTest::aShortcutTheDesktopLeavesUnboundIsRefused()
+{
+    FakeGlobalShortcutsPortal plasma;
+    plasma.binding = FakeGlobalShortcutsPortal::Binding::fromCreateSession;
+    QVERIFY(plasma.start());
+    auto service = makeService();
+    QTRY_VERIFY(plasma.boundShortcuts.contains(GlobalShortcutService::toggleWrenlark));
+    // A BindShortcuts would follow at once (a slow machine may let it slip
+    // past this look, never make it fail wrongly).
+    QTest::qWait(100);
+    QCOMPARE(plasma.calls, QStringList{QStringLiteral("CreateSession")});
+    QVERIFY(service->registrationError(GlobalShortcutService::toggleWrenlark).isEmpty());
+    service.reset();
+    plasma.binding = FakeGlobalShortcutsPortal::Binding::never;
+    plasma.boundShortcuts.clear();
+    plasma.calls.clear();
+
+    service = makeService();
+    QTRY_VERIFY(!service->registrationError(GlobalShortcutService::toggleWrenlark).isEmpty());
+    QCOMPARE(plasma.calls.filter(QStringLiteral("BindShortcuts")).size(), 1);
 }
 
 int main(int argc, char **argv)

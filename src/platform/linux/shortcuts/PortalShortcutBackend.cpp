@@ -193,10 +193,24 @@ void PortalShortcutBackend::refuseAll(const QString &reason)
         Q_EMIT refused(it.key(), reason);
 }
 
+// KDE Plasma's portal (5.27) takes the shortcuts of a session only from
+// CreateSession; BindShortcuts there binds nothing new and opens System
+// Settings. Others take them from BindShortcuts.
 void PortalShortcutBackend::startSession()
 {
     callWithRequest(QStringLiteral("CreateSession"), {},
-                    {{QStringLiteral("session_handle_token"), portalHandleToken()}});
+                    {{QStringLiteral("session_handle_token"), portalHandleToken()},
+                     {QStringLiteral("shortcuts"), wantedShortcuts()}});
+}
+
+QVariant PortalShortcutBackend::wantedShortcuts() const
+{
+    PortalShortcutList shortcuts;
+    for (auto it = m_wanted.cbegin(); it != m_wanted.cend(); ++it)
+        shortcuts.append({it.key(),
+                          {{QStringLiteral("description"), describe(it.key())},
+                           {QStringLiteral("preferred_trigger"), it->freedesktopTrigger()}}});
+    return QVariant::fromValue(shortcuts);
 }
 
 void PortalShortcutBackend::closeSession()
@@ -221,14 +235,10 @@ void PortalShortcutBackend::sessionCreated(uint response, const QVariantMap &res
         refuseAll(tr("The desktop refused a shortcut session."));
         return;
     }
-    PortalShortcutList shortcuts;
-    for (auto it = m_wanted.cbegin(); it != m_wanted.cend(); ++it)
-        shortcuts.append({it.key(),
-                          {{QStringLiteral("description"), describe(it.key())},
-                           {QStringLiteral("preferred_trigger"), it->freedesktopTrigger()}}});
+    if (allBound(results))
+        return;
     callWithRequest(QStringLiteral("BindShortcuts"),
-                    {QVariant::fromValue(QDBusObjectPath(m_session)),
-                     QVariant::fromValue(shortcuts), QString()},
+                    {QVariant::fromValue(QDBusObjectPath(m_session)), wantedShortcuts(), QString()},
                     {});
 }
 
@@ -238,15 +248,35 @@ void PortalShortcutBackend::shortcutsBound(uint response, const QVariantMap &res
         refuseAll(tr("The desktop did not accept the shortcut."));
         return;
     }
+    if (allBound(results))
+        return;
+    // An answer that leaves a shortcut out is no binding of it, whatever
+    // the response code says.
+    for (auto it = m_wanted.cbegin(); it != m_wanted.cend(); ++it) {
+        if (!m_bound.contains(it.key()))
+            Q_EMIT refused(it.key(), tr("The desktop did not bind the shortcut."));
+    }
+}
+
+bool PortalShortcutBackend::allBound(const QVariantMap &results)
+{
     PortalShortcutList bound;
     if (const QVariant list = results.value(QStringLiteral("shortcuts"));
         list.canConvert<QDBusArgument>())
         list.value<QDBusArgument>() >> bound;
-    for (const PortalShortcut &shortcut : std::as_const(bound))
+    m_bound.clear();
+    for (const PortalShortcut &shortcut : std::as_const(bound)) {
+        m_bound.insert(shortcut.id);
         FileLogger::shared().info(
             QStringLiteral("The desktop bound %1 to %2")
                 .arg(shortcut.id,
                      shortcut.properties.value(QStringLiteral("trigger_description")).toString()));
+    }
+    for (auto it = m_wanted.cbegin(); it != m_wanted.cend(); ++it) {
+        if (!m_bound.contains(it.key()))
+            return false;
+    }
+    return true;
 }
 
 void PortalShortcutBackend::onActivated(const QDBusMessage &message)

@@ -4,6 +4,7 @@
 
 #include <QDBusObjectPath>
 #include <QHash>
+#include <QSet>
 #include <QUuid>
 #include <QVariantMap>
 #include <optional>
@@ -50,6 +51,10 @@ private:
     void closeSession();
     void sessionCreated(uint response, const QVariantMap &results);
     void shortcutsBound(uint response, const QVariantMap &results);
+    // The shortcuts asked for, as the portal reads them (a(sa{sv})).
+    QVariant wantedShortcuts() const;
+    // Logs what the desktop bound; true when it bound every one asked for.
+    bool allBound(const QVariantMap &results);
     // Calls a portal method whose answer comes as a Request's Response
     // signal, subscribing to that signal first. Never blocks: the method's
     // reply and the Response are handled when they come.
@@ -62,6 +67,8 @@ private:
     void refuseAll(const QString &reason);
 
     QHash<QString, ShortcutKey> m_wanted;
+    // The ids the desktop said it bound, in its last answer.
+    QSet<QString> m_bound;
     QString m_session;
     bool m_bindingScheduled = false;
     std::optional<PendingRequest> m_pending;
