@@ -59,8 +59,9 @@ void AppState::resetStateForOpen()
     m_selectionRestorePid = 0;
     m_selectionUsesClipboardFallback = false;
     clearCapturedImage();
+    // After the bar is shown: reading the settings is not for the way to it.
     if (m_warmsConnectionOnOpen)
-        warmUpProviderConnection();
+        QMetaObject::invokeMethod(this, &AppState::warmUpProviderConnection, Qt::QueuedConnection);
 }
 
 void AppState::warmUpProviderConnection()
