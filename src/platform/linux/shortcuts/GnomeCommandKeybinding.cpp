@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QHash>
 #include <QStandardPaths>
 #include <QStringList>
 #include <gio/gio.h>
@@ -101,34 +100,16 @@ constexpr const char *desktopKeybindingSchemas[] = {
     "org.gnome.settings-daemon.plugins.media-keys",
 };
 
-// An accelerator as GTK writes it, in one form: its modifiers named one way
-// and sorted, its key in lower case ("<Primary><Alt>K" and "<Alt><Control>k"
-// are one key).
-QString canonicalAccelerator(const QString &accelerator)
+// Whether a GTK accelerator ("<Primary><Alt>K") is that key.
+bool isKey(const QString &accelerator, const ShortcutKey &key)
 {
-    static const QHash<QString, QString> modifierNames{
-        {QStringLiteral("control"), QStringLiteral("ctrl")},
-        {QStringLiteral("primary"), QStringLiteral("ctrl")},
-        {QStringLiteral("mod1"), QStringLiteral("alt")},
-        {QStringLiteral("mod4"), QStringLiteral("super")},
-    };
-    QStringList modifiers;
-    QString rest = accelerator.trimmed();
-    while (rest.startsWith(u'<')) {
-        const qsizetype end = rest.indexOf(u'>');
-        if (end < 0)
-            break;
-        const QString name = rest.mid(1, end - 1).toLower();
-        modifiers << modifierNames.value(name, name);
-        rest = rest.mid(end + 1);
-    }
-    modifiers.sort();
-    modifiers.removeDuplicates();
-    return modifiers.join(u'+') + u'|' + rest.toLower();
+    const std::optional<ShortcutKey> bound =
+        ShortcutKey::fromPortableText(GnomeCommandKeybinding::readableAccelerator(accelerator));
+    return bound && bound->key() == key.key() && bound->modifiers() == key.modifiers();
 }
 
-// The summary of the first key of `schemaId` that binds `accelerator`.
-std::optional<QString> keybindingUsing(const char *schemaId, const QString &accelerator)
+// The summary of the first key of `schemaId` that binds `wanted`.
+std::optional<QString> keybindingUsing(const char *schemaId, const ShortcutKey &wanted)
 {
     GSettingsSchemaSource *source = g_settings_schema_source_get_default();
     GSettingsSchema *schema =
@@ -143,7 +124,7 @@ std::optional<QString> keybindingUsing(const char *schemaId, const QString &acce
         if (g_variant_type_equal(g_settings_schema_key_get_value_type(schemaKey),
                                  G_VARIANT_TYPE_STRING_ARRAY)) {
             for (const QString &bound : settings.strings(*key)) {
-                if (canonicalAccelerator(bound) == accelerator) {
+                if (isKey(bound, wanted)) {
                     const char *summary = g_settings_schema_key_get_summary(schemaKey);
                     use = summary ? QString::fromUtf8(summary) : QString::fromUtf8(*key);
                     break;
@@ -229,9 +210,8 @@ std::optional<QString> GnomeCommandKeybinding::desktopUseOf(const QString &porta
     const std::optional<ShortcutKey> key = ShortcutKey::fromPortableText(portableShortcut);
     if (!m_onGnome || !key)
         return std::nullopt;
-    const QString accelerator = canonicalAccelerator(key->gtkAccelerator());
     for (const char *schema : desktopKeybindingSchemas) {
-        if (std::optional<QString> use = keybindingUsing(schema, accelerator))
+        if (std::optional<QString> use = keybindingUsing(schema, *key))
             return use;
     }
     return std::nullopt;
