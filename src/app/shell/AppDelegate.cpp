@@ -101,7 +101,7 @@ void AppDelegate::applicationDidFinishLaunching()
         m_screenSelection = std::make_unique<ScreenSelectionController>(m_desktop.capture);
     if (m_desktop.shortcuts) {
         UserDefaults settings;
-        FirstRunShortcut::apply(*m_desktop.shortcuts, settings);
+        FirstRunShortcut::apply(*m_desktop.shortcuts, settings, m_desktop.commandKeybinding.get());
         connect(m_desktop.shortcuts.get(), &GlobalShortcutService::activated, this,
                 [this](const QString &name, quint32 timestamp) {
                     const ActivationRequest activation{timestamp, {}, pressActivationToken()};

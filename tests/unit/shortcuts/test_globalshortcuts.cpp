@@ -2,6 +2,7 @@
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 #include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
 #include "platform/linux/shortcuts/ShortcutKey.h"
+#include "support/FakeCommandKeybinding.h"
 #include "support/TestSandbox.h"
 
 #include <QGuiApplication>
@@ -120,10 +121,17 @@ private Q_SLOTS:
         QVERIFY(!problem.isEmpty());
     }
 
-    // The first launch sets Alt+Space once; a cleared shortcut stays cleared
-    // at every later launch, and a choice survives a restart.
+    // The first launch sets Alt+Space once, or the first free alternative
+    // where the desktop keeps Alt+Space; a cleared shortcut stays cleared at
+    // every later launch, and a choice survives a restart.
     void firstRunDefaultAndPersistence()
     {
+        FakeCommandKeybinding gnome;
+        QCOMPARE(FirstRunShortcut::toggleDefaultFor(&gnome), QStringLiteral("Alt+Space"));
+        gnome.m_desktopKeys.insert(QStringLiteral("Alt+Space"), QStringLiteral("Window menu"));
+        gnome.m_desktopKeys.insert(QStringLiteral("Ctrl+Alt+Space"), QStringLiteral("Launcher"));
+        QCOMPARE(FirstRunShortcut::toggleDefaultFor(&gnome), QStringLiteral("Super+Alt+Space"));
+
         {
             auto service = makeService();
             QCOMPARE(service->shortcut(toggle), std::nullopt);

@@ -1,17 +1,37 @@
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 
+#include "core/desktop/CommandKeybindingService.h"
 #include "core/desktop/GlobalShortcutService.h"
 #include "core/settings/UserDefaults.h"
+#include "core/support/FileLogger.h"
 
 namespace FirstRunShortcut {
 
-void apply(GlobalShortcutService &shortcuts, UserDefaults &settings)
+QString toggleDefaultFor(const CommandKeybindingService *desktopKeys)
+{
+    if (!desktopKeys)
+        return toggleDefault;
+    const auto use = desktopKeys->desktopUseOf(toggleDefault);
+    if (!use)
+        return toggleDefault;
+    for (const QString &candidate : toggleAlternatives) {
+        if (!desktopKeys->desktopUseOf(candidate)) {
+            FileLogger::shared().info(QStringLiteral("The desktop uses %1 (%2); %3 is the default.")
+                                          .arg(toggleDefault, *use, candidate));
+            return candidate;
+        }
+    }
+    return toggleDefault;
+}
+
+void apply(GlobalShortcutService &shortcuts, UserDefaults &settings,
+           const CommandKeybindingService *desktopKeys)
 {
     if (settings.boolValue(initializedKey))
         return;
     const QString &name = GlobalShortcutService::toggleWrenlark;
     if (!shortcuts.shortcut(name) && shortcuts.registrationError(name).isEmpty())
-        shortcuts.setShortcut(name, toggleDefault);
+        shortcuts.setShortcut(name, toggleDefaultFor(desktopKeys));
     settings.setValue(initializedKey, true);
 }
 

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <QStringList>
+
+class CommandKeybindingService;
 class GlobalShortcutService;
 class UserDefaults;
 
@@ -12,9 +15,18 @@ namespace FirstRunShortcut {
 
 inline const QString initializedKey = QStringLiteral("keyboard_shortcuts_initialized");
 inline const QString toggleDefault = QStringLiteral("Alt+Space");
+// Where the desktop keeps Alt+Space for itself (GNOME's window menu), the
+// first of these it leaves free.
+inline const QStringList toggleAlternatives = {QStringLiteral("Ctrl+Alt+Space"),
+                                               QStringLiteral("Super+Alt+Space")};
+
+// The default for this desktop: Alt+Space, unless `desktopKeys` says the
+// desktop's own action on it would win over ours.
+QString toggleDefaultFor(const CommandKeybindingService *desktopKeys);
 
 // A stored value that could not be read is the user's too: the default is
 // not written over it.
-void apply(GlobalShortcutService &shortcuts, UserDefaults &settings);
+void apply(GlobalShortcutService &shortcuts, UserDefaults &settings,
+           const CommandKeybindingService *desktopKeys = nullptr);
 
 } // namespace FirstRunShortcut
