@@ -127,7 +127,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
     ClipboardAccess::shared().setHandedToWaylandOnlyWhileFocused(
-        session.clipboardReach.road == DesktopSession::ClipboardReach::x11Windows);
+        session.clipboardReach.road != DesktopSession::ClipboardReach::allWindows);
     services.capture = createCapture(session);
     chooseKeySynthesizer(role, session);
     services.panelWindow = std::make_shared<X11PanelWindowSupport>();

@@ -1,8 +1,8 @@
 // GNOME Shell 43 itself, headless: what `wrenlark doctor` says of GNOME is
 // what GNOME does, and the shortcut Wrenlark adds to GNOME's keyboard
 // settings, on the key it takes by default there, fired by a key sent
-// through Mutter's RemoteDesktop interface, opens the bar with the focus; Escape closes it. The shell's Eval (allowed
-// by the test extension) tells which window has the focus.
+// through Mutter's RemoteDesktop interface, opens the bar with the focus; Escape closes it. The
+// shell's Eval (allowed by the test extension) tells which window has the focus.
 #include "ResidentApp.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 #include "platform/linux/shortcuts/GnomeCommandKeybinding.h"

@@ -227,6 +227,12 @@ void DesktopSessionTest::keysAndCaptureFollowTheClient()
     // desktops (not measured), the clipboard reaches every window.
     const Session swayXwayland = Session::decide(swayWithXwayland, x11Probes());
     QCOMPARE(swayXwayland.clipboardReach.road, Session::ClipboardReach::x11Windows);
+    // With data control, a paste into a Wayland window takes the Wayland
+    // clipboard.
+    DesktopProbes dataControl = x11Probes();
+    dataControl.dataControlProtocol = true;
+    QCOMPARE(Session::decide(swayWithXwayland, dataControl).clipboardReach.road,
+             Session::ClipboardReach::x11WindowsPasteAll);
     QCOMPARE(Session::decide(swayWithoutXwayland, native).clipboardReach.road,
              Session::ClipboardReach::allWindows);
     QCOMPARE(xwayland.clipboardReach.road, Session::ClipboardReach::allWindows);
@@ -271,16 +277,19 @@ void DesktopSessionTest::waylandKeysTakeARoadThatReachesWaylandWindows_data()
     QTest::newRow("X11 session, portal answers") << x11Openbox << QStringLiteral("xcb") << 2u
                                                  << false << Road::xtest << QStringLiteral("XTest");
     // wlroots gives the virtual keyboard to any client of the session; it
-    // reaches Wayland windows, which XTest under XWayland does not, and
-    // the portal, where there is one, still goes first.
+    // reaches Wayland windows, which XTest under XWayland does not. A
+    // RemoteDesktop portal there is another desktop's backend, which fails.
     QTest::newRow("sway, XWayland, virtual keyboard")
         << swayWithXwayland << QStringLiteral("xcb") << 0u << true << Road::virtualKeyboard
         << QStringLiteral("Wayland or X11");
     QTest::newRow("sway, Wayland client, virtual keyboard")
         << swayWithoutXwayland << QStringLiteral("wayland") << 0u << true << Road::virtualKeyboard
         << QStringLiteral("virtual-keyboard protocol");
-    QTest::newRow("portal and virtual keyboard")
-        << swayWithXwayland << QStringLiteral("xcb") << 2u << true << Road::remoteDesktopPortal
+    QTest::newRow("sway, portal and virtual keyboard")
+        << swayWithXwayland << QStringLiteral("xcb") << 2u << true << Road::virtualKeyboard
+        << QStringLiteral("virtual-keyboard protocol");
+    QTest::newRow("KDE, portal and virtual keyboard")
+        << kdeWayland << QStringLiteral("xcb") << 2u << true << Road::remoteDesktopPortal
         << QStringLiteral("RemoteDesktop");
     QTest::newRow("X11 session, virtual keyboard answers")
         << x11Openbox << QStringLiteral("xcb") << 0u << true << Road::xtest

@@ -3,10 +3,10 @@
 #include "core/desktop/RunningApplications.h"
 #include "core/support/FileLogger.h"
 #include "platform/linux/applications/ActivationWait.h"
-#include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
 #include "platform/linux/keys/KeySynthesizer.h"
 
+#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -46,6 +46,9 @@ void PasteOperation::begin()
 {
     if (m_cancellation.isCancelled())
         return end();
+    m_keys = ClipboardKeys::forProcess(m_pid);
+    m_clipboard = PasteClipboard::forTarget(
+        m_pid, m_keys.pasteReadsPrimary ? QClipboard::Selection : QClipboard::Clipboard);
     // Said while the bar still has the focus, so the reply left on the
     // clipboard reaches the compositor.
     if (const QString unreachable = whyUnreachable(); !unreachable.isEmpty()) {
@@ -53,15 +56,25 @@ void PasteOperation::begin()
         return leaveReplyOnClipboard(
             tr("Wrenlark cannot paste into this app here; the reply is on the clipboard."));
     }
-    auto &clipboard = ClipboardAccess::shared();
-    m_keys = ClipboardKeys::forProcess(m_pid);
-    m_mode = m_keys.pasteReadsPrimary ? QClipboard::Selection : QClipboard::Clipboard;
-    m_snapshot = clipboard.snapshot(m_mode);
-    m_staged = clipboard.stage(m_text, m_mode);
-    if (!m_staged) {
+    m_clipboard->save(this, [this](bool saved) {
+        if (!saved) {
+            FileLogger::shared().error(
+                QStringLiteral("Replacement: paste not sent, the clipboard could not be saved."));
+            m_dispatched(false, tr("Nothing was pasted: your clipboard could not be saved."));
+            return end();
+        }
+        stageAndActivate();
+    });
+}
+
+void PasteOperation::stageAndActivate()
+{
+    if (m_cancellation.isCancelled())
+        return end();
+    if (!m_clipboard->stage(m_text)) {
         FileLogger::shared().error(
             QStringLiteral("Replacement: failed to stage paste text on clipboard."));
-        clipboard.restore(m_snapshot, m_mode);
+        m_clipboard->restore();
         m_dispatched(false, {});
         return end();
     }
@@ -87,7 +100,7 @@ void PasteOperation::paste(bool targetActive)
                    "clipboard."));
     }
     KeySynthesizer &keys = KeySynthesizer::current();
-    m_staged->watchForFetch();
+    m_clipboard->watchForFetch();
     QString error;
     if (!keys.sendChord(m_keys.paste, &error)) {
         FileLogger::shared().error(QStringLiteral("Replacement: paste keystroke %1 not sent (%2).")
@@ -110,7 +123,7 @@ QString PasteOperation::whyUnreachable() const
     if (!keys.reaches(m_pid))
         return QStringLiteral("%1 keys do not reach the target's windows.")
             .arg(keys.mechanismDescription());
-    if (!ClipboardAccess::shared().reachesWhileFocused(m_pid))
+    if (!m_clipboard->reaches(m_pid))
         return QStringLiteral("the compositor hands this X11 client's clipboard to no Wayland "
                               "window that has the focus.");
     return {};
@@ -134,12 +147,9 @@ bool PasteOperation::anotherWindowIsInFront()
 // clipboard managers may keep) and the selection stays as it was.
 void PasteOperation::leaveReplyOnClipboard(const QString &reason)
 {
-    auto &clipboard = ClipboardAccess::shared();
-    if (m_mode != QClipboard::Clipboard)
-        restore();
-    const bool placed = clipboard.copyText(m_text);
+    const bool placed = m_clipboard->copy(m_text);
     if (!placed)
-        restore();
+        m_clipboard->restore();
     m_dispatched(false, placed ? reason : QString());
     end();
 }
@@ -147,7 +157,7 @@ void PasteOperation::leaveReplyOnClipboard(const QString &reason)
 void PasteOperation::waitForFetch()
 {
     const double elapsed = m_sinceKeystroke.elapsedSeconds();
-    const bool fetched = !m_staged || m_staged->wasFetched();
+    const bool fetched = m_clipboard->wasFetched();
     if (elapsed >= m_timing.earliestRestore && fetched) {
         restore();
         return end();
@@ -163,9 +173,7 @@ void PasteOperation::waitForFetch()
 
 void PasteOperation::restore()
 {
-    auto &clipboard = ClipboardAccess::shared();
-    if (clipboard.holds(m_staged, m_mode))
-        clipboard.restore(m_snapshot, m_mode);
+    m_clipboard->restore();
 }
 
 void PasteOperation::end()

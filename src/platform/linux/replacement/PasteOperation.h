@@ -4,23 +4,21 @@
 #include "core/desktop/PasteboardSnapshot.h"
 #include "core/support/MonotonicClock.h"
 #include "platform/linux/applications/ClipboardKeys.h"
+#include "platform/linux/replacement/PasteClipboard.h"
 
-#include <QClipboard>
 #include <QObject>
-#include <QPointer>
 #include <functional>
+#include <memory>
 
 class RunningApplications;
-class StagedMimeData;
 
-// Pastes text into an application: saves the clipboard, stages the text on
-// it, brings the target to the front, types its paste keystroke, and puts
-// the user's clipboard back once the target has fetched the text (never
-// sooner than 0.25 s after the keystroke; after a few seconds at most for a
-// target that never fetches). The clipboard is put back only while it still
-// holds the staged text: a copy the user made meanwhile is kept. Holds the
-// process-wide clipboard lock from the save to the restore. The keystroke is
-// never sent while a window of another application is known to be in front.
+// Pastes text into an application: saves the clipboard the application
+// reads (PasteClipboard), stages the text on it, brings the target to the front, types its paste
+// keystroke, and puts the user's clipboard back once the target has fetched the text (never sooner
+// than 0.25 s after the keystroke; after a few seconds at most for a target that never fetches).
+// The clipboard is put back only while it still holds the staged text: a copy the user made
+// meanwhile is kept. Holds the process-wide clipboard lock from the save to the restore. The
+// keystroke is never sent while a window of another application is known to be in front.
 class PasteOperation : public QObject
 {
     Q_OBJECT
@@ -49,6 +47,7 @@ private:
                    CancellationFlag cancellation, Dispatched dispatched, const Timing &timing);
 
     void begin();
+    void stageAndActivate();
     void paste(bool targetActive);
     QString whyUnreachable() const;
     bool anotherWindowIsInFront();
@@ -64,8 +63,6 @@ private:
     Dispatched m_dispatched;
     Timing m_timing;
     ClipboardKeys m_keys;
-    QClipboard::Mode m_mode = QClipboard::Clipboard;
-    PasteboardSnapshot m_snapshot;
-    QPointer<StagedMimeData> m_staged;
+    std::unique_ptr<PasteClipboard> m_clipboard;
     MonotonicStopwatch m_sinceKeystroke;
 };

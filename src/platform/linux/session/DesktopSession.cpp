@@ -2,6 +2,7 @@
 
 #include "platform/linux/applications/SwayIpc.h"
 #include "platform/linux/capture/PortalScreenCaptureService.h"
+#include "platform/linux/clipboard/DataControlClipboard.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
@@ -150,9 +151,18 @@ bool keepsRemoteDesktopConsent(const DesktopProbes &probes)
 }
 
 DesktopSession::Choice<DesktopSession::KeySynthesisRoad>
-chooseKeySynthesis(Kind kind, Client client, const DesktopProbes &probes)
+chooseKeySynthesis(Kind kind, Family family, Client client, const DesktopProbes &probes)
 {
     using Road = DesktopSession::KeySynthesisRoad;
+    // wlroots gives the virtual keyboard to any program of the session, and
+    // no wlroots portal backend offers RemoteDesktop: one offered there
+    // belongs to another desktop's backend (xdg-desktop-portal-gnome,
+    // installed beside sway, answers for it and refuses every session).
+    if (kind == Kind::wayland && client != Client::none && family == Family::wlroots &&
+        probes.virtualKeyboardProtocol)
+        return {Road::virtualKeyboard,
+                QStringLiteral("the compositor offers the virtual-keyboard protocol: the keys "
+                               "reach its focused window, Wayland or X11")};
     // The compositor types the portal's keys into its focused window, Wayland
     // or X11; XTest under XWayland reaches X11 windows only.
     if (kind == Kind::wayland && client != Client::none && probes.remoteDesktopPortalVersion > 0)
@@ -163,8 +173,7 @@ chooseKeySynthesis(Kind kind, Client client, const DesktopProbes &probes)
                          ? QStringLiteral("(the desktop asks once and keeps the permission)")
                          : QStringLiteral("(version 1 of the portal keeps no permission: the "
                                           "desktop asks each time Wrenlark starts)"))};
-    // Where the portal is there it goes first: it asks the user. wlroots
-    // compositors give the virtual keyboard to any program of the session.
+    // Elsewhere the portal goes first: it asks the user.
     if (kind == Kind::wayland && client != Client::none && probes.virtualKeyboardProtocol)
         return {Road::virtualKeyboard,
                 QStringLiteral("the compositor offers the virtual-keyboard protocol: the keys "
@@ -229,11 +238,17 @@ DesktopSession::Choice<DesktopSession::PrimarySelectionRoad> choosePrimarySelect
     return {Road::notRead, QStringLiteral("no display")};
 }
 
-DesktopSession::Choice<DesktopSession::ClipboardReach> chooseClipboardReach(Family family,
-                                                                            Client client)
+DesktopSession::Choice<DesktopSession::ClipboardReach>
+chooseClipboardReach(Family family, Client client, const DesktopProbes &probes)
 {
     using Reach = DesktopSession::ClipboardReach;
     // Measured on sway 1.7; GNOME's and KDE's bridges were not measured.
+    if (family == Family::wlroots && client == Client::xwayland && probes.dataControlProtocol)
+        return {Reach::x11WindowsPasteAll,
+                QStringLiteral("the compositor hands XWayland's clipboard to Wayland windows "
+                               "only while an X11 window has the focus: Wrenlark pastes into "
+                               "them through the Wayland clipboard (the data-control protocol), "
+                               "and does not copy from them with keys")};
     if (family == Family::wlroots && client == Client::xwayland)
         return {Reach::x11Windows,
                 QStringLiteral("the compositor hands XWayland's clipboard to Wayland windows "
@@ -313,10 +328,11 @@ DesktopSession DesktopSession::decide(const DesktopEnvironment &environment,
     session.desktopName = environment.currentDesktop;
     session.client = chooseClient(environment, probes, session.kind);
     session.shortcut = chooseShortcut(session.kind, session.family, probes);
-    session.keySynthesis = chooseKeySynthesis(session.kind, session.client.road, probes);
+    session.keySynthesis =
+        chooseKeySynthesis(session.kind, session.family, session.client.road, probes);
     session.capture = chooseCapture(session.kind, session.client.road, probes);
     session.primarySelection = choosePrimarySelection(session.client.road);
-    session.clipboardReach = chooseClipboardReach(session.family, session.client.road);
+    session.clipboardReach = chooseClipboardReach(session.family, session.client.road, probes);
     session.remoteDesktopConsentKept =
         session.keySynthesis.road == KeySynthesisRoad::remoteDesktopPortal &&
         keepsRemoteDesktopConsent(probes);
@@ -339,6 +355,7 @@ DesktopSession DesktopSession::current()
         probes.remoteDesktopPortalVersion = RemoteDesktopPortalKeys::offeredVersion();
         probes.screenshotPortal = PortalScreenCaptureService::isOffered();
         probes.virtualKeyboardProtocol = VirtualKeyboardKeys::isOffered();
+        probes.dataControlProtocol = DataControlClipboard::isOffered();
         probes.swayIpc =
             !environment.swaySocket.isEmpty() && SwayIpc(environment.swaySocket).isAnswering();
     }
@@ -456,8 +473,15 @@ QString DesktopSession::name(PrimarySelectionRoad road)
 
 QString DesktopSession::name(ClipboardReach reach)
 {
-    return reach == ClipboardReach::x11Windows ? QStringLiteral("X11 windows only")
-                                               : QStringLiteral("every window");
+    switch (reach) {
+    case ClipboardReach::x11Windows:
+        return QStringLiteral("X11 windows only");
+    case ClipboardReach::x11WindowsPasteAll:
+        return QStringLiteral("X11 windows; pastes reach every window");
+    case ClipboardReach::allWindows:
+        break;
+    }
+    return QStringLiteral("every window");
 }
 
 QString DesktopSession::name(WindowTrackingRoad road)

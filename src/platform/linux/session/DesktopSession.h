@@ -33,6 +33,8 @@ struct DesktopProbes
     std::optional<bool> screenshotPortal;
     // The compositor offers zwp_virtual_keyboard_manager_v1 (wlroots).
     bool virtualKeyboardProtocol = false;
+    // The compositor offers zwlr_data_control_manager_v1 (wlroots, KWin).
+    bool dataControlProtocol = false;
     // A compositor answers on SWAYSOCK.
     bool swayIpc = false;
 };
@@ -59,7 +61,9 @@ public:
     enum class WindowTrackingRoad { x11WindowManager, swayIpc, none };
     // Which windows see the clipboard this process writes while they have
     // the focus (a paste, the user's clipboard put back after a copy).
-    enum class ClipboardReach { allWindows, x11Windows };
+    // `x11WindowsPasteAll`: X11's clipboard reaches X11 windows only, and a
+    // paste into a Wayland window goes through the Wayland clipboard.
+    enum class ClipboardReach { allWindows, x11Windows, x11WindowsPasteAll };
 
     template<typename Road> struct Choice
     {

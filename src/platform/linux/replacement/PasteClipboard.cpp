@@ -1,0 +1,109 @@
+#include "platform/linux/replacement/PasteClipboard.h"
+
+#include "core/support/FileLogger.h"
+#include "platform/linux/clipboard/ClipboardAccess.h"
+#include "platform/linux/clipboard/DataControlClipboard.h"
+
+#include <QPointer>
+
+namespace {
+
+class X11PasteClipboard : public PasteClipboard
+{
+public:
+    explicit X11PasteClipboard(QClipboard::Mode mode)
+        : m_mode(mode)
+    {
+    }
+
+    bool reaches(qint32 pid) const override
+    {
+        return ClipboardAccess::shared().reachesWhileFocused(pid);
+    }
+    void save(QObject *, std::function<void(bool)> then) override
+    {
+        m_saved = ClipboardAccess::shared().snapshot(m_mode);
+        then(true);
+    }
+    bool stage(const QString &text) override
+    {
+        m_staged = ClipboardAccess::shared().stage(text, m_mode);
+        return m_staged;
+    }
+    void watchForFetch() override
+    {
+        if (m_staged)
+            m_staged->watchForFetch();
+    }
+    bool wasFetched() const override { return !m_staged || m_staged->wasFetched(); }
+    void restore() override
+    {
+        auto &clipboard = ClipboardAccess::shared();
+        if (clipboard.holds(m_staged, m_mode))
+            clipboard.restore(m_saved, m_mode);
+    }
+    bool copy(const QString &text) override
+    {
+        // A copy goes to CLIPBOARD: what was staged on PRIMARY goes back.
+        if (m_mode != QClipboard::Clipboard)
+            restore();
+        return ClipboardAccess::shared().copyText(text);
+    }
+
+private:
+    QClipboard::Mode m_mode;
+    PasteboardSnapshot m_saved;
+    QPointer<StagedMimeData> m_staged;
+};
+
+class WaylandPasteClipboard : public PasteClipboard
+{
+public:
+    bool reaches(qint32) const override { return true; }
+    void save(QObject *context, std::function<void(bool)> then) override
+    {
+        DataControlClipboard::shared().read(context,
+                                            [this, then](std::optional<PasteboardSnapshot> saved) {
+                                                if (saved)
+                                                    m_saved = *saved;
+                                                then(saved.has_value());
+                                            });
+    }
+    bool stage(const QString &text) override
+    {
+        m_staged =
+            DataControlClipboard::shared().write(DataControlClipboard::textSnapshot(text), true);
+        return m_staged != 0;
+    }
+    void watchForFetch() override { DataControlClipboard::shared().watchForFetch(m_staged); }
+    bool wasFetched() const override { return DataControlClipboard::shared().wasFetched(m_staged); }
+    void restore() override
+    {
+        auto &clipboard = DataControlClipboard::shared();
+        if (clipboard.holds(m_staged))
+            clipboard.write(m_saved, false);
+    }
+    bool copy(const QString &text) override
+    {
+        return DataControlClipboard::shared().write(DataControlClipboard::textSnapshot(text),
+                                                    false) != 0;
+    }
+
+private:
+    PasteboardSnapshot m_saved;
+    quint64 m_staged = 0;
+};
+
+} // namespace
+
+std::unique_ptr<PasteClipboard> PasteClipboard::forTarget(qint32 pid, QClipboard::Mode mode)
+{
+    if (mode == QClipboard::Clipboard && !ClipboardAccess::shared().reachesWhileFocused(pid)) {
+        auto &wayland = DataControlClipboard::shared();
+        if (wayland.isAvailable())
+            return std::make_unique<WaylandPasteClipboard>();
+        FileLogger::shared().info(
+            QStringLiteral("Replacement: no Wayland clipboard (%1).").arg(wayland.lastError()));
+    }
+    return std::make_unique<X11PasteClipboard>(mode);
+}
