@@ -53,6 +53,7 @@ AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObje
     preferences.shortcuts = m_desktop.shortcuts.get();
     preferences.loginItems = m_desktop.loginItems;
     preferences.commandKeybinding = m_desktop.commandKeybinding;
+    preferences.keyboardPermission = m_desktop.keyboardPermission;
     preferences.desktopNotices = m_desktop.notices.capabilities;
     PreferencesWindowController::install(preferences);
     OnboardingDependencies onboarding;

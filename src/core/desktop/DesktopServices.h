@@ -4,6 +4,7 @@
 #include "core/desktop/CommandKeybindingService.h"
 #include "core/desktop/DesktopNotices.h"
 #include "core/desktop/GlobalShortcutService.h"
+#include "core/desktop/KeyboardControlPermission.h"
 #include "core/desktop/LoginItemService.h"
 #include "core/desktop/PanelWindowSupport.h"
 #include "core/desktop/ReplacementService.h"
@@ -35,6 +36,9 @@ struct DesktopServices
     // A shortcut in the desktop's own settings that runs `wrenlark toggle`,
     // where the desktop has such settings (GNOME); null elsewhere.
     std::shared_ptr<CommandKeybindingService> commandKeybinding;
+    // The desktop's permission to type keys, where it asks for one (the
+    // resident application's); null elsewhere.
+    std::shared_ptr<KeyboardControlPermission> keyboardPermission;
     std::shared_ptr<PanelWindowSupport> panelWindow;
     // What the user is told this desktop lacks (the resident application's).
     DesktopNotices notices;

@@ -11,6 +11,7 @@
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
+#include "platform/linux/keys/PortalKeyboardPermission.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
 #include "platform/linux/keys/XTestKeySynthesizer.h"
@@ -61,20 +62,24 @@ void installVirtualKeyboard(LinuxDesktopRole role)
 // resident application starts a portal session at once where an earlier
 // one left a restore token (the desktop does not ask then); otherwise the
 // first key request starts it.
-void chooseKeySynthesizer(LinuxDesktopRole role, const DesktopSession &session)
+// Gives the permission the desktop asks for, where it asks for one.
+std::shared_ptr<KeyboardControlPermission> chooseKeySynthesizer(LinuxDesktopRole role,
+                                                                const DesktopSession &session)
 {
     if (session.kind != DesktopSession::Kind::wayland)
-        return;
+        return {};
     const auto road = session.keySynthesis.road;
-    if (road == DesktopSession::KeySynthesisRoad::virtualKeyboard)
-        return installVirtualKeyboard(role);
+    if (road == DesktopSession::KeySynthesisRoad::virtualKeyboard) {
+        installVirtualKeyboard(role);
+        return {};
+    }
     if (road == DesktopSession::KeySynthesisRoad::xtest) {
         // XWayland: Wayland windows never see these keys.
         KeySynthesizer::install(std::make_shared<XTestKeySynthesizer>(true));
-        return;
+        return {};
     }
     if (road != DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
-        return;
+        return {};
     auto keys = std::make_shared<RemoteDesktopPortalKeys>();
     if (role == LinuxDesktopRole::residentApplication && keys->hasRestoreToken())
         keys->startSession();
@@ -83,9 +88,11 @@ void chooseKeySynthesizer(LinuxDesktopRole role, const DesktopSession &session)
             .arg(keys->mechanismDescription(), keys->hasRestoreToken()
                                                    ? QStringLiteral(", restoring the last session")
                                                    : QString()));
-    KeySynthesizer::install(std::move(keys));
+    KeySynthesizer::install(keys);
     // Closes the session while the bus is still there.
     qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
+    return std::make_shared<PortalKeyboardPermission>(std::move(keys),
+                                                      session.remoteDesktopConsentKept);
 }
 
 // On a Wayland session only a compositor that says so over its own IPC
@@ -129,7 +136,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     ClipboardAccess::shared().setHandedToWaylandOnlyWhileFocused(
         session.clipboardReach.road != DesktopSession::ClipboardReach::allWindows);
     services.capture = createCapture(session);
-    chooseKeySynthesizer(role, session);
+    auto keyboardPermission = chooseKeySynthesizer(role, session);
     services.panelWindow = std::make_shared<X11PanelWindowSupport>();
     auto selection = std::make_shared<LinuxSelectionService>(services.applications,
                                                              services.classifier, services.trust);
@@ -149,6 +156,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
             services.commandKeybinding = std::move(gnome);
         services.notices =
             SessionNotices::forSession(session, services.commandKeybinding != nullptr);
+        services.keyboardPermission = std::move(keyboardPermission);
     }
     // Start following focus changes now, so the focused element of the
     // application the user comes from is known when the bar opens.

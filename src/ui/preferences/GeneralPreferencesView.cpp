@@ -9,6 +9,7 @@
 #include "ui/common/DesktopShortcutRow.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/common/WindowStyle.h"
+#include "ui/preferences/KeyboardPermissionRow.h"
 #include "ui/preferences/ShortcutRecorder.h"
 
 #include <QCheckBox>
@@ -96,11 +97,16 @@ GeneralPreferencesView::GeneralPreferencesView(const PreferencesDependencies &de
             *m_dependencies.commandKeybinding, [this] { return toggleShortcutText(); }, this);
         layout->addWidget(m_desktopShortcut);
     }
-    if (!m_dependencies.desktopNotices.isEmpty()) {
+    if (!m_dependencies.desktopNotices.isEmpty() || m_dependencies.keyboardPermission) {
         layout->addSpacing(16);
         layout->addWidget(sectionTitle(tr("This Desktop"), this));
-        layout->addWidget(new DesktopNoticeList(m_dependencies.desktopNotices, this));
     }
+    if (m_dependencies.keyboardPermission) {
+        layout->addWidget(new KeyboardPermissionRow(*m_dependencies.keyboardPermission, this));
+        layout->addSpacing(8);
+    }
+    if (!m_dependencies.desktopNotices.isEmpty())
+        layout->addWidget(new DesktopNoticeList(m_dependencies.desktopNotices, this));
 
     layout->addStretch();
     auto *version = StyledLabel::caption(tr("Version ") + AppMetadata::versionWithBuild(), this);

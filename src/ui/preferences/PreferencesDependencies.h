@@ -8,6 +8,7 @@
 
 class CommandKeybindingService;
 class GlobalShortcutService;
+class KeyboardControlPermission;
 class LoginItemService;
 
 // What the Settings window needs from the application, handed in once by the
@@ -21,6 +22,9 @@ struct PreferencesDependencies : WindowDependencies
     // A shortcut in the desktop's own keyboard settings running `wrenlark
     // toggle` (GNOME); without it the row that adds one is not shown.
     std::shared_ptr<CommandKeybindingService> commandKeybinding;
+    // The desktop's permission to type keys, where it asks for one; without
+    // it the row that shows and revokes it is not shown.
+    std::shared_ptr<KeyboardControlPermission> keyboardPermission;
     // What this desktop keeps Wrenlark from doing, one sentence each, shown
     // under "This Desktop" when there is any.
     QStringList desktopNotices;

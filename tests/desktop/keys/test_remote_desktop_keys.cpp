@@ -3,6 +3,7 @@
 // their options and D-Bus types, the restore token kept and handed back,
 // a refusal that types nothing, the exact keysyms of a chord, and a session
 // the desktop closes.
+#include "platform/linux/keys/PortalKeyboardPermission.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "support/StandInPortal.h"
 
@@ -297,6 +298,16 @@ void RemoteDesktopKeysTest::restoreTokenIsHandedBackAndReplaced()
     // Starting again while running asks nothing.
     keys.startSession();
     QCOMPARE(portal.calls.count(QStringLiteral("CreateSession")), 1);
+
+    // What Settings shows: kept by the desktop. Revoked, the session ends
+    // and the token is forgotten, so the desktop asks again.
+    PortalKeyboardPermission permission(
+        std::shared_ptr<RemoteDesktopPortalKeys>(&keys, [](RemoteDesktopPortalKeys *) {}), true);
+    QCOMPARE(permission.grant(), KeyboardControlPermission::Grant::kept);
+    permission.revoke();
+    QCOMPARE(permission.grant(), KeyboardControlPermission::Grant::notGranted);
+    QVERIFY(!QFile::exists(tokenFile()));
+    QTRY_VERIFY(portal.calls.contains(QStringLiteral("Session.Close")));
 }
 
 void RemoteDesktopKeysTest::refusedStartTypesNothing()

@@ -4,6 +4,7 @@
 #include "WindowTestSupport.h"
 #include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/auth/OpenAIProPlusAuthProtocol.h"
+#include "core/desktop/KeyboardControlPermission.h"
 #include "core/desktop/LoginItemService.h"
 #include "core/settings/SettingsStore.h"
 #include "core/support/AppMetadata.h"
@@ -20,6 +21,7 @@
 #include "ui/preferences/AIProvidersPreferencesView.h"
 #include "ui/preferences/CommandsPreferencesView.h"
 #include "ui/preferences/GeneralPreferencesView.h"
+#include "ui/preferences/KeyboardPermissionRow.h"
 #include "ui/preferences/PreferencesRootView.h"
 #include "ui/preferences/PreferencesWindowController.h"
 #include "ui/preferences/ShortcutRecorder.h"
@@ -48,6 +50,21 @@ namespace {
 const QString openAI = QStringLiteral("openai");
 const QString anthropic = QStringLiteral("anthropic");
 const QString subscription = QStringLiteral("openai-pro-plus");
+
+// A desktop that granted the keys and keeps the permission until revoked.
+class GrantedKeyboardPermission : public KeyboardControlPermission
+{
+public:
+    Grant grant() const override { return m_grant; }
+    void revoke() override
+    {
+        m_grant = Grant::notGranted;
+        Q_EMIT grantChanged();
+    }
+
+private:
+    Grant m_grant = Grant::kept;
+};
 
 class FakeLoginItems : public LoginItemService
 {
@@ -87,6 +104,7 @@ class TestPreferencesWindow : public QObject
     std::shared_ptr<FakeLoginItems> m_loginItems;
     // Set only by the test of GNOME's keyboard shortcuts.
     std::shared_ptr<FakeCommandKeybinding> m_commandKeybinding;
+    std::shared_ptr<GrantedKeyboardPermission> m_keyboardPermission;
     QStringList m_desktopNotices;
 
     void install(OpenAIProPlusAuthOptions options = {})
@@ -102,6 +120,7 @@ class TestPreferencesWindow : public QObject
         dependencies.shortcuts = m_shortcuts.get();
         dependencies.loginItems = m_loginItems;
         dependencies.commandKeybinding = m_commandKeybinding;
+        dependencies.keyboardPermission = m_keyboardPermission;
         dependencies.desktopNotices = m_desktopNotices;
         PreferencesWindowController::install(dependencies);
         previous.reset();
@@ -171,6 +190,7 @@ private Q_SLOTS:
                                  QStringLiteral("Alt+Space"));
         m_loginItems = std::make_shared<FakeLoginItems>();
         m_commandKeybinding.reset();
+        m_keyboardPermission.reset();
         m_desktopNotices.clear();
         m_analytics->clear();
         install();
@@ -518,6 +538,7 @@ private Q_SLOTS:
     void gnomeShortcutWithConsent()
     {
         m_commandKeybinding = std::make_shared<FakeCommandKeybinding>();
+        m_keyboardPermission = std::make_shared<GrantedKeyboardPermission>();
         // What the desktop lacks is listed under its own heading.
         m_desktopNotices = {QStringLiteral("Wrenlark can type copy and paste keys into X11 "
                                            "applications only here.")};
@@ -541,6 +562,12 @@ private Q_SLOTS:
             return label->isVisible() && label->accessibleName() == m_desktopNotices.first();
         }));
 
+        // What the desktop granted for typing keys, and taking it back.
+        auto *permission = general->findChild<KeyboardPermissionRow *>();
+        QVERIFY(permission && permission->isVisible());
+        QVERIFY(permission->caption()->text().contains(QStringLiteral("keeps this permission")));
+        QCOMPARE(permission->button()->accessibleName(), QStringLiteral("Revoke"));
+
         button->setFocus();
         QTest::keyClick(button, Qt::Key_Space);
         QCOMPARE(m_commandKeybinding->m_own, std::optional<QString>(QStringLiteral("Alt+Space")));
@@ -558,6 +585,12 @@ private Q_SLOTS:
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(m_commandKeybinding->m_own, std::nullopt);
         QCOMPARE(button->text(), QStringLiteral("Add to GNOME Shortcuts"));
+
+        permission->button()->setFocus();
+        QTest::keyClick(permission->button(), Qt::Key_Space);
+        QCOMPARE(m_keyboardPermission->grant(), KeyboardControlPermission::Grant::notGranted);
+        QVERIFY(permission->caption()->text().contains(QStringLiteral("asks the first time")));
+        QVERIFY(!permission->button()->isEnabled());
 
         // A refusal is said under the button.
         m_commandKeybinding->m_refusal = QStringLiteral("locked");

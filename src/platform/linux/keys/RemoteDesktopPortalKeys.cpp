@@ -151,6 +151,13 @@ void RemoteDesktopPortalKeys::cancel()
     setState(State::idle);
 }
 
+void RemoteDesktopPortalKeys::revokePermission()
+{
+    cancel();
+    removeToken();
+    FileLogger::shared().info(QStringLiteral("Keys: the permission to type keys was revoked."));
+}
+
 void RemoteDesktopPortalKeys::request(Step step, const QString &method, QList<QVariant> arguments,
                                       QVariantMap options)
 {

@@ -44,6 +44,9 @@ public:
     void startSession();
     // Stops a session being started and closes a running one.
     void cancel();
+    // Closes the session and forgets its restore token: the desktop asks
+    // again the next time keys are needed.
+    void revokePermission();
     State state() const { return m_state; }
     // Why the last session did not start or ended; empty while none failed.
     QString lastError() const { return m_lastError; }
