@@ -1,88 +1,26 @@
 // GNOME Shell 43 itself, headless: what `wrenlark doctor` says of GNOME is
 // what GNOME does, and the shortcut Wrenlark adds to GNOME's keyboard
 // settings, on the key it takes by default there, fired by a key sent
-// through Mutter's RemoteDesktop interface, opens the bar with the focus; Escape closes it. The
-// shell's Eval (allowed by the test extension) tells which window has the focus.
+// through Mutter's RemoteDesktop interface, opens the bar with the focus;
+// Escape closes it. The shell's Eval (allowed by the test extension) tells
+// which window has the focus.
+#include "GnomeShell.h"
 #include "ResidentApp.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 #include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 
-#include <QDBusInterface>
-#include <QDBusReply>
 #include <QProcess>
 #include <QTest>
 
 namespace {
 
-QString shellEval(const QString &script)
-{
-    QDBusInterface shell(QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
-                         QStringLiteral("org.gnome.Shell"));
-    const QDBusMessage reply = shell.call(QStringLiteral("Eval"), script);
-    const QList<QVariant> values = reply.arguments();
-    if (values.size() != 2 || !values.first().toBool())
-        return {};
-    return values.at(1).toString();
-}
-
-qint64 focusedPid()
-{
-    return shellEval(QStringLiteral("global.display.focus_window ? "
-                                    "global.display.focus_window.get_pid() : 0"))
-        .toLongLong();
-}
-
 // The shell's action for Ctrl+Alt+Space (X key code 65, Control and Mod1),
 // 0 while nothing has grabbed it.
 int ctrlAltSpaceAction()
 {
-    return shellEval(QStringLiteral("global.display.get_keybinding_action(65, 4 | 8)")).toInt();
+    return GnomeShell::eval(QStringLiteral("global.display.get_keybinding_action(65, 4 | 8)"))
+        .toInt();
 }
-
-// Keys as a keyboard types them, through Mutter's own remote desktop.
-class MutterKeyboard
-{
-public:
-    MutterKeyboard()
-    {
-        QDBusInterface desktop(QStringLiteral("org.gnome.Mutter.RemoteDesktop"),
-                               QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
-                               QStringLiteral("org.gnome.Mutter.RemoteDesktop"));
-        const QDBusReply<QDBusObjectPath> session = desktop.call(QStringLiteral("CreateSession"));
-        if (!session.isValid())
-            return;
-        m_session = std::make_unique<QDBusInterface>(
-            QStringLiteral("org.gnome.Mutter.RemoteDesktop"), session.value().path(),
-            QStringLiteral("org.gnome.Mutter.RemoteDesktop.Session"));
-        m_session->call(QStringLiteral("Start"));
-        // The first key of a new session may be lost: a harmless one first.
-        press({42});
-    }
-    ~MutterKeyboard()
-    {
-        if (m_session)
-            m_session->call(QStringLiteral("Stop"));
-    }
-
-    bool isReady() const { return m_session != nullptr; }
-
-    // Evdev key codes, pressed in order and released in reverse.
-    void press(const QList<uint> &codes)
-    {
-        for (const uint code : codes)
-            m_session->call(QStringLiteral("NotifyKeyboardKeycode"), code, true);
-        for (auto code = codes.crbegin(); code != codes.crend(); ++code)
-            m_session->call(QStringLiteral("NotifyKeyboardKeycode"), *code, false);
-    }
-
-private:
-    std::unique_ptr<QDBusInterface> m_session;
-};
-
-constexpr uint keyEscape = 1;
-constexpr uint keyCtrl = 29;
-constexpr uint keyAlt = 56;
-constexpr uint keySpace = 57;
 
 QString doctor(const QStringList &extraEnvironment = {})
 {
@@ -179,15 +117,15 @@ private Q_SLOTS:
         // gnome-settings-daemon asks the shell to grab the new key.
         QTRY_VERIFY_WITH_TIMEOUT(ctrlAltSpaceAction() != 0, 20000);
 
-        MutterKeyboard keyboard;
+        GnomeShell::Keyboard keyboard;
         QVERIFY(keyboard.isReady());
-        keyboard.press({keyCtrl, keyAlt, keySpace});
-        QTRY_COMPARE_WITH_TIMEOUT(focusedPid(), app.pid(), 20000);
-        QCOMPARE(shellEval(QStringLiteral("global.display.focus_window.get_title()")),
+        keyboard.press({GnomeShell::keyCtrl, GnomeShell::keyAlt, GnomeShell::keySpace});
+        QTRY_COMPARE_WITH_TIMEOUT(GnomeShell::focusedPid(), app.pid(), 20000);
+        QCOMPARE(GnomeShell::eval(QStringLiteral("global.display.focus_window.get_title()")),
                  QStringLiteral("\"Wrenlark\""));
 
-        keyboard.press({keyEscape});
-        QTRY_VERIFY_WITH_TIMEOUT(focusedPid() != app.pid(), 20000);
+        keyboard.press({GnomeShell::keyEscape});
+        QTRY_VERIFY_WITH_TIMEOUT(GnomeShell::focusedPid() != app.pid(), 20000);
         QVERIFY(keybinding.remove(&error));
     }
 };
