@@ -1,6 +1,6 @@
 // Every decoder of a body a server sends: the providers' answers and error
 // bodies, and the sign-in authority's replies.
-#include "core/ai/AIClient.h"
+#include "core/ai/AIRequestSupport.h"
 #include "core/auth/DeviceUserCodeResponse.h"
 #include "core/auth/OpenAIProPlusAuthSession.h"
 #include "core/auth/TokenResponse.h"
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     OpenAIChatAdapter::decodeResponse(body);
     AnthropicProvider::decodeResponse(body);
     GoogleProvider::decodeResponse(body);
-    if (const auto message = AIClient::parseErrorMessage(body))
+    if (const auto message = AIRequestSupport::parseErrorMessage(body))
         SecretRedaction::redact(*message, {QStringLiteral("sk-fuzz/key+1")});
     QString problem;
     TokenResponse::decode(body, &problem);
