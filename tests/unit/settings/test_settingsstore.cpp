@@ -8,8 +8,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QSettings>
 #include <QTest>
+#include <array>
 
 namespace {
 
@@ -82,6 +84,27 @@ private Q_SLOTS:
         // An id the registry does not know (case included) falls back to the default.
         writeSettingsFile("[General]\nai_provider_current=OpenAI\n");
         QCOMPARE(first.currentProvider()->id(), QStringLiteral("openai-pro-plus"));
+    }
+
+    // Two processes write keys of their own to the file at once, in a
+    // loop: neither loses a write of the other.
+    void racingWritersLoseNothing()
+    {
+        constexpr int writes = 150;
+        std::array<QProcess, 2> writers;
+        const QStringList names{QStringLiteral("racer_a"), QStringLiteral("racer_b")};
+        for (qsizetype i = 0; i < 2; ++i)
+            writers[i].start(QCoreApplication::applicationFilePath(),
+                             {QStringLiteral("--write"), names.at(i), QString::number(writes)});
+        for (QProcess &writer : writers) {
+            QVERIFY(writer.waitForFinished(60000));
+            QCOMPARE(writer.exitCode(), 0);
+        }
+        const UserDefaults settings;
+        for (const QString &name : names) {
+            for (int i = 0; i < writes; ++i)
+                QCOMPARE(settings.value(QStringLiteral("%1_%2").arg(name).arg(i)).toInt(), i);
+        }
     }
 
     void defaultCommandsAreWrittenOnFirstRead()
@@ -175,5 +198,16 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSettingsStore)
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // One of the racing writers: `--write NAME COUNT` sets NAME_0 … NAME_COUNT-1.
+    if (argc == 4 && QByteArray(argv[1]) == "--write") {
+        for (int i = 0; i < QByteArray(argv[3]).toInt(); ++i)
+            UserDefaults().setValue(QStringLiteral("%1_%2").arg(QLatin1String(argv[2])).arg(i), i);
+        return 0;
+    }
+    TestSettingsStore test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_settingsstore.moc"
