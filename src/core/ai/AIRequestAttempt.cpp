@@ -286,6 +286,9 @@ void AIWholeResponseAttempt::bytesArrived(const QByteArray &bytes)
         m_startReported = true;
         responseStarted();
     }
+    if (m_body.size() + bytes.size() > maximumBodyBytes)
+        return fail(AIClientError::decodingFailed(QStringLiteral("The reply is larger than %1 MiB.")
+                                                      .arg(maximumBodyBytes / (1024 * 1024))));
     m_body.append(bytes);
 }
 

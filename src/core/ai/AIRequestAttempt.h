@@ -97,6 +97,10 @@ private:
 class AIWholeResponseAttempt : public AIRequestAttempt
 {
 public:
+    // No answer of a provider comes near this; a body that grows beyond it
+    // is refused as it arrives, before it fills memory.
+    static constexpr qsizetype maximumBodyBytes = 16 * 1024 * 1024;
+
     AIWholeResponseAttempt(QNetworkAccessManager *session, const AIHttpRequest &request,
                            ResponseStartHandler onResponseStart, AIDecodeFunction decode,
                            QObject *parent);

@@ -170,7 +170,7 @@ private Q_SLOTS:
         }
     }
 
-    void eventLineBeyondTheLimitFailsTheStream()
+    void repliesBeyondTheLimitFail()
     {
         const QByteArray endless =
             "data: {\"choices\":[{\"delta\":{\"content\":\"" +
@@ -183,6 +183,16 @@ private Q_SLOTS:
         QCOMPARE(result.error->kind(), Kind::streamInterrupted);
         QVERIFY2(result.error->errorDescription().contains(QStringLiteral("longer than 4 MiB")),
                  qPrintable(result.error->errorDescription()));
+
+        // A whole answer is bounded too, as it arrives.
+        const Exchange whole = send(
+            "openai",
+            Response::body(200, QByteArray(AIWholeResponseAttempt::maximumBodyBytes + 1024, ' '))
+                .withEnding(Response::Ending::stall),
+            false);
+        QCOMPARE(whole.state, AIReply::State::failed);
+        QVERIFY2(whole.error->errorDescription().contains(QStringLiteral("larger than 16 MiB")),
+                 qPrintable(whole.error->errorDescription()));
     }
 };
 
