@@ -14,6 +14,11 @@ bool TestEditor::start(const QString &text, const QString &title, const QString 
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    if (!m_accessible) {
+        environment.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                           QStringLiteral("unix:path=/nonexistent"));
+    }
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QString program = QStringLiteral(WRENLARK_TEST_EDITOR);

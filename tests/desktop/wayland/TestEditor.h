@@ -14,6 +14,9 @@ public:
     // Runs it under another program name (through a link of that name),
     // as the application that name stands for. Before start().
     void setProgramName(const QString &name) { m_programName = name; }
+    // Without accessibility it finds no AT-SPI bus (nor a session bus), as
+    // an application that exposes nothing to screen readers. Before start().
+    void setAccessible(bool accessible) { m_accessible = accessible; }
     // `platform` is the Qt platform plugin: "wayland" or "xcb".
     bool start(const QString &text, const QString &title,
                const QString &platform = QStringLiteral("wayland"));
@@ -27,4 +30,5 @@ private:
     QProcess m_process;
     QTemporaryDir m_linkFolder;
     QString m_programName;
+    bool m_accessible = true;
 };

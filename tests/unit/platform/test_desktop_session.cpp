@@ -232,7 +232,7 @@ void DesktopSessionTest::keysAndCaptureFollowTheClient()
     DesktopProbes dataControl = x11Probes();
     dataControl.dataControlProtocol = true;
     QCOMPARE(Session::decide(swayWithXwayland, dataControl).clipboardReach.road,
-             Session::ClipboardReach::x11WindowsPasteAll);
+             Session::ClipboardReach::dataControl);
     QCOMPARE(Session::decide(swayWithoutXwayland, native).clipboardReach.road,
              Session::ClipboardReach::allWindows);
     QCOMPARE(xwayland.clipboardReach.road, Session::ClipboardReach::allWindows);

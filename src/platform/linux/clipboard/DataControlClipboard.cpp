@@ -352,12 +352,19 @@ bool DataControlClipboard::isAvailable()
     return ensureConnected();
 }
 
-void DataControlClipboard::read(QObject *context, ReadDone done, int timeoutMs)
+void DataControlClipboard::read(QObject *context, ReadDone done, int timeoutMs,
+                                const QStringList &onlyFirstOf)
 {
     if (!ensureConnected())
         return done(std::nullopt);
     zwlr_data_control_offer_v1 *offer = m_connection->selection;
-    const QStringList mimeTypes = m_connection->offers.value(offer);
+    QStringList mimeTypes = m_connection->offers.value(offer);
+    if (!onlyFirstOf.isEmpty()) {
+        const auto wanted =
+            std::find_if(onlyFirstOf.cbegin(), onlyFirstOf.cend(),
+                         [&](const QString &type) { return mimeTypes.contains(type); });
+        mimeTypes = wanted == onlyFirstOf.cend() ? QStringList() : QStringList{*wanted};
+    }
     if (!offer || mimeTypes.isEmpty()) {
         releaseWhenIdle();
         return done(PasteboardSnapshot{});

@@ -45,8 +45,10 @@ public:
     // Reads every format the selection offers and calls `done` (unless
     // `context` is gone) with them: an empty snapshot when the selection is
     // empty, nothing when a format did not arrive within `timeoutMs` or the
-    // connection broke.
-    void read(QObject *context, ReadDone done, int timeoutMs = 2000);
+    // connection broke. With `onlyFirstOf`, only the first of those types
+    // the selection offers is read (none: an empty snapshot).
+    void read(QObject *context, ReadDone done, int timeoutMs = 2000,
+              const QStringList &onlyFirstOf = {});
     // `text` in the formats Wayland and X11 clients ask for.
     static PasteboardSnapshot textSnapshot(const QString &text);
     // Makes `snapshot` the selection, served by this process from now on;

@@ -20,6 +20,8 @@ public:
     {
         return ClipboardAccess::shared().reachesWhileFocused(pid);
     }
+    // X11 applications ask the owner for the text when they paste.
+    double settleSeconds() const override { return 0; }
     void save(QObject *, std::function<void(bool)> then) override
     {
         m_saved = ClipboardAccess::shared().snapshot(m_mode);
@@ -60,6 +62,11 @@ class WaylandPasteClipboard : public PasteClipboard
 {
 public:
     bool reaches(qint32) const override { return true; }
+    // A Wayland application learns of the selection with its focus, and a
+    // paste key it handles before that pastes nothing. Measured on sway 1.7
+    // with the Qt test editor on a fully loaded machine: a third of pastes
+    // 60 ms after the focus found nothing, none of six at 300 ms.
+    double settleSeconds() const override { return 0.3; }
     void save(QObject *context, std::function<void(bool)> then) override
     {
         DataControlClipboard::shared().read(context,

@@ -23,6 +23,9 @@ public:
     // Whether the target's windows read this clipboard while they have the
     // focus.
     virtual bool reaches(qint32 pid) const = 0;
+    // How long the target needs after it took the focus before its paste
+    // key finds the staged text, at least.
+    virtual double settleSeconds() const = 0;
     // Saves the user's clipboard, then calls `then` (unless `context` is
     // gone) with whether it could.
     virtual void save(QObject *context, std::function<void(bool saved)> then) = 0;

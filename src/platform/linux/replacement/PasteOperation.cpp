@@ -8,6 +8,7 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -80,7 +81,8 @@ void PasteOperation::stageAndActivate()
     }
     if (m_pid != 0)
         m_applications.activate(m_pid);
-    ActivationWait wait{m_timing.activationTimeout, m_timing.pauseWhenActive,
+    ActivationWait wait{m_timing.activationTimeout,
+                        std::max(m_timing.pauseWhenActive, m_clipboard->settleSeconds()),
                         m_timing.pauseWithoutTarget};
     wait.start(this, m_applications, m_pid, m_cancellation, [this](bool active) { paste(active); });
 }

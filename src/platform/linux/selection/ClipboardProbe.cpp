@@ -5,6 +5,7 @@
 #include "platform/linux/applications/ActivationWait.h"
 #include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
+#include "platform/linux/clipboard/DataControlClipboard.h"
 #include "platform/linux/keys/KeySynthesizer.h"
 #include "platform/linux/x11/X11Desktop.h"
 
@@ -72,25 +73,54 @@ void ClipboardProbe::begin()
     if (cancelled())
         return end(std::nullopt);
     auto &clipboard = ClipboardAccess::shared();
-    // Its copy would replace the user's clipboard for good: what this
-    // process puts back never reaches it.
+    m_keys = ClipboardKeys::forProcess(m_request.targetPid);
+    m_sentinel = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    // The target's windows do not see X11's clipboard: its copy goes to the
+    // Wayland clipboard, read and put back there where the compositor lets
+    // this process; elsewhere its copy would replace the user's clipboard
+    // for good.
     if (const qint32 target = m_request.targetPid;
         target != 0 && !clipboard.reachesWhileFocused(target)) {
+        if (DataControlClipboard::shared().isAvailable())
+            return beginOverWayland();
         log(QStringLiteral("copy keystroke not sent (the compositor hands this X11 client's "
                            "clipboard to no Wayland window that has the focus)."));
         m_keysNotice = tr("Wrenlark cannot copy the selection from this app here without "
                           "losing your clipboard.");
         return end(std::nullopt);
     }
-    m_keys = ClipboardKeys::forProcess(m_request.targetPid);
     m_snapshot = clipboard.snapshot(QClipboard::Clipboard);
-    m_sentinel = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     m_staged = clipboard.stage(m_sentinel, QClipboard::Clipboard);
     m_baseline = clipboard.changeCount(QClipboard::Clipboard);
     if (cancelled()) {
         clipboard.restore(m_snapshot, QClipboard::Clipboard);
         return end(std::nullopt);
     }
+    activateTarget();
+}
+
+void ClipboardProbe::beginOverWayland()
+{
+    m_overWayland = true;
+    DataControlClipboard::shared().read(this, [this](std::optional<PasteboardSnapshot> saved) {
+        if (cancelled())
+            return end(std::nullopt);
+        if (!saved) {
+            log(QStringLiteral("copy keystroke not sent (the Wayland clipboard could not be "
+                               "saved)."));
+            return end(std::nullopt);
+        }
+        m_snapshot = *saved;
+        m_sentinelSource = DataControlClipboard::shared().write(
+            DataControlClipboard::textSnapshot(m_sentinel), true);
+        if (m_sentinelSource == 0)
+            return end(std::nullopt);
+        activateTarget();
+    });
+}
+
+void ClipboardProbe::activateTarget()
+{
     const qint32 target = m_request.targetPid;
     if (target != 0 && m_applications.application(target))
         m_applications.activate(target);
@@ -99,11 +129,19 @@ void ClipboardProbe::begin()
                [this](bool) { afterActivation(); });
 }
 
+void ClipboardProbe::restoreUsersClipboard()
+{
+    if (m_overWayland)
+        DataControlClipboard::shared().write(m_snapshot, false);
+    else
+        ClipboardAccess::shared().restore(m_snapshot, QClipboard::Clipboard);
+}
+
 void ClipboardProbe::afterActivation()
 {
     if (cancelled()) {
         m_applications.restoreFocus(m_request.restorePid);
-        ClipboardAccess::shared().restore(m_snapshot, QClipboard::Clipboard);
+        restoreUsersClipboard();
         return end(std::nullopt);
     }
     if (!m_keys.copy) {
@@ -183,7 +221,7 @@ void ClipboardProbe::slowTick()
 void ClipboardProbe::finish()
 {
     auto &clipboard = ClipboardAccess::shared();
-    if (!m_text && !cancelled() && changed() && !heldByAnotherProcess()) {
+    if (!m_text && !cancelled() && changed() && !heldByAnotherProcess() && !m_overWayland) {
         m_text = clipboard.richText(QClipboard::Clipboard, m_sentinel);
         if (m_text)
             m_mode = QStringLiteral("rich");
@@ -193,9 +231,9 @@ void ClipboardProbe::finish()
         // Text that arrived after the cancellation counts as this probe's
         // copy only when the target wrote it: a copy the user made in
         // another application meanwhile must survive.
-        if (!captured && copiedByTarget())
+        if (!captured && copiedByTarget() && !m_overWayland)
             captured = clipboard.plainText(QClipboard::Clipboard, m_sentinel);
-        if (!captured && copiedByTarget())
+        if (!captured && copiedByTarget() && !m_overWayland)
             captured = clipboard.richText(QClipboard::Clipboard, m_sentinel);
         decideRestore(captured);
         return end(std::nullopt);
@@ -203,6 +241,10 @@ void ClipboardProbe::finish()
     decideRestore(m_text);
     const QString app = m_applications.logDescription(m_request.targetPid);
     const qint64 elapsed = m_clock.elapsedMilliseconds();
+    if (m_text && m_overWayland)
+        log(QStringLiteral("copied through the Wayland clipboard textLen=%1 elapsed=%2ms")
+                .arg(characterCount(*m_text))
+                .arg(elapsed));
     if (m_text) {
         if (elapsed >= slowCopyMilliseconds || m_attempts >= maxAttempts) {
             log(QStringLiteral("slow-copy reason=%1 target=%2 attempts=%3 firstChangeMs=%4 "
@@ -227,8 +269,12 @@ void ClipboardProbe::finish()
     end(m_text);
 }
 
+// Wayland names no owner of its clipboard: a change after the copy
+// keystroke is taken for the target's.
 bool ClipboardProbe::copiedByTarget() const
 {
+    if (m_overWayland)
+        return true;
     const qint32 target = m_request.targetPid;
     return target == 0 || X11Desktop::shared().selectionOwnerPid("CLIPBOARD") == target;
 }
@@ -236,7 +282,7 @@ bool ClipboardProbe::copiedByTarget() const
 bool ClipboardProbe::heldByAnotherProcess() const
 {
     const qint32 target = m_request.targetPid;
-    if (target == 0 || !changed())
+    if (target == 0 || m_overWayland || !changed())
         return false;
     const qint32 owner = X11Desktop::shared().selectionOwnerPid("CLIPBOARD");
     return owner != 0 && owner != target && owner != m_applications.ownPid();
@@ -244,6 +290,8 @@ bool ClipboardProbe::heldByAnotherProcess() const
 
 bool ClipboardProbe::changed() const
 {
+    if (m_overWayland)
+        return !DataControlClipboard::shared().holds(m_sentinelSource);
     return ClipboardAccess::shared().changeCount(QClipboard::Clipboard) != m_baseline;
 }
 
@@ -255,12 +303,41 @@ bool ClipboardProbe::pollForText()
         return false;
     if (m_firstChangeMs < 0)
         m_firstChangeMs = m_clock.elapsedMilliseconds();
+    if (m_overWayland)
+        return readWaylandText();
     m_text = ClipboardAccess::shared().plainText(QClipboard::Clipboard, m_sentinel);
     if (m_text) {
         m_mode = QStringLiteral("plain");
         return true;
     }
     m_changeWithoutText = true;
+    return false;
+}
+
+// The Wayland clipboard is read without waiting: a read is started, and a
+// later poll finds its text.
+bool ClipboardProbe::readWaylandText()
+{
+    if (m_text)
+        return true;
+    if (m_readingText)
+        return false;
+    m_readingText = true;
+    DataControlClipboard::shared().read(
+        this,
+        [this](std::optional<PasteboardSnapshot> copied) {
+            m_readingText = false;
+            const QString text = copied && !copied->isEmpty()
+                                     ? QString::fromUtf8(copied->items.first().first().second)
+                                     : QString();
+            if (!text.isEmpty() && text != m_sentinel)
+                m_text = text;
+            else
+                m_changeWithoutText = true;
+        },
+        1000,
+        {QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("UTF8_STRING"),
+         QStringLiteral("text/plain")});
     return false;
 }
 
@@ -301,6 +378,11 @@ void ClipboardProbe::after(double seconds, void (ClipboardProbe::*step)())
 
 void ClipboardProbe::decideRestore(const std::optional<QString> &captured)
 {
+    // Wayland names no owner: whatever replaced the sentinel is taken for
+    // the target's copy (read or not, as when the probe was cancelled while
+    // reading it), and the user's clipboard goes back.
+    if (m_overWayland)
+        return restoreUsersClipboard();
     if (heldByAnotherProcess())
         return;
     auto &clipboard = ClipboardAccess::shared();

@@ -15,7 +15,8 @@ class RunningApplications;
 class StagedMimeData;
 
 // Reads another application's selection by making it copy: saves the whole
-// clipboard, puts a sentinel on it, types the application's copy keystroke
+// clipboard (X11's, or the Wayland one where X11's does not reach the
+// application), puts a sentinel on it, types the application's copy keystroke
 // (up to three times in the first 0.12 s), watches for the copied text
 // until 0.8 s after the first keystroke, and puts the user's clipboard back
 // unless somebody else wrote to it meanwhile.
@@ -54,6 +55,9 @@ private:
     ClipboardProbe(Request request, RunningApplications &applications, Completion done);
 
     void begin();
+    void beginOverWayland();
+    void activateTarget();
+    void restoreUsersClipboard();
     void afterActivation();
     void startKeystrokes();
     void fastTick();
@@ -70,6 +74,7 @@ private:
     bool heldByAnotherProcess() const;
     // Reads the plain text if the clipboard changed; true once text is held.
     bool pollForText();
+    bool readWaylandText();
     bool postCopy();
     void after(double seconds, void (ClipboardProbe::*step)());
     void decideRestore(const std::optional<QString> &captured);
@@ -84,6 +89,11 @@ private:
     PasteboardSnapshot m_snapshot;
     QString m_sentinel;
     QPointer<StagedMimeData> m_staged;
+    // The target's windows read the Wayland clipboard, not X11's: the copy
+    // goes through DataControlClipboard, the sentinel its source there.
+    bool m_overWayland = false;
+    quint64 m_sentinelSource = 0;
+    bool m_readingText = false;
     quint64 m_baseline = 0;
     quint64 m_postCopyCount = 0;
     double m_retryAt = 0;

@@ -244,11 +244,11 @@ chooseClipboardReach(Family family, Client client, const DesktopProbes &probes)
     using Reach = DesktopSession::ClipboardReach;
     // Measured on sway 1.7; GNOME's and KDE's bridges were not measured.
     if (family == Family::wlroots && client == Client::xwayland && probes.dataControlProtocol)
-        return {Reach::x11WindowsPasteAll,
+        return {Reach::dataControl,
                 QStringLiteral("the compositor hands XWayland's clipboard to Wayland windows "
-                               "only while an X11 window has the focus: Wrenlark pastes into "
-                               "them through the Wayland clipboard (the data-control protocol), "
-                               "and does not copy from them with keys")};
+                               "only while an X11 window has the focus: Wrenlark copies from "
+                               "and pastes into them through the Wayland clipboard (the "
+                               "data-control protocol)")};
     if (family == Family::wlroots && client == Client::xwayland)
         return {Reach::x11Windows,
                 QStringLiteral("the compositor hands XWayland's clipboard to Wayland windows "
@@ -476,8 +476,8 @@ QString DesktopSession::name(ClipboardReach reach)
     switch (reach) {
     case ClipboardReach::x11Windows:
         return QStringLiteral("X11 windows only");
-    case ClipboardReach::x11WindowsPasteAll:
-        return QStringLiteral("X11 windows; pastes reach every window");
+    case ClipboardReach::dataControl:
+        return QStringLiteral("every window (Wayland ones through data control)");
     case ClipboardReach::allWindows:
         break;
     }

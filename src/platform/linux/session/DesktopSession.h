@@ -61,9 +61,10 @@ public:
     enum class WindowTrackingRoad { x11WindowManager, swayIpc, none };
     // Which windows see the clipboard this process writes while they have
     // the focus (a paste, the user's clipboard put back after a copy).
-    // `x11WindowsPasteAll`: X11's clipboard reaches X11 windows only, and a
-    // paste into a Wayland window goes through the Wayland clipboard.
-    enum class ClipboardReach { allWindows, x11Windows, x11WindowsPasteAll };
+    // `dataControl`: X11's clipboard reaches X11 windows only, and a copy
+    // from or paste into a Wayland window goes through the Wayland
+    // clipboard.
+    enum class ClipboardReach { allWindows, x11Windows, dataControl };
 
     template<typename Road> struct Choice
     {

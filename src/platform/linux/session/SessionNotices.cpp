@@ -66,11 +66,6 @@ QString keysNotice(const Session &session)
 
 QString clipboardNotice(const Session &session)
 {
-    if (session.clipboardReach.road == Session::ClipboardReach::x11WindowsPasteAll)
-        return tr("In Wayland applications Wrenlark reads the selection through accessibility "
-                  "only: your compositor passes them Wrenlark's clipboard only while Wrenlark's "
-                  "own window has the focus, so it does not copy there with keys. Replies are "
-                  "pasted through the Wayland clipboard.");
     if (session.clipboardReach.road != Session::ClipboardReach::x11Windows)
         return {};
     return tr("In Wayland applications Wrenlark reads and replaces text through accessibility "
