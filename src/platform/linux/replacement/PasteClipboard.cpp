@@ -64,8 +64,8 @@ public:
     bool reaches(qint32) const override { return true; }
     // A Wayland application learns of the selection with its focus, and a
     // paste key it handles before that pastes nothing. Measured on sway 1.7
-    // with the Qt test editor on a fully loaded machine: a third of pastes
-    // 60 ms after the focus found nothing, none of six at 300 ms.
+    // with the Qt test editor on a fully loaded machine: a third of runs
+    // pasting 60 ms after the focus lost a paste, none of twelve at 300 ms.
     double settleSeconds() const override { return 0.3; }
     void save(QObject *context, std::function<void(bool)> then) override
     {
