@@ -1,6 +1,7 @@
 #include "platform/linux/clipboard/DataControlClipboard.h"
 
 #include "core/support/FileLogger.h"
+#include "platform/linux/wayland/WaylandGlobals.h"
 #include "platform/linux/wayland/WaylandRoundTrip.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
@@ -20,29 +21,6 @@ constexpr int answerTimeoutMs = 1000;
 // A clipboard bigger than this is not one anybody pasted by hand.
 constexpr qsizetype maxFormatBytes = 256 * 1024 * 1024;
 const QString passwordManagerHint = QStringLiteral("x-kde-passwordManagerHint");
-
-struct Globals
-{
-    quint32 seatName = 0;
-    quint32 managerName = 0;
-    quint32 managerVersion = 0;
-};
-
-void announced(void *data, wl_registry *, uint32_t name, const char *interface, uint32_t version)
-{
-    auto *globals = static_cast<Globals *>(data);
-    const QByteArray announcedInterface(interface);
-    if (announcedInterface == wl_seat_interface.name && globals->seatName == 0) {
-        globals->seatName = name;
-    } else if (announcedInterface == zwlr_data_control_manager_v1_interface.name) {
-        globals->managerName = name;
-        globals->managerVersion = version;
-    }
-}
-
-void withdrawn(void *, wl_registry *, uint32_t) {}
-
-const wl_registry_listener registryListener{announced, withdrawn};
 
 bool isTextFormat(const QString &mimeType)
 {
@@ -250,7 +228,7 @@ struct DataControlClipboard::Connection
     wl_seat *seat = nullptr;
     zwlr_data_control_manager_v1 *manager = nullptr;
     zwlr_data_control_device_v1 *device = nullptr;
-    Globals globals;
+    WaylandGlobals globals;
     // Offers as the compositor introduces them, with their MIME types; the
     // selection is one of them, or none.
     QHash<zwlr_data_control_offer_v1 *, QStringList> offers;
@@ -313,20 +291,10 @@ struct DataControlClipboard::Connection
         newOffer, newSelection, deviceFinished, newPrimarySelection};
 };
 
-bool DataControlClipboard::isOffered(int timeoutMs)
+bool DataControlClipboard::isOfferedBy(const WaylandGlobals &globals)
 {
-    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        return false;
-    wl_display *display = wl_display_connect(nullptr);
-    if (!display)
-        return false;
-    Globals globals;
-    wl_registry *registry = wl_display_get_registry(display);
-    wl_registry_add_listener(registry, &registryListener, &globals);
-    const bool answered = WaylandRoundTrip::roundtrip(display, nullptr, timeoutMs);
-    wl_registry_destroy(registry);
-    wl_display_disconnect(display);
-    return answered && globals.managerName != 0 && globals.seatName != 0;
+    return globals.offers(zwlr_data_control_manager_v1_interface.name) &&
+           globals.offers(wl_seat_interface.name);
 }
 
 DataControlClipboard &DataControlClipboard::shared()
@@ -502,23 +470,24 @@ DataControlClipboard::connectToCompositor(QString *error)
         return {};
     }
     connection->registry = wl_display_get_registry(connection->display);
-    wl_registry_add_listener(connection->registry, &registryListener, &connection->globals);
+    connection->globals.listen(connection->registry);
     if (!WaylandRoundTrip::roundtrip(connection->display, nullptr, answerTimeoutMs)) {
         *error = QStringLiteral("the compositor did not answer");
         return {};
     }
-    const Globals &globals = connection->globals;
-    if (globals.managerName == 0 || globals.seatName == 0) {
-        *error = globals.managerName == 0
+    const auto manager = connection->globals.find(zwlr_data_control_manager_v1_interface.name);
+    const auto seat = connection->globals.find(wl_seat_interface.name);
+    if (!manager || !seat) {
+        *error = !manager
                      ? QStringLiteral("the compositor does not offer the data-control protocol")
                      : QStringLiteral("the compositor has no seat");
         return {};
     }
     connection->seat = static_cast<wl_seat *>(
-        wl_registry_bind(connection->registry, globals.seatName, &wl_seat_interface, 1));
-    connection->manager = static_cast<zwlr_data_control_manager_v1 *>(wl_registry_bind(
-        connection->registry, globals.managerName, &zwlr_data_control_manager_v1_interface,
-        qMin(globals.managerVersion, 2u)));
+        wl_registry_bind(connection->registry, seat->name, &wl_seat_interface, 1));
+    connection->manager = static_cast<zwlr_data_control_manager_v1 *>(
+        wl_registry_bind(connection->registry, manager->name,
+                         &zwlr_data_control_manager_v1_interface, qMin(manager->version, 2u)));
     connection->device =
         zwlr_data_control_manager_v1_get_data_device(connection->manager, connection->seat);
     zwlr_data_control_device_v1_add_listener(connection->device, &Connection::deviceListener,

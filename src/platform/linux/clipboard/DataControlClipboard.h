@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 
+class WaylandGlobals;
+
 // The Wayland clipboard (the seat's selection) through the compositor's
 // data-control protocol (zwlr_data_control_manager_v1: sway and other
 // wlroots compositors, KWin), over a Wayland connection of its own to
@@ -30,9 +32,8 @@ class DataControlClipboard : public QObject
 public:
     using ReadDone = std::function<void(std::optional<PasteboardSnapshot>)>;
 
-    // Whether the compositor at $WAYLAND_DISPLAY offers the protocol and a
-    // seat; waits at most `timeoutMs` for its answer.
-    static bool isOffered(int timeoutMs = 1000);
+    // Whether these globals of the compositor hold the protocol and a seat.
+    static bool isOfferedBy(const WaylandGlobals &globals);
 
     static DataControlClipboard &shared();
     ~DataControlClipboard() override;

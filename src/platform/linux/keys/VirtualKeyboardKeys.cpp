@@ -1,6 +1,7 @@
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
 
 #include "platform/linux/keys/XkbKeyboard.h"
+#include "platform/linux/wayland/WaylandGlobals.h"
 #include "platform/linux/wayland/WaylandRoundTrip.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
@@ -19,26 +20,6 @@ constexpr int answerTimeoutMs = 1000;
 constexpr int newKeyboardSettleMs = 200;
 
 using WaylandRoundTrip::Read;
-
-struct Globals
-{
-    quint32 seatName = 0;
-    quint32 managerName = 0;
-};
-
-void announced(void *data, wl_registry *, uint32_t name, const char *interface, uint32_t)
-{
-    auto *globals = static_cast<Globals *>(data);
-    const QByteArray announcedInterface(interface);
-    if (announcedInterface == wl_seat_interface.name && globals->seatName == 0)
-        globals->seatName = name;
-    else if (announcedInterface == zwp_virtual_keyboard_manager_v1_interface.name)
-        globals->managerName = name;
-}
-
-void withdrawn(void *, wl_registry *, uint32_t) {}
-
-const wl_registry_listener registryListener{announced, withdrawn};
 
 // The first report is the seat as it was before our keyboard joined it.
 void seatCapabilities(void *data, wl_seat *, uint32_t capabilities)
@@ -92,7 +73,7 @@ struct VirtualKeyboardKeys::Connection
     zwp_virtual_keyboard_manager_v1 *manager = nullptr;
     zwp_virtual_keyboard_v1 *keyboard = nullptr;
     std::unique_ptr<XkbKeyboard> xkb;
-    Globals globals;
+    WaylandGlobals globals;
     std::optional<uint32_t> seatCapabilities;
 
     ~Connection()
@@ -129,16 +110,14 @@ struct VirtualKeyboardKeys::Connection
 
 bool VirtualKeyboardKeys::isOffered(int timeoutMs)
 {
-    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        return false;
-    Connection probe;
-    probe.display = wl_display_connect(nullptr);
-    if (!probe.display)
-        return false;
-    probe.registry = wl_display_get_registry(probe.display);
-    wl_registry_add_listener(probe.registry, &registryListener, &probe.globals);
-    return WaylandRoundTrip::roundtrip(probe.display, nullptr, timeoutMs) &&
-           probe.globals.managerName != 0 && probe.globals.seatName != 0;
+    const std::optional<WaylandGlobals> globals = WaylandGlobals::ofCompositor(timeoutMs);
+    return globals && isOfferedBy(*globals);
+}
+
+bool VirtualKeyboardKeys::isOfferedBy(const WaylandGlobals &globals)
+{
+    return globals.offers(zwp_virtual_keyboard_manager_v1_interface.name) &&
+           globals.offers(wl_seat_interface.name);
 }
 
 VirtualKeyboardKeys::VirtualKeyboardKeys(QObject *parent)
@@ -221,26 +200,26 @@ VirtualKeyboardKeys::connectToCompositor(QString *error)
         return {};
     }
     connection->registry = wl_display_get_registry(connection->display);
-    wl_registry_add_listener(connection->registry, &registryListener, &connection->globals);
+    connection->globals.listen(connection->registry);
     if (!WaylandRoundTrip::roundtrip(connection->display, nullptr, answerTimeoutMs)) {
         *error = connection->brokenReason();
         return {};
     }
-    const Globals &globals = connection->globals;
-    if (globals.managerName == 0 || globals.seatName == 0) {
-        *error = globals.managerName == 0
-                     ? tr("The compositor does not offer the virtual-keyboard protocol.")
-                     : tr("The compositor has no seat to type on.");
+    const auto manager = connection->globals.find(zwp_virtual_keyboard_manager_v1_interface.name);
+    const auto seat = connection->globals.find(wl_seat_interface.name);
+    if (!manager || !seat) {
+        *error = !manager ? tr("The compositor does not offer the virtual-keyboard protocol.")
+                          : tr("The compositor has no seat to type on.");
         return {};
     }
     connection->xkb = XkbKeyboard::compile({}, error);
     if (!connection->xkb)
         return {};
     connection->seat = static_cast<wl_seat *>(
-        wl_registry_bind(connection->registry, globals.seatName, &wl_seat_interface, 1));
+        wl_registry_bind(connection->registry, seat->name, &wl_seat_interface, 1));
     wl_seat_add_listener(connection->seat, &seatListener, &connection->seatCapabilities);
     connection->manager = static_cast<zwp_virtual_keyboard_manager_v1 *>(wl_registry_bind(
-        connection->registry, globals.managerName, &zwp_virtual_keyboard_manager_v1_interface, 1));
+        connection->registry, manager->name, &zwp_virtual_keyboard_manager_v1_interface, 1));
     connection->keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
         connection->manager, connection->seat);
     const int keymap = keymapFile(connection->xkb->text());

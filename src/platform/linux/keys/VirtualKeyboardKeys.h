@@ -6,6 +6,7 @@
 #include <memory>
 
 class QSocketNotifier;
+class WaylandGlobals;
 
 // Keys through the compositor's virtual-keyboard protocol
 // (zwp_virtual_keyboard_manager_v1, offered by wlroots compositors: sway,
@@ -25,6 +26,8 @@ public:
     // Whether the compositor at $WAYLAND_DISPLAY offers the protocol and a
     // seat; waits at most `timeoutMs` for its answer.
     static bool isOffered(int timeoutMs = 1000);
+    // Whether these globals hold the protocol and a seat.
+    static bool isOfferedBy(const WaylandGlobals &globals);
 
     explicit VirtualKeyboardKeys(QObject *parent = nullptr);
     ~VirtualKeyboardKeys() override;

@@ -6,6 +6,7 @@
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
+#include "platform/linux/wayland/WaylandGlobals.h"
 #include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/XTestKeyboard.h"
 
@@ -354,8 +355,11 @@ DesktopSession DesktopSession::current()
         probes.globalShortcutsPortal = PortalShortcutBackend::isOffered();
         probes.remoteDesktopPortalVersion = RemoteDesktopPortalKeys::offeredVersion();
         probes.screenshotPortal = PortalScreenCaptureService::isOffered();
-        probes.virtualKeyboardProtocol = VirtualKeyboardKeys::isOffered();
-        probes.dataControlProtocol = DataControlClipboard::isOffered();
+        // One look at the compositor's globals answers for both protocols.
+        if (const auto globals = WaylandGlobals::ofCompositor()) {
+            probes.virtualKeyboardProtocol = VirtualKeyboardKeys::isOfferedBy(*globals);
+            probes.dataControlProtocol = DataControlClipboard::isOfferedBy(*globals);
+        }
         probes.swayIpc =
             !environment.swaySocket.isEmpty() && SwayIpc(environment.swaySocket).isAnswering();
     }
