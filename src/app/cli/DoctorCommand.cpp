@@ -69,6 +69,8 @@ Check windowManager(const DesktopSession &session)
     // XWayland's window manager tells nothing; the compositor's IPC does.
     if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::swayIpc)
         return {name, QStringLiteral("sway (windows tracked over its IPC)"), true, true};
+    if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::kwinScript)
+        return {name, QStringLiteral("KWin (windows tracked by a KWin script)"), true, true};
     if (!hasGui() || !X11Desktop::shared().isAvailable())
         return {name, QStringLiteral("unknown (no X11 display)"), true, false};
     auto &desktop = X11Desktop::shared();
@@ -226,8 +228,9 @@ Check globalShortcutRoute(const DesktopSession &session)
     switch (session.shortcut.road) {
     case DesktopSession::ShortcutRoad::x11Grab:
         return {name, session.shortcut.reason, false, true};
+    case DesktopSession::ShortcutRoad::kdeGlobalAccel:
     case DesktopSession::ShortcutRoad::portal:
-        return {name, QStringLiteral("GlobalShortcuts portal"), false, true};
+        return {name, DesktopSession::name(session.shortcut.road), false, true};
     case DesktopSession::ShortcutRoad::bindCommand:
         break;
     }

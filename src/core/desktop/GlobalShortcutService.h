@@ -64,6 +64,14 @@ public:
     // How shortcuts reach this application on this desktop, for `doctor`
     // ("X11 key grab", "GlobalShortcuts portal", or why there is none).
     virtual QString mechanismDescription() const = 0;
+    // What of the desktop's own already holds the shortcut ("KRunner"), as
+    // far as the road shortcuts take here can tell; nothing when it is free
+    // or that road cannot tell. May wait briefly for the desktop.
+    virtual std::optional<QString> desktopUseOf(const QString &portableText) const
+    {
+        Q_UNUSED(portableText);
+        return std::nullopt;
+    }
 
 Q_SIGNALS:
     // The name's shortcut was pressed. `timestamp` is the desktop's time of

@@ -3,6 +3,7 @@
 #include "core/support/FileLogger.h"
 #include "platform/linux/DesktopUrlOpener.h"
 #include "platform/linux/accessibility/AtspiBusTrust.h"
+#include "platform/linux/applications/KWinWindowSource.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
 #include "platform/linux/applications/LinuxTargetAppClassifier.h"
 #include "platform/linux/applications/SwayWindowSource.h"
@@ -60,8 +61,8 @@ void installVirtualKeyboard(LinuxDesktopRole role)
 // XTest stays the road unless this is a Wayland session whose portal
 // offers RemoteDesktop or whose compositor offers a virtual keyboard. The
 // resident application starts a portal session at once where an earlier
-// one left a restore token (the desktop does not ask then); otherwise the
-// first key request starts it.
+// one left a restore token or the desktop grants it unasked (the desktop
+// does not ask then); otherwise the first key request starts it.
 // Gives the permission the desktop asks for, where it asks for one.
 std::shared_ptr<KeyboardControlPermission> chooseKeySynthesizer(LinuxDesktopRole role,
                                                                 const DesktopSession &session)
@@ -81,7 +82,11 @@ std::shared_ptr<KeyboardControlPermission> chooseKeySynthesizer(LinuxDesktopRole
     if (road != DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
         return {};
     auto keys = std::make_shared<RemoteDesktopPortalKeys>();
-    if (role == LinuxDesktopRole::residentApplication && keys->hasRestoreToken())
+    // Plasma's portal (5.27) grants the keys without asking: the session
+    // starts with the application, so the first copy or paste works too.
+    const bool grantedUnasked = session.family == DesktopSession::Family::kde;
+    if (role == LinuxDesktopRole::residentApplication &&
+        (keys->hasRestoreToken() || grantedUnasked))
         keys->startSession();
     FileLogger::shared().info(
         QStringLiteral("Keys: typed through the %1%2.")
@@ -107,6 +112,8 @@ std::shared_ptr<RunningApplications> createRunningApplications(const DesktopSess
     if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::swayIpc)
         return std::make_shared<LinuxRunningApplications>(
             std::make_shared<SwayWindowSource>(DesktopEnvironment::fromProcess().swaySocket));
+    if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::kwinScript)
+        return std::make_shared<LinuxRunningApplications>(std::make_shared<KWinWindowSource>());
     return std::make_shared<LinuxRunningApplications>();
 }
 

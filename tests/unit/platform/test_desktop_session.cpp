@@ -181,6 +181,12 @@ void DesktopSessionTest::waylandShortcutRoads()
 
     probes.globalShortcutsPortal = true;
     QCOMPARE(Session::decide(kdeWayland, probes).shortcut.road, Session::ShortcutRoad::portal);
+    // KDE's own shortcut service goes first: Plasma's portal binds nothing
+    // for a program it cannot name. Elsewhere it is not asked for.
+    probes.kdeGlobalAccel = true;
+    QCOMPARE(Session::decide(kdeWayland, probes).shortcut.road,
+             Session::ShortcutRoad::kdeGlobalAccel);
+    QCOMPARE(Session::decide(gnomeWayland, probes).shortcut.road, Session::ShortcutRoad::portal);
     // The portal is asked about only on Wayland; an X11 session keeps its grab.
     QCOMPARE(Session::decide(x11Openbox, probes).shortcut.road, Session::ShortcutRoad::x11Grab);
 
@@ -325,7 +331,7 @@ void DesktopSessionTest::windowTrackingTellsWhoKnowsTheFocus_data()
 {
     QTest::addColumn<DesktopEnvironment>("environment");
     QTest::addColumn<QString>("qtPlatform");
-    QTest::addColumn<bool>("swayAnswers");
+    QTest::addColumn<bool>("compositorAnswers");
     QTest::addColumn<Session::WindowTrackingRoad>("road");
     QTest::addColumn<QString>("reasonNames");
 
@@ -352,6 +358,11 @@ void DesktopSessionTest::windowTrackingTellsWhoKnowsTheFocus_data()
     kdeNative.requestedQtPlatform = wayland;
     QTest::newRow("KDE, Wayland client")
         << kdeNative << wayland << false << Road::none << QStringLiteral("no XWayland");
+    // KWin runs a script that tells its windows, for either kind of client.
+    QTest::newRow("KDE, XWayland client, KWin answers")
+        << kdeWayland << xcb << true << Road::kwinScript << QStringLiteral("Wayland and X11 alike");
+    QTest::newRow("KDE, Wayland client, KWin answers")
+        << kdeNative << wayland << true << Road::kwinScript << QStringLiteral("KWin script");
     // i3 answers the same protocol on X11, where EWMH already tells.
     QTest::newRow("IPC in an X11 session")
         << x11Openbox << xcb << true << Road::x11WindowManager << QStringLiteral("EWMH");
@@ -363,12 +374,14 @@ void DesktopSessionTest::windowTrackingTellsWhoKnowsTheFocus()
 {
     QFETCH(DesktopEnvironment, environment);
     QFETCH(QString, qtPlatform);
-    QFETCH(bool, swayAnswers);
+    QFETCH(bool, compositorAnswers);
     QFETCH(Session::WindowTrackingRoad, road);
     QFETCH(QString, reasonNames);
     DesktopProbes probes = qtPlatform == QLatin1String("xcb") ? x11Probes() : DesktopProbes{};
     probes.qtPlatform = qtPlatform;
-    probes.swayIpc = swayAnswers;
+    // sway answers on its socket; KWin on the bus.
+    probes.swayIpc = compositorAnswers && !environment.swaySocket.isEmpty();
+    probes.kwinScripting = compositorAnswers && environment.swaySocket.isEmpty();
     const Session session = Session::decide(environment, probes);
     QCOMPARE(session.windowTracking.road, road);
     QVERIFY2(session.windowTracking.reason.contains(reasonNames),

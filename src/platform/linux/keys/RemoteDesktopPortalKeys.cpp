@@ -30,6 +30,7 @@ constexpr uint responseSuccess = 0;
 constexpr uint responseCancelled = 1;
 
 constexpr int controlKeysym = 0xffe3;
+constexpr int keyCallTimeoutMs = 5000;
 constexpr int shiftKeysym = 0xffe1;
 constexpr int altKeysym = 0xffe9;
 constexpr int superKeysym = 0xffeb;
@@ -96,22 +97,46 @@ bool RemoteDesktopPortalKeys::sendChord(const KeyChord &chord, QString *error)
                         "then try again.");
         return false;
     }
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const QDBusObjectPath session(m_session);
-    // Messages of one connection arrive in the order they were sent.
-    const auto sequence = keysymSequence(chord);
-    for (const auto &[keysym, pressed] : sequence) {
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(portalService, portalPath, remoteDesktopInterface,
-                                           QStringLiteral("NotifyKeyboardKeysym"));
-        call << QVariant::fromValue(session) << QVariantMap() << keysym << pressed;
-        if (!bus.send(call)) {
-            if (error)
-                *error = tr("The desktop's remote desktop portal cannot be reached.");
-            return false;
-        }
+    if (!QDBusConnection::sessionBus().isConnected()) {
+        if (error)
+            *error = tr("The desktop's remote desktop portal cannot be reached.");
+        return false;
     }
+    const bool sending = !m_keyQueue.isEmpty();
+    for (const auto &key : keysymSequence(chord))
+        m_keyQueue.enqueue(key);
+    if (!sending)
+        sendNextKey();
     return true;
+}
+
+// One key event at a time, each once the portal answered the one before:
+// xdg-desktop-portal handles method calls in threads of its own, so events
+// sent together may reach the desktop out of order (a key released before
+// it was pressed, a modifier left held).
+void RemoteDesktopPortalKeys::sendNextKey()
+{
+    if (m_keyQueue.isEmpty())
+        return;
+    const auto [keysym, pressed] = m_keyQueue.head();
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        portalService, portalPath, remoteDesktopInterface, QStringLiteral("NotifyKeyboardKeysym"));
+    call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap() << keysym << pressed;
+    auto *watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(call, keyCallTimeoutMs), this);
+    connect(
+        watcher, &QDBusPendingCallWatcher::finished, this,
+        [this, dropped = m_keySessionsDropped](QDBusPendingCallWatcher *finished) {
+            finished->deleteLater();
+            if (dropped != m_keySessionsDropped)
+                return; // for a session that has ended since
+            if (finished->isError())
+                FileLogger::shared().error(
+                    QStringLiteral("A key event was refused: %1").arg(finished->error().message()));
+            // The rest goes on even so: it releases what was pressed.
+            m_keyQueue.dequeue();
+            sendNextKey();
+        });
 }
 
 QString RemoteDesktopPortalKeys::mechanismDescription() const
@@ -297,6 +322,9 @@ void RemoteDesktopPortalKeys::fail(const QString &message)
 
 void RemoteDesktopPortalKeys::closeSession()
 {
+    // What was not typed yet is dropped with its session.
+    m_keyQueue.clear();
+    ++m_keySessionsDropped;
     if (m_session.isEmpty())
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();

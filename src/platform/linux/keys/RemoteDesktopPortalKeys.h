@@ -3,6 +3,7 @@
 #include "platform/linux/keys/KeySynthesizer.h"
 
 #include <QObject>
+#include <QQueue>
 #include <QUuid>
 #include <QVariantMap>
 
@@ -69,6 +70,7 @@ private:
     void started(const QVariantMap &results);
     void fail(const QString &message);
     void closeSession();
+    void sendNextKey();
     void setState(State state);
     QString readToken() const;
     void writeToken(const QString &token) const;
@@ -83,4 +85,10 @@ private:
     QString m_requestPath;
     QString m_session;
     QString m_lastError;
+    // Key events (keysym, 1 pressed or 0 released) not yet answered by the
+    // portal, the one on its way first.
+    QQueue<QPair<int, uint>> m_keyQueue;
+    // Counts the sessions whose keys were dropped: an answer for one of
+    // them leaves the queue alone.
+    quint64 m_keySessionsDropped = 0;
 };

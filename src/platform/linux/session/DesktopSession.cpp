@@ -1,10 +1,12 @@
 #include "platform/linux/session/DesktopSession.h"
 
+#include "platform/linux/applications/KWinWindowSource.h"
 #include "platform/linux/applications/SwayIpc.h"
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/DataControlClipboard.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
+#include "platform/linux/shortcuts/KGlobalAccelShortcutBackend.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 #include "platform/linux/wayland/WaylandGlobals.h"
 #include "platform/linux/x11/X11Desktop.h"
@@ -133,6 +135,13 @@ DesktopSession::Choice<DesktopSession::ShortcutRoad> chooseShortcut(Kind kind, F
         return {Road::bindCommand,
                 QStringLiteral("the X server cannot be reached; ") + bindInstructions(family)};
     case Kind::wayland:
+        // Plasma's portal (5.27) names a shortcut's owner after the caller's
+        // application id, which it cannot find for a program started
+        // outside a systemd application scope, and then binds nothing.
+        if (family == Family::kde && probes.kdeGlobalAccel)
+            return {Road::kdeGlobalAccel,
+                    QStringLiteral("KDE's shortcut service (kglobalaccel) takes them, as it "
+                                   "takes those of KDE's own programs")};
         if (probes.globalShortcutsPortal)
             return {Road::portal, QStringLiteral("the desktop's portal offers GlobalShortcuts")};
         return {Road::bindCommand,
@@ -243,8 +252,9 @@ DesktopSession::Choice<DesktopSession::ClipboardReach>
 chooseClipboardReach(Family family, Client client, const DesktopProbes &probes)
 {
     using Reach = DesktopSession::ClipboardReach;
-    // Measured on sway 1.7; GNOME's and KDE's bridges were not measured.
-    if (family == Family::wlroots && client == Client::xwayland && probes.dataControlProtocol)
+    // Measured on sway 1.7 and KWin 5.27; GNOME's bridge was not measured.
+    const bool bridged = family == Family::wlroots || family == Family::kde;
+    if (bridged && client == Client::xwayland && probes.dataControlProtocol)
         return {Reach::dataControl,
                 QStringLiteral("the compositor hands XWayland's clipboard to Wayland windows "
                                "only while an X11 window has the focus: Wrenlark copies from "
@@ -293,6 +303,10 @@ chooseWindowTracking(const DesktopEnvironment &environment, const DesktopProbes 
     if (probes.swayIpc)
         return {Road::swayIpc, QStringLiteral("sway's IPC (SWAYSOCK) tells the focused window and "
                                               "focuses windows, Wayland and X11 alike")};
+    if (probes.kwinScripting)
+        return {Road::kwinScript,
+                QStringLiteral("a KWin script of Wrenlark's tells KWin's windows, Wayland and X11 "
+                               "alike, and focuses them")};
     const QString unanswered =
         environment.swaySocket.isEmpty()
             ? QString()
@@ -353,6 +367,8 @@ DesktopSession DesktopSession::current()
     }
     if (sessionKind(environment) == Kind::wayland) {
         probes.globalShortcutsPortal = PortalShortcutBackend::isOffered();
+        probes.kdeGlobalAccel = desktopFamily(environment.currentDesktop) == Family::kde &&
+                                KGlobalAccelShortcutBackend::isOffered();
         probes.remoteDesktopPortalVersion = RemoteDesktopPortalKeys::offeredVersion();
         probes.screenshotPortal = PortalScreenCaptureService::isOffered();
         // One look at the compositor's globals answers for both protocols.
@@ -362,6 +378,8 @@ DesktopSession DesktopSession::current()
         }
         probes.swayIpc =
             !environment.swaySocket.isEmpty() && SwayIpc(environment.swaySocket).isAnswering();
+        probes.kwinScripting = desktopFamily(environment.currentDesktop) == Family::kde &&
+                               KWinWindowSource::isOffered();
     }
     return decide(environment, probes);
 }
@@ -433,6 +451,8 @@ QString DesktopSession::name(ShortcutRoad road)
     switch (road) {
     case ShortcutRoad::x11Grab:
         return QStringLiteral("X11 key grab");
+    case ShortcutRoad::kdeGlobalAccel:
+        return QStringLiteral("KDE global shortcuts (kglobalaccel)");
     case ShortcutRoad::portal:
         return QStringLiteral("GlobalShortcuts portal");
     case ShortcutRoad::bindCommand:
@@ -495,6 +515,8 @@ QString DesktopSession::name(WindowTrackingRoad road)
         return QStringLiteral("X11 window manager");
     case WindowTrackingRoad::swayIpc:
         return QStringLiteral("sway IPC");
+    case WindowTrackingRoad::kwinScript:
+        return QStringLiteral("KWin script");
     case WindowTrackingRoad::none:
         break;
     }

@@ -25,6 +25,8 @@ struct DesktopProbes
     bool x11Reachable = false;
     bool xtestAvailable = false;
     bool globalShortcutsPortal = false;
+    // KDE's shortcut service (org.kde.kglobalaccel) runs on the session bus.
+    bool kdeGlobalAccel = false;
     // The RemoteDesktop portal's version; 0: not offered. Version 1 keeps
     // no permission: the desktop asks at every start of a session.
     uint remoteDesktopPortalVersion = 0;
@@ -37,6 +39,8 @@ struct DesktopProbes
     bool dataControlProtocol = false;
     // A compositor answers on SWAYSOCK.
     bool swayIpc = false;
+    // KWin (org.kde.KWin) runs on the session bus: it runs scripts.
+    bool kwinScripting = false;
 };
 
 // The kind of session this process runs in and the road each desktop
@@ -50,7 +54,7 @@ public:
     enum class Family { gnome, kde, wlroots, other };
     // How this process talks to the display server.
     enum class Client { x11, xwayland, wayland, none };
-    enum class ShortcutRoad { x11Grab, portal, bindCommand };
+    enum class ShortcutRoad { x11Grab, kdeGlobalAccel, portal, bindCommand };
     enum class KeySynthesisRoad { xtest, remoteDesktopPortal, virtualKeyboard, none };
     enum class CaptureRoad { x11Grab, screenshotPortal, none };
     // Whether PRIMARY is read as the selection: only while its owner can be
@@ -58,7 +62,7 @@ public:
     // does (a Wayland application's selection is copied with its keystroke).
     enum class PrimarySelectionRoad { x11OwnerChecked, notRead };
     // Who tells the focused window and brings windows back.
-    enum class WindowTrackingRoad { x11WindowManager, swayIpc, none };
+    enum class WindowTrackingRoad { x11WindowManager, swayIpc, kwinScript, none };
     // Which windows see the clipboard this process writes while they have
     // the focus (a paste, the user's clipboard put back after a copy).
     // `dataControl`: X11's clipboard reaches X11 windows only, and a copy

@@ -7,15 +7,19 @@
 
 namespace FirstRunShortcut {
 
-QString toggleDefaultFor(const CommandKeybindingService *desktopKeys)
+QString toggleDefaultFor(const CommandKeybindingService *desktopKeys,
+                         const GlobalShortcutService *shortcuts)
 {
-    if (!desktopKeys)
-        return toggleDefault;
-    const auto use = desktopKeys->desktopUseOf(toggleDefault);
+    const auto useOf = [&](const QString &key) -> std::optional<QString> {
+        if (auto use = desktopKeys ? desktopKeys->desktopUseOf(key) : std::nullopt)
+            return use;
+        return shortcuts ? shortcuts->desktopUseOf(key) : std::nullopt;
+    };
+    const auto use = useOf(toggleDefault);
     if (!use)
         return toggleDefault;
     for (const QString &candidate : toggleAlternatives) {
-        if (!desktopKeys->desktopUseOf(candidate)) {
+        if (!useOf(candidate)) {
             FileLogger::shared().info(QStringLiteral("The desktop uses %1 (%2); %3 is the default.")
                                           .arg(toggleDefault, *use, candidate));
             return candidate;
@@ -31,7 +35,7 @@ void apply(GlobalShortcutService &shortcuts, UserDefaults &settings,
         return;
     const QString &name = GlobalShortcutService::toggleWrenlark;
     if (!shortcuts.shortcut(name) && shortcuts.registrationError(name).isEmpty())
-        shortcuts.setShortcut(name, toggleDefaultFor(desktopKeys));
+        shortcuts.setShortcut(name, toggleDefaultFor(desktopKeys, &shortcuts));
     settings.setValue(initializedKey, true);
 }
 

@@ -14,14 +14,16 @@ namespace FirstRunShortcut {
 
 inline const QString initializedKey = QStringLiteral("keyboard_shortcuts_initialized");
 inline const QString toggleDefault = QStringLiteral("Alt+Space");
-// Where the desktop keeps Alt+Space for itself (GNOME's window menu), the
-// first of these it leaves free.
+// Where the desktop keeps Alt+Space for itself (GNOME's window menu,
+// Plasma's KRunner), the first of these it leaves free.
 inline const QStringList toggleAlternatives = {QStringLiteral("Ctrl+Alt+Space"),
                                                QStringLiteral("Super+Alt+Space")};
 
-// The default for this desktop: Alt+Space, unless `desktopKeys` says the
-// desktop's own action on it would win over ours.
-QString toggleDefaultFor(const CommandKeybindingService *desktopKeys);
+// The default for this desktop: Alt+Space, unless `desktopKeys` (GNOME's
+// keybindings) or `shortcuts` (the road shortcuts take, such as KDE's
+// shortcut service) says the desktop's own action holds it.
+QString toggleDefaultFor(const CommandKeybindingService *desktopKeys,
+                         const GlobalShortcutService *shortcuts = nullptr);
 
 // A stored value that could not be read is the user's too: the default is
 // not written over it.

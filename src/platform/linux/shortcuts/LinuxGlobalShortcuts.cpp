@@ -2,6 +2,7 @@
 
 #include "core/settings/UserDefaults.h"
 #include "platform/linux/notifications/DesktopNotifications.h"
+#include "platform/linux/shortcuts/KGlobalAccelShortcutBackend.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 #include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
 #include "platform/linux/shortcuts/UnavailableShortcutBackend.h"
@@ -13,6 +14,8 @@ std::unique_ptr<ShortcutBackend> chooseBackend(const DesktopSession &session)
 {
     // X11 grabs would fire only while an XWayland window has the focus.
     if (session.kind == DesktopSession::Kind::wayland) {
+        if (session.shortcut.road == DesktopSession::ShortcutRoad::kdeGlobalAccel)
+            return std::make_unique<KGlobalAccelShortcutBackend>();
         if (session.shortcut.road == DesktopSession::ShortcutRoad::portal)
             return std::make_unique<PortalShortcutBackend>();
         return std::make_unique<UnavailableShortcutBackend>();

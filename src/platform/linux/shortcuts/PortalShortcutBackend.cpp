@@ -45,13 +45,6 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, PortalShortcut &s
     return argument;
 }
 
-QString describe(const QString &name)
-{
-    if (name == QStringLiteral("toggleWrenlark"))
-        return QObject::tr("Open or close the Wrenlark command bar");
-    return QObject::tr("Capture a screen region for Wrenlark");
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(PortalShortcut)

@@ -127,3 +127,10 @@ QString SettingsGlobalShortcutService::mechanismDescription() const
 {
     return m_backend->mechanismDescription();
 }
+
+std::optional<QString>
+SettingsGlobalShortcutService::desktopUseOf(const QString &portableText) const
+{
+    const std::optional<ShortcutKey> key = ShortcutKey::fromPortableText(portableText);
+    return key ? m_backend->desktopUseOf(*key) : std::nullopt;
+}

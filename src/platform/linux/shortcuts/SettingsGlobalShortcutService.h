@@ -36,6 +36,7 @@ public:
     bool setShortcut(const QString &name, const std::optional<QString> &portableText) override;
     QString registrationError(const QString &name) const override;
     QString mechanismDescription() const override;
+    std::optional<QString> desktopUseOf(const QString &portableText) const override;
 
     // Whether the settings file holds a value for the name at all (a cleared
     // or unreadable one counts).

@@ -22,6 +22,17 @@ public:
     // unregisters). Returns why the desktop refused it, empty when it took it
     // or has not answered yet; a later answer comes as refused().
     virtual QString bind(const QString &name, const std::optional<ShortcutKey> &key) = 0;
+    // What of the desktop's own already holds `key` ("KRunner"), as far as
+    // this road can tell before binding; nothing when it is free or unknown.
+    virtual std::optional<QString> desktopUseOf(const ShortcutKey &) const { return std::nullopt; }
+
+    // What the named shortcut does, in the words a desktop's shortcut list shows.
+    static QString describe(const QString &name)
+    {
+        if (name == QLatin1String("toggleWrenlark"))
+            return tr("Open or close the Wrenlark command bar");
+        return tr("Capture a screen region for Wrenlark");
+    }
 
 Q_SIGNALS:
     // `activationToken`: the xdg-activation token the desktop sent with the

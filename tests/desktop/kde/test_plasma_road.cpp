@@ -1,0 +1,234 @@
+// The whole road on KDE Plasma's compositor (KWin 5.27 headless, with
+// XWayland, AT-SPI, a keyring and the KDE portal, brought up by
+// tests/support/kde-session): the real resident application takes its
+// default shortcut from KDE's shortcut service on the first start (Alt+Space
+// is KRunner's there); a key press sent through the desktop's RemoteDesktop
+// portal, as from a keyboard, opens one bar, focused over a Wayland editor;
+// an instruction and Return stream the reply from a local server;
+// Ctrl+Return writes it over the selection (over accessibility, or for a
+// browser with the paste key through the portal and the Wayland clipboard,
+// the target known from a KWin script) and the user's clipboard is what it
+// was; the same key opens the bar again, Escape closes it, and the key
+// opens and closes it once more. KWin's own list
+// of windows says which one is active.
+#include "ResidentApp.h"
+#include "TestEditor.h"
+#include "WaylandClipboard.h"
+#include "platform/linux/keys/RemoteDesktopPortalKeys.h"
+#include "support/DesktopTestSession.h"
+#include "support/TestHttpServer.h"
+
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using DesktopTestSession::readAccessible;
+using DesktopTestSession::run;
+using DesktopTestSession::xdotool;
+
+namespace {
+
+const QString barTitle = QStringLiteral("Wrenlark");
+
+struct KWinWindow
+{
+    QString caption;
+    qint64 pid = 0;
+    bool active = false;
+};
+
+QList<KWinWindow> kwinWindows()
+{
+    const auto result = run(QStringLiteral(WRENLARK_KWIN_WINDOWS), {});
+    QList<KWinWindow> windows;
+    for (const QJsonValue &value : QJsonDocument::fromJson(result.output).array()) {
+        const QJsonObject window = value.toObject();
+        windows.append({window.value(QStringLiteral("caption")).toString(),
+                        window.value(QStringLiteral("pid")).toInteger(),
+                        window.value(QStringLiteral("active")).toBool()});
+    }
+    return windows;
+}
+
+qint64 activePid()
+{
+    for (const KWinWindow &window : kwinWindows())
+        if (window.active)
+            return window.pid;
+    return 0;
+}
+
+// The bars of `pid` KWin knows, and whether one of them is active.
+struct Bars
+{
+    int count = 0;
+    bool active = false;
+    bool operator==(const Bars &) const = default;
+};
+
+Bars barsOf(qint64 pid)
+{
+    Bars bars;
+    for (const KWinWindow &window : kwinWindows()) {
+        if (window.pid == pid && window.caption == barTitle) {
+            ++bars.count;
+            bars.active = bars.active || window.active;
+        }
+    }
+    return bars;
+}
+
+constexpr Bars noBar{0, false};
+constexpr Bars focusedBar{1, true};
+
+QByteArray delta(const QString &text)
+{
+    return TestHttpServer::sseData(
+        QJsonObject{{QStringLiteral("choices"),
+                     QJsonArray{QJsonObject{{QStringLiteral("delta"),
+                                             QJsonObject{{QStringLiteral("content"), text}}}}}}});
+}
+
+} // namespace
+
+QT_BEGIN_NAMESPACE
+namespace QTest {
+template<> char *toString(const Bars &bars)
+{
+    const QByteArray text =
+        QByteArray::number(bars.count) + (bars.active ? " bar(s), one active" : " bar(s)");
+    return qstrdup(text.constData());
+}
+} // namespace QTest
+QT_END_NAMESPACE
+
+class PlasmaRoadTest : public QObject
+{
+    Q_OBJECT
+
+    TestHttpServer m_server;
+    QTemporaryDir m_tokens;
+    std::unique_ptr<RemoteDesktopPortalKeys> m_keyboard;
+
+    // The shortcut as a keyboard would type it, through KWin's input.
+    void pressShortcut()
+    {
+        QString error;
+        QVERIFY2(m_keyboard->sendChord({Qt::ControlModifier | Qt::AltModifier, 0x20}, &error),
+                 qPrintable(error));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (qEnvironmentVariable("WRENLARK_KDE_SESSION") != QLatin1String("1"))
+            QSKIP("runs inside tests/support/kde-session");
+        m_keyboard =
+            std::make_unique<RemoteDesktopPortalKeys>(m_tokens.filePath(QStringLiteral("token")));
+        m_keyboard->startSession();
+        QTRY_VERIFY_WITH_TIMEOUT(m_keyboard->isAvailable(), 10000);
+        // The first key of a session may be lost; this one changes nothing.
+        QVERIFY(m_keyboard->sendChord({Qt::NoModifier, 0xffe1}));
+    }
+
+    void shortcutAskAndReplace_data()
+    {
+        QTest::addColumn<QString>("programName");
+        QTest::addColumn<bool>("accessible");
+        QTest::newRow("an editor, read and written over accessibility")
+            << QStringLiteral("wrenlark-test-editor") << true;
+        // A browser (the editor under Firefox's name): its selection is read
+        // over accessibility and replaced with the paste key, typed through
+        // the desktop's RemoteDesktop portal.
+        QTest::newRow("a browser") << QStringLiteral("firefox") << true;
+    }
+
+    void shortcutAskAndReplace()
+    {
+        QFETCH(QString, programName);
+        QFETCH(bool, accessible);
+        ResidentApp resident;
+        resident.setSetting(QStringLiteral("did_complete_onboarding"), true);
+        QVERIFY(resident.configureProvider(m_server.url(QStringLiteral("/openai/v1/chat"))));
+        QVERIFY(resident.start());
+        QTRY_VERIFY_WITH_TIMEOUT(resident.log().contains(QStringLiteral(
+                                     "kglobalaccel bound toggleWrenlark to Ctrl+Alt+Space")),
+                                 10000);
+        QVERIFY2(resident.log().contains(QStringLiteral("Alt+Space (KRunner)")),
+                 qPrintable(resident.log()));
+        // No bar is mapped before the first open.
+        QCOMPARE(barsOf(resident.pid()), noBar);
+
+        TestEditor editor;
+        editor.setProgramName(programName);
+        editor.setAccessible(accessible);
+        QVERIFY(editor.start(QStringLiteral("hello world foo"), QStringLiteral("Wayland editor")));
+        QCOMPARE(editor.ask(QStringLiteral("select world")), QStringLiteral("selected 6 11"));
+        QTRY_COMPARE_WITH_TIMEOUT(activePid(), editor.pid(), 10000);
+        WaylandClipboard::setText(QStringLiteral("kept"));
+        QTRY_COMPARE_WITH_TIMEOUT(WaylandClipboard::text(), QStringLiteral("kept"), 5000);
+        m_server.enqueue("POST", "/openai/v1/chat",
+                         TestHttpServer::Response::eventStream(
+                             {delta(QStringLiteral("WO")), delta(QStringLiteral("RLD")),
+                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))},
+                             300));
+        const int requestsBefore = m_server.requestCount();
+
+        pressShortcut();
+        QTRY_COMPARE_WITH_TIMEOUT(barsOf(resident.pid()), focusedBar, 10000);
+        QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"),
+                         QStringLiteral("upper case")}));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Instruction"))
+                .endsWith(QStringLiteral("upper case")),
+            10000);
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Response"))
+                .endsWith(QStringLiteral("\nWORLD")),
+            15000);
+        QCOMPARE(m_server.requestCount(), requestsBefore + 1);
+        const QByteArray sent = QJsonDocument(m_server.requests().constLast().jsonBody()).toJson();
+        QVERIFY2(sent.contains("world") && sent.contains("upper case"),
+                 qPrintable(QString::fromUtf8(sent) + resident.log()));
+
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Return")}));
+        QTRY_COMPARE_WITH_TIMEOUT(barsOf(resident.pid()), noBar, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(editor.documentText(), QStringLiteral("hello WORLD foo"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(WaylandClipboard::text(), QStringLiteral("kept"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(activePid(), editor.pid(), 5000);
+        QCOMPARE(m_server.requestCount(), requestsBefore + 1);
+        QVERIFY2(!resident.log().contains(QStringLiteral("Replacement: paste not sent")),
+                 qPrintable(resident.log()));
+
+        // The shortcut again opens one bar, Escape closes it; the shortcut
+        // opens it and closes it.
+        pressShortcut();
+        QTRY_COMPARE_WITH_TIMEOUT(barsOf(resident.pid()), focusedBar, 10000);
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+        QTRY_COMPARE_WITH_TIMEOUT(barsOf(resident.pid()), noBar, 10000);
+        pressShortcut();
+        QTRY_COMPARE_WITH_TIMEOUT(barsOf(resident.pid()), focusedBar, 10000);
+        pressShortcut();
+        QTRY_COMPARE_WITH_TIMEOUT(barsOf(resident.pid()), noBar, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(activePid(), editor.pid(), 5000);
+
+        QCOMPARE(resident.runCommand({QStringLiteral("quit")}).exitCode, 0);
+        QVERIFY(resident.waitForExit());
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    // This process types into XWayland windows with xdotool (CTest chooses
+    // the offscreen platform).
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication app(argc, argv);
+    PlasmaRoadTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "test_plasma_road.moc"
