@@ -103,7 +103,8 @@ Check xtest(const DesktopSession &session)
     const QString name = QStringLiteral("XTest (synthesized copy and paste keys)");
     if (hasGui() && XTestKeyboard::shared().isAvailable())
         return {name, QStringLiteral("available"), true, true};
-    if (session.keySynthesis.road == DesktopSession::KeySynthesisRoad::remoteDesktopPortal ||
+    if (session.keySynthesis.road == DesktopSession::KeySynthesisRoad::mutterRemoteDesktop ||
+        session.keySynthesis.road == DesktopSession::KeySynthesisRoad::remoteDesktopPortal ||
         session.keySynthesis.road == DesktopSession::KeySynthesisRoad::virtualKeyboard)
         return {name,
                 QStringLiteral("missing: the %1 types the keys")

@@ -12,6 +12,7 @@
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
+#include "platform/linux/keys/MutterRemoteDesktopKeys.h"
 #include "platform/linux/keys/PortalKeyboardPermission.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
@@ -72,6 +73,13 @@ std::shared_ptr<KeyboardControlPermission> chooseKeySynthesizer(LinuxDesktopRole
     const auto road = session.keySynthesis.road;
     if (road == DesktopSession::KeySynthesisRoad::virtualKeyboard) {
         installVirtualKeyboard(role);
+        return {};
+    }
+    if (road == DesktopSession::KeySynthesisRoad::mutterRemoteDesktop) {
+        FileLogger::shared().info(QStringLiteral("Keys: typed through Mutter's remote desktop."));
+        KeySynthesizer::install(std::make_shared<MutterRemoteDesktopKeys>());
+        // Closes a session being typed in while the bus is still there.
+        qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
         return {};
     }
     if (road == DesktopSession::KeySynthesisRoad::xtest) {

@@ -325,6 +325,15 @@ void DesktopSessionTest::waylandKeysTakeARoadThatReachesWaylandWindows()
              road == Session::KeySynthesisRoad::remoteDesktopPortal && portal >= 2);
     if (road == Session::KeySynthesisRoad::remoteDesktopPortal)
         QCOMPARE(Session::name(road), QStringLiteral("RemoteDesktop portal"));
+
+    // Where Mutter offers its own remote desktop interface (GNOME), it goes
+    // before the portal, which would ask; no other desktop takes it.
+    probes.mutterRemoteDesktop = true;
+    const Session withMutter = Session::decide(environment, probes);
+    if (withMutter.family == Session::Family::gnome && road != Session::KeySynthesisRoad::none)
+        QCOMPARE(withMutter.keySynthesis.road, Session::KeySynthesisRoad::mutterRemoteDesktop);
+    else
+        QCOMPARE(withMutter.keySynthesis.road, road);
 }
 
 void DesktopSessionTest::windowTrackingTellsWhoKnowsTheFocus_data()

@@ -4,6 +4,7 @@
 #include "platform/linux/applications/SwayIpc.h"
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/DataControlClipboard.h"
+#include "platform/linux/keys/MutterRemoteDesktopKeys.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
 #include "platform/linux/shortcuts/KGlobalAccelShortcutBackend.h"
@@ -173,6 +174,14 @@ chooseKeySynthesis(Kind kind, Family family, Client client, const DesktopProbes 
         return {Road::virtualKeyboard,
                 QStringLiteral("the compositor offers the virtual-keyboard protocol: the keys "
                                "reach its focused window, Wayland or X11")};
+    // Mutter takes keys from the programs of its session without asking;
+    // GNOME 43's portal (version 1) would ask at every start.
+    if (kind == Kind::wayland && client != Client::none && family == Family::gnome &&
+        probes.mutterRemoteDesktop)
+        return {Road::mutterRemoteDesktop,
+                QStringLiteral("GNOME's compositor takes the keys through its own remote desktop "
+                               "interface, for the focused window, Wayland or X11, without "
+                               "asking; a session is open only while they are typed")};
     // The compositor types the portal's keys into its focused window, Wayland
     // or X11; XTest under XWayland reaches X11 windows only.
     if (kind == Kind::wayland && client != Client::none && probes.remoteDesktopPortalVersion > 0)
@@ -380,6 +389,8 @@ DesktopSession DesktopSession::current()
             !environment.swaySocket.isEmpty() && SwayIpc(environment.swaySocket).isAnswering();
         probes.kwinScripting = desktopFamily(environment.currentDesktop) == Family::kde &&
                                KWinWindowSource::isOffered();
+        probes.mutterRemoteDesktop = desktopFamily(environment.currentDesktop) == Family::gnome &&
+                                     MutterRemoteDesktopKeys::isOffered();
     }
     return decide(environment, probes);
 }
@@ -466,6 +477,8 @@ QString DesktopSession::name(KeySynthesisRoad road)
     switch (road) {
     case KeySynthesisRoad::xtest:
         return QStringLiteral("XTest");
+    case KeySynthesisRoad::mutterRemoteDesktop:
+        return QStringLiteral("Mutter remote desktop");
     case KeySynthesisRoad::remoteDesktopPortal:
         return QStringLiteral("RemoteDesktop portal");
     case KeySynthesisRoad::virtualKeyboard:

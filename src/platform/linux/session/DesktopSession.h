@@ -41,6 +41,8 @@ struct DesktopProbes
     bool swayIpc = false;
     // KWin (org.kde.KWin) runs on the session bus: it runs scripts.
     bool kwinScripting = false;
+    // Mutter offers org.gnome.Mutter.RemoteDesktop on the session bus.
+    bool mutterRemoteDesktop = false;
 };
 
 // The kind of session this process runs in and the road each desktop
@@ -55,7 +57,13 @@ public:
     // How this process talks to the display server.
     enum class Client { x11, xwayland, wayland, none };
     enum class ShortcutRoad { x11Grab, kdeGlobalAccel, portal, bindCommand };
-    enum class KeySynthesisRoad { xtest, remoteDesktopPortal, virtualKeyboard, none };
+    enum class KeySynthesisRoad {
+        xtest,
+        mutterRemoteDesktop,
+        remoteDesktopPortal,
+        virtualKeyboard,
+        none
+    };
     enum class CaptureRoad { x11Grab, screenshotPortal, none };
     // Whether PRIMARY is read as the selection: only while its owner can be
     // told to be the target application, which X11 says and Wayland never

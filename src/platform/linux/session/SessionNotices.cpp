@@ -46,6 +46,7 @@ QString keysNotice(const Session &session)
         return tr("Wrenlark types its copy and paste keys through your desktop's remote desktop "
                   "permission. This desktop keeps no such permission: it asks each time "
                   "Wrenlark starts, at the first copy or paste.");
+    case Session::KeySynthesisRoad::mutterRemoteDesktop:
     case Session::KeySynthesisRoad::virtualKeyboard:
         // Reaches every window of the compositor, asks nothing.
         return {};
