@@ -9,6 +9,7 @@
 // target known from a KWin script) and the user's clipboard is what it was; the same key opens the
 // bar again, Escape closes it, and the key opens and closes it once more. KWin's own list of
 // windows says which one is active.
+#include "ChatStream.h"
 #include "ResidentApp.h"
 #include "TestEditor.h"
 #include "WaylandClipboard.h"
@@ -97,14 +98,6 @@ QString lastSession(const ResidentApp &resident)
 constexpr Bars noBar{0, false};
 constexpr Bars focusedBar{1, true};
 
-QByteArray delta(const QString &text)
-{
-    return TestHttpServer::sseData(
-        QJsonObject{{QStringLiteral("choices"),
-                     QJsonArray{QJsonObject{{QStringLiteral("delta"),
-                                             QJsonObject{{QStringLiteral("content"), text}}}}}}});
-}
-
 } // namespace
 
 QT_BEGIN_NAMESPACE
@@ -151,7 +144,8 @@ private Q_SLOTS:
     {
         ResidentApp resident;
         resident.setSetting(QStringLiteral("did_complete_onboarding"), true);
-        QVERIFY(resident.configureProvider(m_server.url(QStringLiteral("/openai/v1/chat"))));
+        QVERIFY(
+            resident.configureProvider(m_server.url(QString::fromLatin1(ChatStream::chatPath))));
         QVERIFY(resident.start());
         QTRY_VERIFY_WITH_TIMEOUT(resident.log().contains(QStringLiteral(
                                      "kglobalaccel bound toggleWrenlark to Ctrl+Alt+Space")),
@@ -167,11 +161,7 @@ private Q_SLOTS:
         WAIT_FOR_KWIN(activePid(), editor.pid(), 10000);
         WaylandClipboard::setText(QStringLiteral("kept"));
         QTRY_COMPARE_WITH_TIMEOUT(WaylandClipboard::text(), QStringLiteral("kept"), 5000);
-        m_server.enqueue("POST", "/openai/v1/chat",
-                         TestHttpServer::Response::eventStream(
-                             {delta(QStringLiteral("WO")), delta(QStringLiteral("RLD")),
-                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))},
-                             300));
+        m_server.enqueue("POST", ChatStream::chatPath, ChatStream::reply({"WO", "RLD"}, 300));
         const int requestsBefore = m_server.requestCount();
 
         pressShortcut();

@@ -1,6 +1,7 @@
 #include "platform/linux/applications/KWinWindowSource.h"
 
 #include "core/support/FileLogger.h"
+#include "platform/linux/session/SessionBusName.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -81,8 +82,7 @@ QString pluginName(const QString &role)
 
 bool KWinWindowSource::isOffered()
 {
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.interface() && bus.interface()->isServiceRegistered(kwinService).value();
+    return SessionBusName::hasOwner(kwinService);
 }
 
 KWinWindowSource::KWinWindowSource(QObject *parent)

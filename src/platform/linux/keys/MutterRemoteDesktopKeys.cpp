@@ -2,9 +2,9 @@
 
 #include "core/support/FileLogger.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
+#include "platform/linux/session/SessionBusName.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -28,8 +28,7 @@ QDBusMessage sessionCall(const QString &session, const QString &method)
 
 bool MutterRemoteDesktopKeys::isOffered()
 {
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.interface() && bus.interface()->isServiceRegistered(service).value();
+    return SessionBusName::hasOwner(service);
 }
 
 MutterRemoteDesktopKeys::MutterRemoteDesktopKeys(QObject *parent)

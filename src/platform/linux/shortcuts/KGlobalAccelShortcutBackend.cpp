@@ -1,6 +1,7 @@
 #include "platform/linux/shortcuts/KGlobalAccelShortcutBackend.h"
 
 #include "core/support/FileLogger.h"
+#include "platform/linux/session/SessionBusName.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -129,12 +130,7 @@ Q_DECLARE_METATYPE(ShortcutInfo)
 
 bool KGlobalAccelShortcutBackend::isOffered()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
-    call << service;
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 1000);
-    return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
+    return SessionBusName::hasOwner(service);
 }
 
 KGlobalAccelShortcutBackend::KGlobalAccelShortcutBackend(QObject *parent)
