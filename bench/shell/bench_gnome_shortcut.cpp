@@ -8,8 +8,8 @@
 #include "GnomeShell.h"
 #include "ResidentApp.h"
 #include "ShortcutPresses.h"
+#include "platform/linux/desktops/gnome/GnomeCommandKeybinding.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
-#include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 
 #include <QCoreApplication>
 #include <QTest>

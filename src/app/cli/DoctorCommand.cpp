@@ -2,14 +2,15 @@
 
 #include "cli/Terminal.h"
 #include "core/ai/NetworkProxies.h"
+#include "core/desktop/CommandKeybindingService.h"
 #include "core/providers/AIProvider.h"
 #include "core/providers/AIProviderRegistry.h"
 #include "core/settings/SettingsStore.h"
 #include "platform/linux/LibsecretSecretStore.h"
 #include "platform/linux/accessibility/AtspiBusTrust.h"
+#include "platform/linux/desktops/DesktopProfile.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/session/DesktopSession.h"
-#include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 #include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/XTestKeyboard.h"
 #include "shell/ApplicationBus.h"
@@ -193,31 +194,34 @@ QList<Check> sessionChoices(const DesktopSession &session)
     };
 }
 
-// A shortcut in GNOME's own keyboard settings that runs `wrenlark toggle`.
-QList<Check> gnomeKeybinding(const DesktopSession &session)
+// A shortcut in the desktop's own keyboard settings (GNOME's) that runs
+// `wrenlark toggle`.
+QList<Check> desktopKeybinding(const DesktopSession &session)
 {
-    if (session.family != DesktopSession::Family::gnome)
+    const auto keybinding = DesktopProfile::of(session.family).commandKeybinding();
+    if (!keybinding)
         return {};
-    const QString name = QStringLiteral("GNOME keyboard shortcut");
-    const GnomeCommandKeybinding keybinding(true,
-                                            GnomeCommandKeybinding::commandForThisExecutable());
-    if (!keybinding.isAvailable())
-        return {{name, QStringLiteral("unknown (GNOME's media-keys settings schemas are missing)"),
-                 false, false}};
-    const std::optional<QString> binding = keybinding.installedBinding();
+    const QString desktop = DesktopSession::name(session.family);
+    const QString name = QStringLiteral("%1 keyboard shortcut").arg(desktop);
+    if (!keybinding->isAvailable())
+        return {
+            {name,
+             QStringLiteral("unknown (%1's keyboard settings cannot be read here)").arg(desktop),
+             false, false}};
+    const std::optional<QString> binding = keybinding->installedBinding();
     if (!binding)
         return {{name,
                  QStringLiteral("none runs `wrenlark toggle` (Wrenlark's Settings can add one)"),
                  false, false}};
-    const QString made = keybinding.isOwnBinding() ? QStringLiteral("added by Wrenlark")
-                                                   : QStringLiteral("made by you");
-    // GNOME's own action on the same key wins: the shortcut never fires.
-    if (const std::optional<QString> use = keybinding.desktopUseOf(*binding))
+    const QString made = keybinding->isOwnBinding() ? QStringLiteral("added by Wrenlark")
+                                                    : QStringLiteral("made by you");
+    // The desktop's own action on the same key wins: the shortcut never fires.
+    if (const std::optional<QString> use = keybinding->desktopUseOf(*binding))
         return {{name,
-                 QStringLiteral("%1 is meant to run `wrenlark toggle` (%2), but GNOME uses %1 "
-                                "itself (%3), so it does not; choose another key in Wrenlark's "
+                 QStringLiteral("%1 is meant to run `wrenlark toggle` (%2), but %3 uses %1 "
+                                "itself (%4), so it does not; choose another key in Wrenlark's "
                                 "Settings")
-                     .arg(*binding, made, *use),
+                     .arg(*binding, made, desktop, *use),
                  false, false}};
     return {
         {name, QStringLiteral("%1 runs `wrenlark toggle` (%2)").arg(*binding, made), false, true}};
@@ -289,6 +293,11 @@ QList<Check> remoteDesktopConsent(const DesktopSession &session)
 {
     if (session.keySynthesis.road != DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
         return {};
+    if (session.remoteDesktopGrantedUnasked)
+        return {{QStringLiteral("RemoteDesktop consent"),
+                 QStringLiteral("not asked: %1's portal grants the keys")
+                     .arg(DesktopSession::name(session.family)),
+                 false, true}};
     if (!session.remoteDesktopConsentKept)
         return {{QStringLiteral("RemoteDesktop consent"),
                  QStringLiteral("asked each time Wrenlark starts, at the first copy or paste: "
@@ -342,7 +351,7 @@ int runDoctor(const QStringList &arguments)
                secretService(),        trayHost(),         globalShortcutRoute(session),
                shortcutPortal()};
     checks += remoteDesktopConsent(session);
-    checks += gnomeKeybinding(session);
+    checks += desktopKeybinding(session);
     checks += runningApplication();
     checks += providerProxy();
     bool essentialsOk = true;

@@ -3,16 +3,14 @@
 #include "core/support/FileLogger.h"
 #include "platform/linux/DesktopUrlOpener.h"
 #include "platform/linux/accessibility/AtspiBusTrust.h"
-#include "platform/linux/applications/KWinWindowSource.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
 #include "platform/linux/applications/LinuxTargetAppClassifier.h"
-#include "platform/linux/applications/SwayWindowSource.h"
 #include "platform/linux/autostart/XdgAutostartLoginItem.h"
 #include "platform/linux/capture/LinuxScreenCapture.h"
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
-#include "platform/linux/keys/MutterRemoteDesktopKeys.h"
+#include "platform/linux/desktops/DesktopProfile.h"
 #include "platform/linux/keys/PortalKeyboardPermission.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
@@ -22,7 +20,6 @@
 #include "platform/linux/selection/LinuxSelectionService.h"
 #include "platform/linux/session/DesktopSession.h"
 #include "platform/linux/session/SessionNotices.h"
-#include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 #include "platform/linux/shortcuts/LinuxGlobalShortcuts.h"
 #include "platform/linux/x11/X11PanelWindowSupport.h"
 
@@ -59,42 +56,27 @@ void installVirtualKeyboard(LinuxDesktopRole role)
     qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
 }
 
-// XTest stays the road unless this is a Wayland session whose portal
-// offers RemoteDesktop or whose compositor offers a virtual keyboard. The
-// resident application starts a portal session at once where an earlier
-// one left a restore token or the desktop grants it unasked (the desktop
-// does not ask then); otherwise the first key request starts it.
-// Gives the permission the desktop asks for, where it asks for one.
-std::shared_ptr<KeyboardControlPermission> chooseKeySynthesizer(LinuxDesktopRole role,
-                                                                const DesktopSession &session)
+// Keys from the desktop's own service, asking nothing (Mutter's remote
+// desktop).
+void installDesktopKeys(std::shared_ptr<KeySynthesizer> keys)
 {
-    if (session.kind != DesktopSession::Kind::wayland)
-        return {};
-    const auto road = session.keySynthesis.road;
-    if (road == DesktopSession::KeySynthesisRoad::virtualKeyboard) {
-        installVirtualKeyboard(role);
-        return {};
-    }
-    if (road == DesktopSession::KeySynthesisRoad::mutterRemoteDesktop) {
-        FileLogger::shared().info(QStringLiteral("Keys: typed through Mutter's remote desktop."));
-        KeySynthesizer::install(std::make_shared<MutterRemoteDesktopKeys>());
-        // Closes a session being typed in while the bus is still there.
-        qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
-        return {};
-    }
-    if (road == DesktopSession::KeySynthesisRoad::xtest) {
-        // XWayland: Wayland windows never see these keys.
-        KeySynthesizer::install(std::make_shared<XTestKeySynthesizer>(true));
-        return {};
-    }
-    if (road != DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
-        return {};
+    FileLogger::shared().info(
+        QStringLiteral("Keys: typed through the %1.").arg(keys->mechanismDescription()));
+    KeySynthesizer::install(std::move(keys));
+    // Closes a session being typed in while the bus is still there.
+    qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
+}
+
+// The resident application starts a portal session at once where an
+// earlier one left a restore token or the desktop grants it unasked (the
+// desktop does not ask then); otherwise the first key request starts it.
+// Gives the permission the desktop asks for.
+std::shared_ptr<KeyboardControlPermission> installPortalKeys(LinuxDesktopRole role,
+                                                             const DesktopSession &session)
+{
     auto keys = std::make_shared<RemoteDesktopPortalKeys>();
-    // Plasma's portal (5.27) grants the keys without asking: the session
-    // starts with the application, so the first copy or paste works too.
-    const bool grantedUnasked = session.family == DesktopSession::Family::kde;
     if (role == LinuxDesktopRole::residentApplication &&
-        (keys->hasRestoreToken() || grantedUnasked))
+        (keys->hasRestoreToken() || session.remoteDesktopGrantedUnasked))
         keys->startSession();
     FileLogger::shared().info(
         QStringLiteral("Keys: typed through the %1%2.")
@@ -108,20 +90,49 @@ std::shared_ptr<KeyboardControlPermission> chooseKeySynthesizer(LinuxDesktopRole
                                                       session.remoteDesktopConsentKept);
 }
 
+// XTest stays the road on X11. Gives the permission the desktop asks for,
+// where it asks for one.
+std::shared_ptr<KeyboardControlPermission> chooseKeySynthesizer(LinuxDesktopRole role,
+                                                                const DesktopSession &session,
+                                                                const DesktopProfile &profile)
+{
+    if (session.kind != DesktopSession::Kind::wayland)
+        return {};
+    const auto road = session.keySynthesis.road;
+    if (auto own = profile.keySynthesizer(road)) {
+        installDesktopKeys(std::move(own));
+        return {};
+    }
+    switch (road) {
+    case DesktopSession::KeySynthesisRoad::virtualKeyboard:
+        installVirtualKeyboard(role);
+        break;
+    case DesktopSession::KeySynthesisRoad::xtest:
+        // XWayland: Wayland windows never see these keys.
+        KeySynthesizer::install(std::make_shared<XTestKeySynthesizer>(true));
+        break;
+    case DesktopSession::KeySynthesisRoad::remoteDesktopPortal:
+        return installPortalKeys(role, session);
+    case DesktopSession::KeySynthesisRoad::mutterRemoteDesktop:
+    case DesktopSession::KeySynthesisRoad::none:
+        break;
+    }
+    return {};
+}
+
 // On a Wayland session only a compositor that says so over its own IPC
 // knows the Wayland windows; elsewhere the X11 window manager tells.
-std::shared_ptr<RunningApplications> createRunningApplications(const DesktopSession &session)
+std::shared_ptr<RunningApplications> createRunningApplications(const DesktopSession &session,
+                                                               const DesktopProfile &profile)
 {
     if (session.kind != DesktopSession::Kind::wayland)
         return std::make_shared<LinuxRunningApplications>();
     FileLogger::shared().info(
         QStringLiteral("Windows: %1, %2.")
             .arg(DesktopSession::name(session.windowTracking.road), session.windowTracking.reason));
-    if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::swayIpc)
-        return std::make_shared<LinuxRunningApplications>(
-            std::make_shared<SwayWindowSource>(DesktopEnvironment::fromProcess().swaySocket));
-    if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::kwinScript)
-        return std::make_shared<LinuxRunningApplications>(std::make_shared<KWinWindowSource>());
+    if (auto own =
+            profile.windowSource(session.windowTracking.road, DesktopEnvironment::fromProcess()))
+        return std::make_shared<LinuxRunningApplications>(std::move(own));
     return std::make_shared<LinuxRunningApplications>();
 }
 
@@ -143,15 +154,16 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     // Every road from one look at the session: its probes ask the bus, the
     // X server and the compositor.
     const DesktopSession session = DesktopSession::current();
+    const DesktopProfile &profile = DesktopProfile::of(session.family);
     DesktopServices services;
-    services.applications = createRunningApplications(session);
+    services.applications = createRunningApplications(session, profile);
     services.classifier = std::make_shared<LinuxTargetAppClassifier>();
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
     ClipboardAccess::shared().setHandedToWaylandOnlyWhileFocused(
         session.clipboardReach.road != DesktopSession::ClipboardReach::allWindows);
     services.capture = createCapture(session);
-    auto keyboardPermission = chooseKeySynthesizer(role, session);
+    auto keyboardPermission = chooseKeySynthesizer(role, session, profile);
     services.panelWindow = std::make_shared<X11PanelWindowSupport>();
     auto selection = std::make_shared<LinuxSelectionService>(services.applications,
                                                              services.classifier, services.trust);
@@ -164,11 +176,8 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     services.urlOpener = std::make_shared<DesktopUrlOpener>();
     if (role == LinuxDesktopRole::residentApplication) {
         services.shortcuts = createLinuxGlobalShortcutService(session);
-        const bool onGnome = session.family == DesktopSession::Family::gnome;
-        if (auto gnome = std::make_shared<GnomeCommandKeybinding>(
-                onGnome, GnomeCommandKeybinding::commandForThisExecutable());
-            gnome->isAvailable())
-            services.commandKeybinding = std::move(gnome);
+        if (auto keybinding = profile.commandKeybinding(); keybinding && keybinding->isAvailable())
+            services.commandKeybinding = std::move(keybinding);
         services.notices =
             SessionNotices::forSession(session, services.commandKeybinding != nullptr);
         services.keyboardPermission = std::move(keyboardPermission);

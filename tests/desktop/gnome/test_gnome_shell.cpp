@@ -7,9 +7,9 @@
 #include "GnomeShell.h"
 #include "ResidentApp.h"
 #include "TestEditor.h"
-#include "platform/linux/keys/MutterRemoteDesktopKeys.h"
+#include "platform/linux/desktops/gnome/GnomeCommandKeybinding.h"
+#include "platform/linux/desktops/gnome/MutterRemoteDesktopKeys.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
-#include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
 
 #include <QProcess>
 #include <QTest>

@@ -7,8 +7,9 @@
 // an instruction and Return stream the reply from a local server;
 // Ctrl+Return writes it over the selection (over accessibility, the
 // target known from a KWin script) and the user's clipboard is what it was; the same key opens the
-// bar again, Escape closes it, and the key opens and closes it once more. KWin's own list of
-// windows says which one is active.
+// bar again, Escape closes it, and the key opens and closes it once more; a
+// key the user sets in KDE's shortcut settings becomes Wrenlark's. KWin's own
+// list of windows says which one is active.
 #include "ChatStream.h"
 #include "ResidentApp.h"
 #include "TestEditor.h"
@@ -21,6 +22,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeyCombination>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -207,6 +210,28 @@ private Q_SLOTS:
         pressShortcut();
         WAIT_FOR_KWIN(barsOf(resident.pid()), noBar, 10000);
         WAIT_FOR_KWIN(activePid(), editor.pid(), 5000);
+
+        // Another key set in System Settings becomes Wrenlark's choice, kept
+        // for the next start, and opens the bar.
+        const int ctrlAltJ =
+            QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_J).toCombined();
+        QVERIFY(run(QStringLiteral("gdbus"),
+                    {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                     QStringLiteral("org.kde.kglobalaccel"), QStringLiteral("--object-path"),
+                     QStringLiteral("/kglobalaccel"), QStringLiteral("--method"),
+                     QStringLiteral("org.kde.KGlobalAccel.setForeignShortcutKeys"),
+                     QStringLiteral("['wrenlark', 'toggleWrenlark', 'Wrenlark', '']"),
+                     QStringLiteral("[([%1, 0, 0, 0],)]").arg(ctrlAltJ)})
+                    .exitCode == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(QSettings(resident.settingsFile(), QSettings::IniFormat)
+                                      .value(QStringLiteral("keyboard_shortcut_toggleWrenlark")),
+                                  QVariant(QStringLiteral("Ctrl+Alt+J")), 10000);
+        QString error;
+        QVERIFY2(m_keyboard->sendChord({Qt::ControlModifier | Qt::AltModifier, 'j'}, &error),
+                 qPrintable(error));
+        WAIT_FOR_KWIN(barsOf(resident.pid()), focusedBar, 10000);
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+        WAIT_FOR_KWIN(barsOf(resident.pid()), noBar, 10000);
 
         QCOMPARE(resident.runCommand({QStringLiteral("quit")}).exitCode, 0);
         QVERIFY(resident.waitForExit());

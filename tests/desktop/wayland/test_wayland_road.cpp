@@ -15,7 +15,7 @@
 #include "TestEditor.h"
 #include "WaylandClipboard.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
-#include "platform/linux/applications/SwayWindowSource.h"
+#include "platform/linux/desktops/wlroots/SwayWindowSource.h"
 #include "support/DesktopTestSession.h"
 #include "support/TestHttpServer.h"
 

@@ -1,7 +1,7 @@
 // Adding the shortcut that runs `wrenlark toggle` to GNOME's own keyboard
 // shortcuts, through the real GSettings and schemas over a keyfile backend,
 // checked with the `gsettings` tool as another program reads it.
-#include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
+#include "platform/linux/desktops/gnome/GnomeCommandKeybinding.h"
 #include "platform/linux/shortcuts/ShortcutKey.h"
 
 #include <QProcess>

@@ -2,7 +2,7 @@
 // answers as scripted: replies in pieces, events in between, replies of the
 // wrong type or too late, broken frames. A late reply must never be taken for
 // the answer to the next request.
-#include "platform/linux/applications/SwayIpc.h"
+#include "platform/linux/desktops/wlroots/SwayIpc.h"
 
 #include <QJsonObject>
 #include <QLocalServer>

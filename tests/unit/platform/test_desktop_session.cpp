@@ -96,6 +96,11 @@ void DesktopSessionTest::sessionAndDesktopFromTheEnvironment_data()
         << environment(QStringLiteral(":0"), QStringLiteral("wayland-1"), QStringLiteral("x11"),
                        QStringLiteral("sway"))
         << Session::Kind::wayland << Session::Family::wlroots;
+    // sway sets no XDG_CURRENT_DESKTOP itself; its IPC socket names it.
+    QTest::newRow("sway, no desktop named")
+        << environment({}, QStringLiteral("wayland-1"), {}, {}, {},
+                       QStringLiteral("/run/user/1000/sway-ipc.1000.42.sock"))
+        << Session::Kind::wayland << Session::Family::wlroots;
     QTest::newRow("a terminal login") << environment({}, {}, QStringLiteral("tty"), {})
                                       << Session::Kind::unknown << Session::Family::other;
 }

@@ -104,6 +104,12 @@ private Q_SLOTS:
                                                  QStringLiteral("GNOME"), remote),
                                        true);
         QVERIFY(gnome43.capabilities.first().contains(QStringLiteral("each time Wrenlark starts")));
+        // Plasma's portal grants the keys unasked, whatever its version.
+        const auto plasma =
+            SessionNotices::forSession(sessionOf(QStringLiteral(":1"), QStringLiteral("wayland-0"),
+                                                 QStringLiteral("KDE"), remote),
+                                       false);
+        QVERIFY2(plasma.capabilities.isEmpty(), qPrintable(plasma.capabilities.join(u'|')));
     }
 
     // On Wayland a region is captured through the portal only; where it

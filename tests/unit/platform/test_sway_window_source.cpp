@@ -1,7 +1,7 @@
 // The views of sway's tree in the order sway last focused them: tiled,
 // nested and floating alike, so the most recent window of a process is the
 // one brought back.
-#include "platform/linux/applications/SwayWindowSource.h"
+#include "platform/linux/desktops/wlroots/SwayWindowSource.h"
 
 #include <QJsonDocument>
 #include <QTest>

@@ -1,13 +1,10 @@
 #include "platform/linux/session/DesktopSession.h"
 
-#include "platform/linux/applications/KWinWindowSource.h"
-#include "platform/linux/applications/SwayIpc.h"
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/clipboard/DataControlClipboard.h"
-#include "platform/linux/keys/MutterRemoteDesktopKeys.h"
+#include "platform/linux/desktops/DesktopProfile.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
-#include "platform/linux/shortcuts/KGlobalAccelShortcutBackend.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 #include "platform/linux/wayland/WaylandGlobals.h"
 #include "platform/linux/x11/X11Desktop.h"
@@ -36,25 +33,6 @@ DesktopSession::Kind sessionKind(const DesktopEnvironment &environment)
     return Kind::unknown;
 }
 
-// XDG_CURRENT_DESKTOP is a list ("ubuntu:GNOME"); the first known name counts.
-DesktopSession::Family desktopFamily(const QString &currentDesktop)
-{
-    static const QStringList gnome{QStringLiteral("gnome"), QStringLiteral("gnome-classic"),
-                                   QStringLiteral("gnome-flashback")};
-    static const QStringList wlroots{QStringLiteral("sway"),    QStringLiteral("river"),
-                                     QStringLiteral("wayfire"), QStringLiteral("labwc"),
-                                     QStringLiteral("dwl"),     QStringLiteral("hyprland")};
-    for (const QString &entry : currentDesktop.toLower().split(u':', Qt::SkipEmptyParts)) {
-        if (gnome.contains(entry))
-            return Family::gnome;
-        if (entry == QLatin1String("kde"))
-            return Family::kde;
-        if (wlroots.contains(entry))
-            return Family::wlroots;
-    }
-    return Family::other;
-}
-
 // The plugin Qt runs (or will run) on: the probe when this process has a
 // GUI, otherwise what the resident application would ask for.
 QString qtPlatformOf(const DesktopEnvironment &environment, const DesktopProbes &probes)
@@ -70,7 +48,8 @@ QString qtPlatformOf(const DesktopEnvironment &environment, const DesktopProbes 
 }
 
 DesktopSession::Choice<Client> chooseClient(const DesktopEnvironment &environment,
-                                            const DesktopProbes &probes, Kind kind)
+                                            const DesktopProbes &probes, Kind kind,
+                                            const DesktopProfile &profile)
 {
     const QString platform = qtPlatformOf(environment, probes);
     const QString requested =
@@ -86,7 +65,7 @@ DesktopSession::Choice<Client> chooseClient(const DesktopEnvironment &environmen
                                      "its own size and takes the focus%2, and the selection and "
                                      "paste services work through X11")
                           .arg(environment.display,
-                               desktopFamily(environment.currentDesktop) == Family::wlroots
+                               profile.tilesWaylandWindows()
                                    ? QStringLiteral(" (a Wayland window is tiled here)")
                                    : QString())
                     : requested};
@@ -105,28 +84,8 @@ DesktopSession::Choice<Client> chooseClient(const DesktopEnvironment &environmen
                 .arg(platform, requested.isEmpty() ? QString() : QStringLiteral("; ") + requested)};
 }
 
-QString bindInstructions(Family family)
-{
-    switch (family) {
-    case Family::gnome:
-        return QStringLiteral("let Wrenlark add one to GNOME's keyboard shortcuts (its Settings, "
-                              "General), or add a custom shortcut running `wrenlark toggle` in "
-                              "Settings, Keyboard, View and Customise Shortcuts, Custom "
-                              "Shortcuts");
-    case Family::kde:
-        return QStringLiteral("add a shortcut running `wrenlark toggle` in System Settings, "
-                              "Shortcuts");
-    case Family::wlroots:
-        return QStringLiteral("bind `wrenlark toggle` in the compositor's configuration (for "
-                              "sway: bindsym Mod1+space exec wrenlark toggle)");
-    case Family::other:
-        break;
-    }
-    return QStringLiteral("bind `wrenlark toggle` in your desktop's keyboard settings");
-}
-
-DesktopSession::Choice<DesktopSession::ShortcutRoad> chooseShortcut(Kind kind, Family family,
-                                                                    const DesktopProbes &probes)
+DesktopSession::Choice<DesktopSession::ShortcutRoad>
+chooseShortcut(Kind kind, const DesktopProfile &profile, const DesktopProbes &probes)
 {
     using Road = DesktopSession::ShortcutRoad;
     switch (kind) {
@@ -134,21 +93,16 @@ DesktopSession::Choice<DesktopSession::ShortcutRoad> chooseShortcut(Kind kind, F
         if (probes.x11Reachable)
             return {Road::x11Grab, QStringLiteral("X11 key grab on the root window")};
         return {Road::bindCommand,
-                QStringLiteral("the X server cannot be reached; ") + bindInstructions(family)};
+                QStringLiteral("the X server cannot be reached; ") + profile.bindInstructions()};
     case Kind::wayland:
-        // Plasma's portal (5.27) names a shortcut's owner after the caller's
-        // application id, which it cannot find for a program started
-        // outside a systemd application scope, and then binds nothing.
-        if (family == Family::kde && probes.kdeGlobalAccel)
-            return {Road::kdeGlobalAccel,
-                    QStringLiteral("KDE's shortcut service (kglobalaccel) takes them, as it "
-                                   "takes those of KDE's own programs")};
+        if (const auto own = profile.ownShortcut(probes))
+            return *own;
         if (probes.globalShortcutsPortal)
             return {Road::portal, QStringLiteral("the desktop's portal offers GlobalShortcuts")};
         return {Road::bindCommand,
                 QStringLiteral("no GlobalShortcuts portal here, and X11 grabs fire only while an "
                                "XWayland window has the focus; ") +
-                    bindInstructions(family)};
+                    profile.bindInstructions()};
     case Kind::unknown:
         break;
     }
@@ -161,30 +115,31 @@ bool keepsRemoteDesktopConsent(const DesktopProbes &probes)
     return probes.remoteDesktopPortalVersion >= 2;
 }
 
+DesktopSession::Choice<DesktopSession::KeySynthesisRoad> virtualKeyboard()
+{
+    return {DesktopSession::KeySynthesisRoad::virtualKeyboard,
+            QStringLiteral("the compositor offers the virtual-keyboard protocol: the keys reach "
+                           "its focused window, Wayland or X11")};
+}
+
 DesktopSession::Choice<DesktopSession::KeySynthesisRoad>
-chooseKeySynthesis(Kind kind, Family family, Client client, const DesktopProbes &probes)
+chooseKeySynthesis(Kind kind, const DesktopProfile &profile, Client client,
+                   const DesktopProbes &probes)
 {
     using Road = DesktopSession::KeySynthesisRoad;
-    // wlroots gives the virtual keyboard to any program of the session, and
-    // no wlroots portal backend offers RemoteDesktop: one offered there
-    // belongs to another desktop's backend (xdg-desktop-portal-gnome,
-    // installed beside sway, answers for it and refuses every session).
-    if (kind == Kind::wayland && client != Client::none && family == Family::wlroots &&
-        probes.virtualKeyboardProtocol)
-        return {Road::virtualKeyboard,
-                QStringLiteral("the compositor offers the virtual-keyboard protocol: the keys "
-                               "reach its focused window, Wayland or X11")};
-    // Mutter takes keys from the programs of its session without asking;
-    // GNOME 43's portal (version 1) would ask at every start.
-    if (kind == Kind::wayland && client != Client::none && family == Family::gnome &&
-        probes.mutterRemoteDesktop)
-        return {Road::mutterRemoteDesktop,
-                QStringLiteral("GNOME's compositor takes the keys through its own remote desktop "
-                               "interface, for the focused window, Wayland or X11, without "
-                               "asking; a session is open only while they are typed")};
+    const bool onWayland = kind == Kind::wayland && client != Client::none;
+    if (onWayland) {
+        if (const auto own = profile.ownKeySynthesis(probes))
+            return *own;
+        // wlroots: no portal backend of its own offers RemoteDesktop, and one
+        // answering there belongs to another desktop (xdg-desktop-portal-gnome
+        // installed beside sway refuses every session).
+        if (profile.prefersVirtualKeyboard() && probes.virtualKeyboardProtocol)
+            return virtualKeyboard();
+    }
     // The compositor types the portal's keys into its focused window, Wayland
     // or X11; XTest under XWayland reaches X11 windows only.
-    if (kind == Kind::wayland && client != Client::none && probes.remoteDesktopPortalVersion > 0)
+    if (onWayland && probes.remoteDesktopPortalVersion > 0)
         return {Road::remoteDesktopPortal,
                 QStringLiteral("the desktop's portal offers RemoteDesktop: the keys reach the "
                                "focused window once you allow it ") +
@@ -193,10 +148,8 @@ chooseKeySynthesis(Kind kind, Family family, Client client, const DesktopProbes 
                          : QStringLiteral("(version 1 of the portal keeps no permission: the "
                                           "desktop asks each time Wrenlark starts)"))};
     // Elsewhere the portal goes first: it asks the user.
-    if (kind == Kind::wayland && client != Client::none && probes.virtualKeyboardProtocol)
-        return {Road::virtualKeyboard,
-                QStringLiteral("the compositor offers the virtual-keyboard protocol: the keys "
-                               "reach its focused window, Wayland or X11")};
+    if (onWayland && probes.virtualKeyboardProtocol)
+        return virtualKeyboard();
     const bool overX11 = client == Client::x11 || client == Client::xwayland;
     if (overX11 && probes.xtestAvailable)
         return {Road::xtest, client == Client::xwayland
@@ -258,18 +211,17 @@ DesktopSession::Choice<DesktopSession::PrimarySelectionRoad> choosePrimarySelect
 }
 
 DesktopSession::Choice<DesktopSession::ClipboardReach>
-chooseClipboardReach(Family family, Client client, const DesktopProbes &probes)
+chooseClipboardReach(const DesktopProfile &profile, Client client, const DesktopProbes &probes)
 {
     using Reach = DesktopSession::ClipboardReach;
-    // Measured on sway 1.7 and KWin 5.27; GNOME's bridge was not measured.
-    const bool bridged = family == Family::wlroots || family == Family::kde;
-    if (bridged && client == Client::xwayland && probes.dataControlProtocol)
+    if (client == Client::xwayland && profile.pastesThroughDataControl() &&
+        probes.dataControlProtocol)
         return {Reach::dataControl,
                 QStringLiteral("the compositor hands XWayland's clipboard to Wayland windows "
                                "only while an X11 window has the focus: Wrenlark copies from "
                                "and pastes into them through the Wayland clipboard (the "
                                "data-control protocol)")};
-    if (family == Family::wlroots && client == Client::xwayland)
+    if (client == Client::xwayland && profile.xwaylandClipboardFollowsFocus())
         return {Reach::x11Windows,
                 QStringLiteral("the compositor hands XWayland's clipboard to Wayland windows "
                                "only while an X11 window has the focus: Wrenlark neither copies "
@@ -279,24 +231,9 @@ chooseClipboardReach(Family family, Client client, const DesktopProbes &probes)
                                    : QStringLiteral("one clipboard for every window")};
 }
 
-QString focusUntold(Family family)
-{
-    switch (family) {
-    case Family::gnome:
-        return QStringLiteral("GNOME Shell tells no other program which window has the focus");
-    case Family::kde:
-        return QStringLiteral("KWin tells no other program which window has the focus");
-    case Family::wlroots:
-    case Family::other:
-        break;
-    }
-    return QStringLiteral("the compositor tells no client which window has the focus (of "
-                          "compositors, only sway's IPC is asked)");
-}
-
 DesktopSession::Choice<DesktopSession::WindowTrackingRoad>
-chooseWindowTracking(const DesktopEnvironment &environment, const DesktopProbes &probes, Kind kind,
-                     Client client)
+chooseWindowTracking(const DesktopEnvironment &environment, const DesktopProfile &profile,
+                     const DesktopProbes &probes, Kind kind, Client client)
 {
     using Road = DesktopSession::WindowTrackingRoad;
     const bool overX11 =
@@ -309,18 +246,9 @@ chooseWindowTracking(const DesktopEnvironment &environment, const DesktopProbes 
                                            "come from is not known")};
     if (kind != Kind::wayland || client == Client::none)
         return {Road::none, QStringLiteral("no display")};
-    if (probes.swayIpc)
-        return {Road::swayIpc, QStringLiteral("sway's IPC (SWAYSOCK) tells the focused window and "
-                                              "focuses windows, Wayland and X11 alike")};
-    if (probes.kwinScripting)
-        return {Road::kwinScript,
-                QStringLiteral("a KWin script of Wrenlark's tells KWin's windows, Wayland and X11 "
-                               "alike, and focuses them")};
-    const QString unanswered =
-        environment.swaySocket.isEmpty()
-            ? QString()
-            : QStringLiteral("SWAYSOCK=%1 does not answer; ").arg(environment.swaySocket);
-    const QString untold = unanswered + focusUntold(desktopFamily(environment.currentDesktop));
+    if (const auto own = profile.ownWindowTracking(probes))
+        return *own;
+    const QString untold = profile.focusUntold(environment);
     if (overX11)
         return {Road::x11WindowManager,
                 untold + QStringLiteral(": only X11 applications (under XWayland) are known and "
@@ -346,22 +274,25 @@ DesktopEnvironment DesktopEnvironment::fromProcess()
 DesktopSession DesktopSession::decide(const DesktopEnvironment &environment,
                                       const DesktopProbes &probes)
 {
+    const DesktopProfile &profile = DesktopProfile::forEnvironment(environment);
     DesktopSession session;
     session.kind = sessionKind(environment);
-    session.family = desktopFamily(environment.currentDesktop);
+    session.family = profile.family();
     session.desktopName = environment.currentDesktop;
-    session.client = chooseClient(environment, probes, session.kind);
-    session.shortcut = chooseShortcut(session.kind, session.family, probes);
-    session.keySynthesis =
-        chooseKeySynthesis(session.kind, session.family, session.client.road, probes);
+    session.client = chooseClient(environment, probes, session.kind, profile);
+    session.shortcut = chooseShortcut(session.kind, profile, probes);
+    session.keySynthesis = chooseKeySynthesis(session.kind, profile, session.client.road, probes);
     session.capture = chooseCapture(session.kind, session.client.road, probes);
     session.primarySelection = choosePrimarySelection(session.client.road);
-    session.clipboardReach = chooseClipboardReach(session.family, session.client.road, probes);
+    session.clipboardReach = chooseClipboardReach(profile, session.client.road, probes);
     session.remoteDesktopConsentKept =
         session.keySynthesis.road == KeySynthesisRoad::remoteDesktopPortal &&
         keepsRemoteDesktopConsent(probes);
+    session.remoteDesktopGrantedUnasked =
+        session.keySynthesis.road == KeySynthesisRoad::remoteDesktopPortal &&
+        profile.grantsRemoteDesktopUnasked();
     session.windowTracking =
-        chooseWindowTracking(environment, probes, session.kind, session.client.road);
+        chooseWindowTracking(environment, profile, probes, session.kind, session.client.road);
     return session;
 }
 
@@ -376,8 +307,6 @@ DesktopSession DesktopSession::current()
     }
     if (sessionKind(environment) == Kind::wayland) {
         probes.globalShortcutsPortal = PortalShortcutBackend::isOffered();
-        probes.kdeGlobalAccel = desktopFamily(environment.currentDesktop) == Family::kde &&
-                                KGlobalAccelShortcutBackend::isOffered();
         probes.remoteDesktopPortalVersion = RemoteDesktopPortalKeys::offeredVersion();
         probes.screenshotPortal = PortalScreenCaptureService::isOffered();
         // One look at the compositor's globals answers for both protocols.
@@ -385,12 +314,7 @@ DesktopSession DesktopSession::current()
             probes.virtualKeyboardProtocol = VirtualKeyboardKeys::isOfferedBy(*globals);
             probes.dataControlProtocol = DataControlClipboard::isOfferedBy(*globals);
         }
-        probes.swayIpc =
-            !environment.swaySocket.isEmpty() && SwayIpc(environment.swaySocket).isAnswering();
-        probes.kwinScripting = desktopFamily(environment.currentDesktop) == Family::kde &&
-                               KWinWindowSource::isOffered();
-        probes.mutterRemoteDesktop = desktopFamily(environment.currentDesktop) == Family::gnome &&
-                                     MutterRemoteDesktopKeys::isOffered();
+        DesktopProfile::forEnvironment(environment).probe(environment, probes);
     }
     return decide(environment, probes);
 }

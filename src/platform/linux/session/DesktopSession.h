@@ -113,6 +113,8 @@ public:
     // The desktop keeps the user's permission for the RemoteDesktop keys
     // from one start of Wrenlark to the next.
     bool remoteDesktopConsentKept = false;
+    // The desktop's RemoteDesktop portal grants the keys without asking.
+    bool remoteDesktopGrantedUnasked = false;
 
     static QString name(Kind kind);
     static QString name(Family family);

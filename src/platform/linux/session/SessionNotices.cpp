@@ -1,5 +1,7 @@
 #include "platform/linux/session/SessionNotices.h"
 
+#include "platform/linux/desktops/DesktopProfile.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -16,30 +18,15 @@ QString shortcutNotice(const Session &session, bool desktopShortcutOffered)
     if (session.shortcut.road != Session::ShortcutRoad::bindCommand ||
         session.kind == Session::Kind::unknown || desktopShortcutOffered)
         return {};
-    switch (session.family) {
-    case Session::Family::gnome:
-        return tr("GNOME lets no application register a global shortcut. To open Wrenlark with a "
-                  "key, add a custom shortcut running `wrenlark toggle` in Settings, Keyboard, "
-                  "View and Customise Shortcuts.");
-    case Session::Family::kde:
-        return tr("This desktop lets no application register a global shortcut. To open "
-                  "Wrenlark with a key, add a shortcut running `wrenlark toggle` in System "
-                  "Settings, Shortcuts.");
-    case Session::Family::wlroots:
-        return tr("Your compositor lets no application register a global shortcut. To open "
-                  "Wrenlark with a key, bind `wrenlark toggle` in its configuration (for sway: "
-                  "bindsym Mod1+space exec wrenlark toggle).");
-    case Session::Family::other:
-        break;
-    }
-    return tr("This desktop lets no application register a global shortcut. To open Wrenlark "
-              "with a key, bind `wrenlark toggle` to it in your desktop's keyboard settings.");
+    return DesktopProfile::of(session.family).shortcutNotice();
 }
 
 QString keysNotice(const Session &session)
 {
     switch (session.keySynthesis.road) {
     case Session::KeySynthesisRoad::remoteDesktopPortal:
+        if (session.remoteDesktopGrantedUnasked)
+            return {};
         if (session.remoteDesktopConsentKept)
             return tr("Wrenlark types its copy and paste keys through your desktop's remote "
                       "desktop permission. Allow it when the desktop asks; it asks once.");

@@ -1,8 +1,8 @@
 #include "platform/linux/shortcuts/LinuxGlobalShortcuts.h"
 
 #include "core/settings/UserDefaults.h"
+#include "platform/linux/desktops/DesktopProfile.h"
 #include "platform/linux/notifications/DesktopNotifications.h"
-#include "platform/linux/shortcuts/KGlobalAccelShortcutBackend.h"
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 #include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
 #include "platform/linux/shortcuts/UnavailableShortcutBackend.h"
@@ -12,17 +12,19 @@ namespace {
 
 std::unique_ptr<ShortcutBackend> chooseBackend(const DesktopSession &session)
 {
-    // X11 grabs would fire only while an XWayland window has the focus.
-    if (session.kind == DesktopSession::Kind::wayland) {
-        if (session.shortcut.road == DesktopSession::ShortcutRoad::kdeGlobalAccel)
-            return std::make_unique<KGlobalAccelShortcutBackend>();
-        if (session.shortcut.road == DesktopSession::ShortcutRoad::portal)
-            return std::make_unique<PortalShortcutBackend>();
-        return std::make_unique<UnavailableShortcutBackend>();
+    if (auto own = DesktopProfile::of(session.family).shortcutBackend(session.shortcut.road))
+        return own;
+    switch (session.shortcut.road) {
+    case DesktopSession::ShortcutRoad::x11Grab:
+        if (auto grabber = std::make_unique<X11KeyGrabber>(); grabber->isAvailable())
+            return grabber;
+        break;
+    case DesktopSession::ShortcutRoad::portal:
+        return std::make_unique<PortalShortcutBackend>();
+    case DesktopSession::ShortcutRoad::kdeGlobalAccel:
+    case DesktopSession::ShortcutRoad::bindCommand:
+        break;
     }
-    auto grabber = std::make_unique<X11KeyGrabber>();
-    if (grabber->isAvailable())
-        return grabber;
     return std::make_unique<UnavailableShortcutBackend>();
 }
 

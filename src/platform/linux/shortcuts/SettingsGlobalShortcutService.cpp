@@ -19,6 +19,8 @@ SettingsGlobalShortcutService::SettingsGlobalShortcutService(
             &SettingsGlobalShortcutService::onPressed);
     connect(m_backend.get(), &ShortcutBackend::refused, this,
             &SettingsGlobalShortcutService::report);
+    connect(m_backend.get(), &ShortcutBackend::changedByDesktop, this,
+            &SettingsGlobalShortcutService::onChangedByDesktop);
     for (const QString &name : names()) {
         load(name);
         registerEntry(name);
@@ -83,6 +85,25 @@ void SettingsGlobalShortcutService::onPressed(const QString &name, quint32 times
     m_pressActivationToken = activationToken;
     Q_EMIT activated(name, timestamp);
     m_pressActivationToken.clear();
+}
+
+void SettingsGlobalShortcutService::onChangedByDesktop(const QString &name,
+                                                       const QString &portableText)
+{
+    if (!names().contains(name))
+        return;
+    Entry &entry = m_entries[name];
+    const std::optional<ShortcutKey> key = ShortcutKey::fromPortableText(portableText);
+    if (!portableText.isEmpty() && !key)
+        return;
+    if (key == entry.key && entry.error.isEmpty())
+        return;
+    FileLogger::shared().info(QStringLiteral("The desktop's settings gave %1 the shortcut %2.")
+                                  .arg(name, key ? key->portableText() : QStringLiteral("none")));
+    m_settings.setValue(settingsKey(name), key ? key->portableText() : QString());
+    entry.key = key;
+    entry.error.clear();
+    Q_EMIT shortcutChanged(name);
 }
 
 std::optional<QString> SettingsGlobalShortcutService::shortcut(const QString &name) const

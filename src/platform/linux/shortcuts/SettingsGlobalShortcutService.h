@@ -15,6 +15,10 @@
 // in the file untouched, so the user's file is never rewritten behind their
 // back; the name then has no shortcut until one is set.
 //
+// A key the user gives a shortcut in the desktop's own settings (KDE's)
+// becomes the stored choice, so it is shown and asked for again at the next
+// start instead of the old one.
+//
 // A shortcut the desktop refuses stays the user's choice: it is reported
 // (ERROR in the log, a desktop notification through `notify`, and
 // registrationError()) and tried again at the next start or change.
@@ -58,6 +62,7 @@ private:
     void registerEntry(const QString &name);
     void report(const QString &name, const QString &reason);
     void onPressed(const QString &name, quint32 timestamp, const QByteArray &activationToken);
+    void onChangedByDesktop(const QString &name, const QString &portableText);
 
     std::unique_ptr<ShortcutBackend> m_backend;
     mutable UserDefaults m_settings;

@@ -39,4 +39,7 @@ Q_SIGNALS:
     // press (Wayland), for the window shown in answer; empty when none came.
     void pressed(const QString &name, quint32 timestamp, const QByteArray &activationToken = {});
     void refused(const QString &name, const QString &reason);
+    // The user gave the named shortcut another key (empty: none) in the
+    // desktop's own settings; the desktop already fires it.
+    void changedByDesktop(const QString &name, const QString &portableText);
 };

@@ -1,4 +1,4 @@
-#include "platform/linux/applications/KWinWindowSource.h"
+#include "platform/linux/desktops/kde/KWinWindowSource.h"
 
 #include "core/support/FileLogger.h"
 #include "platform/linux/session/SessionBusName.h"

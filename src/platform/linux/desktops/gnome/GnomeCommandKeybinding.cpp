@@ -1,4 +1,4 @@
-#include "platform/linux/shortcuts/GnomeCommandKeybinding.h"
+#include "platform/linux/desktops/gnome/GnomeCommandKeybinding.h"
 
 #include "platform/linux/shortcuts/ShortcutKey.h"
 

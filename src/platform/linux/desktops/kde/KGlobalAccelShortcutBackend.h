@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QUuid>
 
+class QDBusMessage;
 class QDBusPendingCallWatcher;
 
 // Global shortcuts through KDE's own shortcut service, kglobalaccel (KWin
@@ -17,8 +18,9 @@ class QDBusPendingCallWatcher;
 //
 // The key asked for is set as given (never one kglobalaccel remembers), and
 // what kglobalaccel answers is what counts: a key another component holds
-// comes back empty and is refused with that component's name. Main thread
-// only; only desktopUseOf() waits for an answer.
+// comes back empty and is refused with that component's name. A key the
+// user sets in System Settings is followed. Main thread only; only
+// desktopUseOf() waits for an answer.
 class KGlobalAccelShortcutBackend : public ShortcutBackend
 {
     Q_OBJECT
@@ -39,6 +41,8 @@ public:
 
 private Q_SLOTS:
     void onPressed(const QString &component, const QString &action, qlonglong timestamp);
+    // yourShortcutsChanged: the user set a key of ours in System Settings.
+    void onChanged(const QDBusMessage &message);
 
 private:
     void onAssigned(const QString &name, const ShortcutKey &key, const QUuid &attempt,

@@ -1,4 +1,4 @@
-#include "platform/linux/applications/SwayWindowSource.h"
+#include "platform/linux/desktops/wlroots/SwayWindowSource.h"
 
 #include "core/support/FileLogger.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/keys/MutterRemoteDesktopKeys.h"
+#include "platform/linux/desktops/gnome/MutterRemoteDesktopKeys.h"
 
 #include "core/support/FileLogger.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"

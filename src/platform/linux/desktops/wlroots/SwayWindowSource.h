@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/linux/applications/SwayIpc.h"
 #include "platform/linux/applications/WindowSource.h"
+#include "platform/linux/desktops/wlroots/SwayIpc.h"
 
 #include <QJsonObject>
 #include <QList>

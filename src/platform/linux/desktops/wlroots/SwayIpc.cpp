@@ -1,4 +1,4 @@
-#include "platform/linux/applications/SwayIpc.h"
+#include "platform/linux/desktops/wlroots/SwayIpc.h"
 
 #include <QDeadlineTimer>
 #include <QJsonArray>

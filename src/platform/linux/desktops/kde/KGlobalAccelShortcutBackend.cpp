@@ -1,4 +1,4 @@
-#include "platform/linux/shortcuts/KGlobalAccelShortcutBackend.h"
+#include "platform/linux/desktops/kde/KGlobalAccelShortcutBackend.h"
 
 #include "core/support/FileLogger.h"
 #include "platform/linux/session/SessionBusName.h"
@@ -9,6 +9,7 @@
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QKeyCombination>
+#include <QKeySequence>
 
 namespace {
 
@@ -144,6 +145,10 @@ KGlobalAccelShortcutBackend::KGlobalAccelShortcutBackend(QObject *parent)
                                                QStringLiteral("globalShortcutPressed"), this,
                                                SLOT(onPressed(QString, QString, qlonglong))))
         FileLogger::shared().error(QStringLiteral("Cannot listen to kglobalaccel's presses"));
+    if (!QDBusConnection::sessionBus().connect(service, registryPath, registryInterface,
+                                               QStringLiteral("yourShortcutsChanged"), this,
+                                               SLOT(onChanged(QDBusMessage))))
+        FileLogger::shared().error(QStringLiteral("Cannot listen to kglobalaccel's changes"));
 }
 
 KGlobalAccelShortcutBackend::~KGlobalAccelShortcutBackend()
@@ -240,4 +245,21 @@ void KGlobalAccelShortcutBackend::onPressed(const QString &pressedComponent, con
         return;
     // An X server time on X11; 0 on Wayland.
     Q_EMIT pressed(action, quint32(timestamp));
+}
+
+void KGlobalAccelShortcutBackend::onChanged(const QDBusMessage &message)
+{
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() != 2)
+        return;
+    const QStringList changed = arguments.at(0).toStringList();
+    if (changed.value(0) != component || !m_attempts.contains(changed.value(1)))
+        return;
+    QList<KeySequence> keys;
+    arguments.at(1).value<QDBusArgument>() >> keys;
+    const int first = keys.isEmpty() ? 0 : keys.constFirst().keys.value(0);
+    const QString text = first == 0 ? QString()
+                                    : QKeySequence(QKeyCombination::fromCombined(first))
+                                          .toString(QKeySequence::PortableText);
+    Q_EMIT changedByDesktop(changed.value(1), text);
 }

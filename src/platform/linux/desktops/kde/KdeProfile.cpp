@@ -1,0 +1,80 @@
+#include "platform/linux/desktops/kde/KdeProfile.h"
+
+#include "platform/linux/desktops/kde/KGlobalAccelShortcutBackend.h"
+#include "platform/linux/desktops/kde/KWinWindowSource.h"
+
+#include <QCoreApplication>
+
+bool KdeProfile::runsIn(const QStringList &desktopEntries,
+                        const DesktopEnvironment &environment) const
+{
+    Q_UNUSED(environment);
+    return desktopEntries.contains(QLatin1String("kde"));
+}
+
+void KdeProfile::probe(const DesktopEnvironment &environment, DesktopProbes &probes) const
+{
+    Q_UNUSED(environment);
+    probes.kdeGlobalAccel = KGlobalAccelShortcutBackend::isOffered();
+    probes.kwinScripting = KWinWindowSource::isOffered();
+}
+
+// Plasma's portal (5.27) names a shortcut's owner after the caller's
+// application id, which it cannot find for a program started outside a
+// systemd application scope, and then binds nothing.
+std::optional<DesktopProfile::Choice<DesktopSession::ShortcutRoad>>
+KdeProfile::ownShortcut(const DesktopProbes &probes) const
+{
+    if (!probes.kdeGlobalAccel)
+        return {};
+    return Choice<Session::ShortcutRoad>{
+        Session::ShortcutRoad::kdeGlobalAccel,
+        QStringLiteral("KDE's shortcut service (kglobalaccel) takes them, as it takes those of "
+                       "KDE's own programs")};
+}
+
+std::optional<DesktopProfile::Choice<DesktopSession::WindowTrackingRoad>>
+KdeProfile::ownWindowTracking(const DesktopProbes &probes) const
+{
+    if (!probes.kwinScripting)
+        return {};
+    return Choice<Session::WindowTrackingRoad>{
+        Session::WindowTrackingRoad::kwinScript,
+        QStringLiteral("a KWin script of Wrenlark's tells KWin's windows, Wayland and X11 alike, "
+                       "and focuses them")};
+}
+
+QString KdeProfile::bindInstructions() const
+{
+    return QStringLiteral("add a shortcut running `wrenlark toggle` in System Settings, Shortcuts");
+}
+
+QString KdeProfile::shortcutNotice() const
+{
+    return QCoreApplication::translate(
+        "KdeProfile",
+        "This desktop lets no application register a global shortcut. To open Wrenlark with a "
+        "key, add a shortcut running `wrenlark toggle` in System Settings, Shortcuts.");
+}
+
+QString KdeProfile::focusUntold(const DesktopEnvironment &environment) const
+{
+    Q_UNUSED(environment);
+    return QStringLiteral("KWin tells no other program which window has the focus");
+}
+
+std::unique_ptr<ShortcutBackend> KdeProfile::shortcutBackend(Session::ShortcutRoad road) const
+{
+    if (road != Session::ShortcutRoad::kdeGlobalAccel)
+        return {};
+    return std::make_unique<KGlobalAccelShortcutBackend>();
+}
+
+std::shared_ptr<WindowSource> KdeProfile::windowSource(Session::WindowTrackingRoad road,
+                                                       const DesktopEnvironment &environment) const
+{
+    Q_UNUSED(environment);
+    if (road != Session::WindowTrackingRoad::kwinScript)
+        return {};
+    return std::make_shared<KWinWindowSource>();
+}
