@@ -1,20 +1,47 @@
 // GNOME Shell 43 itself, headless: what `wrenlark doctor` says of GNOME is
 // what GNOME does, and the shortcut Wrenlark adds to GNOME's keyboard
 // settings, on the key it takes by default there, fired by a key sent
-// through Mutter's RemoteDesktop interface, opens the bar with the focus;
-// Escape closes it. The shell's Eval (allowed by the test extension) tells
-// which window has the focus.
+// through Mutter's RemoteDesktop interface, opens the bar with the focus
+// over a Wayland editor; the reply is written over its selection and the
+// clipboard kept; Escape closes the bar. The shell's Eval (allowed by the
+// test extension) tells which window has the focus.
+#include "ChatStream.h"
 #include "GnomeShell.h"
 #include "ResidentApp.h"
 #include "TestEditor.h"
 #include "platform/linux/desktops/gnome/GnomeCommandKeybinding.h"
 #include "platform/linux/desktops/gnome/MutterRemoteDesktopKeys.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
+#include "support/DesktopTestSession.h"
+#include "support/TestHttpServer.h"
 
 #include <QProcess>
 #include <QTest>
 
+using DesktopTestSession::readAccessible;
+using DesktopTestSession::run;
+using DesktopTestSession::xdotool;
+
 namespace {
+
+// XWayland's clipboard is GNOME's: one clipboard for every window.
+QString clipboard()
+{
+    const auto result =
+        run(QStringLiteral("xclip"),
+            {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    return QString::fromUtf8(result.output);
+}
+
+void setClipboard(const QString &text)
+{
+    // xclip stays to serve the clipboard until someone else takes it.
+    QProcess::startDetached(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("printf %s \"$0\" | xclip -selection clipboard >/dev/null 2>&1"), text});
+    QTRY_COMPARE_WITH_TIMEOUT(clipboard(), text, 5000);
+}
 
 // The shell's action for Ctrl+Alt+Space (X key code 65, Control and Mod1),
 // 0 while nothing has grabbed it.
@@ -105,11 +132,15 @@ private Q_SLOTS:
     }
 
     // The default shortcut on GNOME is one GNOME leaves free: added, it
-    // fires.
-    void defaultShortcutOpensAFocusedBar()
+    // fires over a Wayland editor; the reply streams and Ctrl+Return writes
+    // it over the selection (over accessibility), the clipboard untouched;
+    // Escape closes the bar.
+    void defaultShortcutAskAndReplace()
     {
+        TestHttpServer server;
         ResidentApp app;
         app.setSetting(QStringLiteral("did_complete_onboarding"), true);
+        QVERIFY(app.configureProvider(server.url(QString::fromLatin1(ChatStream::chatPath))));
         QVERIFY(app.start());
         QCOMPARE(ctrlAltSpaceAction(), 0);
         GnomeCommandKeybinding keybinding(true, qEnvironmentVariable("WRENLARK_BINARY") +
@@ -121,15 +152,40 @@ private Q_SLOTS:
         // gnome-settings-daemon asks the shell to grab the new key.
         QTRY_VERIFY_WITH_TIMEOUT(ctrlAltSpaceAction() != 0, 20000);
 
+        TestEditor editor;
+        QVERIFY(editor.start(QStringLiteral("hello world foo"), QStringLiteral("Wayland editor")));
+        QCOMPARE(editor.ask(QStringLiteral("select world")), QStringLiteral("selected 6 11"));
+        QTRY_COMPARE_WITH_TIMEOUT(GnomeShell::focusedPid(), editor.pid(), 20000);
+        setClipboard(QStringLiteral("kept"));
+        server.enqueue("POST", ChatStream::chatPath, ChatStream::reply({"WO", "RLD"}, 300));
+
         GnomeShell::Keyboard keyboard;
         QVERIFY(keyboard.isReady());
         keyboard.press({GnomeShell::keyCtrl, GnomeShell::keyAlt, GnomeShell::keySpace});
         QTRY_COMPARE_WITH_TIMEOUT(GnomeShell::focusedPid(), app.pid(), 20000);
         QCOMPARE(GnomeShell::eval(QStringLiteral("global.display.focus_window.get_title()")),
                  QStringLiteral("\"Wrenlark\""));
+        QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"),
+                         QStringLiteral("upper case")}));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Instruction"))
+                .endsWith(QStringLiteral("upper case")),
+            10000);
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Response"))
+                .endsWith(QStringLiteral("\nWORLD")),
+            15000);
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Return")}));
+        QTRY_COMPARE_WITH_TIMEOUT(editor.documentText(), QStringLiteral("hello WORLD foo"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(GnomeShell::focusedPid(), editor.pid(), 20000);
+        QCOMPARE(clipboard(), QStringLiteral("kept"));
+        QCOMPARE(server.requestCount(), 1);
 
+        keyboard.press({GnomeShell::keyCtrl, GnomeShell::keyAlt, GnomeShell::keySpace});
+        QTRY_COMPARE_WITH_TIMEOUT(GnomeShell::focusedPid(), app.pid(), 20000);
         keyboard.press({GnomeShell::keyEscape});
-        QTRY_VERIFY_WITH_TIMEOUT(GnomeShell::focusedPid() != app.pid(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(GnomeShell::focusedPid(), editor.pid(), 20000);
         QVERIFY(keybinding.remove(&error));
     }
 

@@ -11,8 +11,11 @@
 //   select WORD   -> "selected START END", selects the first occurrence of
 //                    WORD (UTF-16 offsets; "selected none" when absent), for
 //                    desktops where no test tool can type into the window
+//   changed       -> "changed MS", when the text last changed (milliseconds
+//                    since the epoch; 0: never)
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMainWindow>
@@ -132,25 +135,33 @@ int main(int argc, char *argv[])
             file.write(editor->toPlainText().toUtf8());
     });
 
+    // When the text last changed, in milliseconds since the epoch.
+    qint64 changedAt = 0;
+    QObject::connect(editor, &QPlainTextEdit::textChanged, &window,
+                     [&changedAt] { changedAt = QDateTime::currentMSecsSinceEpoch(); });
+
     QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&commands, &QSocketNotifier::activated, &window, [&commands, editor] {
-        QByteArray line;
-        char c = 0;
-        while (::read(STDIN_FILENO, &c, 1) == 1 && c != '\n')
-            line.append(c);
-        if (line.isEmpty() && c != '\n') {
-            commands.setEnabled(false); // standard input closed
-            return;
-        }
-        const QString command = QString::fromUtf8(line).trimmed();
-        if (command == QLatin1String("text"))
-            reply(QStringLiteral("text ") +
-                  QString::fromLatin1(editor->toPlainText().toUtf8().toBase64()));
-        else if (command.startsWith(QLatin1String("locate ")))
-            reply(locate(editor, command.mid(7)));
-        else if (command.startsWith(QLatin1String("select ")))
-            reply(select(editor, command.mid(7)));
-    });
+    QObject::connect(&commands, &QSocketNotifier::activated, &window,
+                     [&commands, editor, &changedAt] {
+                         QByteArray line;
+                         char c = 0;
+                         while (::read(STDIN_FILENO, &c, 1) == 1 && c != '\n')
+                             line.append(c);
+                         if (line.isEmpty() && c != '\n') {
+                             commands.setEnabled(false); // standard input closed
+                             return;
+                         }
+                         const QString command = QString::fromUtf8(line).trimmed();
+                         if (command == QLatin1String("text"))
+                             reply(QStringLiteral("text ") +
+                                   QString::fromLatin1(editor->toPlainText().toUtf8().toBase64()));
+                         else if (command.startsWith(QLatin1String("locate ")))
+                             reply(locate(editor, command.mid(7)));
+                         else if (command.startsWith(QLatin1String("select ")))
+                             reply(select(editor, command.mid(7)));
+                         else if (command == QLatin1String("changed"))
+                             reply(QStringLiteral("changed %1").arg(changedAt));
+                     });
 
     window.show();
     editor->setFocus();
