@@ -6,13 +6,15 @@
 // typed with xdotool, the whole reply streamed; then the time from Ctrl+Return
 // (xdotool started) to the editor's text changing, stamped by the editor
 // itself. Each round writes the word in the other case. With --paste the
-// editor runs under a browser's name, so the reply is pasted with its key.
+// editor runs under a browser's name, so the reply is pasted with its key,
+// and on sway and Plasma each round checks the user's clipboard came back.
 // See bench/README.md.
 // Not a test.
 #include "ChatStream.h"
 #include "ResidentApp.h"
 #include "ShortcutPresses.h"
 #include "TestEditor.h"
+#include "WaylandClipboard.h"
 #include "support/DesktopTestSession.h"
 #include "support/TestHttpServer.h"
 
@@ -38,8 +40,14 @@ bool barFocused()
 // One round: the selected `from` replaced by `to`; milliseconds from
 // Ctrl+Return to the editor's change, or a negative number with what failed.
 double writeBack(ResidentApp &wrenlark, TestEditor &editor, TestHttpServer &server,
-                 const QString &from, const QString &to)
+                 const QString &from, const QString &to, bool checkClipboard)
 {
+    const QString kept = QStringLiteral("kept ") + to;
+    if (checkClipboard) {
+        WaylandClipboard::setText(kept);
+        if (!QTest::qWaitFor([&] { return WaylandClipboard::text() == kept; }, 5000))
+            return std::fprintf(stderr, "the clipboard could not be set\n"), -1;
+    }
     if (editor.ask(QStringLiteral("select ") + from).startsWith(QLatin1String("selected none")))
         return std::fprintf(stderr, "no \"%s\" to select\n", qPrintable(from)), -1;
     server.enqueue("POST", ChatStream::chatPath, ChatStream::reply({to.toUtf8()}, 0));
@@ -66,6 +74,10 @@ double writeBack(ResidentApp &wrenlark, TestEditor &editor, TestHttpServer &serv
     // The bar closes and the editor takes the focus back before the next round.
     (void)QTest::qWaitFor([] { return !barFocused(); }, 5000);
     QTest::qWait(300);
+    if (checkClipboard && !QTest::qWaitFor([&] { return WaylandClipboard::text() == kept; }, 3000))
+        return std::fprintf(stderr, "the clipboard came back as \"%s\"\n",
+                            qPrintable(WaylandClipboard::text())),
+               -1;
     return double(changedAt - pressedAt);
 }
 
@@ -86,7 +98,8 @@ int main(int argc, char *argv[])
     TestEditor editor;
     // --paste: the editor under a browser's name, into which a reply is
     // pasted with its paste key (and the user's clipboard put back).
-    if (app.arguments().contains(QStringLiteral("--paste")))
+    const bool paste = app.arguments().contains(QStringLiteral("--paste"));
+    if (paste)
         editor.setProgramName(QStringLiteral("firefox"));
     const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (!editor.start(QStringLiteral("hello world foo"), QStringLiteral("Editor"),
@@ -95,13 +108,17 @@ int main(int argc, char *argv[])
         return 1;
     }
     QTest::qWait(500);
+    // Where another client can reach the Wayland clipboard (data control),
+    // each pasted round checks that the user's clipboard came back.
+    const bool checkClipboard =
+        paste && wayland && !qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(u"GNOME");
     QList<double> writes;
     int failures = 0;
     for (int i = 0; i < rounds; ++i) {
         const bool lower = i % 2 == 0;
-        const double ms = writeBack(wrenlark, editor, server,
-                                    lower ? QStringLiteral("world") : QStringLiteral("WORLD"),
-                                    lower ? QStringLiteral("WORLD") : QStringLiteral("world"));
+        const double ms = writeBack(
+            wrenlark, editor, server, lower ? QStringLiteral("world") : QStringLiteral("WORLD"),
+            lower ? QStringLiteral("WORLD") : QStringLiteral("world"), checkClipboard);
         if (ms < 0) {
             ++failures;
             const QString log = wrenlark.log();

@@ -5,11 +5,13 @@
 // is KRunner's there); a key press sent through the desktop's RemoteDesktop
 // portal, as from a keyboard, opens one bar, focused over a Wayland editor;
 // an instruction and Return stream the reply from a local server;
-// Ctrl+Return writes it over the selection (over accessibility, the
-// target known from a KWin script) and the user's clipboard is what it was; the same key opens the
-// bar again, Escape closes it, and the key opens and closes it once more; a
-// key the user sets in KDE's shortcut settings becomes Wrenlark's. KWin's own
-// list of windows says which one is active.
+// Ctrl+Return writes it over the selection (over accessibility, the target
+// known from a KWin script; into a browser with its paste key through the
+// Wayland clipboard) and the user's clipboard is what it was. For the
+// editor, the same key opens the bar again, Escape closes it, and the key
+// opens and closes it once more; a key the user sets in KDE's shortcut
+// settings becomes Wrenlark's. KWin's own list of windows says which one is
+// active.
 #include "ChatStream.h"
 #include "ResidentApp.h"
 #include "TestEditor.h"
@@ -143,8 +145,21 @@ private Q_SLOTS:
         QVERIFY(m_keyboard->sendChord({Qt::NoModifier, 0xffe1}));
     }
 
+    void shortcutAskAndReplace_data()
+    {
+        QTest::addColumn<QString>("programName");
+        QTest::newRow("an editor, read and written over accessibility")
+            << QStringLiteral("wrenlark-test-editor");
+        // A browser (the editor under Firefox's name): the reply is pasted
+        // with its paste key, typed through the portal, from the Wayland
+        // clipboard (data control), and the user's clipboard put back there.
+        QTest::newRow("a browser") << QStringLiteral("firefox");
+    }
+
     void shortcutAskAndReplace()
     {
+        QFETCH(QString, programName);
+        const bool browser = programName == QLatin1String("firefox");
         ResidentApp resident;
         resident.setSetting(QStringLiteral("did_complete_onboarding"), true);
         QVERIFY(
@@ -159,6 +174,7 @@ private Q_SLOTS:
         QCOMPARE(barsOf(resident.pid()), noBar);
 
         TestEditor editor;
+        editor.setProgramName(programName);
         QVERIFY(editor.start(QStringLiteral("hello world foo"), QStringLiteral("Wayland editor")));
         QCOMPARE(editor.ask(QStringLiteral("select world")), QStringLiteral("selected 6 11"));
         WAIT_FOR_KWIN(activePid(), editor.pid(), 10000);
@@ -194,10 +210,16 @@ private Q_SLOTS:
         WAIT_FOR_KWIN(activePid(), editor.pid(), 5000);
         QCOMPARE(m_server.requestCount(), requestsBefore + 1);
         // The KWin script told the Wayland editor for the target.
-        QVERIFY2(resident.log().contains(QStringLiteral("Replacement target pid=%1 bundle="
-                                                        "wrenlark-test-editor")
-                                             .arg(editor.pid())),
+        QVERIFY2(resident.log().contains(
+                     QStringLiteral("Replacement target pid=%1 bundle=wrenlark-test-editor")
+                         .arg(editor.pid())),
                  qPrintable(lastSession(resident)));
+        QCOMPARE(resident.log().contains(QStringLiteral("using paste fallback")), browser);
+        if (browser) {
+            QCOMPARE(resident.runCommand({QStringLiteral("quit")}).exitCode, 0);
+            QVERIFY(resident.waitForExit());
+            return;
+        }
 
         // The shortcut again opens one bar, Escape closes it; the shortcut
         // opens it and closes it.

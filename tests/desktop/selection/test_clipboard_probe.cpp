@@ -6,6 +6,7 @@
 #include "platform/linux/LinuxDesktopServices.h"
 #include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/keys/KeySynthesizer.h"
+#include "platform/linux/keys/XTestKeySynthesizer.h"
 #include "platform/linux/replacement/LinuxReplacementService.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
 #include "support/TestSandbox.h"
@@ -19,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace SelectionTestSteps;
 using Kind = TestEditor::Kind;
@@ -53,6 +55,7 @@ private Q_SLOTS:
     void probeLeavesAnEmptyClipboardEmpty();
     void copyMadeByTheUserDuringTheProbeIsKept();
     void cancelledProbeStillRestoresTheClipboard();
+    void cancelledProbeOutwaitsALateCopy();
     void pasteRestoresTheClipboardOnlyAfterTheTargetFetchedTheText();
     void pasteIntoATargetThatNeverFetchesRestoresAfterTheBoundedWait();
     void probeThatCannotTypeTheCopyKeySaysWhy();
@@ -163,6 +166,25 @@ public:
         return false;
     }
     QString mechanismDescription() const override { return QStringLiteral("none"); }
+};
+
+// Types each chord a while after it was asked for, as keys through a
+// desktop's portal reach a loaded compositor.
+class LateKeys : public KeySynthesizer
+{
+public:
+    bool isAvailable() override { return true; }
+    bool sendChord(const KeyChord &chord, QString *) override
+    {
+        ++sent;
+        QTimer::singleShot(300, [this, chord] { m_xtest.sendChord(chord); });
+        return true;
+    }
+    QString mechanismDescription() const override { return QStringLiteral("late XTest"); }
+    int sent = 0;
+
+private:
+    XTestKeySynthesizer m_xtest;
 };
 
 // The reply waits on the clipboard as an ordinary copy the user can paste.
@@ -304,6 +326,31 @@ void ClipboardProbeTest::cancelledProbeStillRestoresTheClipboard()
     QVERIFY(!running->result().context);
 
     QVERIFY(waitForClipboardIdle());
+    for (const auto &[type, bytes] : m_userClipboard)
+        QCOMPARE(ClipboardAsSeen::data(type), bytes);
+}
+
+// Cancelled once its copy key went out, the probe waits for that copy
+// before putting the user's clipboard back, so the copy never replaces it.
+void ClipboardProbeTest::cancelledProbeOutwaitsALateCopy()
+{
+    useStrategies(false);
+    auto keys = std::make_shared<LateKeys>();
+    KeySynthesizer::install(keys);
+    auto restoreKeys = qScopeGuard([] { KeySynthesizer::install(nullptr); });
+    auto owner = ownClipboard(m_userClipboard);
+    QVERIFY(owner);
+    auto editor = editorWithSelection(QStringLiteral("copy me"), {QStringLiteral("ctrl+a")});
+    QVERIFY(editor);
+
+    std::unique_ptr<SelectionFetch> running(
+        m_services.selection->fetchSelection(probeRequest(editor->pid()), nullptr));
+    QTRY_COMPARE_WITH_TIMEOUT(keys->sent, 1, 5000);
+    running->cancel();
+    QVERIFY(waitForClipboardIdle());
+    // What must not come, a copy that replaced the user's clipboard after
+    // the probe, would come within the keys' delay.
+    QTest::qWait(600);
     for (const auto &[type, bytes] : m_userClipboard)
         QCOMPARE(ClipboardAsSeen::data(type), bytes);
 }

@@ -325,6 +325,13 @@ void DataControlClipboard::read(QObject *context, ReadDone done, int timeoutMs,
 {
     if (!ensureConnected())
         return done(std::nullopt);
+    // The selection as of now: a change this process made a moment ago
+    // (putting the user's clipboard back) may not have come back as an
+    // event yet, and the offer before it may still be served by its owner.
+    if (!WaylandRoundTrip::roundtrip(m_connection->display, nullptr, answerTimeoutMs)) {
+        disconnect(QStringLiteral("the compositor did not answer"));
+        return done(std::nullopt);
+    }
     zwlr_data_control_offer_v1 *offer = m_connection->selection;
     QStringList mimeTypes = m_connection->offers.value(offer);
     if (!onlyFirstOf.isEmpty()) {

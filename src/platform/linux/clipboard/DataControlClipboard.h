@@ -18,8 +18,9 @@ class WaylandGlobals;
 // reaches native Wayland windows, which sway hands this process's X11
 // clipboard only while an X11 window has the focus.
 //
-// Nothing here blocks on another client: reading the selection waits for
-// its owner (which may be this very process) in the event loop, and what
+// Nothing here blocks on another client: reading the selection asks the
+// compositor for the selection as of now (a bounded round trip), then waits
+// for its owner (which may be this very process) in the event loop, and what
 // this process serves is written as the reader takes it. The connection
 // opens on first use (a bounded wait for the compositor) and reopens after
 // the compositor dropped it; it closes once this process holds the

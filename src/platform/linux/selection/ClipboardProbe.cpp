@@ -211,9 +211,12 @@ void ClipboardProbe::endFastPhase()
     slowTick();
 }
 
+// A cancelled probe whose copy keystroke went out waits for that copy
+// before it puts the user's clipboard back: a copy landing after it would
+// replace the user's clipboard for good.
 void ClipboardProbe::slowTick()
 {
-    if (now() >= m_deadline || cancelled() || pollForText())
+    if (cancelled() ? !copyStillExpected() : (now() >= m_deadline || pollForText()))
         return finish();
     after(pollInterval, &ClipboardProbe::slowTick);
 }
@@ -267,6 +270,11 @@ void ClipboardProbe::finish()
                 .arg(elapsed));
     }
     end(m_text);
+}
+
+bool ClipboardProbe::copyStillExpected() const
+{
+    return m_copySent && !changed() && now() < m_deadline;
 }
 
 // Wayland names no owner of its clipboard: a change after the copy
@@ -364,6 +372,7 @@ bool ClipboardProbe::postCopy()
     QString error;
     if (keys.sendChord(*m_keys.copy, &error)) {
         ++sentKeystrokes;
+        m_copySent = true;
         return true;
     }
     m_keystrokeError = error;

@@ -69,6 +69,9 @@ private:
     bool cancelled() const { return m_request.cancellation.isCancelled(); }
     double now() const { return m_clock.elapsedSeconds(); }
     bool changed() const;
+    // Cancelled after a copy keystroke went out, whose copy has not landed
+    // yet and may still, until the copy's deadline.
+    bool copyStillExpected() const;
     bool copiedByTarget() const;
     // Another application (not the target) owns the clipboard now.
     bool heldByAnotherProcess() const;
@@ -100,6 +103,7 @@ private:
     double m_deadline = 0;
     double m_retryWindowEnd = 0;
     int m_attempts = 0;
+    bool m_copySent = false;
     qint64 m_firstChangeMs = -1;
     bool m_changeWithoutText = false;
     std::optional<QString> m_text;

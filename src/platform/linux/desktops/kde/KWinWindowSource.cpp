@@ -21,6 +21,13 @@ namespace {
 const QString kwinService = QStringLiteral("org.kde.KWin");
 const QString objectPath = QStringLiteral("/com/wrenlark/KWinWindows");
 constexpr int callTimeoutMs = 5000;
+// KWin numbers a loaded script by how many it holds, and its D-Bus object
+// by that number: a script loaded while an unloaded one that leaves a gap
+// below it still exists takes a number in use, and never runs (nor does
+// the next one anybody loads). So a focusing script is unloaded soon after
+// it ran, while it is most likely the last one loaded, and the next is
+// loaded only once KWin has answered the unloading.
+constexpr int focusScriptLifeMs = 1000;
 
 // KWin 6 renamed clients to windows; both are asked for.
 const QString windowsFunction = QStringLiteral(R"(
@@ -98,6 +105,9 @@ KWinWindowSource::KWinWindowSource(QObject *parent)
     m_scriptFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
                      QStringLiteral("/wrenlark");
     QDir().mkpath(m_scriptFolder);
+    m_focusUnload.setSingleShot(true);
+    m_focusUnload.setInterval(focusScriptLifeMs);
+    connect(&m_focusUnload, &QTimer::timeout, this, [this] { unloadFocusScript(); });
     const QString service = QString::fromUtf8(
         QJsonDocument(QJsonArray{bus.baseService()}).toJson(QJsonDocument::Compact));
     // The name as a JavaScript string literal: the array's only element.
@@ -141,12 +151,27 @@ bool KWinWindowSource::focusWindowOf(qint32 pid)
     if (!windowClassOf(pid))
         return false;
     // KWin refuses to load a script under the name of one it still holds,
-    // and unloads one only after a while: each gets a name of its own.
-    if (!m_focusPlugin.isEmpty())
-        unloadScript(m_focusPlugin);
-    m_focusPlugin = pluginName(QStringLiteral("focus-%1").arg(++m_focusScripts));
-    runScript(m_focusPlugin, windowsFunction + focusScript.arg(pid));
+    // and deletes one only after answering: each gets a name of its own.
+    // Only the latest request focuses, should another come while one waits.
+    unloadFocusScript([this, pid, request = ++m_focusRequests] {
+        if (request != m_focusRequests)
+            return;
+        m_focusPlugin = pluginName(QStringLiteral("focus-%1").arg(++m_focusScripts));
+        runScript(m_focusPlugin, windowsFunction + focusScript.arg(pid));
+        m_focusUnload.start();
+    });
     return true;
+}
+
+void KWinWindowSource::unloadFocusScript(std::function<void()> then)
+{
+    m_focusUnload.stop();
+    if (m_focusPlugin.isEmpty()) {
+        if (then)
+            then();
+        return;
+    }
+    unloadScript(std::exchange(m_focusPlugin, QString()), std::move(then));
 }
 
 void KWinWindowSource::focusOwnWindow(QWindow *window)
@@ -217,10 +242,19 @@ void KWinWindowSource::runScript(const QString &plugin, const QString &source)
             });
 }
 
-void KWinWindowSource::unloadScript(const QString &plugin)
+void KWinWindowSource::unloadScript(const QString &plugin, std::function<void()> then)
 {
     QFile::remove(m_scriptFolder + u'/' + plugin + QStringLiteral(".js"));
-    QDBusConnection::sessionBus().asyncCall(kwinCall(QStringLiteral("/Scripting"),
-                                                     QStringLiteral("org.kde.kwin.Scripting"),
-                                                     QStringLiteral("unloadScript"), {plugin}));
+    auto *watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(kwinCall(QStringLiteral("/Scripting"),
+                                                         QStringLiteral("org.kde.kwin.Scripting"),
+                                                         QStringLiteral("unloadScript"), {plugin}),
+                                                callTimeoutMs),
+        this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [then = std::move(then)](QDBusPendingCallWatcher *unloaded) {
+                unloaded->deleteLater();
+                if (then)
+                    then();
+            });
 }

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <functional>
 
 // The windows KWin shows, Wayland and XWayland alike. KWin tells no other
 // program which window is active, but it runs scripts: one loaded at the
@@ -47,7 +49,9 @@ private:
 
     // Loads and runs `source` as the KWin script `plugin`.
     void runScript(const QString &plugin, const QString &source);
-    void unloadScript(const QString &plugin);
+    // Unloads `plugin`; `then` runs once KWin has answered.
+    void unloadScript(const QString &plugin, std::function<void()> then = {});
+    void unloadFocusScript(std::function<void()> then = {});
 
     // The windows, the most recently active first.
     QList<Window> m_windows;
@@ -55,8 +59,11 @@ private:
     // KWin's unique name on the bus: the only caller report() answers.
     QString m_kwinOwner;
     QString m_scriptFolder;
-    // The last focusing script, and how many there were.
+    // The focusing script still loaded, and how many there were.
     QString m_focusPlugin;
     int m_focusScripts = 0;
+    int m_focusRequests = 0;
+    // Unloads the focusing script a moment after it ran.
+    QTimer m_focusUnload;
     X11WindowSource m_x11;
 };
