@@ -57,7 +57,12 @@ ProvidersStepView::ProvidersStepView(OnboardingProviderSetupModel &model, QWidge
         wrap->addWidget(chip);
         m_chips.insert(provider->id(), chip);
         const QString id = provider->id();
-        connect(chip, &ProviderChip::clicked, &m_model, [this, id] { m_model.selectProvider(id); });
+        // Toggled, not clicked: a screen reader's action and the arrow keys
+        // check a chip without clicking it.
+        connect(chip, &ProviderChip::toggled, &m_model, [this, id](bool checked) {
+            if (checked && m_model.selectedProvider()->id() != id)
+                m_model.selectProvider(id);
+        });
     }
     layout->addWidget(chips);
     layout->addSpacing(10);

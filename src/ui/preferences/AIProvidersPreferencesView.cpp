@@ -237,7 +237,8 @@ QWidget *AIProvidersPreferencesView::buildDetails()
     m_defaultControl = new WrappingRadioButton(details);
     m_defaultControl->setAutoExclusive(false);
     layout->addWidget(m_defaultControl);
-    connect(m_defaultControl, &QRadioButton::clicked, this,
+    // Toggled, not clicked: a screen reader's action toggles it.
+    connect(m_defaultControl, &QRadioButton::toggled, this,
             &AIProvidersPreferencesView::makeSelectedDefault);
     layout->addStretch();
     return details;
@@ -424,6 +425,7 @@ void AIProvidersPreferencesView::updateDefaultControl()
     m_defaultControl->setText(state.text);
     m_defaultControl->setAccessibleName(state.text);
     m_defaultControl->setEnabled(state.enabled && m_loaded);
+    const QSignalBlocker quiet(m_defaultControl);
     m_defaultControl->setChecked(state.enabled && provider->id() == m_currentProviderID);
 }
 

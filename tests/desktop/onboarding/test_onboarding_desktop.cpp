@@ -1,6 +1,8 @@
 // A fresh start of the real application shows setup; a user walks it with
 // the keyboard alone, types a key and completes it; the key is in the
 // keyring, the settings say setup is done, and the next start shows nothing.
+// A screen reader user does the same through accessibility alone: actions,
+// focus and states over AT-SPI, and typing.
 
 #include "desktop/shell/ResidentApp.h"
 
@@ -65,6 +67,28 @@ QByteArray storedKey(const QString &account)
                 QStringLiteral("account"), account});
 }
 
+// What a screen reader does with the accessible named `name` of Wrenlark
+// (tests/support/atspi-act); its output, or nothing when it failed.
+QByteArray atspi(const QString &command, const QString &name = {})
+{
+    QStringList arguments{QStringLiteral("wrenlark"), command};
+    if (!name.isEmpty())
+        arguments << name;
+    QProcess process;
+    process.start(QStringLiteral(WRENLARK_ATSPI_ACT), arguments);
+    if (!process.waitForFinished(10000) || process.exitCode() != 0)
+        return {};
+    return process.readAllStandardOutput().trimmed();
+}
+
+// Performs an accessible's action ("do") or gives it the focus ("focus").
+bool atspiDone(const QString &command, const QString &name)
+{
+    QProcess process;
+    process.start(QStringLiteral(WRENLARK_ATSPI_ACT), {QStringLiteral("wrenlark"), command, name});
+    return process.waitForFinished(10000) && process.exitCode() == 0;
+}
+
 } // namespace
 
 class TestOnboardingDesktop : public QObject
@@ -126,6 +150,53 @@ private Q_SLOTS:
         QVERIFY(next.start());
         QTest::qWait(1500);
         QCOMPARE(visibleWindows(next.pid()).size(), qsizetype(0));
+    }
+
+    // The provider choices are a group of radio buttons: their action
+    // selects one (it used to check the chip and leave the first provider's
+    // sign-in panel), and the step's controls follow.
+    void setupIsDrivenOverAccessibilityAlone()
+    {
+        run(QStringLiteral("secret-tool"),
+            {QStringLiteral("clear"), QStringLiteral("service"), QStringLiteral("com.wrenlark"),
+             QStringLiteral("account"), QStringLiteral("xai_api_key")});
+        ResidentApp app;
+        QVERIFY(app.start());
+        QTRY_COMPARE_WITH_TIMEOUT(
+            atspi(QStringLiteral("describe"), QStringLiteral("Step 1 of 3")).isEmpty(), false,
+            20000);
+        QVERIFY(atspiDone(QStringLiteral("do"), QStringLiteral("Next")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !atspi(QStringLiteral("describe"), QStringLiteral("Step 2 of 3")).isEmpty(), 10000);
+        QVERIFY(atspiDone(QStringLiteral("do"), QStringLiteral("Next")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !atspi(QStringLiteral("describe"), QStringLiteral("Step 3 of 3")).isEmpty(), 10000);
+        // The step's first control has the focus.
+        QVERIFY2(!atspi(QStringLiteral("focused")).isEmpty(), "no focus after the step change");
+
+        QVERIFY(!atspi(QStringLiteral("describe"), QStringLiteral("Connect in Browser")).isEmpty());
+        const QByteArray before = atspi(QStringLiteral("describe"), QStringLiteral("xAI"));
+        QVERIFY2(before.startsWith("radio button|") && !before.contains("checked"),
+                 before.constData());
+        QVERIFY(atspiDone(QStringLiteral("do"), QStringLiteral("xAI")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            atspi(QStringLiteral("describe"), QStringLiteral("xAI")).contains("checked"), 10000);
+        // The key field of the chosen provider shows, not the sign-in.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            atspi(QStringLiteral("describe"), QStringLiteral("Connect in Browser")).isEmpty(),
+            10000);
+        QVERIFY(!atspi(QStringLiteral("describe"), QStringLiteral("API Key")).isEmpty());
+        QVERIFY2(atspiDone(QStringLiteral("focus"), QStringLiteral("API Key")),
+                 atspi(QStringLiteral("describe"), QStringLiteral("API Key")).constData());
+        QTRY_VERIFY_WITH_TIMEOUT(atspi(QStringLiteral("focused")).endsWith("|API Key"), 10000);
+        type(QStringLiteral("xai-by-reader"));
+        QTRY_COMPARE_WITH_TIMEOUT(storedKey(QStringLiteral("xai_api_key")),
+                                  QByteArray("xai-by-reader"), 10000);
+        QVERIFY(atspiDone(QStringLiteral("do"), QStringLiteral("Complete")));
+        QTRY_COMPARE_WITH_TIMEOUT(visibleWindows(app.pid()).size(), qsizetype(0), 10000);
+        QSettings stored(app.settingsFile(), QSettings::IniFormat);
+        QCOMPARE(stored.value(QStringLiteral("ai_provider_current")).toString(),
+                 QStringLiteral("xai"));
     }
 };
 
