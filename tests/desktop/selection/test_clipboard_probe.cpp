@@ -345,7 +345,7 @@ void ClipboardProbeTest::cancelledProbeOutwaitsALateCopy()
 
     std::unique_ptr<SelectionFetch> running(
         m_services.selection->fetchSelection(probeRequest(editor->pid()), nullptr));
-    QTRY_COMPARE_WITH_TIMEOUT(keys->sent, 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(keys->sent >= 1, 5000);
     running->cancel();
     QVERIFY(waitForClipboardIdle());
     // What must not come, a copy that replaced the user's clipboard after

@@ -211,7 +211,7 @@ void ClipboardProbe::endFastPhase()
     slowTick();
 }
 
-// A cancelled probe whose copy keystroke went out waits for that copy
+// A cancelled probe whose copy keystrokes went out waits for them to land
 // before it puts the user's clipboard back: a copy landing after it would
 // replace the user's clipboard for good.
 void ClipboardProbe::slowTick()
@@ -272,9 +272,11 @@ void ClipboardProbe::finish()
     end(m_text);
 }
 
+// Every copy keystroke sent (retries too) may land until the deadline, each
+// replacing the clipboard again.
 bool ClipboardProbe::copyStillExpected() const
 {
-    return m_copySent && !changed() && now() < m_deadline;
+    return m_copySent && now() < m_deadline;
 }
 
 // Wayland names no owner of its clipboard: a change after the copy

@@ -69,8 +69,8 @@ private:
     bool cancelled() const { return m_request.cancellation.isCancelled(); }
     double now() const { return m_clock.elapsedSeconds(); }
     bool changed() const;
-    // Cancelled after a copy keystroke went out, whose copy has not landed
-    // yet and may still, until the copy's deadline.
+    // Cancelled after a copy keystroke went out: its copy may still land,
+    // until the copy's deadline.
     bool copyStillExpected() const;
     bool copiedByTarget() const;
     // Another application (not the target) owns the clipboard now.
