@@ -33,4 +33,12 @@ public:
     // window on purpose, so the panel losing activation then is no click
     // outside.
     virtual bool isClipboardOperationRunning() = 0;
+    // Whether the window holds the keyboard focus now, as the window system
+    // tells; nothing when it cannot tell. X11 reports a window's loss of
+    // focus late, even after the focus came back.
+    virtual std::optional<bool> holdsKeyboardFocus(WindowId window)
+    {
+        Q_UNUSED(window);
+        return std::nullopt;
+    }
 };

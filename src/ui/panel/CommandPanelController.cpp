@@ -347,6 +347,11 @@ void CommandPanelController::focusWindowChanged(QWindow *window)
     // A clipboard probe or paste activates the target on purpose.
     if (m_desktop.panelWindow && m_desktop.panelWindow->isClipboardOperationRunning())
         return;
+    // A late report of a loss the focus has come back from (a loaded
+    // machine outlasts the window above): the window system knows.
+    if (m_desktop.panelWindow &&
+        m_desktop.panelWindow->holdsKeyboardFocus(m_panel->winId()).value_or(false))
+        return;
     m_appState.handleEscape(UsageSessionEndReason::outsideClick);
 }
 

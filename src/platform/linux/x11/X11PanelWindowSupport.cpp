@@ -131,3 +131,13 @@ bool X11PanelWindowSupport::isClipboardOperationRunning()
 {
     return ClipboardLock::count() > 0;
 }
+
+std::optional<bool> X11PanelWindowSupport::holdsKeyboardFocus(WindowId window)
+{
+    if (!m_available || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return std::nullopt;
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(X11Desktop::shared().display(), &focus, &revert);
+    return focus == Window(window);
+}

@@ -15,6 +15,7 @@ public:
     std::optional<QPoint> focusedWindowCenter() override;
     bool hasCompositor() override;
     bool isClipboardOperationRunning() override;
+    std::optional<bool> holdsKeyboardFocus(WindowId window) override;
 
 private:
     bool m_available = false;
