@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTimer>
 
 namespace DesktopTestSession {
@@ -83,6 +84,41 @@ QStringList visibleWindows(qint64 pid, const QString &name)
                   << QRegularExpression::escape(name);
     const QString output = QString::fromLatin1(run(QStringLiteral("xdotool"), arguments).output);
     return output.split(u'\n', Qt::SkipEmptyParts);
+}
+
+namespace {
+
+// Looks until `done` for `timeoutMs` in 50 ms steps, not counting the looks
+// themselves, as QTRY_* does: each look over AT-SPI is a process of its own.
+template<typename Done> bool lookFor(Done done, int timeoutMs)
+{
+    for (int waited = 0; waited < timeoutMs; waited += 50) {
+        if (done())
+            return true;
+        QTest::qWait(50);
+    }
+    return done();
+}
+
+} // namespace
+
+bool askInBar(const QString &instruction, const QString &replyEnd)
+{
+    const auto bar = [](const char *name) {
+        return readAccessible(QStringLiteral("wrenlark"), QString::fromLatin1(name));
+    };
+    if (!xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"),
+                  instruction}) ||
+        !lookFor([&] { return bar("Instruction").endsWith(instruction); }, 10000)) {
+        qWarning("the bar's instruction: %s", qPrintable(bar("Instruction")));
+        return false;
+    }
+    if (!xdotool({QStringLiteral("key"), QStringLiteral("Return")}) ||
+        !lookFor([&] { return bar("Response").endsWith(replyEnd); }, 15000)) {
+        qWarning("the bar's response: %s", qPrintable(bar("Response")));
+        return false;
+    }
+    return true;
 }
 
 QString readAccessible(const QString &application, const QString &name)

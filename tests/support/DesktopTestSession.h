@@ -42,6 +42,10 @@ QStringList visibleWindows(qint64 pid, const QString &name = {});
 // `application`, read over AT-SPI by another process as a screen reader
 // reads it: its role on the first line. Empty when there is none.
 QString readAccessible(const QString &application, const QString &name);
+// Types `instruction` into Wrenlark's focused bar and sends it with Return;
+// true once the bar shows it and its response ends with `replyEnd`. Says
+// what the bar showed when it did not.
+bool askInBar(const QString &instruction, const QString &replyEnd);
 
 } // namespace DesktopTestSession
 

@@ -50,41 +50,6 @@ const DesktopProfile &DesktopProfile::of(Session::Family family)
     return otherDesktop;
 }
 
-bool DesktopProfile::runsIn(const QStringList &desktopEntries,
-                            const DesktopEnvironment &environment) const
-{
-    Q_UNUSED(desktopEntries);
-    Q_UNUSED(environment);
-    return false;
-}
-
-void DesktopProfile::probe(const DesktopEnvironment &environment, DesktopProbes &probes) const
-{
-    Q_UNUSED(environment);
-    Q_UNUSED(probes);
-}
-
-std::optional<DesktopProfile::Choice<DesktopSession::ShortcutRoad>>
-DesktopProfile::ownShortcut(const DesktopProbes &probes) const
-{
-    Q_UNUSED(probes);
-    return {};
-}
-
-std::optional<DesktopProfile::Choice<DesktopSession::KeySynthesisRoad>>
-DesktopProfile::ownKeySynthesis(const DesktopProbes &probes) const
-{
-    Q_UNUSED(probes);
-    return {};
-}
-
-std::optional<DesktopProfile::Choice<DesktopSession::WindowTrackingRoad>>
-DesktopProfile::ownWindowTracking(const DesktopProbes &probes) const
-{
-    Q_UNUSED(probes);
-    return {};
-}
-
 QString DesktopProfile::bindInstructions() const
 {
     return QStringLiteral("bind `wrenlark toggle` in your desktop's keyboard settings");
@@ -98,31 +63,25 @@ QString DesktopProfile::shortcutNotice() const
         "key, bind `wrenlark toggle` to it in your desktop's keyboard settings.");
 }
 
-QString DesktopProfile::focusUntold(const DesktopEnvironment &environment) const
+QString DesktopProfile::focusUntold(const DesktopEnvironment &) const
 {
-    Q_UNUSED(environment);
     return QStringLiteral("the compositor tells no client which window has the focus (of "
                           "compositors, only sway and KWin are asked)");
 }
 
-std::unique_ptr<ShortcutBackend> DesktopProfile::shortcutBackend(Session::ShortcutRoad road) const
+std::unique_ptr<ShortcutBackend> DesktopProfile::shortcutBackend(Session::ShortcutRoad) const
 {
-    Q_UNUSED(road);
     return {};
 }
 
-std::shared_ptr<KeySynthesizer> DesktopProfile::keySynthesizer(Session::KeySynthesisRoad road) const
+std::shared_ptr<KeySynthesizer> DesktopProfile::keySynthesizer(Session::KeySynthesisRoad) const
 {
-    Q_UNUSED(road);
     return {};
 }
 
-std::shared_ptr<WindowSource>
-DesktopProfile::windowSource(Session::WindowTrackingRoad road,
-                             const DesktopEnvironment &environment) const
+std::shared_ptr<WindowSource> DesktopProfile::windowSource(Session::WindowTrackingRoad,
+                                                           const DesktopEnvironment &) const
 {
-    Q_UNUSED(road);
-    Q_UNUSED(environment);
     return {};
 }
 

@@ -38,21 +38,28 @@ public:
     virtual Session::Family family() const { return Session::Family::other; }
     // Whether this desktop runs in `environment`, given its
     // XDG_CURRENT_DESKTOP entries in lower case.
-    virtual bool runsIn(const QStringList &desktopEntries,
-                        const DesktopEnvironment &environment) const;
+    virtual bool runsIn(const QStringList &, const DesktopEnvironment &) const { return false; }
 
     // Asks the desktop's own services, each for at most a second; called
     // on Wayland sessions only.
-    virtual void probe(const DesktopEnvironment &environment, DesktopProbes &probes) const;
+    virtual void probe(const DesktopEnvironment &, DesktopProbes &) const {}
 
     // The desktop's own roads on a Wayland session, taken before the common
     // ones; nothing where it has none or the probes did not find it.
-    virtual std::optional<Choice<Session::ShortcutRoad>>
-    ownShortcut(const DesktopProbes &probes) const;
+    virtual std::optional<Choice<Session::ShortcutRoad>> ownShortcut(const DesktopProbes &) const
+    {
+        return {};
+    }
     virtual std::optional<Choice<Session::KeySynthesisRoad>>
-    ownKeySynthesis(const DesktopProbes &probes) const;
+    ownKeySynthesis(const DesktopProbes &) const
+    {
+        return {};
+    }
     virtual std::optional<Choice<Session::WindowTrackingRoad>>
-    ownWindowTracking(const DesktopProbes &probes) const;
+    ownWindowTracking(const DesktopProbes &) const
+    {
+        return {};
+    }
     // Whether the compositor's virtual keyboard goes before a RemoteDesktop
     // portal (which would ask the user, where the keyboard asks nothing).
     virtual bool prefersVirtualKeyboard() const { return false; }

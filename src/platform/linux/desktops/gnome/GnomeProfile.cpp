@@ -5,19 +5,16 @@
 
 #include <QCoreApplication>
 
-bool GnomeProfile::runsIn(const QStringList &desktopEntries,
-                          const DesktopEnvironment &environment) const
+bool GnomeProfile::runsIn(const QStringList &desktopEntries, const DesktopEnvironment &) const
 {
-    Q_UNUSED(environment);
     static const QStringList names{QStringLiteral("gnome"), QStringLiteral("gnome-classic"),
                                    QStringLiteral("gnome-flashback")};
     return std::any_of(desktopEntries.cbegin(), desktopEntries.cend(),
                        [](const QString &entry) { return names.contains(entry); });
 }
 
-void GnomeProfile::probe(const DesktopEnvironment &environment, DesktopProbes &probes) const
+void GnomeProfile::probe(const DesktopEnvironment &, DesktopProbes &probes) const
 {
-    Q_UNUSED(environment);
     probes.mutterRemoteDesktop = MutterRemoteDesktopKeys::isOffered();
 }
 
@@ -50,9 +47,8 @@ QString GnomeProfile::shortcutNotice() const
         "Shortcuts.");
 }
 
-QString GnomeProfile::focusUntold(const DesktopEnvironment &environment) const
+QString GnomeProfile::focusUntold(const DesktopEnvironment &) const
 {
-    Q_UNUSED(environment);
     return QStringLiteral("GNOME Shell tells no other program which window has the focus");
 }
 

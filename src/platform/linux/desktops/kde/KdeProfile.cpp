@@ -5,16 +5,13 @@
 
 #include <QCoreApplication>
 
-bool KdeProfile::runsIn(const QStringList &desktopEntries,
-                        const DesktopEnvironment &environment) const
+bool KdeProfile::runsIn(const QStringList &desktopEntries, const DesktopEnvironment &) const
 {
-    Q_UNUSED(environment);
     return desktopEntries.contains(QLatin1String("kde"));
 }
 
-void KdeProfile::probe(const DesktopEnvironment &environment, DesktopProbes &probes) const
+void KdeProfile::probe(const DesktopEnvironment &, DesktopProbes &probes) const
 {
-    Q_UNUSED(environment);
     probes.kdeGlobalAccel = KGlobalAccelShortcutBackend::isOffered();
     probes.kwinScripting = KWinWindowSource::isOffered();
 }
@@ -57,9 +54,8 @@ QString KdeProfile::shortcutNotice() const
         "key, add a shortcut running `wrenlark toggle` in System Settings, Shortcuts.");
 }
 
-QString KdeProfile::focusUntold(const DesktopEnvironment &environment) const
+QString KdeProfile::focusUntold(const DesktopEnvironment &) const
 {
-    Q_UNUSED(environment);
     return QStringLiteral("KWin tells no other program which window has the focus");
 }
 
@@ -71,9 +67,8 @@ std::unique_ptr<ShortcutBackend> KdeProfile::shortcutBackend(Session::ShortcutRo
 }
 
 std::shared_ptr<WindowSource> KdeProfile::windowSource(Session::WindowTrackingRoad road,
-                                                       const DesktopEnvironment &environment) const
+                                                       const DesktopEnvironment &) const
 {
-    Q_UNUSED(environment);
     if (road != Session::WindowTrackingRoad::kwinScript)
         return {};
     return std::make_shared<KWinWindowSource>();
