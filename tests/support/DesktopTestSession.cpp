@@ -128,6 +128,48 @@ QString readAccessible(const QString &application, const QString &name)
     return result.finished && result.exitCode == 0 ? QString::fromUtf8(result.output) : QString();
 }
 
+ScreenReader::~ScreenReader()
+{
+    m_process.kill();
+    m_process.waitForFinished(2000);
+}
+
+bool ScreenReader::start()
+{
+    m_process.start(QStringLiteral(WRENLARK_ATSPI_ACT),
+                    {QStringLiteral("wrenlark"), QStringLiteral("listen")});
+    return m_process.waitForReadyRead(10000) && m_process.readLine().trimmed() == "listening";
+}
+
+qsizetype ScreenReader::timesSaid(const QByteArray &text)
+{
+    read();
+    return m_said.count(text);
+}
+
+QByteArray ScreenReader::focus()
+{
+    read();
+    return m_focus.mid(m_focus.indexOf('|') + 1);
+}
+
+void ScreenReader::forget()
+{
+    read();
+    m_said.clear();
+}
+
+void ScreenReader::read()
+{
+    const QList<QByteArray> lines = m_process.readAllStandardOutput().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("said "))
+            m_said << line.mid(5);
+        else if (line.startsWith("focus "))
+            m_focus = line.mid(6);
+    }
+}
+
 } // namespace DesktopTestSession
 
 std::unique_ptr<DesktopApp> DesktopApp::launch(const QString &program, const QStringList &arguments,

@@ -47,6 +47,33 @@ QString readAccessible(const QString &application, const QString &name);
 // what the bar showed when it did not.
 bool askInBar(const QString &instruction, const QString &replyEnd);
 
+// What a screen reader is told by Wrenlark as it happens, over AT-SPI
+// (tests/support/atspi-act listen): the texts said by themselves
+// (notifications) and where the focus went. Started before the application,
+// so it hears from its first event.
+class ScreenReader
+{
+public:
+    ScreenReader() = default;
+    ~ScreenReader();
+    ScreenReader(const ScreenReader &) = delete;
+    ScreenReader &operator=(const ScreenReader &) = delete;
+
+    bool start();
+    qsizetype timesSaid(const QByteArray &text);
+    // The name of the accessible that took the focus last.
+    QByteArray focus();
+    // Forgets what was said so far.
+    void forget();
+
+private:
+    void read();
+
+    QProcess m_process;
+    QList<QByteArray> m_said;
+    QByteArray m_focus;
+};
+
 } // namespace DesktopTestSession
 
 // A real application started for a test and stopped (by its pid) when the

@@ -1,5 +1,6 @@
 #include "ui/common/StyledLabel.h"
 
+#include "ui/common/LiveRegion.h"
 #include "ui/common/WindowStyle.h"
 
 #include <QEvent>
@@ -34,14 +35,14 @@ StyledLabel *StyledLabel::message(QWidget *parent)
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setFont(WindowStyle::captionFont(label->font()));
     label->hide();
+    LiveRegion::mark(label);
     return label;
 }
 
 void StyledLabel::showMessage(const QString &text, bool isError)
 {
     setRole(isError ? Role::error : Role::secondary);
-    setText(text);
-    setVisible(!text.isEmpty());
+    LiveRegion::show(this, text);
 }
 
 void StyledLabel::changeEvent(QEvent *event)

@@ -20,7 +20,8 @@ public:
 
     // A small, faded, wrapping caption.
     static StyledLabel *caption(const QString &text, QWidget *parent = nullptr);
-    // A message line under a field: wraps, hidden while empty.
+    // A message line under a field: wraps, hidden while empty, announced to
+    // screen readers as it appears.
     static StyledLabel *message(QWidget *parent = nullptr);
     // Shows `text` (hides the label when empty) as an error or a plain note.
     void showMessage(const QString &text, bool isError);

@@ -2,6 +2,7 @@
 
 #include "ui/common/APIKeyHelpLink.h"
 #include "ui/common/DeviceCodeView.h"
+#include "ui/common/LiveRegion.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/common/SymbolView.h"
 #include "ui/common/WindowStyle.h"
@@ -99,6 +100,7 @@ QWidget *ProvidersStepView::buildKeyEditor()
     ready->addWidget(new SymbolView(SymbolView::Symbol::checkmark, 16, m_readyRow));
     m_ready =
         new StyledLabel(tr("Provider is ready to use."), StyledLabel::Role::success, m_readyRow);
+    LiveRegion::mark(m_ready);
     ready->addWidget(m_ready);
     ready->addStretch();
     layout->addWidget(title);
@@ -165,20 +167,29 @@ void ProvidersStepView::update()
     if (ProviderChip *chip = m_chips.value(provider->id()))
         chip->setChecked(true);
     const bool signIn = provider->authenticationMode() == ProviderAuthenticationMode::oauth;
+    // The editor is brought up to date before it shows, so a screen reader
+    // hears only what it then says.
+    if (signIn)
+        updateAccountEditor();
+    else
+        updateKeyEditor(*provider);
     m_editors->setCurrentIndex(signIn ? 1 : 0);
+}
 
-    if (!signIn) {
-        const QString draft = m_model.draft(*provider);
-        if (m_keyField->text() != draft)
-            m_keyField->setText(draft);
-        m_keyField->setEnabled(m_model.isLoaded());
-        m_keyField->setPlaceholderText(m_model.isLoaded() ? tr("API key")
-                                                          : tr("Reading the keyring…"));
-        m_keyMessage->showMessage(m_model.keyMessage(), true);
-        m_helpLink->setProvider(*provider);
-        m_readyRow->setVisible(m_model.hasValidConfig(*provider));
-        return;
-    }
+void ProvidersStepView::updateKeyEditor(const AIProvider &provider)
+{
+    const QString draft = m_model.draft(provider);
+    if (m_keyField->text() != draft)
+        m_keyField->setText(draft);
+    m_keyField->setEnabled(m_model.isLoaded());
+    m_keyField->setPlaceholderText(m_model.isLoaded() ? tr("API key") : tr("Reading the keyring…"));
+    m_keyMessage->showMessage(m_model.keyMessage(), true);
+    m_helpLink->setProvider(provider);
+    m_readyRow->setVisible(m_model.hasValidConfig(provider));
+}
+
+void ProvidersStepView::updateAccountEditor()
+{
     const std::optional<QString> summary = m_model.connectionSummary();
     const bool authenticating = m_model.isAuthenticating();
     m_accountText->setText(

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QWidget>
 
+class AIProvider;
 class APIKeyHelpLink;
 class DeviceCodeView;
 class OnboardingProviderSetupModel;
@@ -40,6 +41,8 @@ private:
     QWidget *buildKeyEditor();
     QWidget *buildAccountEditor();
     void update();
+    void updateKeyEditor(const AIProvider &provider);
+    void updateAccountEditor();
 
     OnboardingProviderSetupModel &m_model;
     QHash<QString, ProviderChip *> m_chips;

@@ -2,6 +2,7 @@
 
 #include "core/analytics/UsageSessionEndReason.h"
 #include "core/session/AppState.h"
+#include "ui/common/LiveRegion.h"
 #include "ui/panel/BarStyle.h"
 #include "ui/panel/CommandChip.h"
 #include "ui/panel/CommandInputField.h"
@@ -10,7 +11,6 @@
 #include "ui/panel/ResponseTextView.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QAccessible>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QImage>
@@ -143,6 +143,7 @@ void CommandView::buildChrome()
     m_status->setWordWrap(true);
     m_status->setStyleSheet(QStringLiteral("color: %1;").arg(BarStyle::statusColor().name()));
     m_status->setAccessibleDescription(tr("Status"));
+    LiveRegion::mark(m_status);
     m_status->setContentsMargins(BarStyle::commandInputTextInset, 0, 0, 0);
     inputLayout->addWidget(m_inputRow);
     inputLayout->addWidget(m_status);
@@ -189,6 +190,7 @@ void CommandView::connectState()
         // its real height once it is complete, changed text or not.
         if (!m_appState.isLoading() && m_streamedResponseReachedVisibleLimit)
             updateResponseHeight();
+        announceEndOfReply();
     });
     connect(state, &AppState::responseTextChanged, this,
             &CommandView::refreshRenderedResponseIfNeeded);
@@ -374,16 +376,17 @@ void CommandView::updateStatus()
     const QString message = m_appState.statusMessage();
     if (message == m_status->text() && m_status->isHidden() == message.isEmpty())
         return;
-    m_status->setText(message);
-    m_status->setAccessibleName(message);
-    m_status->setVisible(!message.isEmpty());
-    if (!message.isEmpty() && QAccessible::isActive()) {
-        QAccessibleEvent nameChanged(m_status, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&nameChanged);
-        QAccessibleEvent alert(m_status, QAccessible::Alert);
-        QAccessible::updateAccessibility(&alert);
-    }
+    LiveRegion::show(m_status, message);
     Q_EMIT contentSizeChanged();
+}
+
+// A sighted user sees the streak stop; a screen reader is told. A reply that
+// ended otherwise (interrupted, failed) is announced by its status.
+void CommandView::announceEndOfReply()
+{
+    if (!m_appState.isLoading() && m_appState.statusMessage().isEmpty() &&
+        !m_appState.responseText().isEmpty())
+        LiveRegion::announce(m_status, tr("Reply complete"));
 }
 
 void CommandView::updateChip()

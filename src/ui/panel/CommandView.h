@@ -73,6 +73,7 @@ private:
     void updateResponseHeight();
     void updateHeader();
     void updateStatus();
+    void announceEndOfReply();
     void updateChip();
     void updateInputHeight();
     void placeOverlays();

@@ -138,6 +138,12 @@ void AIProvidersPreferencesView::buildList()
             return;
         selectProvider(m_list->item(row)->data(Qt::UserRole).toString());
     });
+    // A screen reader's action selects an item without making it current.
+    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem *> selected = m_list->selectedItems();
+        if (!m_updating && !selected.isEmpty() && selected.first() != m_list->currentItem())
+            m_list->setCurrentItem(selected.first());
+    });
 }
 
 QWidget *AIProvidersPreferencesView::buildDetails()

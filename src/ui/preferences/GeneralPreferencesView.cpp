@@ -16,6 +16,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -129,6 +130,9 @@ QWidget *GeneralPreferencesView::buildShortcutRow(const QString &name, const QSt
     auto *titleLabel = new QLabel(title, row);
     auto *recorder = new ShortcutRecorder(row);
     recorder->setAccessibleName(title);
+    // Its field, which holds the chord a screen reader reads, answers to the same name.
+    if (auto *field = recorder->findChild<QLineEdit *>())
+        field->setAccessibleName(title);
     recorder->setAccessibleDescription(detail);
     recorder->setFixedWidth(170);
     titleLabel->setBuddy(recorder);

@@ -4,7 +4,8 @@
 // reads it), Ctrl+Return pressed while it still streams writes it over the
 // selection once complete, with one request, and the user's clipboard stays
 // as it was. A bar closed and opened again at once works whole. Two quick
-// presses over a browser-like target never show the bar.
+// presses over a browser-like target never show the bar. A screen reader
+// hears how a reply ended.
 #include "DesktopSelectionFixture.h"
 #include "ResidentApp.h"
 #include "support/TestHttpServer.h"
@@ -50,6 +51,7 @@ class CommandBarRoadTest : public QObject
     Q_OBJECT
 
     TestHttpServer m_server;
+    ScreenReader m_reader;
     std::unique_ptr<ResidentApp> m_app;
 
 private Q_SLOTS:
@@ -57,6 +59,7 @@ private Q_SLOTS:
     {
         if (const auto reason = unavailableReason())
             QSKIP(qPrintable(*reason));
+        QVERIFY(m_reader.start());
         m_app = std::make_unique<ResidentApp>();
         m_app->setSetting(QStringLiteral("did_complete_onboarding"), true);
         QVERIFY(m_app->configureProvider(m_server.url(QStringLiteral("/openai/v1/chat"))));
@@ -175,6 +178,31 @@ private Q_SLOTS:
         QVERIFY(editor->app().activate());
         QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(m_app->pid()).isEmpty(), 5000);
         QCOMPARE(editor->documentText(), QStringLiteral("some text"));
+    }
+
+    // The reply's end is said, not only drawn: complete, or cut off.
+    void aScreenReaderHearsHowAReplyEnds()
+    {
+        QString error;
+        auto editor = TestEditor::start(TestEditor::Kind::gtk, QStringLiteral("some text"), &error);
+        QVERIFY2(editor, qPrintable(error));
+        m_server.enqueue("POST", "/openai/v1/chat",
+                         TestHttpServer::Response::eventStream(
+                             {delta(QStringLiteral("Whole")),
+                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))}));
+        auto cut = TestHttpServer::Response::eventStream({delta(QStringLiteral("Half"))});
+        cut.ending = TestHttpServer::Response::Ending::reset;
+        m_server.enqueue("POST", "/openai/v1/chat", cut);
+        m_reader.forget();
+
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 10000);
+        QVERIFY(askInBar(QStringLiteral("first"), QStringLiteral("Whole")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_reader.timesSaid("Reply complete"), 1, 10000);
+        QVERIFY(askInBar(QStringLiteral(" again"), QStringLiteral("Half")));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            m_reader.timesSaid("Response interrupted; content may be incomplete."), 1, 10000);
+        QCOMPARE(m_reader.timesSaid("Reply complete"), 1);
     }
 
     void twoQuickPressesOverABrowserShowNothing()

@@ -273,8 +273,9 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!m_road->state().statusMessage().isEmpty(), 10000);
         settle(200);
         m_road->saveScreenshot(QStringLiteral("error"));
-        // Read as a screen reader announces it.
-        QVERIFY(PanelRoad::readAccessible(m_road->state().statusMessage()).startsWith(u"label"));
+        // A notification, which a screen reader announces as it appears.
+        QVERIFY(
+            PanelRoad::readAccessible(m_road->state().statusMessage()).startsWith(u"notification"));
 
         QImage image(480, 240, QImage::Format_RGB32);
         QPainter painter(&image);
