@@ -125,14 +125,20 @@ void AIProvidersPreferencesView::buildList()
 {
     m_list = new QListWidget(this);
     m_list->setAccessibleName(tr("Providers"));
-    m_list->setFixedWidth(176);
     m_list->setIconSize(QSize(16, 16));
     m_list->setSpacing(2);
+    int widestName = 0;
     for (const AIProviderPointer &provider : m_registry.providers()) {
         auto *item = new QListWidgetItem(provider->displayName(), m_list);
         item->setData(Qt::UserRole, provider->id());
         item->setSizeHint(QSize(0, 32));
+        widestName =
+            std::max(widestName, m_list->fontMetrics().horizontalAdvance(provider->displayName()));
     }
+    // Wider than usual when the desktop's text is large: no name is cut.
+    const int itemChrome =
+        m_list->iconSize().width() + 2 * m_list->frameWidth() + 4 * m_list->spacing() + 12;
+    m_list->setFixedWidth(std::max(176, widestName + itemChrome));
     connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) {
         if (m_updating || row < 0)
             return;

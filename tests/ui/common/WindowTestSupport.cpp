@@ -4,8 +4,12 @@
 #include "core/providers/AIProviderRegistry.h"
 #include "core/settings/SettingsStore.h"
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QListWidget>
 #include <QPalette>
 #include <QPixmap>
 #include <QStyle>
@@ -60,9 +64,105 @@ QString RecordedAnalytics::parameter(const AnalyticsSignalRecord &record, const 
     return record.payload.value(AppAnalytics::parameterKeyPrefix + key, QStringLiteral("<absent>"));
 }
 
+namespace {
+
+QFont &defaultFont()
+{
+    static QFont font = QApplication::font();
+    return font;
+}
+
+bool insideScrollArea(const QWidget *widget, const QWidget *window)
+{
+    for (const QWidget *parent = widget->parentWidget(); parent && parent != window;
+         parent = parent->parentWidget())
+        if (qobject_cast<const QAbstractScrollArea *>(parent))
+            return true;
+    return false;
+}
+
+// The room a label's or button's text needs; empty for other widgets.
+QSize neededSize(const QWidget *widget, QString *text)
+{
+    if (const auto *list = qobject_cast<const QListWidget *>(widget)) {
+        // Its widest item, beside the icon and the item's margins.
+        int widest = 0;
+        for (int row = 0; row < list->count(); ++row)
+            widest =
+                std::max(widest, list->fontMetrics().horizontalAdvance(list->item(row)->text()));
+        *text = list->accessibleName();
+        return {widest + list->iconSize().width() + 2 * list->frameWidth() + 4 * list->spacing() +
+                    12,
+                0};
+    }
+    if (const auto *label = qobject_cast<const QLabel *>(widget)) {
+        *text = label->text();
+        if (!label->wordWrap())
+            return label->minimumSizeHint();
+        return {label->minimumSizeHint().width(), label->heightForWidth(label->width())};
+    }
+    if (const auto *button = qobject_cast<const QAbstractButton *>(widget)) {
+        *text = button->text();
+        if (button->hasHeightForWidth())
+            return {button->minimumSizeHint().width(), button->heightForWidth(button->width())};
+        const QFontMetrics metrics(button->font());
+        return {metrics.horizontalAdvance(button->text()), metrics.height()};
+    }
+    return {};
+}
+
+} // namespace
+
+void useLargeTextAndHighContrast(qreal fontScale)
+{
+    defaultFont();
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QFont font = defaultFont();
+    font.setPointSizeF(font.pointSizeF() * fontScale);
+    QApplication::setFont(font);
+    // As GNOME's high contrast: black on white, strong accents.
+    QPalette palette(Qt::black, Qt::white);
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    palette.setColor(QPalette::Button, Qt::white);
+    palette.setColor(QPalette::ButtonText, Qt::black);
+    palette.setColor(QPalette::Highlight, QColor(0x00, 0x3c, 0xa0));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, QColor(0x00, 0x30, 0x90));
+    palette.setColor(QPalette::PlaceholderText, QColor(0x40, 0x40, 0x40));
+    QApplication::setPalette(palette);
+}
+
+QStringList cutTexts(QWidget *window)
+{
+    // Layouts settle in posted events.
+    QCoreApplication::processEvents();
+    QStringList cut;
+    const QList<QWidget *> widgets = window->findChildren<QWidget *>();
+    for (const QWidget *widget : widgets) {
+        QString text;
+        const QSize needed = neededSize(widget, &text);
+        if (text.isEmpty() || !widget->isVisibleTo(window))
+            continue;
+        const QRect place(widget->mapTo(window, QPoint()), widget->size());
+        const bool outside = !insideScrollArea(widget, window) && !window->rect().contains(place);
+        if (needed.width() > widget->width() || needed.height() > widget->height() || outside)
+            cut << QStringLiteral("%1 \"%2\": needs %3x%4, has %5x%6 at %7,%8")
+                       .arg(QString::fromLatin1(widget->metaObject()->className()), text)
+                       .arg(needed.width())
+                       .arg(needed.height())
+                       .arg(widget->width())
+                       .arg(widget->height())
+                       .arg(place.x())
+                       .arg(place.y());
+    }
+    return cut;
+}
+
 void usePalette(bool dark)
 {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(defaultFont());
     if (!dark) {
         QApplication::setPalette(QApplication::style()->standardPalette());
         return;

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QWidget;
@@ -38,6 +39,14 @@ private:
 
 // The Fusion style with its light palette, or a dark one.
 void usePalette(bool dark);
+// The Fusion style with a high-contrast palette (black on white) and the
+// application's font scaled by `fontScale`, as a desktop's large text does;
+// usePalette() undoes both.
+void useLargeTextAndHighContrast(qreal fontScale);
+// The texts of the window's visible labels, buttons and lists that do not fit in
+// the room they have (or lie outside the window), described; empty when
+// every one can be read whole.
+QStringList cutTexts(QWidget *window);
 // Saves the window as test-output/screenshots/<name>.png; the path.
 QString saveScreenshot(QWidget *window, const QString &name);
 // Removes every provider key and the subscription session from the keyring.

@@ -558,6 +558,37 @@ private Q_SLOTS:
         saveScreenshot(controller().window(), QStringLiteral("onboarding-account-dark"));
         usePalette(false);
     }
+
+    // With the desktop's large text and a high-contrast palette every step
+    // can be read whole.
+    void largeTextAndHighContrastCutNothing()
+    {
+        useLargeTextAndHighContrast(1.5);
+        m_trust->setTrusted(false);
+        install();
+        controller().show();
+        QWidget *window = controller().window();
+        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
+        saveScreenshot(window, QStringLiteral("onboarding-intro-large-contrast"));
+        root()->goForward();
+        QTRY_VERIFY(root()->permissionMonitor()->isKnown());
+        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
+        saveScreenshot(window, QStringLiteral("onboarding-permissions-large-contrast"));
+        m_trust->setTrusted(true);
+        root()->permissionMonitor()->refresh();
+        QTRY_VERIFY(root()->forwardButton()->isEnabled());
+        root()->goForward();
+        QTest::mouseClick(providers()->chip(openAI), Qt::LeftButton);
+        QTRY_VERIFY(model()->isLoaded());
+        typeKey(QStringLiteral("sk-large"));
+        QTRY_VERIFY(root()->forwardButton()->isEnabled());
+        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
+        saveScreenshot(window, QStringLiteral("onboarding-providers-large-contrast"));
+        QTest::mouseClick(providers()->chip(subscription), Qt::LeftButton);
+        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
+        saveScreenshot(window, QStringLiteral("onboarding-account-large-contrast"));
+        usePalette(false);
+    }
 };
 
 QTEST_MAIN(TestOnboardingWindow)

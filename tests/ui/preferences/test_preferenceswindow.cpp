@@ -630,6 +630,30 @@ private Q_SLOTS:
         selectRow(openAI);
         saveScreenshot(controller().window(), QStringLiteral("preferences-providers-light"));
     }
+
+    // With the desktop's large text and a high-contrast palette every page
+    // can be read whole.
+    void largeTextAndHighContrastCutNothing()
+    {
+        useLargeTextAndHighContrast(1.5);
+        install();
+        controller().show(QStringLiteral("menu_bar"));
+        QWidget *window = controller().window();
+        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
+        saveScreenshot(window, QStringLiteral("preferences-commands-large-contrast"));
+        QVERIFY(openProviders());
+        selectRow(openAI);
+        typeKey(QStringLiteral("sk-large"));
+        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
+        saveScreenshot(window, QStringLiteral("preferences-providers-large-contrast"));
+        selectRow(subscription);
+        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
+        saveScreenshot(window, QStringLiteral("preferences-account-large-contrast"));
+        root()->selectTab(PreferencesTab::general);
+        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
+        saveScreenshot(window, QStringLiteral("preferences-general-large-contrast"));
+        usePalette(false);
+    }
 };
 
 QTEST_MAIN(TestPreferencesWindow)
