@@ -49,7 +49,7 @@ int callApplication(const QString &command, const QStringList &arguments, const 
 
 const QString busNote =
     QStringLiteral("It talks to the running Wrenlark over the D-Bus session bus (the name\n"
-                   "com.wrenlark); without a session bus it fails at once.");
+                   "com.wrenlark.Wrenlark); without a session bus it fails at once.");
 
 } // namespace
 

@@ -7,17 +7,17 @@
 
 class ShellCommandTarget;
 
-// The running application on the session bus: the name com.wrenlark, the
-// object /com/wrenlark with org.freedesktop.Application (what a desktop
-// entry with DBusActivatable=true calls) and com.wrenlark.Shell (what the
-// `wrenlark toggle`, `preferences` and `quit` commands call).
+// The running application on the session bus: the name
+// com.wrenlark.Wrenlark, the object /com/wrenlark/Wrenlark with org.freedesktop.Application (what a
+// desktop entry with DBusActivatable=true calls) and com.wrenlark.Shell (what the `wrenlark
+// toggle`, `preferences` and `quit` commands call).
 //
 // Calls with wrong arguments are answered by QtDBus with an error before
 // they reach us; unknown actions get errors of our own.
 namespace ApplicationBus {
 
-inline const QString serviceName = QStringLiteral("com.wrenlark");
-inline const QString objectPath = QStringLiteral("/com/wrenlark");
+inline const QString serviceName = QStringLiteral("com.wrenlark.Wrenlark");
+inline const QString objectPath = QStringLiteral("/com/wrenlark/Wrenlark");
 inline const QString applicationInterface = QStringLiteral("org.freedesktop.Application");
 inline const QString shellInterface = QStringLiteral("com.wrenlark.Shell");
 

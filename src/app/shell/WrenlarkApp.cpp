@@ -60,8 +60,8 @@ int run(int &argc, char **argv, bool startedAtLogin)
     QCoreApplication::setApplicationName(QStringLiteral("wrenlark"));
     QCoreApplication::setApplicationVersion(AppMetadata::versionWithBuild());
     // Portals and compositors know the application by its desktop file.
-    QGuiApplication::setDesktopFileName(QStringLiteral("com.wrenlark"));
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/com.wrenlark.svg")));
+    QGuiApplication::setDesktopFileName(AppMetadata::applicationID());
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/com.wrenlark.Wrenlark.svg")));
     QApplication::setQuitOnLastWindowClosed(false);
 
     // From here on a SIGTERM waits in the pipe until the run loop can end

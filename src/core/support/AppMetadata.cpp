@@ -9,6 +9,11 @@ QString bundleID()
     return QStringLiteral(WRENLARK_BUNDLE_ID);
 }
 
+QString applicationID()
+{
+    return QStringLiteral(WRENLARK_APPLICATION_ID);
+}
+
 QString version()
 {
     return QStringLiteral(WRENLARK_VERSION);

@@ -158,7 +158,7 @@ private Q_SLOTS:
         // Closed and opened again in one breath.
         const auto toggle = [this] {
             QDBusMessage call = QDBusMessage::createMethodCall(
-                QStringLiteral("com.wrenlark"), QStringLiteral("/com/wrenlark"),
+                QStringLiteral("com.wrenlark.Wrenlark"), QStringLiteral("/com/wrenlark/Wrenlark"),
                 QStringLiteral("com.wrenlark.Shell"), QStringLiteral("Toggle"));
             call << QVariantMap();
             return m_app->bus().call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;

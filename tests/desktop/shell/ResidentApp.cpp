@@ -71,9 +71,10 @@ QDBusConnection ResidentApp::bus() const
 qint64 ResidentApp::nameOwnerPid() const
 {
     QDBusConnectionInterface *interface = bus().interface();
-    if (!interface || !interface->isServiceRegistered(QStringLiteral("com.wrenlark")).value())
+    if (!interface ||
+        !interface->isServiceRegistered(QStringLiteral("com.wrenlark.Wrenlark")).value())
         return 0;
-    return interface->servicePid(QStringLiteral("com.wrenlark")).value();
+    return interface->servicePid(QStringLiteral("com.wrenlark.Wrenlark")).value();
 }
 
 bool ResidentApp::start(const QStringList &arguments)
@@ -128,7 +129,7 @@ ResidentApp::Result ResidentApp::runCommand(const QStringList &arguments, int ti
 QVariantMap ResidentApp::diagnostics() const
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("com.wrenlark"), QStringLiteral("/com/wrenlark"),
+        QStringLiteral("com.wrenlark.Wrenlark"), QStringLiteral("/com/wrenlark/Wrenlark"),
         QStringLiteral("com.wrenlark.Shell"), QStringLiteral("Diagnostics"));
     const QDBusReply<QVariantMap> reply = bus().call(call, QDBus::Block, 5000);
     return reply.isValid() ? reply.value() : QVariantMap();

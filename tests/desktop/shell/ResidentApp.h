@@ -31,7 +31,7 @@ public:
     // ({"type": ..., "payload": {...}}).
     QList<QJsonObject> queuedAnalytics() const;
 
-    // Starts it and waits until it owns com.wrenlark; false on failure.
+    // Starts it and waits until it owns com.wrenlark.Wrenlark; false on failure.
     bool start(const QStringList &arguments = {});
     QProcess &process() { return m_process; }
     qint64 pid() const { return m_process.processId(); }
@@ -48,7 +48,7 @@ public:
                       const QStringList &extraEnvironment = {}) const;
 
     QDBusConnection bus() const;
-    // The pid owning com.wrenlark on its bus; 0 when none.
+    // The pid owning com.wrenlark.Wrenlark on its bus; 0 when none.
     qint64 nameOwnerPid() const;
     QVariantMap diagnostics() const;
     QString log() const;

@@ -413,7 +413,8 @@ private Q_SLOTS:
         const auto call = [&](const QString &interface, const QString &method,
                               QVariantList arguments) {
             QDBusMessage message = QDBusMessage::createMethodCall(
-                QStringLiteral("com.wrenlark"), QStringLiteral("/com/wrenlark"), interface, method);
+                QStringLiteral("com.wrenlark.Wrenlark"), QStringLiteral("/com/wrenlark/Wrenlark"),
+                interface, method);
             message.setArguments(arguments);
             return app.bus().call(message, QDBus::Block, 5000);
         };

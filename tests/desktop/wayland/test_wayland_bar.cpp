@@ -168,7 +168,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(barHasFocus(app.pid()), 10000);
         const SwayView bar = *SwayTree::focusedView();
         QCOMPARE(bar.shell, QStringLiteral("xdg_shell"));
-        QCOMPARE(bar.appId, QStringLiteral("com.wrenlark"));
+        QCOMPARE(bar.appId, QStringLiteral("com.wrenlark.Wrenlark"));
         const QString activation = QStringLiteral(".activate(\"%1\", wl_surface@").arg(token);
         QTRY_VERIFY2_WITH_TIMEOUT(readFile(trace).contains(activation),
                                   "the token never reached the compositor", 10000);

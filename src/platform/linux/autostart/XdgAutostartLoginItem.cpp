@@ -190,7 +190,7 @@ QByteArray XdgAutostartLoginItem::entryContents(const QString &executablePath)
                        "Type=Application\n"
                        "Name=Wrenlark\n"
                        "Comment=AI text assistant for the text you select\n"
-                       "Icon=com.wrenlark\n"
+                       "Icon=com.wrenlark.Wrenlark\n"
                        "Exec=%1 %2\n"
                        "Terminal=false\n"
                        "X-GNOME-Autostart-enabled=true\n")

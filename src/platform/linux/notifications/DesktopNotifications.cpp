@@ -1,5 +1,6 @@
 #include "platform/linux/notifications/DesktopNotifications.h"
 
+#include "core/support/AppMetadata.h"
 #include "core/support/FileLogger.h"
 
 #include <QDBusConnection>
@@ -16,9 +17,9 @@ void show(const QString &summary, const QString &body)
         QStringLiteral("org.freedesktop.Notifications"),
         QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("com.wrenlark")}};
-    call << QStringLiteral("Wrenlark") << uint(0) << QStringLiteral("com.wrenlark") << summary
-         << body << QStringList() << hints << int(-1);
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), AppMetadata::applicationID()}};
+    call << QStringLiteral("Wrenlark") << uint(0) << AppMetadata::applicationID() << summary << body
+         << QStringList() << hints << int(-1);
     auto *watcher =
         new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, 5000));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
