@@ -4,11 +4,51 @@
 #include "core/providers/AIProvider.h"
 #include "ui/common/WindowStyle.h"
 
+#include <QAccessibleWidget>
 #include <QDesktopServices>
+
+namespace {
+
+// A label's link has no action of its own over AT-SPI.
+class HelpLinkAccessible : public QAccessibleWidget
+{
+public:
+    explicit HelpLinkAccessible(APIKeyHelpLink *link)
+        : QAccessibleWidget(link, QAccessible::Link)
+    {
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString &name) override
+    {
+        if (name == pressAction())
+            static_cast<APIKeyHelpLink *>(widget())->open();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+};
+
+QAccessibleInterface *helpLinkFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(APIKeyHelpLink::staticMetaObject.className()))
+        return new HelpLinkAccessible(static_cast<APIKeyHelpLink *>(object));
+    return nullptr;
+}
+
+} // namespace
 
 APIKeyHelpLink::APIKeyHelpLink(QWidget *parent)
     : QLabel(parent)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(helpLinkFactory);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setTextFormat(Qt::RichText);
     setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     setFocusPolicy(Qt::StrongFocus);

@@ -7,7 +7,8 @@ class AIProvider;
 
 // The link under a key field to the page where the provider hands out keys,
 // titled "Get <provider> API Key"; shows nothing for a provider without one.
-// Opens the page in the user's browser.
+// Opens the page in the user's browser, also through a screen reader's
+// action (a link to AT-SPI).
 class APIKeyHelpLink : public QLabel
 {
     Q_OBJECT
@@ -17,9 +18,8 @@ public:
 
     void setProvider(const AIProvider &provider);
     QUrl url() const { return m_url; }
-
-private:
     void open();
 
+private:
     QUrl m_url;
 };

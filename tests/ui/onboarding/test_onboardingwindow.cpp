@@ -12,6 +12,7 @@
 #include "support/FakeSecretStore.h"
 #include "support/SecretServiceTestEnvironment.h"
 #include "ui/AppNotifications.h"
+#include "ui/common/APIKeyHelpLink.h"
 #include "ui/common/DesktopShortcutRow.h"
 #include "ui/common/DeviceCodeView.h"
 #include "ui/common/StyledLabel.h"
@@ -23,6 +24,7 @@
 #include "ui/onboarding/ProviderChip.h"
 #include "ui/onboarding/ProvidersStepView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -362,6 +364,13 @@ private Q_SLOTS:
         QTRY_VERIFY(root()->forwardButton()->isEnabled());
         QVERIFY(providers()->readyLabel()->isVisible());
         saveScreenshot(controller().window(), QStringLiteral("onboarding-providers-light"));
+
+        // The help link is a link a screen reader can press.
+        auto *link = providers()->findChild<APIKeyHelpLink *>();
+        QAccessibleInterface *linkAccessible = QAccessible::queryAccessibleInterface(link);
+        QCOMPARE(linkAccessible->role(), QAccessible::Link);
+        linkAccessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_VERIFY(m_browser->opened.contains(link->url()));
 
         // Emptying the field removes the key and the way forward.
         field->selectAll();
