@@ -1,13 +1,16 @@
 // The synthesized copy keystroke reaches the target as exactly Ctrl+C in
 // the situations a user creates: the global shortcut (Alt+Space) still held
 // down, which makes this process's passive grab an active keyboard grab and
-// adds Alt to every key; and a keyboard layout without a "c" key.
+// adds Alt to every key; and a keyboard layout without a "c" key. A global
+// shortcut follows its key when the keyboard layout changes.
 #include "DesktopSelectionFixture.h"
 #include "HeldShortcut.h"
 #include "platform/linux/LinuxDesktopServices.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
+#include "platform/linux/shortcuts/X11KeyGrabber.h"
 
 #include <QApplication>
+#include <QSignalSpy>
 #include <QTest>
 using namespace SelectionTestSteps;
 
@@ -20,6 +23,7 @@ private Q_SLOTS:
     void cleanup();
     void copyWorksWhileTheShortcutIsStillHeld();
     void copyWorksWithALayoutThatHasNoLatinC();
+    void shortcutFollowsTheKeyboardLayout();
 
 private:
     std::unique_ptr<TestEditor> editorWithSelection();
@@ -95,6 +99,33 @@ void KeystrokeTest::copyWorksWithALayoutThatHasNoLatinC()
     const SelectionResult result = probe(*editor);
     QVERIFY(result.context);
     QCOMPARE(result.context->selectedText, QStringLiteral("copy this"));
+}
+
+// German trades the places of Z and Y: Ctrl+Alt+Z is another key then.
+void KeystrokeTest::shortcutFollowsTheKeyboardLayout()
+{
+    X11KeyGrabber grabber;
+    QVERIFY(grabber.isAvailable());
+    QSignalSpy pressed(&grabber, &ShortcutBackend::pressed);
+    QCOMPARE(grabber.bind(QStringLiteral("test"),
+                          ShortcutKey::fromPortableText(QStringLiteral("Ctrl+Alt+Z"))),
+             QString());
+    const auto press = [] {
+        return DesktopTestSession::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+z")});
+    };
+    QVERIFY(press());
+    QTRY_COMPARE(pressed.size(), qsizetype(1));
+
+    const auto layout =
+        DesktopTestSession::run(QStringLiteral("setxkbmap"), {QStringLiteral("de")});
+    if (!layout.finished || layout.exitCode != 0)
+        QSKIP("setxkbmap cannot switch this X server to a German layout");
+    // Pressed again until the new map has reached the grab.
+    for (int attempt = 0; attempt < 20 && pressed.size() < 2; ++attempt) {
+        QVERIFY(press());
+        pressed.wait(500);
+    }
+    QVERIFY(pressed.size() >= 2);
 }
 
 int main(int argc, char *argv[])

@@ -1,8 +1,11 @@
 #include "platform/linux/shortcuts/X11KeyGrabber.h"
 
+#include "core/support/FileLogger.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <X11/Xlib.h>
+#include <cstring>
 #include <xcb/xcb.h>
 
 namespace {
@@ -13,6 +16,9 @@ constexpr quint16 relevantModifiers =
     XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 constexpr quint16 lockVariants[] = {0, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK,
                                     XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK};
+// XKB's event kinds (its second byte) that say the key map changed.
+constexpr quint8 xkbNewKeyboardNotify = 0;
+constexpr quint8 xkbMapNotify = 1;
 
 quint16 x11Modifiers(Qt::KeyboardModifiers modifiers)
 {
@@ -26,6 +32,17 @@ quint16 x11Modifiers(Qt::KeyboardModifiers modifiers)
     if (modifiers & Qt::MetaModifier)
         mask |= XCB_MOD_MASK_4;
     return mask;
+}
+
+bool isKeymapChange(const xcb_generic_event_t *event, quint8 xkbFirstEvent)
+{
+    const quint8 type = event->response_type & 0x7f;
+    if (type == XCB_MAPPING_NOTIFY)
+        return reinterpret_cast<const xcb_mapping_notify_event_t *>(event)->request ==
+               XCB_MAPPING_KEYBOARD;
+    // Every XKB event shares one number; its kind is the second byte.
+    return xkbFirstEvent != 0 && type == xkbFirstEvent &&
+           (event->pad0 == xkbNewKeyboardNotify || event->pad0 == xkbMapNotify);
 }
 
 } // namespace
@@ -43,6 +60,12 @@ X11KeyGrabber::X11KeyGrabber(QObject *parent)
     for (int i = 0; i < wanted && screens.rem > 1; ++i)
         xcb_screen_next(&screens);
     m_root = screens.data->root;
+    const char xkbName[] = "XKEYBOARD";
+    xcb_query_extension_reply_t *xkb = xcb_query_extension_reply(
+        m_connection, xcb_query_extension(m_connection, std::strlen(xkbName), xkbName), nullptr);
+    if (xkb && xkb->present)
+        m_xkbFirstEvent = xkb->first_event;
+    free(xkb);
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -73,9 +96,9 @@ QString X11KeyGrabber::bind(const QString &name, const std::optional<ShortcutKey
     }
     if (!key)
         return {};
-    Display *display = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->display();
     Grab wanted;
-    wanted.keycode = XKeysymToKeycode(display, KeySym(key->keysym()));
+    wanted.keysym = key->keysym();
+    wanted.keycode = keycodeOf(wanted.keysym);
     wanted.modifiers = x11Modifiers(key->modifiers());
     if (wanted.keycode == 0)
         return tr("%1 is not on this keyboard layout.").arg(key->portableText());
@@ -117,11 +140,59 @@ void X11KeyGrabber::ungrab(const Grab &existing)
     xcb_flush(m_connection);
 }
 
+// Xlib's own copy of the map is not refreshed on Qt's connection, so the
+// server is asked, and searched as XKeysymToKeycode does: the first column
+// of every key before the second.
+quint8 X11KeyGrabber::keycodeOf(quint32 keysym) const
+{
+    const xcb_setup_t *setup = xcb_get_setup(m_connection);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    xcb_get_keyboard_mapping_reply_t *mapping = xcb_get_keyboard_mapping_reply(
+        m_connection, xcb_get_keyboard_mapping(m_connection, setup->min_keycode, count), nullptr);
+    if (!mapping)
+        return 0;
+    const xcb_keysym_t *symbols = xcb_get_keyboard_mapping_keysyms(mapping);
+    const int perKey = mapping->keysyms_per_keycode;
+    quint8 found = 0;
+    for (int column = 0; column < perKey && !found; ++column)
+        for (int key = 0; key < count && !found; ++key)
+            if (symbols[key * perKey + column] == keysym)
+                found = quint8(setup->min_keycode + key);
+    free(mapping);
+    return found;
+}
+
+void X11KeyGrabber::grabAgainForTheNewKeymap()
+{
+    for (auto entry = m_grabs.begin(); entry != m_grabs.end(); ++entry) {
+        const quint8 keycode = keycodeOf(entry->keysym);
+        if (keycode == entry->keycode)
+            continue;
+        ungrab(*entry);
+        Grab moved = *entry;
+        moved.keycode = keycode;
+        const QString refusal = keycode ? grab(moved) : tr("%1 is not on this keyboard layout.");
+        if (refusal.isEmpty()) {
+            entry->keycode = keycode;
+            continue;
+        }
+        // Kept at its old key: held again there, should the layout come back.
+        grab(*entry);
+        FileLogger::shared().error(
+            QStringLiteral("The shortcut %1 lost its key with the new keyboard layout: %2")
+                .arg(entry.key(), refusal.arg(QStringLiteral("its key"))));
+    }
+}
+
 bool X11KeyGrabber::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
 {
     if (eventType != "xcb_generic_event_t" || m_grabs.isEmpty())
         return false;
     auto *event = static_cast<xcb_generic_event_t *>(message);
+    if (isKeymapChange(event, m_xkbFirstEvent)) {
+        grabAgainForTheNewKeymap();
+        return false; // Qt follows the new map too
+    }
     const quint8 type = event->response_type & 0x7f;
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
         return false;

@@ -14,6 +14,10 @@
 // (Mod2), so it works whatever their state. The grab requests are checked
 // one by one: a key another client holds answers BadAccess, and then the
 // variants already taken are released again and the refusal is returned.
+//
+// A grab holds a key code, which a keyboard layout maps to a key symbol:
+// when the layout changes (setxkbmap, the desktop's layout switcher), each
+// shortcut is grabbed again at the key code of its symbol in the new map.
 class X11KeyGrabber : public ShortcutBackend, public QAbstractNativeEventFilter
 {
     Q_OBJECT
@@ -33,15 +37,22 @@ public:
 private:
     struct Grab
     {
+        quint32 keysym = 0;
         quint8 keycode = 0;
         quint16 modifiers = 0;
     };
 
     QString grab(const Grab &grab);
     void ungrab(const Grab &grab);
+    // The key code of `keysym` in the server's current map; 0 when no key has it.
+    quint8 keycodeOf(quint32 keysym) const;
+    void grabAgainForTheNewKeymap();
 
     struct xcb_connection_t *m_connection = nullptr;
     quint32 m_root = 0;
+    // The first event number of XKB, which Qt's connection has selected the
+    // keymap events of; 0 without XKB.
+    quint8 m_xkbFirstEvent = 0;
     QHash<QString, Grab> m_grabs;
     // The server time of the last release of each grabbed key code: X
     // reports an auto-repeated key as a release and a press at one time.
