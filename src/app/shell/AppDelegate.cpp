@@ -3,6 +3,7 @@
 #include "core/analytics/AppAnalytics.h"
 #include "core/session/AppState.h"
 #include "core/settings/LaunchAtLoginManager.h"
+#include "core/settings/SettingsKeys.h"
 #include "core/settings/SettingsStore.h"
 #include "core/settings/UserDefaults.h"
 #include "core/support/FileLogger.h"
@@ -30,7 +31,6 @@ namespace {
 
 const QString trayHostService = QString::fromLatin1(TrayHosts::watcherService);
 // Set once the user has been told how to reach Settings without a tray.
-const QString trayNoticeShownKey = QStringLiteral("tray_missing_notice_shown");
 // How long the windows under a closing bar get to repaint before a capture
 // photographs the screens.
 constexpr int barGoneDelayMs = 150;
@@ -169,9 +169,9 @@ void AppDelegate::noticeMissingTrayHost()
 {
     FileLogger::shared().info(QStringLiteral("No tray host: the status menu is not shown."));
     UserDefaults settings;
-    if (settings.boolValue(trayNoticeShownKey) || !m_environment.notify)
+    if (settings.boolValue(SettingsKeys::trayMissingNoticeShown.name) || !m_environment.notify)
         return;
-    settings.setValue(trayNoticeShownKey, true);
+    settings.setValue(SettingsKeys::trayMissingNoticeShown.name, true);
     const auto shortcut = m_desktop.shortcuts
                               ? m_desktop.shortcuts->shortcut(GlobalShortcutService::toggleWrenlark)
                               : std::nullopt;

@@ -8,12 +8,11 @@ QString analyticsName(ProviderAuthenticationMode mode)
                                                      : QStringLiteral("api_key");
 }
 
-AIProvider::AIProvider(QString id, QString displayName, QString apiKeyAccount, QString modelKey,
+AIProvider::AIProvider(QString id, QString displayName, QString apiKeyAccount,
                        AIRequestTimeoutRetryPolicy policy, QStringList legacyApiKeyAccounts)
     : m_id(std::move(id))
     , m_displayName(std::move(displayName))
     , m_apiKeyAccount(std::move(apiKeyAccount))
-    , m_modelKey(std::move(modelKey))
     , m_legacyApiKeyAccounts(std::move(legacyApiKeyAccounts))
     , m_requestTimeoutRetryPolicy(policy)
 {

@@ -29,7 +29,6 @@ public:
     QString id() const { return m_id; }
     QString displayName() const { return m_displayName; }
     QString apiKeyAccount() const { return m_apiKeyAccount; }
-    QString modelKey() const { return m_modelKey; }
     QStringList legacyApiKeyAccounts() const { return m_legacyApiKeyAccounts; }
     AIRequestTimeoutRetryPolicy requestTimeoutRetryPolicy() const
     {
@@ -64,14 +63,13 @@ public:
                                  AIPartialResponseHandler onPartialResponse) const = 0;
 
 protected:
-    AIProvider(QString id, QString displayName, QString apiKeyAccount, QString modelKey,
+    AIProvider(QString id, QString displayName, QString apiKeyAccount,
                AIRequestTimeoutRetryPolicy policy, QStringList legacyApiKeyAccounts = {});
 
 private:
     QString m_id;
     QString m_displayName;
     QString m_apiKeyAccount;
-    QString m_modelKey;
     QStringList m_legacyApiKeyAccounts;
     AIRequestTimeoutRetryPolicy m_requestTimeoutRetryPolicy;
 };

@@ -12,7 +12,7 @@ const QByteArray anthropicVersion = QByteArrayLiteral("2023-06-01");
 
 AnthropicProvider::AnthropicProvider()
     : WholeAnswerProvider(QStringLiteral("anthropic"), QStringLiteral("Anthropic"),
-                          QStringLiteral("anthropic_api_key"), QStringLiteral("anthropic_model"),
+                          QStringLiteral("anthropic_api_key"),
                           AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
 {
 }

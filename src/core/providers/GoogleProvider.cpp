@@ -9,7 +9,7 @@
 
 GoogleProvider::GoogleProvider()
     : WholeAnswerProvider(QStringLiteral("google"), QStringLiteral("Google"),
-                          QStringLiteral("google_api_key"), QStringLiteral("google_model"),
+                          QStringLiteral("google_api_key"),
                           AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
 {
 }

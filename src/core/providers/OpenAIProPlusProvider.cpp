@@ -7,7 +7,6 @@
 OpenAIProPlusProvider::OpenAIProPlusProvider(OpenAIProPlusAuthManager *authManager)
     : AIProvider(QStringLiteral("openai-pro-plus"), QStringLiteral("OpenAI Pro/Plus"),
                  QStringLiteral("openai_pro_plus_oauth_session"),
-                 QStringLiteral("openai_pro_plus_model"),
                  AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
     , m_authManager(authManager)
 {

@@ -4,7 +4,7 @@
 
 OpenAIProvider::OpenAIProvider()
     : AIProvider(QStringLiteral("openai"), QStringLiteral("OpenAI"),
-                 QStringLiteral("openai_api_key"), QStringLiteral("openai_model"),
+                 QStringLiteral("openai_api_key"),
                  AIRequestTimeoutRetryPolicy::providerManagedSingleHedge)
 {
 }

@@ -4,7 +4,7 @@
 
 OpenRouterProvider::OpenRouterProvider()
     : AIProvider(QStringLiteral("openrouter"), QStringLiteral("OpenRouter"),
-                 QStringLiteral("openrouter_api_key"), QStringLiteral("openrouter_model"),
+                 QStringLiteral("openrouter_api_key"),
                  AIRequestTimeoutRetryPolicy::unsafeSingleHedge,
                  {QStringLiteral("openrouter_api_key")})
 {

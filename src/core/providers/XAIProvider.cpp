@@ -4,7 +4,7 @@
 
 XAIProvider::XAIProvider()
     : AIProvider(QStringLiteral("xai"), QStringLiteral("xAI"), QStringLiteral("xai_api_key"),
-                 QStringLiteral("xai_model"), AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
+                 AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
 {
 }
 

@@ -1,6 +1,7 @@
 #include "core/settings/SettingsStore.h"
 
 #include "core/auth/OpenAIProPlusAuthManager.h"
+#include "core/settings/SettingsKeys.h"
 #include "core/support/FileLogger.h"
 
 namespace {
@@ -37,7 +38,7 @@ SettingsStore::SettingsStore(KeychainStore keychain, const QString &settingsFile
 
 AIProviderPointer SettingsStore::currentProvider() const
 {
-    if (const auto id = m_defaults.string(currentProviderKey)) {
+    if (const auto id = m_defaults.string(SettingsKeys::currentProvider.name)) {
         if (auto provider = m_registry.provider(*id))
             return provider;
     }
@@ -46,18 +47,19 @@ AIProviderPointer SettingsStore::currentProvider() const
 
 void SettingsStore::setCurrentProvider(const AIProvider &provider)
 {
-    m_defaults.setValue(currentProviderKey, provider.id());
+    m_defaults.setValue(SettingsKeys::currentProvider.name, provider.id());
 }
 
 QString SettingsStore::model(const AIProvider &provider) const
 {
-    const QString stored = m_defaults.string(provider.modelKey()).value_or(QString()).trimmed();
+    const QString stored =
+        m_defaults.string(SettingsKeys::model(provider.id())).value_or(QString()).trimmed();
     return stored.isEmpty() ? provider.defaultModel() : stored;
 }
 
 void SettingsStore::setModel(const QString &model, const AIProvider &provider)
 {
-    m_defaults.setValue(provider.modelKey(), model);
+    m_defaults.setValue(SettingsKeys::model(provider.id()), model);
 }
 
 std::optional<QString> SettingsStore::readApiKey(const AIProvider &provider) const
@@ -133,17 +135,18 @@ std::optional<AppConfig> SettingsStore::loadConfig()
 
 QList<UserCommand> SettingsStore::loadCommands()
 {
-    const QVariant stored =
-        m_defaults.contains(userCommandsKey) ? m_defaults.value(userCommandsKey) : QVariant();
+    const QVariant stored = m_defaults.contains(SettingsKeys::userCommands.name)
+                                ? m_defaults.value(SettingsKeys::userCommands.name)
+                                : QVariant();
     if (stored.isValid()) {
         if (auto commands = UserCommand::decodeList(stored.toByteArray()))
             return *commands;
         // Replaced by the defaults below, but not lost: the user may want it back.
-        m_defaults.setValue(unreadableUserCommandsKey, stored);
+        m_defaults.setValue(SettingsKeys::unreadableUserCommands.name, stored);
         FileLogger::shared().error(
             QStringLiteral("Saved commands could not be read; the default commands replace them. "
                            "The unreadable value is kept as %1.")
-                .arg(unreadableUserCommandsKey));
+                .arg(SettingsKeys::unreadableUserCommands.name));
     }
     const QList<UserCommand> commands = UserCommand::defaultCommands();
     saveCommands(commands);
@@ -152,7 +155,7 @@ QList<UserCommand> SettingsStore::loadCommands()
 
 void SettingsStore::saveCommands(const QList<UserCommand> &commands)
 {
-    m_defaults.setValue(userCommandsKey, UserCommand::encodeList(commands));
+    m_defaults.setValue(SettingsKeys::userCommands.name, UserCommand::encodeList(commands));
 }
 
 std::optional<QString> SettingsStore::resolveCommand(const QString &text)
@@ -169,20 +172,20 @@ std::optional<QString> SettingsStore::resolveCommand(const QString &text)
 
 bool SettingsStore::didCompleteOnboarding() const
 {
-    return m_defaults.boolValue(didCompleteOnboardingKey);
+    return m_defaults.boolValue(SettingsKeys::didCompleteOnboarding.name);
 }
 
 void SettingsStore::setDidCompleteOnboarding(bool completed)
 {
-    m_defaults.setValue(didCompleteOnboardingKey, completed);
+    m_defaults.setValue(SettingsKeys::didCompleteOnboarding.name, completed);
 }
 
 bool SettingsStore::launchAtLoginEnabled() const
 {
-    return m_defaults.boolValue(launchAtLoginEnabledKey);
+    return m_defaults.boolValue(SettingsKeys::launchAtLoginEnabled.name);
 }
 
 void SettingsStore::setLaunchAtLoginEnabled(bool enabled)
 {
-    m_defaults.setValue(launchAtLoginEnabledKey, enabled);
+    m_defaults.setValue(SettingsKeys::launchAtLoginEnabled.name, enabled);
 }

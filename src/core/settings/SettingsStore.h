@@ -23,14 +23,6 @@ class OpenAIProPlusAuthManager;
 class SettingsStore
 {
 public:
-    static inline const QString currentProviderKey = QStringLiteral("ai_provider_current");
-    static inline const QString didCompleteOnboardingKey =
-        QStringLiteral("did_complete_onboarding");
-    static inline const QString userCommandsKey = QStringLiteral("user_commands");
-    static inline const QString launchAtLoginEnabledKey = QStringLiteral("launch_at_login_enabled");
-    // Where an unreadable "user_commands" value is kept when the defaults replace it.
-    static inline const QString unreadableUserCommandsKey =
-        QStringLiteral("user_commands_unreadable");
     // The apiKey of a subscription configuration.
     static inline const QString oauthSessionPlaceholder = QStringLiteral("oauth-session");
 

@@ -1,22 +1,9 @@
 #include "core/settings/UserDefaults.h"
 
+#include "core/settings/SettingsKeys.h"
 #include "core/support/FileLogger.h"
 
-#include <QHash>
 #include <QStandardPaths>
-
-namespace {
-
-// What an unset key reads as.
-const QHash<QString, QVariant> &registeredDefaults()
-{
-    static const QHash<QString, QVariant> defaults{
-        {QStringLiteral("launch_at_login_enabled"), true},
-    };
-    return defaults;
-}
-
-} // namespace
 
 QString UserDefaults::standardFilePath()
 {
@@ -46,7 +33,7 @@ QVariant UserDefaults::value(const QString &key) const
     refresh();
     if (m_settings.contains(key))
         return m_settings.value(key);
-    return registeredDefaults().value(key);
+    return SettingsKeys::defaultValue(key);
 }
 
 std::optional<QString> UserDefaults::string(const QString &key) const

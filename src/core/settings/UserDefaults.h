@@ -17,8 +17,9 @@
 // The file is screened before QSettings reads it (see SettingsFileScreen):
 // what cannot be read safely is set aside, the rest is kept.
 //
-// An unset key reads as its registered default when the table in
-// UserDefaults.cpp has one ("launch_at_login_enabled" reads as true).
+// An unset key reads as its default when the table of keys (SettingsKeys)
+// has one ("launch_at_login_enabled" reads as
+// true).
 class UserDefaults
 {
 public:

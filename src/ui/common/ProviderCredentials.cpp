@@ -1,6 +1,7 @@
 #include "ui/common/ProviderCredentials.h"
 
 #include "core/auth/OpenAIProPlusAuthManager.h"
+#include "core/settings/SettingsKeys.h"
 #include "core/settings/SettingsStore.h"
 
 ProviderCredentials::ProviderCredentials(StoreFactory makeStore, const AIProviderRegistry &registry,
@@ -24,9 +25,10 @@ QUuid ProviderCredentials::load()
                 snapshot.apiKeys.insert(provider->id(),
                                         store->readApiKey(*provider).value_or(QString()));
                 snapshot.hasValidConfig.insert(provider->id(), store->hasValidConfig(*provider));
-                snapshot.storedModels.insert(
-                    provider->id(),
-                    store->defaults().string(provider->modelKey()).value_or(QString()));
+                snapshot.storedModels.insert(provider->id(),
+                                             store->defaults()
+                                                 .string(SettingsKeys::model(provider->id()))
+                                                 .value_or(QString()));
             }
             snapshot.connectionSummary = m_auth.connectionSummary();
             return snapshot;

@@ -20,8 +20,7 @@ class TestProvider : public AIProvider
 public:
     TestProvider(const QString &id, const QString &defaultModel, QStringList legacyAccounts = {})
         : AIProvider(id, id.toUpper(), id + QStringLiteral("_api_key"),
-                     id + QStringLiteral("_model"), AIRequestTimeoutRetryPolicy::none,
-                     std::move(legacyAccounts))
+                     AIRequestTimeoutRetryPolicy::none, std::move(legacyAccounts))
         , m_defaultModel(defaultModel)
     {
     }

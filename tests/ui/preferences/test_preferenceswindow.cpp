@@ -6,6 +6,7 @@
 #include "core/auth/OpenAIProPlusAuthProtocol.h"
 #include "core/desktop/KeyboardControlPermission.h"
 #include "core/desktop/LoginItemService.h"
+#include "core/settings/SettingsKeys.h"
 #include "core/settings/SettingsStore.h"
 #include "core/support/AppMetadata.h"
 #include "integration/auth/AuthTestSupport.h"
@@ -319,7 +320,7 @@ private Q_SLOTS:
         QTest::keyClicks(providers()->customModelField(), QStringLiteral("  other-model  "));
         closeAndWait();
         QCOMPARE(SettingsStore().model(provider(openAI)), QStringLiteral("other-model"));
-        QCOMPARE(SettingsStore().defaults().string(provider(openAI).modelKey()),
+        QCOMPARE(SettingsStore().defaults().string(SettingsKeys::model(openAI)),
                  QStringLiteral("other-model"));
 
         // Choosing a listed model again stores that one.

@@ -1,6 +1,7 @@
 #include "core/providers/AIProviderRegistry.h"
 #include "core/providers/OpenAIProvider.h"
 #include "core/providers/XAIProvider.h"
+#include "core/settings/SettingsKeys.h"
 
 #include <QTest>
 
@@ -32,8 +33,14 @@ private Q_SLOTS:
         QCOMPARE(openRouter->legacyApiKeyAccounts(), QStringList{"openrouter_api_key"});
         QCOMPARE(registry.provider(QStringLiteral("openai"))->requestTimeoutRetryPolicy(),
                  AIRequestTimeoutRetryPolicy::providerManagedSingleHedge);
+        const QHash<QString, QString> modelKeys{{"openai-pro-plus", "openai_pro_plus_model"},
+                                                {"openai", "openai_model"},
+                                                {"anthropic", "anthropic_model"},
+                                                {"google", "google_model"},
+                                                {"xai", "xai_model"},
+                                                {"openrouter", "openrouter_model"}};
         for (const auto &provider : registry.providers()) {
-            QCOMPARE(provider->modelKey(), QString(provider->id()).replace(u'-', u'_') + "_model");
+            QCOMPARE(SettingsKeys::model(provider->id()), modelKeys.value(provider->id()));
             QVERIFY(provider->modelOptions().contains(provider->defaultModel()));
             if (provider->id() != QLatin1String("openai"))
                 QCOMPARE(provider->requestTimeoutRetryPolicy(),

@@ -1,4 +1,5 @@
 #include "core/settings/LaunchAtLoginManager.h"
+#include "core/settings/SettingsKeys.h"
 #include "core/settings/SettingsStore.h"
 #include "platform/linux/autostart/XdgAutostartLoginItem.h"
 #include "support/FakeSecretStore.h"
@@ -99,7 +100,7 @@ private Q_SLOTS:
         LaunchAtLoginManager::applyStoredChoice(settings, loginItems); // the next launch
         QCOMPARE(loginItems.calls, QStringList{QStringLiteral("register")});
         QCOMPARE(loginItems.status(), Status::enabled);
-        QVERIFY(!settings.defaults().contains(SettingsStore::launchAtLoginEnabledKey));
+        QVERIFY(!settings.defaults().contains(SettingsKeys::launchAtLoginEnabled.name));
         QCOMPARE(entryValue(QStringLiteral("Type")), QStringLiteral("Application"));
         QCOMPARE(entryValue(QStringLiteral("X-GNOME-Autostart-enabled")), QStringLiteral("true"));
 

@@ -1,6 +1,7 @@
 // Plain settings and saved commands, in the settings file of this test's
 // sandbox (no keys are read here; see tests/integration/settings).
 
+#include "core/settings/SettingsKeys.h"
 #include "core/settings/SettingsStore.h"
 #include "support/TestSandbox.h"
 
@@ -36,7 +37,7 @@ void writeSettingsFile(const QByteArray &contents)
 QByteArray storedCommands()
 {
     return QSettings(settingsFile(), QSettings::IniFormat)
-        .value(SettingsStore::userCommandsKey)
+        .value(SettingsKeys::userCommands.name)
         .toByteArray();
 }
 
@@ -170,13 +171,13 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, stored);
         QSettings(settingsFile(), QSettings::IniFormat)
-            .setValue(SettingsStore::userCommandsKey, stored);
+            .setValue(SettingsKeys::userCommands.name, stored);
 
         SettingsStore store;
         QCOMPARE(store.resolveCommand(QStringLiteral("gram")), QStringLiteral("fix grammar"));
         QVERIFY(UserCommand::decodeList(storedCommands()).has_value());
         QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat)
-                     .value(SettingsStore::unreadableUserCommandsKey)
+                     .value(SettingsKeys::unreadableUserCommands.name)
                      .toByteArray(),
                  stored);
         QVERIFY(TestSandbox::flushedLog().contains(
@@ -184,11 +185,27 @@ private Q_SLOTS:
                            "replace them.")));
     }
 
+    // The names of the keys are the stored file's: one an earlier version
+    // wrote reads the same.
+    void aFileOfAnEarlierVersionReadsTheSame()
+    {
+        writeSettingsFile("[General]\n"
+                          "ai_provider_current=anthropic\n"
+                          "anthropic_model=claude-of-my-own\n"
+                          "did_complete_onboarding=true\n"
+                          "launch_at_login_enabled=false\n");
+        SettingsStore store;
+        QCOMPARE(store.currentProvider()->id(), QStringLiteral("anthropic"));
+        QCOMPARE(store.model(*provider("anthropic")), QStringLiteral("claude-of-my-own"));
+        QVERIFY(store.didCompleteOnboarding());
+        QVERIFY(!store.launchAtLoginEnabled());
+    }
+
     void commandsWrittenByHandAreRead()
     {
         // Lower-case identifiers and members the record does not declare are fine.
         QSettings(settingsFile(), QSettings::IniFormat)
-            .setValue(SettingsStore::userCommandsKey,
+            .setValue(SettingsKeys::userCommands.name,
                       QByteArray(R"([{"id":"2f1c6b8e-3c37-4b43-9a4a-1d5e2a8f0b11","command":"tl",)"
                                  R"("instruction":"translate to Latin","color":"red"}])"));
         SettingsStore store;

@@ -1,3 +1,4 @@
+#include "core/settings/SettingsKeys.h"
 #include "core/settings/UserDefaults.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 #include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
@@ -139,7 +140,7 @@ private Q_SLOTS:
             FirstRunShortcut::apply(*service, settings);
             QCOMPARE(service->shortcut(toggle), QStringLiteral("Alt+Space"));
             QCOMPARE(m_backend->bound.value(toggle), QStringLiteral("Alt+Space"));
-            QVERIFY(settings.boolValue(FirstRunShortcut::initializedKey));
+            QVERIFY(settings.boolValue(SettingsKeys::keyboardShortcutsInitialized.name));
 
             QVERIFY(service->setShortcut(toggle, std::nullopt));
             QVERIFY(m_backend->bound.isEmpty());

@@ -2,6 +2,7 @@
 
 #include "core/desktop/CommandKeybindingService.h"
 #include "core/desktop/GlobalShortcutService.h"
+#include "core/settings/SettingsKeys.h"
 #include "core/settings/UserDefaults.h"
 #include "core/support/FileLogger.h"
 
@@ -31,12 +32,12 @@ QString toggleDefaultFor(const CommandKeybindingService *desktopKeys,
 void apply(GlobalShortcutService &shortcuts, UserDefaults &settings,
            const CommandKeybindingService *desktopKeys)
 {
-    if (settings.boolValue(initializedKey))
+    if (settings.boolValue(SettingsKeys::keyboardShortcutsInitialized.name))
         return;
     const QString &name = GlobalShortcutService::toggleWrenlark;
     if (!shortcuts.shortcut(name) && shortcuts.registrationError(name).isEmpty())
         shortcuts.setShortcut(name, toggleDefaultFor(desktopKeys, &shortcuts));
-    settings.setValue(initializedKey, true);
+    settings.setValue(SettingsKeys::keyboardShortcutsInitialized.name, true);
 }
 
 } // namespace FirstRunShortcut

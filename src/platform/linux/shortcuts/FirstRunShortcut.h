@@ -12,7 +12,6 @@ class UserDefaults;
 // stays cleared at every later launch.
 namespace FirstRunShortcut {
 
-inline const QString initializedKey = QStringLiteral("keyboard_shortcuts_initialized");
 inline const QString toggleDefault = QStringLiteral("Alt+Space");
 // Where the desktop keeps Alt+Space for itself (GNOME's window menu,
 // Plasma's KRunner), the first of these it leaves free.

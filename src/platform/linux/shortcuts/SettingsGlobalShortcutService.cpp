@@ -1,10 +1,11 @@
 #include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
 
+#include "core/settings/SettingsKeys.h"
 #include "core/support/FileLogger.h"
 
 QString SettingsGlobalShortcutService::settingsKey(const QString &name)
 {
-    return QStringLiteral("keyboard_shortcut_") + name;
+    return SettingsKeys::shortcut(name);
 }
 
 SettingsGlobalShortcutService::SettingsGlobalShortcutService(

@@ -1,0 +1,30 @@
+#include "core/settings/SettingsKeys.h"
+
+namespace SettingsKeys {
+
+QList<Key> all()
+{
+    return {currentProvider,        didCompleteOnboarding, userCommands,
+            unreadableUserCommands, launchAtLoginEnabled,  keyboardShortcutsInitialized,
+            trayMissingNoticeShown};
+}
+
+QString model(const QString &providerID)
+{
+    return QString(providerID).replace(u'-', u'_') + QStringLiteral("_model");
+}
+
+QString shortcut(const QString &shortcutName)
+{
+    return QStringLiteral("keyboard_shortcut_") + shortcutName;
+}
+
+QVariant defaultValue(const QString &name)
+{
+    for (const Key &key : all())
+        if (key.name == name)
+            return key.defaultValue;
+    return {};
+}
+
+} // namespace SettingsKeys
