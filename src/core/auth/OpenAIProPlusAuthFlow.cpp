@@ -56,8 +56,6 @@ int OpenAIProPlusAuthFlow::requestTimeoutMilliseconds() const
     return milliseconds(m_host.options().requestTimeoutSeconds);
 }
 
-// MARK: Browser sign-in
-
 void OpenAIProPlusAuthFlow::signIn(ProgressHandler onProgress)
 {
     m_holdsAuthorization = true;
@@ -134,8 +132,6 @@ void OpenAIProPlusAuthFlow::browserSignInFailed(const OpenAIProPlusAuthError &er
     if (!m_reply->isFinished())
         startDeviceSignIn();
 }
-
-// MARK: Device sign-in
 
 void OpenAIProPlusAuthFlow::startDeviceSignIn()
 {
@@ -245,8 +241,6 @@ void OpenAIProPlusAuthFlow::completeSignIn(const TokenResponse &tokens)
     m_reply->finishWithSession(session);
 }
 
-// MARK: Refresh
-
 void OpenAIProPlusAuthFlow::refresh(const OpenAIProPlusAuthSession &stored)
 {
     if (stored.expiresAt > secondsSince1970() + refreshMarginSeconds) {
@@ -292,8 +286,6 @@ void OpenAIProPlusAuthFlow::completeRefresh(const OpenAIProPlusAuthSession &stor
     m_host.save(session);
     m_reply->finishWithSession(session);
 }
-
-// MARK: Shared steps
 
 void OpenAIProPlusAuthFlow::send(QNetworkReply *reply, std::function<void(const Result &)> handler)
 {

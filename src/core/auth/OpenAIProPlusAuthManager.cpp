@@ -29,8 +29,6 @@ const OpenAIProPlusAuthConfiguration &OpenAIProPlusAuthManager::configuration() 
     return m_configuration ? *m_configuration : OpenAIProPlusAuthConfiguration::shared();
 }
 
-// MARK: Stored session
-
 std::optional<OpenAIProPlusAuthSession> OpenAIProPlusAuthManager::storedSession() const
 {
     const std::optional<QString> text = m_keychain.read(m_sessionAccount);
@@ -69,8 +67,6 @@ void OpenAIProPlusAuthManager::disconnect() const
     FileLogger::shared().info(QStringLiteral("Disconnected OpenAI Pro/Plus session."));
 }
 
-// MARK: Sign-in
-
 OpenAIProPlusAuthReply *OpenAIProPlusAuthManager::authorizeInteractive(ProgressHandler onProgress,
                                                                        QObject *parent)
 {
@@ -107,8 +103,6 @@ void OpenAIProPlusAuthManager::endAuthorization()
     QMutexLocker lock(&m_lock);
     m_authorizationInFlight = false;
 }
-
-// MARK: Protocol pieces
 
 QUrl OpenAIProPlusAuthManager::buildAuthorizeURL(const PKCECodes &pkce, const QString &state,
                                                  quint16 port) const

@@ -80,8 +80,6 @@ AppState::~AppState()
     cancelSelectionDetection();
 }
 
-// MARK: published fields
-
 void AppState::setInputText(const QString &text)
 {
     if (m_inputText == text)
@@ -205,8 +203,6 @@ void AppState::sendSignal(const QString &name, const AnalyticsParameters &parame
 {
     m_analytics.signal(name, parameters);
 }
-
-// MARK: input and submit
 
 void AppState::inputChanged(const QString &text)
 {
@@ -463,8 +459,6 @@ void AppState::networkChanged()
     m_aiClient->dropKeptConnections();
 }
 
-// MARK: replacing the selection
-
 void AppState::submitFromCommandReplaceShortcut()
 {
     if (m_inputText.trimmed().isEmpty())
@@ -615,8 +609,6 @@ void AppState::refreshSelectionContextForReplaceShortcut(std::function<void(bool
         done(m_hasSelection);
     });
 }
-
-// MARK: copying
 
 void AppState::copyResponseToClipboard()
 {

@@ -41,8 +41,6 @@ QString boolText(bool value)
 
 } // namespace
 
-// MARK: opening
-
 void AppState::resetStateForOpen()
 {
     cancelActiveSubmitRequest(true);
@@ -215,8 +213,6 @@ AppState::normalizedSelectionContext(const std::optional<SelectionContext> &cont
     return context;
 }
 
-// MARK: header preview
-
 std::optional<QString> AppState::selectedTextPreview() const
 {
     return selectedTextPreview(m_selectionContext);
@@ -242,8 +238,6 @@ std::optional<QString> AppState::selectedTextPreview(const std::optional<Selecti
         return firstLine + QChar(0x2026);
     return firstLine;
 }
-
-// MARK: closing
 
 void AppState::handleEscape(UsageSessionEndReason reason)
 {

@@ -256,8 +256,6 @@ QWidget *AIProvidersPreferencesView::buildDetails()
     return details;
 }
 
-// MARK: Loading
-
 void AIProvidersPreferencesView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
@@ -321,8 +319,6 @@ void AIProvidersPreferencesView::credentialsLoaded(const QUuid &requestID,
     }
     updateList();
 }
-
-// MARK: Showing
 
 AIProviderPointer AIProvidersPreferencesView::selectedProvider() const
 {
@@ -441,8 +437,6 @@ void AIProvidersPreferencesView::updateDefaultControl()
     m_defaultControl->setChecked(state.enabled && provider->id() == m_currentProviderID);
 }
 
-// MARK: Editing
-
 void AIProvidersPreferencesView::selectProvider(const QString &providerID)
 {
     if (!m_registry.provider(providerID))
@@ -504,8 +498,6 @@ void AIProvidersPreferencesView::setCurrentProvider(const QString &providerID)
     updateList();
 }
 
-// MARK: Saving
-
 void AIProvidersPreferencesView::saveSelectedProvider()
 {
     save(selectedProvider()->id());
@@ -562,8 +554,6 @@ void AIProvidersPreferencesView::saved(const ProviderSaveResult &result)
         updateDetails();
     Q_EMIT providerStateChanged(result.providerID);
 }
-
-// MARK: Account
 
 bool AIProvidersPreferencesView::isAuthenticating() const
 {
