@@ -10,17 +10,12 @@ class AppNotifications : public QObject
     Q_OBJECT
 
 public:
-    static inline const QString onboardingCompletedName =
-        QStringLiteral("wrenlarkOnboardingCompleted");
-    static inline const QString preferencesWillCloseName =
-        QStringLiteral("wrenlarkPreferencesWillClose");
-
     static AppNotifications &shared();
 
 Q_SIGNALS:
-    // "wrenlarkOnboardingCompleted": the user finished the setup window.
+    // The user finished the setup window.
     void onboardingCompleted();
-    // "wrenlarkPreferencesWillClose": the Settings window is about to close;
+    // The Settings window is about to close;
     // whatever is being edited there must be stored now.
     void preferencesWillClose();
 

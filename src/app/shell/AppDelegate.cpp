@@ -85,8 +85,6 @@ void AppDelegate::applicationDidFinishLaunching()
     AppAnalytics::shared().signal(QStringLiteral("App.launched"));
     if (m_desktop.loginItems)
         LaunchAtLoginManager::applyStoredChoice(*m_settingsStore, *m_desktop.loginItems);
-    setActivationPolicy(m_settingsStore->didCompleteOnboarding() ? ActivationPolicy::accessory
-                                                                 : ActivationPolicy::regular);
     buildStatusItem();
     connect(&AppNotifications::shared(), &AppNotifications::onboardingCompleted, this,
             &AppDelegate::handleOnboardingCompleted);
@@ -198,26 +196,15 @@ bool AppDelegate::applicationShouldHandleReopen(bool visibleWindows)
     return true;
 }
 
-void AppDelegate::setActivationPolicy(ActivationPolicy policy)
-{
-    m_activationPolicy = policy;
-}
-
 void AppDelegate::showOnboardingIfNeeded()
 {
-    if (!m_settingsStore->didCompleteOnboarding()) {
-        setActivationPolicy(ActivationPolicy::regular);
+    if (!m_settingsStore->didCompleteOnboarding())
         OnboardingWindowController::shared().show();
-    } else {
-        setActivationPolicy(ActivationPolicy::accessory);
-    }
     updateOnboardingMenuItemVisibility();
 }
 
 void AppDelegate::handleOnboardingCompleted()
 {
-    setActivationPolicy(m_settingsStore->didCompleteOnboarding() ? ActivationPolicy::accessory
-                                                                 : ActivationPolicy::regular);
     updateOnboardingMenuItemVisibility();
 }
 

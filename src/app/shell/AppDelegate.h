@@ -24,11 +24,6 @@ class AppDelegate : public QObject, public ShellCommandTarget
     Q_OBJECT
 
 public:
-    enum class ActivationPolicy {
-        regular,   // a normal window (onboarding) is open: a task bar entry
-        accessory, // tray only
-    };
-
     struct Environment
     {
         // A desktop notification (summary, body).
@@ -63,7 +58,6 @@ public:
     void quit() override;
     QVariantMap diagnostics() const override;
 
-    ActivationPolicy activationPolicy() const { return m_activationPolicy; }
     StatusItem *statusItem() const { return m_statusItem.get(); }
 
 private Q_SLOTS:
@@ -74,7 +68,6 @@ protected:
 
 private:
     void followSleepAndNetwork();
-    void setActivationPolicy(ActivationPolicy policy);
     void buildStatusItem();
     void watchTrayHost();
     void noticeMissingTrayHost();
@@ -91,7 +84,6 @@ private:
     std::unique_ptr<ScreenSelectionController> m_screenSelection;
     std::unique_ptr<StatusItem> m_statusItem;
     QPointer<QDBusServiceWatcher> m_trayHostWatcher;
-    ActivationPolicy m_activationPolicy = ActivationPolicy::regular;
     bool m_terminated = false;
     // Toggles asked for so far (shortcut presses and calls), for diagnostics.
     qint64 m_toggleCount = 0;

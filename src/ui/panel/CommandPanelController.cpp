@@ -302,9 +302,8 @@ void CommandPanelController::installMonitors()
                 &CommandPanelController::focusWindowChanged);
         m_lastFocusWindow = QGuiApplication::focusWindow();
     }
-    if (!m_localClickMonitor || !m_localKeyMonitor) {
-        m_localClickMonitor = true;
-        m_localKeyMonitor = true;
+    if (!m_eventFilterInstalled) {
+        m_eventFilterInstalled = true;
         qApp->installEventFilter(this);
     }
 }
@@ -316,10 +315,9 @@ void CommandPanelController::removeMonitors()
                    &CommandPanelController::focusWindowChanged);
         m_globalClickMonitor = false;
     }
-    if (m_localClickMonitor || m_localKeyMonitor) {
+    if (m_eventFilterInstalled) {
         qApp->removeEventFilter(this);
-        m_localClickMonitor = false;
-        m_localKeyMonitor = false;
+        m_eventFilterInstalled = false;
     }
 }
 

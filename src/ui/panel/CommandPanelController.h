@@ -88,8 +88,8 @@ private:
     CommandPanel *m_panel = nullptr;
     CommandView *m_hostingView = nullptr;
     bool m_globalClickMonitor = false;
-    bool m_localClickMonitor = false;
-    bool m_localKeyMonitor = false;
+    // The application-wide filter that sees clicks and keys inside the bar.
+    bool m_eventFilterInstalled = false;
     bool m_sizeUpdateTask = false;
     QTimer m_pendingShowTask;
     PanelActivation m_activation;
