@@ -35,6 +35,7 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QWaitCondition>
+#include <functional>
 
 using namespace AuthTestSupport;
 using namespace WindowTestSupport;
@@ -547,24 +548,9 @@ private Q_SLOTS:
     void screenshotsInDark()
     {
         usePalette(true);
-        m_trust->setTrusted(false);
-        install();
-        controller().show();
-        saveScreenshot(controller().window(), QStringLiteral("onboarding-intro-dark"));
-        root()->goForward();
-        QTRY_VERIFY(root()->permissionMonitor()->isKnown());
-        saveScreenshot(controller().window(), QStringLiteral("onboarding-permissions-dark"));
-        m_trust->setTrusted(true);
-        root()->permissionMonitor()->refresh();
-        QTRY_VERIFY(root()->forwardButton()->isEnabled());
-        root()->goForward();
-        QTest::mouseClick(providers()->chip(openAI), Qt::LeftButton);
-        QTRY_VERIFY(model()->isLoaded());
-        typeKey(QStringLiteral("sk-dark"));
-        QTRY_VERIFY(root()->forwardButton()->isEnabled());
-        saveScreenshot(controller().window(), QStringLiteral("onboarding-providers-dark"));
-        QTest::mouseClick(providers()->chip(subscription), Qt::LeftButton);
-        saveScreenshot(controller().window(), QStringLiteral("onboarding-account-dark"));
+        walkEveryStep([this](const QString &step) {
+            saveScreenshot(controller().window(), QStringLiteral("onboarding-%1-dark").arg(step));
+        });
         usePalette(false);
     }
 
@@ -573,30 +559,39 @@ private Q_SLOTS:
     void largeTextAndHighContrastCutNothing()
     {
         useLargeTextAndHighContrast(1.5);
+        walkEveryStep([this](const QString &step) {
+            QWidget *window = controller().window();
+            const QStringList cut = cutTexts(window);
+            QVERIFY2(cut.isEmpty(), qPrintable(step + u'\n' + cut.join(u'\n')));
+            saveScreenshot(window, QStringLiteral("onboarding-%1-large-contrast").arg(step));
+        });
+        usePalette(false);
+    }
+
+private:
+    // Walks setup from its first step to the subscription's account, with a
+    // key typed for OpenAI on the way; `atStep` runs as each of "intro",
+    // "permissions", "providers" and "account" shows.
+    void walkEveryStep(const std::function<void(const QString &)> &atStep)
+    {
         m_trust->setTrusted(false);
         install();
         controller().show();
-        QWidget *window = controller().window();
-        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
-        saveScreenshot(window, QStringLiteral("onboarding-intro-large-contrast"));
+        atStep(QStringLiteral("intro"));
         root()->goForward();
         QTRY_VERIFY(root()->permissionMonitor()->isKnown());
-        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
-        saveScreenshot(window, QStringLiteral("onboarding-permissions-large-contrast"));
+        atStep(QStringLiteral("permissions"));
         m_trust->setTrusted(true);
         root()->permissionMonitor()->refresh();
         QTRY_VERIFY(root()->forwardButton()->isEnabled());
         root()->goForward();
         QTest::mouseClick(providers()->chip(openAI), Qt::LeftButton);
         QTRY_VERIFY(model()->isLoaded());
-        typeKey(QStringLiteral("sk-large"));
+        typeKey(QStringLiteral("sk-walk"));
         QTRY_VERIFY(root()->forwardButton()->isEnabled());
-        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
-        saveScreenshot(window, QStringLiteral("onboarding-providers-large-contrast"));
+        atStep(QStringLiteral("providers"));
         QTest::mouseClick(providers()->chip(subscription), Qt::LeftButton);
-        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
-        saveScreenshot(window, QStringLiteral("onboarding-account-large-contrast"));
-        usePalette(false);
+        atStep(QStringLiteral("account"));
     }
 };
 

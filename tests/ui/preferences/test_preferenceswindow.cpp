@@ -639,20 +639,22 @@ private Q_SLOTS:
         useLargeTextAndHighContrast(1.5);
         install();
         controller().show(QStringLiteral("menu_bar"));
-        QWidget *window = controller().window();
-        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
-        saveScreenshot(window, QStringLiteral("preferences-commands-large-contrast"));
+        const auto readWhole = [this](const char *page) {
+            QWidget *window = controller().window();
+            const QStringList cut = cutTexts(window);
+            QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
+            saveScreenshot(
+                window, QStringLiteral("preferences-%1-large-contrast").arg(QLatin1String(page)));
+        };
+        readWhole("commands");
         QVERIFY(openProviders());
         selectRow(openAI);
         typeKey(QStringLiteral("sk-large"));
-        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
-        saveScreenshot(window, QStringLiteral("preferences-providers-large-contrast"));
+        readWhole("providers");
         selectRow(subscription);
-        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
-        saveScreenshot(window, QStringLiteral("preferences-account-large-contrast"));
+        readWhole("account");
         root()->selectTab(PreferencesTab::general);
-        QVERIFY2(cutTexts(window).isEmpty(), qPrintable(cutTexts(window).join(u'\n')));
-        saveScreenshot(window, QStringLiteral("preferences-general-large-contrast"));
+        readWhole("general");
         usePalette(false);
     }
 };
