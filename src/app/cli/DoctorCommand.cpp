@@ -46,7 +46,7 @@ Check displayServer()
     const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
     if (!wayland.isEmpty() && !x11.isEmpty())
         return {QStringLiteral("Display server"),
-                QStringLiteral("Wayland (%1) with XWayland (%2); the roads below say what "
+                QStringLiteral("Wayland (%1) with XWayland (%2); the methods below say what "
                                "reaches which applications")
                     .arg(wayland, x11),
                 true, true};
@@ -68,9 +68,9 @@ Check windowManager(const DesktopSession &session)
 {
     const QString name = QStringLiteral("Window manager");
     // XWayland's window manager tells nothing; the compositor's IPC does.
-    if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::swayIpc)
+    if (session.windowTracking.method == DesktopSession::WindowTrackingMethod::swayIpc)
         return {name, QStringLiteral("sway (windows tracked over its IPC)"), true, true};
-    if (session.windowTracking.road == DesktopSession::WindowTrackingRoad::kwinScript)
+    if (session.windowTracking.method == DesktopSession::WindowTrackingMethod::kwinScript)
         return {name, QStringLiteral("KWin (windows tracked by a KWin script)"), true, true};
     if (!hasGui() || !X11Desktop::shared().isAvailable())
         return {name, QStringLiteral("unknown (no X11 display)"), true, false};
@@ -104,12 +104,12 @@ Check xtest(const DesktopSession &session)
     const QString name = QStringLiteral("XTest (synthesized copy and paste keys)");
     if (hasGui() && XTestKeyboard::shared().isAvailable())
         return {name, QStringLiteral("available"), true, true};
-    if (session.keySynthesis.road == DesktopSession::KeySynthesisRoad::mutterRemoteDesktop ||
-        session.keySynthesis.road == DesktopSession::KeySynthesisRoad::remoteDesktopPortal ||
-        session.keySynthesis.road == DesktopSession::KeySynthesisRoad::virtualKeyboard)
+    if (session.keySynthesis.method == DesktopSession::KeySynthesisMethod::mutterRemoteDesktop ||
+        session.keySynthesis.method == DesktopSession::KeySynthesisMethod::remoteDesktopPortal ||
+        session.keySynthesis.method == DesktopSession::KeySynthesisMethod::virtualKeyboard)
         return {name,
                 QStringLiteral("missing: the %1 types the keys")
-                    .arg(DesktopSession::name(session.keySynthesis.road)),
+                    .arg(DesktopSession::name(session.keySynthesis.method)),
                 false, false};
     return {name, QStringLiteral("missing: the clipboard fallback cannot copy or paste"), true,
             false};
@@ -153,7 +153,7 @@ QString variables(const QList<std::pair<const char *, QString>> &values)
     return set.isEmpty() ? QStringLiteral("none of its variables set") : set.join(u", ");
 }
 
-// The session and the road each capability takes in it, with the reason.
+// The session and the method each capability takes in it, with the reason.
 QList<Check> sessionChoices(const DesktopSession &session)
 {
     using Session = DesktopSession;
@@ -167,29 +167,29 @@ QList<Check> sessionChoices(const DesktopSession &session)
             ? QStringLiteral("%1 (XDG_CURRENT_DESKTOP is not set)")
                   .arg(Session::name(session.family))
             : QStringLiteral("%1 (%2)").arg(Session::name(session.family), session.desktopName);
-    const auto line = [](const QString &road, const QString &reason) {
-        return QStringLiteral("%1: %2").arg(road, reason);
+    const auto line = [](const QString &method, const QString &reason) {
+        return QStringLiteral("%1: %2").arg(method, reason);
     };
     return {
         {QStringLiteral("Session"), kind, false, session.kind != Session::Kind::unknown},
         {QStringLiteral("Desktop"), desktop, false, true},
         {QStringLiteral("Wrenlark runs as"),
-         line(Session::name(session.client.road), session.client.reason), false,
-         session.client.road != Session::Client::none},
+         line(Session::name(session.client.method), session.client.reason), false,
+         session.client.method != Session::Client::none},
         {QStringLiteral("Key synthesis"),
-         line(Session::name(session.keySynthesis.road), session.keySynthesis.reason), false,
-         session.keySynthesis.road != Session::KeySynthesisRoad::none},
+         line(Session::name(session.keySynthesis.method), session.keySynthesis.reason), false,
+         session.keySynthesis.method != Session::KeySynthesisMethod::none},
         {QStringLiteral("Region capture"),
-         line(Session::name(session.capture.road), session.capture.reason), false,
-         session.capture.road != Session::CaptureRoad::none},
+         line(Session::name(session.capture.method), session.capture.reason), false,
+         session.capture.method != Session::CaptureMethod::none},
         {QStringLiteral("Primary selection"),
-         line(Session::name(session.primarySelection.road), session.primarySelection.reason), false,
-         true},
+         line(Session::name(session.primarySelection.method), session.primarySelection.reason),
+         false, true},
         {QStringLiteral("Window tracking"),
-         line(Session::name(session.windowTracking.road), session.windowTracking.reason), false,
-         session.windowTracking.road != Session::WindowTrackingRoad::none},
+         line(Session::name(session.windowTracking.method), session.windowTracking.reason), false,
+         session.windowTracking.method != Session::WindowTrackingMethod::none},
         {QStringLiteral("Clipboard reaches"),
-         line(Session::name(session.clipboardReach.road), session.clipboardReach.reason), false,
+         line(Session::name(session.clipboardReach.method), session.clipboardReach.reason), false,
          true},
     };
 }
@@ -230,13 +230,13 @@ QList<Check> desktopKeybinding(const DesktopSession &session)
 Check globalShortcutRoute(const DesktopSession &session)
 {
     const QString name = QStringLiteral("Global shortcut");
-    switch (session.shortcut.road) {
-    case DesktopSession::ShortcutRoad::x11Grab:
+    switch (session.shortcut.method) {
+    case DesktopSession::ShortcutMethod::x11Grab:
         return {name, session.shortcut.reason, false, true};
-    case DesktopSession::ShortcutRoad::kdeGlobalAccel:
-    case DesktopSession::ShortcutRoad::portal:
-        return {name, DesktopSession::name(session.shortcut.road), false, true};
-    case DesktopSession::ShortcutRoad::bindCommand:
+    case DesktopSession::ShortcutMethod::kdeGlobalAccel:
+    case DesktopSession::ShortcutMethod::portal:
+        return {name, DesktopSession::name(session.shortcut.method), false, true};
+    case DesktopSession::ShortcutMethod::bindCommand:
         break;
     }
     return {name, QStringLiteral("none here; ") + session.shortcut.reason, false, false};
@@ -291,7 +291,7 @@ QList<Check> runningApplication()
 // Whether the user's consent to the portal's keys is kept from an earlier run.
 QList<Check> remoteDesktopConsent(const DesktopSession &session)
 {
-    if (session.keySynthesis.road != DesktopSession::KeySynthesisRoad::remoteDesktopPortal)
+    if (session.keySynthesis.method != DesktopSession::KeySynthesisMethod::remoteDesktopPortal)
         return {};
     if (session.remoteDesktopGrantedUnasked)
         return {{QStringLiteral("RemoteDesktop consent"),
@@ -373,7 +373,7 @@ CliCommand doctorCommand()
         QString(),
         QStringLiteral("Check what this desktop offers Wrenlark, one line each."),
         QStringLiteral("Checks the display server, the session (X11 or Wayland) and desktop,\n"
-                       "whether Wrenlark runs as an X11 or a Wayland client and the road it\n"
+                       "whether Wrenlark runs as an X11 or a Wayland client and the method it\n"
                        "takes for synthesized keys and region capture, each with the reason;\n"
                        "the window manager (EWMH), the AT-SPI accessibility bus, XTest, the\n"
                        "Secret Service, a tray host, the route for the global shortcut and the\n"

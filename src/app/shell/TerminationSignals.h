@@ -6,7 +6,7 @@ class QSocketNotifier;
 
 // SIGTERM, SIGINT and SIGHUP (logout) turned into a signal on the main
 // thread, through a pipe the handler writes to, so termination runs the
-// same orderly road as "Quit Wrenlark".
+// same orderly way as "Quit Wrenlark".
 class TerminationSignals : public QObject
 {
     Q_OBJECT

@@ -65,8 +65,8 @@ public:
     // ("X11 key grab", "GlobalShortcuts portal", or why there is none).
     virtual QString mechanismDescription() const = 0;
     // What of the desktop's own already holds the shortcut ("KRunner"), as
-    // far as the road shortcuts take here can tell; nothing when it is free
-    // or that road cannot tell. May wait briefly for the desktop.
+    // far as the method shortcuts take here can tell; nothing when it is free
+    // or that method cannot tell. May wait briefly for the desktop.
     virtual std::optional<QString> desktopUseOf(const QString &portableText) const
     {
         Q_UNUSED(portableText);

@@ -35,7 +35,7 @@ std::shared_ptr<ScreenCaptureService> createCapture(const DesktopSession &sessio
     // Under XWayland too: its screen shows the Wayland windows as black. A
     // portal that offers no screenshots now may start later.
     if (session.kind == DesktopSession::Kind::wayland &&
-        session.client.road != DesktopSession::Client::none)
+        session.client.method != DesktopSession::Client::none)
         return std::make_shared<PortalScreenCaptureService>();
     return createLinuxScreenCapture();
 }
@@ -90,7 +90,7 @@ std::shared_ptr<KeyboardControlPermission> installPortalKeys(LinuxDesktopRole ro
                                                       session.remoteDesktopConsentKept);
 }
 
-// XTest stays the road on X11. Gives the permission the desktop asks for,
+// XTest stays the method on X11. Gives the permission the desktop asks for,
 // where it asks for one.
 std::shared_ptr<KeyboardControlPermission> chooseKeySynthesizer(LinuxDesktopRole role,
                                                                 const DesktopSession &session,
@@ -98,23 +98,23 @@ std::shared_ptr<KeyboardControlPermission> chooseKeySynthesizer(LinuxDesktopRole
 {
     if (session.kind != DesktopSession::Kind::wayland)
         return {};
-    const auto road = session.keySynthesis.road;
-    if (auto own = profile.keySynthesizer(road)) {
+    const auto method = session.keySynthesis.method;
+    if (auto own = profile.keySynthesizer(method)) {
         installDesktopKeys(std::move(own));
         return {};
     }
-    switch (road) {
-    case DesktopSession::KeySynthesisRoad::virtualKeyboard:
+    switch (method) {
+    case DesktopSession::KeySynthesisMethod::virtualKeyboard:
         installVirtualKeyboard(role);
         break;
-    case DesktopSession::KeySynthesisRoad::xtest:
+    case DesktopSession::KeySynthesisMethod::xtest:
         // XWayland: Wayland windows never see these keys.
         KeySynthesizer::install(std::make_shared<XTestKeySynthesizer>(true));
         break;
-    case DesktopSession::KeySynthesisRoad::remoteDesktopPortal:
+    case DesktopSession::KeySynthesisMethod::remoteDesktopPortal:
         return installPortalKeys(role, session);
-    case DesktopSession::KeySynthesisRoad::mutterRemoteDesktop:
-    case DesktopSession::KeySynthesisRoad::none:
+    case DesktopSession::KeySynthesisMethod::mutterRemoteDesktop:
+    case DesktopSession::KeySynthesisMethod::none:
         break;
     }
     return {};
@@ -127,11 +127,11 @@ std::shared_ptr<RunningApplications> createRunningApplications(const DesktopSess
 {
     if (session.kind != DesktopSession::Kind::wayland)
         return std::make_shared<LinuxRunningApplications>();
-    FileLogger::shared().info(
-        QStringLiteral("Windows: %1, %2.")
-            .arg(DesktopSession::name(session.windowTracking.road), session.windowTracking.reason));
+    FileLogger::shared().info(QStringLiteral("Windows: %1, %2.")
+                                  .arg(DesktopSession::name(session.windowTracking.method),
+                                       session.windowTracking.reason));
     if (auto own =
-            profile.windowSource(session.windowTracking.road, DesktopEnvironment::fromProcess()))
+            profile.windowSource(session.windowTracking.method, DesktopEnvironment::fromProcess()))
         return std::make_shared<LinuxRunningApplications>(std::move(own));
     return std::make_shared<LinuxRunningApplications>();
 }
@@ -151,7 +151,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     // Qt has read it by now; programs started from here get their own choice.
     if (std::exchange(setNoGlib, false))
         qunsetenv("QT_NO_GLIB");
-    // Every road from one look at the session: its probes ask the bus, the
+    // Every method from one look at the session: its probes ask the bus, the
     // X server and the compositor.
     const DesktopSession session = DesktopSession::current();
     const DesktopProfile &profile = DesktopProfile::of(session.family);
@@ -161,14 +161,14 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
     ClipboardAccess::shared().setHandedToWaylandOnlyWhileFocused(
-        session.clipboardReach.road != DesktopSession::ClipboardReach::allWindows);
+        session.clipboardReach.method != DesktopSession::ClipboardReach::allWindows);
     services.capture = createCapture(session);
     auto keyboardPermission = chooseKeySynthesizer(role, session, profile);
     services.panelWindow = std::make_shared<X11PanelWindowSupport>();
     auto selection = std::make_shared<LinuxSelectionService>(services.applications,
                                                              services.classifier, services.trust);
-    selection->setStrategies({true, session.primarySelection.road ==
-                                        DesktopSession::PrimarySelectionRoad::x11OwnerChecked});
+    selection->setStrategies({true, session.primarySelection.method ==
+                                        DesktopSession::PrimarySelectionMethod::x11OwnerChecked});
     services.selection = std::move(selection);
     services.replacement =
         std::make_shared<LinuxReplacementService>(services.applications, services.classifier);

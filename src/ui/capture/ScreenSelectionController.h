@@ -18,7 +18,7 @@ class SelectionOverlayWindow;
 // Lets the user drag a rectangle over the screens and turns it into a PNG of
 // what was there. One per process, made at start-up.
 //
-// captureRegion() runs the whole road: it takes the screens' images, shows
+// captureRegion() does the whole job: it takes the screens' images, shows
 // one overlay per screen with those images frozen, waits for the drag or for
 // Escape / a right click, and hands back the region as PNG.
 class ScreenSelectionController : public QObject

@@ -43,8 +43,8 @@ Q_DECLARE_METATYPE(DesktopEnvironment)
 Q_DECLARE_METATYPE(DesktopSession::Kind)
 Q_DECLARE_METATYPE(DesktopSession::Family)
 Q_DECLARE_METATYPE(DesktopSession::Client)
-Q_DECLARE_METATYPE(DesktopSession::KeySynthesisRoad)
-Q_DECLARE_METATYPE(DesktopSession::WindowTrackingRoad)
+Q_DECLARE_METATYPE(DesktopSession::KeySynthesisMethod)
+Q_DECLARE_METATYPE(DesktopSession::WindowTrackingMethod)
 
 class DesktopSessionTest : public QObject
 {
@@ -152,7 +152,7 @@ void DesktopSessionTest::platformChoiceLeavesTheUsersChoiceAlone()
     QCOMPARE(Session::preferredQtPlatform(environment), preferred);
     // Without a GUI the client is what the application would run as.
     const Session predicted = Session::decide(environment, {});
-    QCOMPARE(predicted.client.road, client);
+    QCOMPARE(predicted.client.method, client);
     QVERIFY(!predicted.client.reason.isEmpty());
     QCOMPARE(predicted.client.reason.contains(QStringLiteral("QT_QPA_PLATFORM")), namesTheVariable);
 }
@@ -160,18 +160,18 @@ void DesktopSessionTest::platformChoiceLeavesTheUsersChoiceAlone()
 void DesktopSessionTest::x11SessionKeepsTheX11Road()
 {
     const Session session = Session::decide(x11Openbox, x11Probes());
-    QCOMPARE(session.client.road, Session::Client::x11);
-    QCOMPARE(session.shortcut.road, Session::ShortcutRoad::x11Grab);
-    QCOMPARE(session.keySynthesis.road, Session::KeySynthesisRoad::xtest);
-    QCOMPARE(session.capture.road, Session::CaptureRoad::x11Grab);
+    QCOMPARE(session.client.method, Session::Client::x11);
+    QCOMPARE(session.shortcut.method, Session::ShortcutMethod::x11Grab);
+    QCOMPARE(session.keySynthesis.method, Session::KeySynthesisMethod::xtest);
+    QCOMPARE(session.capture.method, Session::CaptureMethod::x11Grab);
 
     // An X server that does not answer grabs nothing and types nothing.
     DesktopProbes unreachable;
     unreachable.qtPlatform = QStringLiteral("xcb");
     const Session broken = Session::decide(x11Openbox, unreachable);
-    QCOMPARE(broken.shortcut.road, Session::ShortcutRoad::bindCommand);
+    QCOMPARE(broken.shortcut.method, Session::ShortcutMethod::bindCommand);
     QVERIFY(broken.shortcut.reason.contains(QStringLiteral("cannot be reached")));
-    QCOMPARE(broken.keySynthesis.road, Session::KeySynthesisRoad::none);
+    QCOMPARE(broken.keySynthesis.method, Session::KeySynthesisMethod::none);
     QVERIFY(broken.keySynthesis.reason.contains(QStringLiteral("XTest")));
 }
 
@@ -180,26 +180,27 @@ void DesktopSessionTest::waylandShortcutRoads()
     // Under Wayland an X11 grab is never the road, even with XWayland there.
     DesktopProbes probes = x11Probes();
     const Session gnome = Session::decide(gnomeWayland, probes);
-    QCOMPARE(gnome.shortcut.road, Session::ShortcutRoad::bindCommand);
+    QCOMPARE(gnome.shortcut.method, Session::ShortcutMethod::bindCommand);
     QVERIFY(gnome.shortcut.reason.contains(QStringLiteral("`wrenlark toggle`")));
     QVERIFY(gnome.shortcut.reason.contains(QStringLiteral("Custom Shortcuts")));
 
     probes.globalShortcutsPortal = true;
-    QCOMPARE(Session::decide(kdeWayland, probes).shortcut.road, Session::ShortcutRoad::portal);
+    QCOMPARE(Session::decide(kdeWayland, probes).shortcut.method, Session::ShortcutMethod::portal);
     // KDE's own shortcut service goes first: Plasma's portal binds nothing
     // for a program it cannot name. Elsewhere it is not asked for.
     probes.kdeGlobalAccel = true;
-    QCOMPARE(Session::decide(kdeWayland, probes).shortcut.road,
-             Session::ShortcutRoad::kdeGlobalAccel);
-    QCOMPARE(Session::decide(gnomeWayland, probes).shortcut.road, Session::ShortcutRoad::portal);
+    QCOMPARE(Session::decide(kdeWayland, probes).shortcut.method,
+             Session::ShortcutMethod::kdeGlobalAccel);
+    QCOMPARE(Session::decide(gnomeWayland, probes).shortcut.method,
+             Session::ShortcutMethod::portal);
     // The portal is asked about only on Wayland; an X11 session keeps its grab.
-    QCOMPARE(Session::decide(x11Openbox, probes).shortcut.road, Session::ShortcutRoad::x11Grab);
+    QCOMPARE(Session::decide(x11Openbox, probes).shortcut.method, Session::ShortcutMethod::x11Grab);
 
     const Session sway = Session::decide(swayWithoutXwayland, {});
-    QCOMPARE(sway.shortcut.road, Session::ShortcutRoad::bindCommand);
+    QCOMPARE(sway.shortcut.method, Session::ShortcutMethod::bindCommand);
     QVERIFY(sway.shortcut.reason.contains(QStringLiteral("bindsym")));
-    QCOMPARE(Session::decide(environment({}, {}, {}, {}), {}).shortcut.road,
-             Session::ShortcutRoad::bindCommand);
+    QCOMPARE(Session::decide(environment({}, {}, {}, {}), {}).shortcut.method,
+             Session::ShortcutMethod::bindCommand);
 }
 
 void DesktopSessionTest::keysAndCaptureFollowTheClient()
@@ -207,53 +208,53 @@ void DesktopSessionTest::keysAndCaptureFollowTheClient()
     // Under XWayland XTest reaches X11 applications only, and the X11 screen
     // holds no Wayland window: capture goes through the portal.
     const Session xwayland = Session::decide(gnomeWayland, x11Probes());
-    QCOMPARE(xwayland.client.road, Session::Client::xwayland);
-    QCOMPARE(xwayland.keySynthesis.road, Session::KeySynthesisRoad::xtest);
+    QCOMPARE(xwayland.client.method, Session::Client::xwayland);
+    QCOMPARE(xwayland.keySynthesis.method, Session::KeySynthesisMethod::xtest);
     QVERIFY(xwayland.keySynthesis.reason.contains(QStringLiteral("X11 applications only")));
-    QCOMPARE(xwayland.capture.road, Session::CaptureRoad::screenshotPortal);
-    QCOMPARE(xwayland.primarySelection.road, Session::PrimarySelectionRoad::x11OwnerChecked);
+    QCOMPARE(xwayland.capture.method, Session::CaptureMethod::screenshotPortal);
+    QCOMPARE(xwayland.primarySelection.method, Session::PrimarySelectionMethod::x11OwnerChecked);
 
     DesktopProbes native;
     native.qtPlatform = QStringLiteral("wayland");
     const Session wayland = Session::decide(swayWithoutXwayland, native);
-    QCOMPARE(wayland.client.road, Session::Client::wayland);
-    QCOMPARE(wayland.keySynthesis.road, Session::KeySynthesisRoad::none);
-    QCOMPARE(wayland.capture.road, Session::CaptureRoad::screenshotPortal);
+    QCOMPARE(wayland.client.method, Session::Client::wayland);
+    QCOMPARE(wayland.keySynthesis.method, Session::KeySynthesisMethod::none);
+    QCOMPARE(wayland.capture.method, Session::CaptureMethod::screenshotPortal);
     // Nothing tells a Wayland client who owns PRIMARY: it is never taken on trust.
-    QCOMPARE(wayland.primarySelection.road, Session::PrimarySelectionRoad::notRead);
+    QCOMPARE(wayland.primarySelection.method, Session::PrimarySelectionMethod::notRead);
 
     // A portal that was asked and offers no screenshots leaves no road; one
     // not asked about still is the road, as it may start later.
     native.screenshotPortal = false;
     const Session noPortal = Session::decide(swayWithoutXwayland, native);
-    QCOMPARE(noPortal.capture.road, Session::CaptureRoad::none);
+    QCOMPARE(noPortal.capture.method, Session::CaptureMethod::none);
     QVERIFY2(noPortal.capture.reason.contains(QStringLiteral("xdg-desktop-portal")),
              qPrintable(noPortal.capture.reason));
     DesktopProbes x11 = x11Probes();
     x11.screenshotPortal = false;
-    QCOMPARE(Session::decide(x11Openbox, x11).capture.road, Session::CaptureRoad::x11Grab);
+    QCOMPARE(Session::decide(x11Openbox, x11).capture.method, Session::CaptureMethod::x11Grab);
 
     // sway's XWayland bridge hands our clipboard to Wayland windows only
     // while an X11 window has the focus; as a Wayland client, or on other
     // desktops (not measured), the clipboard reaches every window.
     const Session swayXwayland = Session::decide(swayWithXwayland, x11Probes());
-    QCOMPARE(swayXwayland.clipboardReach.road, Session::ClipboardReach::x11Windows);
+    QCOMPARE(swayXwayland.clipboardReach.method, Session::ClipboardReach::x11Windows);
     // With data control, a paste into a Wayland window takes the Wayland
     // clipboard.
     DesktopProbes dataControl = x11Probes();
     dataControl.dataControlProtocol = true;
-    QCOMPARE(Session::decide(swayWithXwayland, dataControl).clipboardReach.road,
+    QCOMPARE(Session::decide(swayWithXwayland, dataControl).clipboardReach.method,
              Session::ClipboardReach::dataControl);
-    QCOMPARE(Session::decide(swayWithoutXwayland, native).clipboardReach.road,
+    QCOMPARE(Session::decide(swayWithoutXwayland, native).clipboardReach.method,
              Session::ClipboardReach::allWindows);
-    QCOMPARE(xwayland.clipboardReach.road, Session::ClipboardReach::allWindows);
+    QCOMPARE(xwayland.clipboardReach.method, Session::ClipboardReach::allWindows);
 
     DesktopProbes offscreen;
     offscreen.qtPlatform = QStringLiteral("offscreen");
     const Session headless = Session::decide(x11Openbox, offscreen);
-    QCOMPARE(headless.client.road, Session::Client::none);
-    QCOMPARE(headless.keySynthesis.road, Session::KeySynthesisRoad::none);
-    QCOMPARE(headless.capture.road, Session::CaptureRoad::none);
+    QCOMPARE(headless.client.method, Session::Client::none);
+    QCOMPARE(headless.keySynthesis.method, Session::KeySynthesisMethod::none);
+    QCOMPARE(headless.capture.method, Session::CaptureMethod::none);
 }
 
 void DesktopSessionTest::waylandKeysTakeARoadThatReachesWaylandWindows_data()
@@ -262,10 +263,10 @@ void DesktopSessionTest::waylandKeysTakeARoadThatReachesWaylandWindows_data()
     QTest::addColumn<QString>("qtPlatform");
     QTest::addColumn<uint>("portal");
     QTest::addColumn<bool>("virtualKeyboard");
-    QTest::addColumn<Session::KeySynthesisRoad>("road");
+    QTest::addColumn<Session::KeySynthesisMethod>("road");
     QTest::addColumn<QString>("reasonNames");
 
-    using Road = Session::KeySynthesisRoad;
+    using Road = Session::KeySynthesisMethod;
     // The compositor types the portal's keys into Wayland and X11 windows
     // alike, so the portal wins over XTest under XWayland.
     QTest::newRow("GNOME, XWayland, portal")
@@ -316,29 +317,29 @@ void DesktopSessionTest::waylandKeysTakeARoadThatReachesWaylandWindows()
     QFETCH(QString, qtPlatform);
     QFETCH(uint, portal);
     QFETCH(bool, virtualKeyboard);
-    QFETCH(Session::KeySynthesisRoad, road);
+    QFETCH(Session::KeySynthesisMethod, road);
     QFETCH(QString, reasonNames);
     DesktopProbes probes = qtPlatform == QLatin1String("xcb") ? x11Probes() : DesktopProbes{};
     probes.qtPlatform = qtPlatform;
     probes.remoteDesktopPortalVersion = portal;
     probes.virtualKeyboardProtocol = virtualKeyboard;
     const Session session = Session::decide(environment, probes);
-    QCOMPARE(session.keySynthesis.road, road);
+    QCOMPARE(session.keySynthesis.method, road);
     QVERIFY2(session.keySynthesis.reason.contains(reasonNames),
              qPrintable(session.keySynthesis.reason));
     QCOMPARE(session.remoteDesktopConsentKept,
-             road == Session::KeySynthesisRoad::remoteDesktopPortal && portal >= 2);
-    if (road == Session::KeySynthesisRoad::remoteDesktopPortal)
+             road == Session::KeySynthesisMethod::remoteDesktopPortal && portal >= 2);
+    if (road == Session::KeySynthesisMethod::remoteDesktopPortal)
         QCOMPARE(Session::name(road), QStringLiteral("RemoteDesktop portal"));
 
     // Where Mutter offers its own remote desktop interface (GNOME), it goes
     // before the portal, which would ask; no other desktop takes it.
     probes.mutterRemoteDesktop = true;
     const Session withMutter = Session::decide(environment, probes);
-    if (withMutter.family == Session::Family::gnome && road != Session::KeySynthesisRoad::none)
-        QCOMPARE(withMutter.keySynthesis.road, Session::KeySynthesisRoad::mutterRemoteDesktop);
+    if (withMutter.family == Session::Family::gnome && road != Session::KeySynthesisMethod::none)
+        QCOMPARE(withMutter.keySynthesis.method, Session::KeySynthesisMethod::mutterRemoteDesktop);
     else
-        QCOMPARE(withMutter.keySynthesis.road, road);
+        QCOMPARE(withMutter.keySynthesis.method, road);
 }
 
 void DesktopSessionTest::windowTrackingTellsWhoKnowsTheFocus_data()
@@ -346,10 +347,10 @@ void DesktopSessionTest::windowTrackingTellsWhoKnowsTheFocus_data()
     QTest::addColumn<DesktopEnvironment>("environment");
     QTest::addColumn<QString>("qtPlatform");
     QTest::addColumn<bool>("compositorAnswers");
-    QTest::addColumn<Session::WindowTrackingRoad>("road");
+    QTest::addColumn<Session::WindowTrackingMethod>("road");
     QTest::addColumn<QString>("reasonNames");
 
-    using Road = Session::WindowTrackingRoad;
+    using Road = Session::WindowTrackingMethod;
     const QString xcb = QStringLiteral("xcb");
     const QString wayland = QStringLiteral("wayland");
     QTest::newRow("X11 window manager")
@@ -389,7 +390,7 @@ void DesktopSessionTest::windowTrackingTellsWhoKnowsTheFocus()
     QFETCH(DesktopEnvironment, environment);
     QFETCH(QString, qtPlatform);
     QFETCH(bool, compositorAnswers);
-    QFETCH(Session::WindowTrackingRoad, road);
+    QFETCH(Session::WindowTrackingMethod, road);
     QFETCH(QString, reasonNames);
     DesktopProbes probes = qtPlatform == QLatin1String("xcb") ? x11Probes() : DesktopProbes{};
     probes.qtPlatform = qtPlatform;
@@ -397,7 +398,7 @@ void DesktopSessionTest::windowTrackingTellsWhoKnowsTheFocus()
     probes.swayIpc = compositorAnswers && !environment.swaySocket.isEmpty();
     probes.kwinScripting = compositorAnswers && environment.swaySocket.isEmpty();
     const Session session = Session::decide(environment, probes);
-    QCOMPARE(session.windowTracking.road, road);
+    QCOMPARE(session.windowTracking.method, road);
     QVERIFY2(session.windowTracking.reason.contains(reasonNames),
              qPrintable(session.windowTracking.reason));
     // Off sway, nothing said of a desktop speaks of sway's ways.
@@ -409,10 +410,10 @@ void DesktopSessionTest::windowTrackingTellsWhoKnowsTheFocus()
     }
 
     // An X server that does not answer tells nothing either.
-    if (road == Session::WindowTrackingRoad::x11WindowManager) {
+    if (road == Session::WindowTrackingMethod::x11WindowManager) {
         probes.x11Reachable = false;
-        QCOMPARE(Session::decide(environment, probes).windowTracking.road,
-                 Session::WindowTrackingRoad::none);
+        QCOMPARE(Session::decide(environment, probes).windowTracking.method,
+                 Session::WindowTrackingMethod::none);
     }
 }
 

@@ -69,17 +69,17 @@ QString DesktopProfile::focusUntold(const DesktopEnvironment &) const
                           "compositors, only sway and KWin are asked)");
 }
 
-std::unique_ptr<ShortcutBackend> DesktopProfile::shortcutBackend(Session::ShortcutRoad) const
+std::unique_ptr<ShortcutBackend> DesktopProfile::shortcutBackend(Session::ShortcutMethod) const
 {
     return {};
 }
 
-std::shared_ptr<KeySynthesizer> DesktopProfile::keySynthesizer(Session::KeySynthesisRoad) const
+std::shared_ptr<KeySynthesizer> DesktopProfile::keySynthesizer(Session::KeySynthesisMethod) const
 {
     return {};
 }
 
-std::shared_ptr<WindowSource> DesktopProfile::windowSource(Session::WindowTrackingRoad,
+std::shared_ptr<WindowSource> DesktopProfile::windowSource(Session::WindowTrackingMethod,
                                                            const DesktopEnvironment &) const
 {
     return {};

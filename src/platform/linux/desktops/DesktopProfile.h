@@ -25,7 +25,7 @@ class DesktopProfile
 {
 public:
     using Session = DesktopSession;
-    template<typename Road> using Choice = DesktopSession::Choice<Road>;
+    template<typename Method> using Choice = DesktopSession::Choice<Method>;
 
     virtual ~DesktopProfile() = default;
 
@@ -44,18 +44,18 @@ public:
     // on Wayland sessions only.
     virtual void probe(const DesktopEnvironment &, DesktopProbes &) const {}
 
-    // The desktop's own roads on a Wayland session, taken before the common
+    // The desktop's own methods on a Wayland session, taken before the common
     // ones; nothing where it has none or the probes did not find it.
-    virtual std::optional<Choice<Session::ShortcutRoad>> ownShortcut(const DesktopProbes &) const
+    virtual std::optional<Choice<Session::ShortcutMethod>> ownShortcut(const DesktopProbes &) const
     {
         return {};
     }
-    virtual std::optional<Choice<Session::KeySynthesisRoad>>
+    virtual std::optional<Choice<Session::KeySynthesisMethod>>
     ownKeySynthesis(const DesktopProbes &) const
     {
         return {};
     }
-    virtual std::optional<Choice<Session::WindowTrackingRoad>>
+    virtual std::optional<Choice<Session::WindowTrackingMethod>>
     ownWindowTracking(const DesktopProbes &) const
     {
         return {};
@@ -82,10 +82,11 @@ public:
     // Why the focused window is not known, on a Wayland session.
     virtual QString focusUntold(const DesktopEnvironment &environment) const;
 
-    // Backends for the roads this desktop owns; nothing for any other road.
-    virtual std::unique_ptr<ShortcutBackend> shortcutBackend(Session::ShortcutRoad road) const;
-    virtual std::shared_ptr<KeySynthesizer> keySynthesizer(Session::KeySynthesisRoad road) const;
-    virtual std::shared_ptr<WindowSource> windowSource(Session::WindowTrackingRoad road,
+    // Backends for the methods this desktop owns; nothing for any other method.
+    virtual std::unique_ptr<ShortcutBackend> shortcutBackend(Session::ShortcutMethod method) const;
+    virtual std::shared_ptr<KeySynthesizer>
+    keySynthesizer(Session::KeySynthesisMethod method) const;
+    virtual std::shared_ptr<WindowSource> windowSource(Session::WindowTrackingMethod method,
                                                        const DesktopEnvironment &environment) const;
     // A shortcut in the desktop's own keyboard settings that runs
     // `wrenlark toggle`, where the desktop has such settings.

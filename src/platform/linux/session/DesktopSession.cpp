@@ -84,29 +84,29 @@ DesktopSession::Choice<Client> chooseClient(const DesktopEnvironment &environmen
                 .arg(platform, requested.isEmpty() ? QString() : QStringLiteral("; ") + requested)};
 }
 
-DesktopSession::Choice<DesktopSession::ShortcutRoad>
+DesktopSession::Choice<DesktopSession::ShortcutMethod>
 chooseShortcut(Kind kind, const DesktopProfile &profile, const DesktopProbes &probes)
 {
-    using Road = DesktopSession::ShortcutRoad;
+    using Method = DesktopSession::ShortcutMethod;
     switch (kind) {
     case Kind::x11:
         if (probes.x11Reachable)
-            return {Road::x11Grab, QStringLiteral("X11 key grab on the root window")};
-        return {Road::bindCommand,
+            return {Method::x11Grab, QStringLiteral("X11 key grab on the root window")};
+        return {Method::bindCommand,
                 QStringLiteral("the X server cannot be reached; ") + profile.bindInstructions()};
     case Kind::wayland:
         if (const auto own = profile.ownShortcut(probes))
             return *own;
         if (probes.globalShortcutsPortal)
-            return {Road::portal, QStringLiteral("the desktop's portal offers GlobalShortcuts")};
-        return {Road::bindCommand,
+            return {Method::portal, QStringLiteral("the desktop's portal offers GlobalShortcuts")};
+        return {Method::bindCommand,
                 QStringLiteral("no GlobalShortcuts portal here, and X11 grabs fire only while an "
                                "XWayland window has the focus; ") +
                     profile.bindInstructions()};
     case Kind::unknown:
         break;
     }
-    return {Road::bindCommand, QStringLiteral("no desktop session")};
+    return {Method::bindCommand, QStringLiteral("no desktop session")};
 }
 
 // Version 2 added restore tokens, which keep the permission.
@@ -115,18 +115,18 @@ bool keepsRemoteDesktopConsent(const DesktopProbes &probes)
     return probes.remoteDesktopPortalVersion >= 2;
 }
 
-DesktopSession::Choice<DesktopSession::KeySynthesisRoad> virtualKeyboard()
+DesktopSession::Choice<DesktopSession::KeySynthesisMethod> virtualKeyboard()
 {
-    return {DesktopSession::KeySynthesisRoad::virtualKeyboard,
+    return {DesktopSession::KeySynthesisMethod::virtualKeyboard,
             QStringLiteral("the compositor offers the virtual-keyboard protocol: the keys reach "
                            "its focused window, Wayland or X11")};
 }
 
-DesktopSession::Choice<DesktopSession::KeySynthesisRoad>
+DesktopSession::Choice<DesktopSession::KeySynthesisMethod>
 chooseKeySynthesis(Kind kind, const DesktopProfile &profile, Client client,
                    const DesktopProbes &probes)
 {
-    using Road = DesktopSession::KeySynthesisRoad;
+    using Method = DesktopSession::KeySynthesisMethod;
     const bool onWayland = kind == Kind::wayland && client != Client::none;
     if (onWayland) {
         if (const auto own = profile.ownKeySynthesis(probes))
@@ -140,7 +140,7 @@ chooseKeySynthesis(Kind kind, const DesktopProfile &profile, Client client,
     // The compositor types the portal's keys into its focused window, Wayland
     // or X11; XTest under XWayland reaches X11 windows only.
     if (onWayland && probes.remoteDesktopPortalVersion > 0)
-        return {Road::remoteDesktopPortal,
+        return {Method::remoteDesktopPortal,
                 QStringLiteral("the desktop's portal offers RemoteDesktop: the keys reach the "
                                "focused window once you allow it ") +
                     (keepsRemoteDesktopConsent(probes)
@@ -152,62 +152,62 @@ chooseKeySynthesis(Kind kind, const DesktopProfile &profile, Client client,
         return virtualKeyboard();
     const bool overX11 = client == Client::x11 || client == Client::xwayland;
     if (overX11 && probes.xtestAvailable)
-        return {Road::xtest, client == Client::xwayland
-                                 ? QStringLiteral("XTest through XWayland: the keys reach X11 "
-                                                  "applications only")
-                                 : QStringLiteral("XTest")};
+        return {Method::xtest, client == Client::xwayland
+                                   ? QStringLiteral("XTest through XWayland: the keys reach X11 "
+                                                    "applications only")
+                                   : QStringLiteral("XTest")};
     if (overX11)
-        return {Road::none, QStringLiteral("the X server has no XTest extension: copy and paste "
-                                           "keys cannot be sent")};
+        return {Method::none, QStringLiteral("the X server has no XTest extension: copy and paste "
+                                             "keys cannot be sent")};
     if (client == Client::wayland)
-        return {Road::none, QStringLiteral("no RemoteDesktop portal or virtual-keyboard "
-                                           "protocol here, and XTest needs XWayland: copy and "
-                                           "paste keys cannot be sent")};
-    return {Road::none, QStringLiteral("no display")};
+        return {Method::none, QStringLiteral("no RemoteDesktop portal or virtual-keyboard "
+                                             "protocol here, and XTest needs XWayland: copy and "
+                                             "paste keys cannot be sent")};
+    return {Method::none, QStringLiteral("no display")};
 }
 
-DesktopSession::Choice<DesktopSession::CaptureRoad> chooseCapture(Kind kind, Client client,
-                                                                  const DesktopProbes &probes)
+DesktopSession::Choice<DesktopSession::CaptureMethod> chooseCapture(Kind kind, Client client,
+                                                                    const DesktopProbes &probes)
 {
-    using Road = DesktopSession::CaptureRoad;
+    using Method = DesktopSession::CaptureMethod;
     if (client == Client::none)
-        return {Road::none, QStringLiteral("no display")};
+        return {Method::none, QStringLiteral("no display")};
     if (kind != Kind::wayland)
-        return {Road::x11Grab, QStringLiteral("the X server's screen")};
+        return {Method::x11Grab, QStringLiteral("the X server's screen")};
     // The portal runs only what a backend for this desktop serves.
     if (probes.screenshotPortal.has_value() && !*probes.screenshotPortal)
-        return {Road::none,
+        return {Method::none,
                 QStringLiteral("no desktop portal offers screenshots (xdg-desktop-portal "
                                "and its backend for this desktop are needed)")};
     // XWayland's root window holds X11 windows only: a grab of it shows
     // the Wayland windows as black.
-    return {Road::screenshotPortal,
+    return {Method::screenshotPortal,
             client == Client::xwayland
                 ? QStringLiteral("Wayland session: XWayland's screen holds X11 windows only")
                 : QStringLiteral("Wayland clients cannot read the screen")};
 }
 
-DesktopSession::Choice<DesktopSession::PrimarySelectionRoad> choosePrimarySelection(Client client)
+DesktopSession::Choice<DesktopSession::PrimarySelectionMethod> choosePrimarySelection(Client client)
 {
-    using Road = DesktopSession::PrimarySelectionRoad;
+    using Method = DesktopSession::PrimarySelectionMethod;
     switch (client) {
     case Client::x11:
-        return {Road::x11OwnerChecked,
+        return {Method::x11OwnerChecked,
                 QStringLiteral("read when the application the selection is taken from owns it")};
     case Client::xwayland:
-        return {Road::x11OwnerChecked,
+        return {Method::x11OwnerChecked,
                 QStringLiteral("read when an X11 application the selection is taken from owns "
                                "it; a Wayland application's owner cannot be known, so its "
                                "selection is copied with its copy keystroke")};
     case Client::wayland:
-        return {Road::notRead,
+        return {Method::notRead,
                 QStringLiteral("a Wayland client cannot learn which application owns the "
                                "primary selection; the selection is copied with the "
                                "application's copy keystroke instead")};
     case Client::none:
         break;
     }
-    return {Road::notRead, QStringLiteral("no display")};
+    return {Method::notRead, QStringLiteral("no display")};
 }
 
 DesktopSession::Choice<DesktopSession::ClipboardReach>
@@ -231,30 +231,30 @@ chooseClipboardReach(const DesktopProfile &profile, Client client, const Desktop
                                    : QStringLiteral("one clipboard for every window")};
 }
 
-DesktopSession::Choice<DesktopSession::WindowTrackingRoad>
+DesktopSession::Choice<DesktopSession::WindowTrackingMethod>
 chooseWindowTracking(const DesktopEnvironment &environment, const DesktopProfile &profile,
                      const DesktopProbes &probes, Kind kind, Client client)
 {
-    using Road = DesktopSession::WindowTrackingRoad;
+    using Method = DesktopSession::WindowTrackingMethod;
     const bool overX11 =
         (client == Client::x11 || client == Client::xwayland) && probes.x11Reachable;
     if (kind == Kind::x11 && overX11)
-        return {Road::x11WindowManager,
+        return {Method::x11WindowManager,
                 QStringLiteral("the window manager's active window and process ids (EWMH)")};
     if (kind == Kind::x11)
-        return {Road::none, QStringLiteral("the X server cannot be reached: the application you "
-                                           "come from is not known")};
+        return {Method::none, QStringLiteral("the X server cannot be reached: the application you "
+                                             "come from is not known")};
     if (kind != Kind::wayland || client == Client::none)
-        return {Road::none, QStringLiteral("no display")};
+        return {Method::none, QStringLiteral("no display")};
     if (const auto own = profile.ownWindowTracking(probes))
         return *own;
     const QString untold = profile.focusUntold(environment);
     if (overX11)
-        return {Road::x11WindowManager,
+        return {Method::x11WindowManager,
                 untold + QStringLiteral(": only X11 applications (under XWayland) are known and "
                                         "brought back, Wayland ones are not")};
-    return {Road::none, untold + QStringLiteral(", and there is no XWayland: the application you "
-                                                "come from is not known")};
+    return {Method::none, untold + QStringLiteral(", and there is no XWayland: the application you "
+                                                  "come from is not known")};
 }
 
 } // namespace
@@ -281,18 +281,18 @@ DesktopSession DesktopSession::decide(const DesktopEnvironment &environment,
     session.desktopName = environment.currentDesktop;
     session.client = chooseClient(environment, probes, session.kind, profile);
     session.shortcut = chooseShortcut(session.kind, profile, probes);
-    session.keySynthesis = chooseKeySynthesis(session.kind, profile, session.client.road, probes);
-    session.capture = chooseCapture(session.kind, session.client.road, probes);
-    session.primarySelection = choosePrimarySelection(session.client.road);
-    session.clipboardReach = chooseClipboardReach(profile, session.client.road, probes);
+    session.keySynthesis = chooseKeySynthesis(session.kind, profile, session.client.method, probes);
+    session.capture = chooseCapture(session.kind, session.client.method, probes);
+    session.primarySelection = choosePrimarySelection(session.client.method);
+    session.clipboardReach = chooseClipboardReach(profile, session.client.method, probes);
     session.remoteDesktopConsentKept =
-        session.keySynthesis.road == KeySynthesisRoad::remoteDesktopPortal &&
+        session.keySynthesis.method == KeySynthesisMethod::remoteDesktopPortal &&
         keepsRemoteDesktopConsent(probes);
     session.remoteDesktopGrantedUnasked =
-        session.keySynthesis.road == KeySynthesisRoad::remoteDesktopPortal &&
+        session.keySynthesis.method == KeySynthesisMethod::remoteDesktopPortal &&
         profile.grantsRemoteDesktopUnasked();
     session.windowTracking =
-        chooseWindowTracking(environment, profile, probes, session.kind, session.client.road);
+        chooseWindowTracking(environment, profile, probes, session.kind, session.client.method);
     return session;
 }
 
@@ -381,55 +381,55 @@ QString DesktopSession::name(Client client)
     return QStringLiteral("no display client");
 }
 
-QString DesktopSession::name(ShortcutRoad road)
+QString DesktopSession::name(ShortcutMethod method)
 {
-    switch (road) {
-    case ShortcutRoad::x11Grab:
+    switch (method) {
+    case ShortcutMethod::x11Grab:
         return QStringLiteral("X11 key grab");
-    case ShortcutRoad::kdeGlobalAccel:
+    case ShortcutMethod::kdeGlobalAccel:
         return QStringLiteral("KDE global shortcuts (kglobalaccel)");
-    case ShortcutRoad::portal:
+    case ShortcutMethod::portal:
         return QStringLiteral("GlobalShortcuts portal");
-    case ShortcutRoad::bindCommand:
+    case ShortcutMethod::bindCommand:
         break;
     }
     return QStringLiteral("none (bind `wrenlark toggle`)");
 }
 
-QString DesktopSession::name(KeySynthesisRoad road)
+QString DesktopSession::name(KeySynthesisMethod method)
 {
-    switch (road) {
-    case KeySynthesisRoad::xtest:
+    switch (method) {
+    case KeySynthesisMethod::xtest:
         return QStringLiteral("XTest");
-    case KeySynthesisRoad::mutterRemoteDesktop:
+    case KeySynthesisMethod::mutterRemoteDesktop:
         return QStringLiteral("Mutter remote desktop");
-    case KeySynthesisRoad::remoteDesktopPortal:
+    case KeySynthesisMethod::remoteDesktopPortal:
         return QStringLiteral("RemoteDesktop portal");
-    case KeySynthesisRoad::virtualKeyboard:
+    case KeySynthesisMethod::virtualKeyboard:
         return QStringLiteral("virtual-keyboard protocol");
-    case KeySynthesisRoad::none:
+    case KeySynthesisMethod::none:
         break;
     }
     return QStringLiteral("none");
 }
 
-QString DesktopSession::name(CaptureRoad road)
+QString DesktopSession::name(CaptureMethod method)
 {
-    switch (road) {
-    case CaptureRoad::x11Grab:
+    switch (method) {
+    case CaptureMethod::x11Grab:
         return QStringLiteral("X11 screen grab");
-    case CaptureRoad::screenshotPortal:
+    case CaptureMethod::screenshotPortal:
         return QStringLiteral("Screenshot portal");
-    case CaptureRoad::none:
+    case CaptureMethod::none:
         break;
     }
     return QStringLiteral("none");
 }
 
-QString DesktopSession::name(PrimarySelectionRoad road)
+QString DesktopSession::name(PrimarySelectionMethod method)
 {
-    return road == PrimarySelectionRoad::x11OwnerChecked ? QStringLiteral("X11 PRIMARY")
-                                                         : QStringLiteral("not read");
+    return method == PrimarySelectionMethod::x11OwnerChecked ? QStringLiteral("X11 PRIMARY")
+                                                             : QStringLiteral("not read");
 }
 
 QString DesktopSession::name(ClipboardReach reach)
@@ -445,16 +445,16 @@ QString DesktopSession::name(ClipboardReach reach)
     return QStringLiteral("every window");
 }
 
-QString DesktopSession::name(WindowTrackingRoad road)
+QString DesktopSession::name(WindowTrackingMethod method)
 {
-    switch (road) {
-    case WindowTrackingRoad::x11WindowManager:
+    switch (method) {
+    case WindowTrackingMethod::x11WindowManager:
         return QStringLiteral("X11 window manager");
-    case WindowTrackingRoad::swayIpc:
+    case WindowTrackingMethod::swayIpc:
         return QStringLiteral("sway IPC");
-    case WindowTrackingRoad::kwinScript:
+    case WindowTrackingMethod::kwinScript:
         return QStringLiteral("KWin script");
-    case WindowTrackingRoad::none:
+    case WindowTrackingMethod::none:
         break;
     }
     return QStringLiteral("none");

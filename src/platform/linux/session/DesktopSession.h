@@ -31,7 +31,7 @@ struct DesktopProbes
     // no permission: the desktop asks at every start of a session.
     uint remoteDesktopPortalVersion = 0;
     // Whether the portal offers the Screenshot interface; not asked where
-    // only the road matters (it may start later), asked for what is said.
+    // only the method matters (it may start later), asked for what is said.
     std::optional<bool> screenshotPortal;
     // The compositor offers zwp_virtual_keyboard_manager_v1 (wlroots).
     bool virtualKeyboardProtocol = false;
@@ -45,7 +45,7 @@ struct DesktopProbes
     bool mutterRemoteDesktop = false;
 };
 
-// The kind of session this process runs in and the road each desktop
+// The kind of session this process runs in and the method each desktop
 // capability takes in it, each with the reason it was chosen. A pure
 // decision over the environment and the probes, so any desktop can be
 // described without running on it.
@@ -56,21 +56,21 @@ public:
     enum class Family { gnome, kde, wlroots, other };
     // How this process talks to the display server.
     enum class Client { x11, xwayland, wayland, none };
-    enum class ShortcutRoad { x11Grab, kdeGlobalAccel, portal, bindCommand };
-    enum class KeySynthesisRoad {
+    enum class ShortcutMethod { x11Grab, kdeGlobalAccel, portal, bindCommand };
+    enum class KeySynthesisMethod {
         xtest,
         mutterRemoteDesktop,
         remoteDesktopPortal,
         virtualKeyboard,
         none
     };
-    enum class CaptureRoad { x11Grab, screenshotPortal, none };
+    enum class CaptureMethod { x11Grab, screenshotPortal, none };
     // Whether PRIMARY is read as the selection: only while its owner can be
     // told to be the target application, which X11 says and Wayland never
     // does (a Wayland application's selection is copied with its keystroke).
-    enum class PrimarySelectionRoad { x11OwnerChecked, notRead };
+    enum class PrimarySelectionMethod { x11OwnerChecked, notRead };
     // Who tells the focused window and brings windows back.
-    enum class WindowTrackingRoad { x11WindowManager, swayIpc, kwinScript, none };
+    enum class WindowTrackingMethod { x11WindowManager, swayIpc, kwinScript, none };
     // Which windows see the clipboard this process writes while they have
     // the focus (a paste, the user's clipboard put back after a copy).
     // `dataControl`: X11's clipboard reaches X11 windows only, and a copy
@@ -78,9 +78,9 @@ public:
     // clipboard.
     enum class ClipboardReach { allWindows, x11Windows, dataControl };
 
-    template<typename Road> struct Choice
+    template<typename Method> struct Choice
     {
-        Road road;
+        Method method;
         QString reason;
     };
 
@@ -104,11 +104,11 @@ public:
     // The desktop's own name, as XDG_CURRENT_DESKTOP gives it.
     QString desktopName;
     Choice<Client> client{Client::none, {}};
-    Choice<ShortcutRoad> shortcut{ShortcutRoad::bindCommand, {}};
-    Choice<KeySynthesisRoad> keySynthesis{KeySynthesisRoad::none, {}};
-    Choice<CaptureRoad> capture{CaptureRoad::none, {}};
-    Choice<PrimarySelectionRoad> primarySelection{PrimarySelectionRoad::notRead, {}};
-    Choice<WindowTrackingRoad> windowTracking{WindowTrackingRoad::none, {}};
+    Choice<ShortcutMethod> shortcut{ShortcutMethod::bindCommand, {}};
+    Choice<KeySynthesisMethod> keySynthesis{KeySynthesisMethod::none, {}};
+    Choice<CaptureMethod> capture{CaptureMethod::none, {}};
+    Choice<PrimarySelectionMethod> primarySelection{PrimarySelectionMethod::notRead, {}};
+    Choice<WindowTrackingMethod> windowTracking{WindowTrackingMethod::none, {}};
     Choice<ClipboardReach> clipboardReach{ClipboardReach::allWindows, {}};
     // The desktop keeps the user's permission for the RemoteDesktop keys
     // from one start of Wrenlark to the next.
@@ -119,10 +119,10 @@ public:
     static QString name(Kind kind);
     static QString name(Family family);
     static QString name(Client client);
-    static QString name(ShortcutRoad road);
-    static QString name(KeySynthesisRoad road);
-    static QString name(CaptureRoad road);
-    static QString name(PrimarySelectionRoad road);
-    static QString name(WindowTrackingRoad road);
+    static QString name(ShortcutMethod method);
+    static QString name(KeySynthesisMethod method);
+    static QString name(CaptureMethod method);
+    static QString name(PrimarySelectionMethod method);
+    static QString name(WindowTrackingMethod method);
     static QString name(ClipboardReach reach);
 };

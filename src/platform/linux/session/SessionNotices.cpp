@@ -15,7 +15,7 @@ QString tr(const char *text)
 
 QString shortcutNotice(const Session &session, bool desktopShortcutOffered)
 {
-    if (session.shortcut.road != Session::ShortcutRoad::bindCommand ||
+    if (session.shortcut.method != Session::ShortcutMethod::bindCommand ||
         session.kind == Session::Kind::unknown || desktopShortcutOffered)
         return {};
     return DesktopProfile::of(session.family).shortcutNotice();
@@ -23,8 +23,8 @@ QString shortcutNotice(const Session &session, bool desktopShortcutOffered)
 
 QString keysNotice(const Session &session)
 {
-    switch (session.keySynthesis.road) {
-    case Session::KeySynthesisRoad::remoteDesktopPortal:
+    switch (session.keySynthesis.method) {
+    case Session::KeySynthesisMethod::remoteDesktopPortal:
         if (session.remoteDesktopGrantedUnasked)
             return {};
         if (session.remoteDesktopConsentKept)
@@ -33,20 +33,20 @@ QString keysNotice(const Session &session)
         return tr("Wrenlark types its copy and paste keys through your desktop's remote desktop "
                   "permission. This desktop keeps no such permission: it asks each time "
                   "Wrenlark starts, at the first copy or paste.");
-    case Session::KeySynthesisRoad::mutterRemoteDesktop:
-    case Session::KeySynthesisRoad::virtualKeyboard:
+    case Session::KeySynthesisMethod::mutterRemoteDesktop:
+    case Session::KeySynthesisMethod::virtualKeyboard:
         // Reaches every window of the compositor, asks nothing.
         return {};
-    case Session::KeySynthesisRoad::xtest:
+    case Session::KeySynthesisMethod::xtest:
         if (session.kind != Session::Kind::wayland)
             return {};
         return tr("Wrenlark can type copy and paste keys into X11 applications only here. In "
                   "other applications it reads and replaces text through accessibility, and "
                   "leaves a reply it cannot paste on the clipboard.");
-    case Session::KeySynthesisRoad::none:
+    case Session::KeySynthesisMethod::none:
         break;
     }
-    if (session.client.road == Session::Client::none)
+    if (session.client.method == Session::Client::none)
         return {};
     return tr("Wrenlark cannot type copy and paste keys here. It reads and replaces text through "
               "accessibility only, and leaves a reply it cannot paste on the clipboard.");
@@ -54,7 +54,7 @@ QString keysNotice(const Session &session)
 
 QString clipboardNotice(const Session &session)
 {
-    if (session.clipboardReach.road != Session::ClipboardReach::x11Windows)
+    if (session.clipboardReach.method != Session::ClipboardReach::x11Windows)
         return {};
     return tr("In Wayland applications Wrenlark reads and replaces text through accessibility "
               "only: your compositor passes them Wrenlark's clipboard only while Wrenlark's own "
@@ -65,8 +65,8 @@ QString clipboardNotice(const Session &session)
 // Only Wayland lacks a way: X11 grabs the screen itself.
 QString captureNotice(const Session &session)
 {
-    if (session.capture.road != Session::CaptureRoad::none ||
-        session.kind != Session::Kind::wayland || session.client.road == Session::Client::none)
+    if (session.capture.method != Session::CaptureMethod::none ||
+        session.kind != Session::Kind::wayland || session.client.method == Session::Client::none)
         return {};
     return tr("Wrenlark cannot capture a screen region here: on Wayland that takes the desktop's "
               "screenshot portal (xdg-desktop-portal with a backend for your desktop, such as "

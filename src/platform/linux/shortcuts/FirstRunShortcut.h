@@ -19,7 +19,7 @@ inline const QStringList toggleAlternatives = {QStringLiteral("Ctrl+Alt+Space"),
                                                QStringLiteral("Super+Alt+Space")};
 
 // The default for this desktop: Alt+Space, unless `desktopKeys` (GNOME's
-// keybindings) or `shortcuts` (the road shortcuts take, such as KDE's
+// keybindings) or `shortcuts` (the method shortcuts take, such as KDE's
 // shortcut service) says the desktop's own action holds it.
 QString toggleDefaultFor(const CommandKeybindingService *desktopKeys,
                          const GlobalShortcutService *shortcuts = nullptr);

@@ -12,17 +12,17 @@ namespace {
 
 std::unique_ptr<ShortcutBackend> chooseBackend(const DesktopSession &session)
 {
-    if (auto own = DesktopProfile::of(session.family).shortcutBackend(session.shortcut.road))
+    if (auto own = DesktopProfile::of(session.family).shortcutBackend(session.shortcut.method))
         return own;
-    switch (session.shortcut.road) {
-    case DesktopSession::ShortcutRoad::x11Grab:
+    switch (session.shortcut.method) {
+    case DesktopSession::ShortcutMethod::x11Grab:
         if (auto grabber = std::make_unique<X11KeyGrabber>(); grabber->isAvailable())
             return grabber;
         break;
-    case DesktopSession::ShortcutRoad::portal:
+    case DesktopSession::ShortcutMethod::portal:
         return std::make_unique<PortalShortcutBackend>();
-    case DesktopSession::ShortcutRoad::kdeGlobalAccel:
-    case DesktopSession::ShortcutRoad::bindCommand:
+    case DesktopSession::ShortcutMethod::kdeGlobalAccel:
+    case DesktopSession::ShortcutMethod::bindCommand:
         break;
     }
     return std::make_unique<UnavailableShortcutBackend>();

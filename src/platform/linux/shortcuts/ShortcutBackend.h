@@ -23,7 +23,7 @@ public:
     // or has not answered yet; a later answer comes as refused().
     virtual QString bind(const QString &name, const std::optional<ShortcutKey> &key) = 0;
     // What of the desktop's own already holds `key` ("KRunner"), as far as
-    // this road can tell before binding; nothing when it is free or unknown.
+    // this method can tell before binding; nothing when it is free or unknown.
     virtual std::optional<QString> desktopUseOf(const ShortcutKey &) const { return std::nullopt; }
 
     // What the named shortcut does, in the words a desktop's shortcut list shows.

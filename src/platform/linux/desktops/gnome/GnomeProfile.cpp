@@ -19,13 +19,13 @@ void GnomeProfile::probe(const DesktopEnvironment &, DesktopProbes &probes) cons
 }
 
 // GNOME 43's portal (version 1) would ask at every start.
-std::optional<DesktopProfile::Choice<DesktopSession::KeySynthesisRoad>>
+std::optional<DesktopProfile::Choice<DesktopSession::KeySynthesisMethod>>
 GnomeProfile::ownKeySynthesis(const DesktopProbes &probes) const
 {
     if (!probes.mutterRemoteDesktop)
         return {};
-    return Choice<Session::KeySynthesisRoad>{
-        Session::KeySynthesisRoad::mutterRemoteDesktop,
+    return Choice<Session::KeySynthesisMethod>{
+        Session::KeySynthesisMethod::mutterRemoteDesktop,
         QStringLiteral("GNOME's compositor takes the keys through its own remote desktop "
                        "interface, for the focused window, Wayland or X11, without asking; a "
                        "session is open only while they are typed")};
@@ -52,9 +52,10 @@ QString GnomeProfile::focusUntold(const DesktopEnvironment &) const
     return QStringLiteral("GNOME Shell tells no other program which window has the focus");
 }
 
-std::shared_ptr<KeySynthesizer> GnomeProfile::keySynthesizer(Session::KeySynthesisRoad road) const
+std::shared_ptr<KeySynthesizer>
+GnomeProfile::keySynthesizer(Session::KeySynthesisMethod method) const
 {
-    if (road != Session::KeySynthesisRoad::mutterRemoteDesktop)
+    if (method != Session::KeySynthesisMethod::mutterRemoteDesktop)
         return {};
     return std::make_shared<MutterRemoteDesktopKeys>();
 }

@@ -13,11 +13,12 @@ public:
     bool runsIn(const QStringList &desktopEntries,
                 const DesktopEnvironment &environment) const override;
     void probe(const DesktopEnvironment &environment, DesktopProbes &probes) const override;
-    std::optional<Choice<Session::KeySynthesisRoad>>
+    std::optional<Choice<Session::KeySynthesisMethod>>
     ownKeySynthesis(const DesktopProbes &probes) const override;
     QString bindInstructions() const override;
     QString shortcutNotice() const override;
     QString focusUntold(const DesktopEnvironment &environment) const override;
-    std::shared_ptr<KeySynthesizer> keySynthesizer(Session::KeySynthesisRoad road) const override;
+    std::shared_ptr<KeySynthesizer>
+    keySynthesizer(Session::KeySynthesisMethod method) const override;
     std::shared_ptr<CommandKeybindingService> commandKeybinding() const override;
 };

@@ -19,24 +19,24 @@ void KdeProfile::probe(const DesktopEnvironment &, DesktopProbes &probes) const
 // Plasma's portal (5.27) names a shortcut's owner after the caller's
 // application id, which it cannot find for a program started outside a
 // systemd application scope, and then binds nothing.
-std::optional<DesktopProfile::Choice<DesktopSession::ShortcutRoad>>
+std::optional<DesktopProfile::Choice<DesktopSession::ShortcutMethod>>
 KdeProfile::ownShortcut(const DesktopProbes &probes) const
 {
     if (!probes.kdeGlobalAccel)
         return {};
-    return Choice<Session::ShortcutRoad>{
-        Session::ShortcutRoad::kdeGlobalAccel,
+    return Choice<Session::ShortcutMethod>{
+        Session::ShortcutMethod::kdeGlobalAccel,
         QStringLiteral("KDE's shortcut service (kglobalaccel) takes them, as it takes those of "
                        "KDE's own programs")};
 }
 
-std::optional<DesktopProfile::Choice<DesktopSession::WindowTrackingRoad>>
+std::optional<DesktopProfile::Choice<DesktopSession::WindowTrackingMethod>>
 KdeProfile::ownWindowTracking(const DesktopProbes &probes) const
 {
     if (!probes.kwinScripting)
         return {};
-    return Choice<Session::WindowTrackingRoad>{
-        Session::WindowTrackingRoad::kwinScript,
+    return Choice<Session::WindowTrackingMethod>{
+        Session::WindowTrackingMethod::kwinScript,
         QStringLiteral("a KWin script of Wrenlark's tells KWin's windows, Wayland and X11 alike, "
                        "and focuses them")};
 }
@@ -59,17 +59,17 @@ QString KdeProfile::focusUntold(const DesktopEnvironment &) const
     return QStringLiteral("KWin tells no other program which window has the focus");
 }
 
-std::unique_ptr<ShortcutBackend> KdeProfile::shortcutBackend(Session::ShortcutRoad road) const
+std::unique_ptr<ShortcutBackend> KdeProfile::shortcutBackend(Session::ShortcutMethod method) const
 {
-    if (road != Session::ShortcutRoad::kdeGlobalAccel)
+    if (method != Session::ShortcutMethod::kdeGlobalAccel)
         return {};
     return std::make_unique<KGlobalAccelShortcutBackend>();
 }
 
-std::shared_ptr<WindowSource> KdeProfile::windowSource(Session::WindowTrackingRoad road,
+std::shared_ptr<WindowSource> KdeProfile::windowSource(Session::WindowTrackingMethod method,
                                                        const DesktopEnvironment &) const
 {
-    if (road != Session::WindowTrackingRoad::kwinScript)
+    if (method != Session::WindowTrackingMethod::kwinScript)
         return {};
     return std::make_shared<KWinWindowSource>();
 }

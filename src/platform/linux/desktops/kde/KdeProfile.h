@@ -12,9 +12,9 @@ public:
     bool runsIn(const QStringList &desktopEntries,
                 const DesktopEnvironment &environment) const override;
     void probe(const DesktopEnvironment &environment, DesktopProbes &probes) const override;
-    std::optional<Choice<Session::ShortcutRoad>>
+    std::optional<Choice<Session::ShortcutMethod>>
     ownShortcut(const DesktopProbes &probes) const override;
-    std::optional<Choice<Session::WindowTrackingRoad>>
+    std::optional<Choice<Session::WindowTrackingMethod>>
     ownWindowTracking(const DesktopProbes &probes) const override;
     // Measured on KWin 5.27; whether its XWayland bridge alone would do was not.
     bool pastesThroughDataControl() const override { return true; }
@@ -22,8 +22,8 @@ public:
     QString bindInstructions() const override;
     QString shortcutNotice() const override;
     QString focusUntold(const DesktopEnvironment &environment) const override;
-    std::unique_ptr<ShortcutBackend> shortcutBackend(Session::ShortcutRoad road) const override;
+    std::unique_ptr<ShortcutBackend> shortcutBackend(Session::ShortcutMethod method) const override;
     std::shared_ptr<WindowSource>
-    windowSource(Session::WindowTrackingRoad road,
+    windowSource(Session::WindowTrackingMethod method,
                  const DesktopEnvironment &environment) const override;
 };

@@ -23,13 +23,13 @@ void WlrootsProfile::probe(const DesktopEnvironment &environment, DesktopProbes 
         !environment.swaySocket.isEmpty() && SwayIpc(environment.swaySocket).isAnswering();
 }
 
-std::optional<DesktopProfile::Choice<DesktopSession::WindowTrackingRoad>>
+std::optional<DesktopProfile::Choice<DesktopSession::WindowTrackingMethod>>
 WlrootsProfile::ownWindowTracking(const DesktopProbes &probes) const
 {
     if (!probes.swayIpc)
         return {};
-    return Choice<Session::WindowTrackingRoad>{
-        Session::WindowTrackingRoad::swayIpc,
+    return Choice<Session::WindowTrackingMethod>{
+        Session::WindowTrackingMethod::swayIpc,
         QStringLiteral("sway's IPC (SWAYSOCK) tells the focused window and focuses windows, "
                        "Wayland and X11 alike")};
 }
@@ -60,10 +60,10 @@ QString WlrootsProfile::focusUntold(const DesktopEnvironment &environment) const
 }
 
 std::shared_ptr<WindowSource>
-WlrootsProfile::windowSource(Session::WindowTrackingRoad road,
+WlrootsProfile::windowSource(Session::WindowTrackingMethod method,
                              const DesktopEnvironment &environment) const
 {
-    if (road != Session::WindowTrackingRoad::swayIpc)
+    if (method != Session::WindowTrackingMethod::swayIpc)
         return {};
     return std::make_shared<SwayWindowSource>(environment.swaySocket);
 }

@@ -13,7 +13,7 @@ public:
     bool runsIn(const QStringList &desktopEntries,
                 const DesktopEnvironment &environment) const override;
     void probe(const DesktopEnvironment &environment, DesktopProbes &probes) const override;
-    std::optional<Choice<Session::WindowTrackingRoad>>
+    std::optional<Choice<Session::WindowTrackingMethod>>
     ownWindowTracking(const DesktopProbes &probes) const override;
     bool prefersVirtualKeyboard() const override { return true; }
     // Measured on sway 1.7.
@@ -24,6 +24,6 @@ public:
     QString shortcutNotice() const override;
     QString focusUntold(const DesktopEnvironment &environment) const override;
     std::shared_ptr<WindowSource>
-    windowSource(Session::WindowTrackingRoad road,
+    windowSource(Session::WindowTrackingMethod method,
                  const DesktopEnvironment &environment) const override;
 };
