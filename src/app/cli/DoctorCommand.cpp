@@ -324,8 +324,9 @@ Check shortcutPortal()
 // proxy the system's settings name.
 QList<Check> providerProxy()
 {
-    const AIProviderPointer provider = SettingsStore().currentProvider();
-    const std::optional<QUrl> origin = provider ? provider->serviceOrigin() : std::nullopt;
+    const SettingsStore store;
+    const AIProviderPointer provider = store.currentProvider();
+    const std::optional<QUrl> origin = provider ? store.serviceOrigin(*provider) : std::nullopt;
     if (!origin)
         return {};
     const QString route = NetworkProxies::describeRoute(*origin);

@@ -2,8 +2,11 @@
 
 #include "cli/ProviderArgument.h"
 #include "cli/Terminal.h"
+#include "core/providers/LocalServerProbe.h"
+#include "core/providers/ServerAddress.h"
 #include "core/settings/SettingsStore.h"
 
+#include <QEventLoop>
 #include <algorithm>
 
 namespace {
@@ -38,10 +41,56 @@ QString formatTable(const QList<Row> &rows)
     return text;
 }
 
+const QString usage = QStringLiteral("Usage: wrenlark providers [server PROVIDER ADDRESS]");
+
+// `providers server local http://127.0.0.1:8080/v1`: asks the server for its
+// models and, when it answers, keeps the address (and one of its models when
+// the chosen one is not among them).
+int setServer(const QString &providerID, const QString &text)
+{
+    const AIProviderPointer provider = providerArgument(providerID);
+    if (!provider)
+        return ExitStatus::usage;
+    if (!provider->userChoosesServer()) {
+        Terminal::printError(
+            QStringLiteral("wrenlark: %1 always uses its own service.").arg(provider->id()));
+        return ExitStatus::usage;
+    }
+    const ServerAddress::Checked checked = ServerAddress::check(text);
+    if (checked.address.isEmpty()) {
+        Terminal::printError(QStringLiteral("wrenlark: ") + checked.problem);
+        return ExitStatus::usage;
+    }
+    SettingsStore store;
+    LocalServerProbe probe;
+    QEventLoop loop;
+    LocalServerProbe::Result result;
+    QObject::connect(&probe, &LocalServerProbe::finished, &loop,
+                     [&](const QUuid &, const LocalServerProbe::Result &answer) {
+                         result = answer;
+                         loop.quit();
+                     });
+    probe.probe(checked.address, store.readApiKey(*provider).value_or(QString()));
+    loop.exec();
+    if (!result.problem.isEmpty()) {
+        Terminal::printError(QStringLiteral("wrenlark: ") + result.problem);
+        return ExitStatus::failure;
+    }
+    store.setServerAddress(checked.address, *provider);
+    if (!result.models.contains(store.model(*provider)))
+        store.setModel(result.models.first(), *provider);
+    Terminal::writeOutput(QStringLiteral("%1 uses %2, model %3. Its models: %4\n")
+                              .arg(provider->displayName(), checked.address.toString(),
+                                   store.model(*provider), result.models.join(u' ')));
+    return ExitStatus::success;
+}
+
 int runProviders(const QStringList &arguments)
 {
+    if (arguments.size() == 3 && arguments.first() == QLatin1String("server"))
+        return setServer(arguments.at(1), arguments.at(2));
     if (!arguments.isEmpty()) {
-        Terminal::printError(QStringLiteral("Usage: wrenlark providers"));
+        Terminal::printError(usage);
         return ExitStatus::usage;
     }
     SettingsStore store;
@@ -80,9 +129,13 @@ CliCommand providersCommand()
 {
     return {
         QStringLiteral("providers"),
-        QString(),
+        QStringLiteral("[server PROVIDER ADDRESS]"),
         QStringLiteral("List the providers: model in use, configured or not, and the current one."),
-        QString(),
+        QStringLiteral("With `server local ADDRESS`, points the local provider at a server of "
+                       "your own (for example http://127.0.0.1:11434/v1 for Ollama, :8080/v1 "
+                       "for the llama.cpp server, :1234/v1 for LM Studio, :8000/v1 for vLLM): "
+                       "the server is asked for its models, and the address is kept only when "
+                       "it answers."),
         runProviders,
     };
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QUrl>
 #include <QUuid>
 #include <optional>
 
@@ -19,4 +20,7 @@ struct AIRequestContext
     std::optional<QString> selectedText;
     // A captured screen region as PNG bytes.
     std::optional<QByteArray> imageData;
+    // Where to send it when the user chose the server (a local one); empty
+    // for the catalog's endpoint.
+    QUrl endpoint;
 };

@@ -1,5 +1,7 @@
 #include "core/ai/AIRequestTimeoutRetryPolicy.h"
 
+#include <QHash>
+
 QString logWord(AIRequestTimeoutRetryPolicy policy)
 {
     switch (policy) {
@@ -15,4 +17,20 @@ QString logWord(AIRequestTimeoutRetryPolicy policy)
         return QStringLiteral("provider-managed hedge");
     }
     return QStringLiteral("disabled");
+}
+
+std::optional<AIRequestTimeoutRetryPolicy> timeoutRetryPolicyNamed(const QString &name)
+{
+    using Policy = AIRequestTimeoutRetryPolicy;
+    static const QHash<QString, Policy> policies{
+        {QStringLiteral("none"), Policy::none},
+        {QStringLiteral("unsafeSingleReplay"), Policy::unsafeSingleReplay},
+        {QStringLiteral("providerManagedSingleReplay"), Policy::providerManagedSingleReplay},
+        {QStringLiteral("unsafeSingleHedge"), Policy::unsafeSingleHedge},
+        {QStringLiteral("providerManagedSingleHedge"), Policy::providerManagedSingleHedge},
+    };
+    const auto found = policies.find(name);
+    if (found == policies.end())
+        return std::nullopt;
+    return *found;
 }

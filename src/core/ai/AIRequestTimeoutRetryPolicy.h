@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // How the AI client recovers from a silent or timed-out attempt.
 enum class AIRequestTimeoutRetryPolicy {
@@ -13,6 +14,9 @@ enum class AIRequestTimeoutRetryPolicy {
 
 // The word log lines use for the policy ("disabled", "unsafe hedge", ...).
 QString logWord(AIRequestTimeoutRetryPolicy policy);
+
+// The policy a catalog names by its enumerator ("unsafeSingleHedge", ...).
+std::optional<AIRequestTimeoutRetryPolicy> timeoutRetryPolicyNamed(const QString &name);
 
 inline bool isHedgePolicy(AIRequestTimeoutRetryPolicy policy)
 {

@@ -67,6 +67,16 @@ void OpenAIProPlusAuthManager::disconnect() const
     FileLogger::shared().info(QStringLiteral("Disconnected OpenAI Pro/Plus session."));
 }
 
+SignInReply *OpenAIProPlusAuthManager::signIn(SignInProgress onProgress, QObject *parent)
+{
+    return authorizeInteractive(std::move(onProgress), parent);
+}
+
+QUrl OpenAIProPlusAuthManager::deviceCodePage() const
+{
+    return configuration().endpoint(QStringLiteral("/codex/device"));
+}
+
 OpenAIProPlusAuthReply *OpenAIProPlusAuthManager::authorizeInteractive(ProgressHandler onProgress,
                                                                        QObject *parent)
 {

@@ -4,6 +4,7 @@
 #include "core/auth/OpenAIProPlusAuthFlowHost.h"
 #include "core/auth/OpenAIProPlusAuthOptions.h"
 #include "core/auth/OpenAIProPlusAuthSession.h"
+#include "core/auth/ProviderAccount.h"
 #include "core/desktop/KeychainStore.h"
 
 #include <QMutex>
@@ -27,7 +28,7 @@ struct TokenResponse;
 // The stored-session operations are synchronous and may be called from any
 // thread. The sign-in operations run on the calling thread's event loop (the
 // main thread) and answer with a cancellable OpenAIProPlusAuthReply.
-class OpenAIProPlusAuthManager : public OpenAIProPlusAuthFlowHost
+class OpenAIProPlusAuthManager : public OpenAIProPlusAuthFlowHost, public ProviderAccount
 {
 public:
     using Options = OpenAIProPlusAuthOptions;
@@ -53,12 +54,13 @@ public:
     // The stored session; nothing when there is none or it does not decode.
     std::optional<OpenAIProPlusAuthSession> storedSession() const;
     void save(const OpenAIProPlusAuthSession &session) const override;
-    // The e-mail, else the account identifier, else "Connected"; nothing when
-    // not connected.
-    std::optional<QString> connectionSummary() const;
+    bool isConnected() const override { return storedSession().has_value(); }
+    std::optional<QString> connectionSummary() const override;
     // Deletes the stored session and logs it. The caller cancels its own
     // running sign-in first and sends the analytics signal.
-    void disconnect() const;
+    void disconnect() const override;
+    SignInReply *signIn(SignInProgress onProgress, QObject *parent) override;
+    QUrl deviceCodePage() const override;
 
     // Signs in interactively and stores the new session. Fails at once with
     // alreadyAuthorizing while another sign-in runs. `onProgress` receives the

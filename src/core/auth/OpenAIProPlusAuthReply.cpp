@@ -1,11 +1,16 @@
 #include "core/auth/OpenAIProPlusAuthReply.h"
 
 OpenAIProPlusAuthReply::OpenAIProPlusAuthReply(QObject *parent)
-    : AsyncOperation(parent)
+    : SignInReply(parent)
 {
 }
 
 OpenAIProPlusAuthReply::~OpenAIProPlusAuthReply() = default;
+
+QString OpenAIProPlusAuthReply::failureText() const
+{
+    return m_error ? m_error->errorDescription() : QString();
+}
 
 void OpenAIProPlusAuthReply::finishWithSession(const OpenAIProPlusAuthSession &session)
 {

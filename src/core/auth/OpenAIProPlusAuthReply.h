@@ -2,7 +2,7 @@
 
 #include "core/auth/OpenAIProPlusAuthError.h"
 #include "core/auth/OpenAIProPlusAuthSession.h"
-#include "core/support/AsyncOperation.h"
+#include "core/auth/SignInReply.h"
 
 #include <QObject>
 #include <functional>
@@ -11,7 +11,7 @@
 // One running sign-in operation (an interactive sign-in or fetching a valid
 // session): succeeded with the session, failed with an OpenAIProPlusAuthError,
 // or cancelled (cancel() stops the work at any step).
-class OpenAIProPlusAuthReply : public AsyncOperation
+class OpenAIProPlusAuthReply : public SignInReply
 {
     Q_OBJECT
 
@@ -21,6 +21,7 @@ public:
 
     const std::optional<OpenAIProPlusAuthSession> &session() const { return m_session; }
     const std::optional<OpenAIProPlusAuthError> &error() const { return m_error; }
+    QString failureText() const override;
 
     // For the producer.
     void finishWithSession(const OpenAIProPlusAuthSession &session);

@@ -100,6 +100,9 @@ std::optional<SharedModelCatalogStore> SharedModelCatalogStore::fromJson(const Q
         }
         // A later entry with the same identifier replaces the earlier one's
         // values; a missing documentation link leaves an earlier one in place.
+        if (!store.m_providerIDs.contains(id.toString()))
+            store.m_providerIDs.append(id.toString());
+        store.m_entryByProviderID.insert(id.toString(), entry);
         store.m_modelOptionsByProviderID.insert(id.toString(), modelIDs);
         store.m_endpointByProviderID.insert(id.toString(), endpoint.toString());
         if (docs.isString())

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -42,6 +43,16 @@ public:
     // Stops the program when the provider has no entry.
     QString endpoint(const QString &providerID) const;
 
+    // The built-in catalog's providers, in its order.
+    const QStringList &providerIDs() const { return m_providerIDs; }
+    // A provider's built-in entry as it stands in the catalog: what the
+    // provider is (name, protocol, key account...). A user's file changes
+    // where a provider's requests go and which models it offers, never that.
+    QJsonObject entry(const QString &providerID) const
+    {
+        return m_entryByProviderID.value(providerID);
+    }
+
     const QHash<QString, QStringList> &modelOptionsByProviderID() const
     {
         return m_modelOptionsByProviderID;
@@ -71,6 +82,8 @@ private:
     // The providers named by an unusable file lose their endpoints.
     void markUnreadable(const QStringList &providerIDs, const QString &message);
 
+    QStringList m_providerIDs;
+    QHash<QString, QJsonObject> m_entryByProviderID;
     QHash<QString, QStringList> m_modelOptionsByProviderID;
     QHash<QString, QString> m_endpointByProviderID;
     QHash<QString, QString> m_apiKeyDocsURLByProviderID;

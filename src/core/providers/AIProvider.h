@@ -11,6 +11,7 @@
 #include <optional>
 
 class AIClient;
+class ProviderAccount;
 
 enum class ProviderAuthenticationMode { apiKey, oauth };
 
@@ -44,6 +45,16 @@ public:
 
     virtual QString defaultModel() const = 0;
     virtual ProviderAuthenticationMode authenticationMode() const = 0;
+    // The account signed in to instead of a key; null for a key provider.
+    virtual ProviderAccount *account() const { return nullptr; }
+    // A server of the user's own (a local one) may need no key.
+    virtual bool isKeyOptional() const { return false; }
+    // Whether the user points it at a server of their own (a local one),
+    // whose address the settings keep.
+    virtual bool userChoosesServer() const { return false; }
+    // The address such a provider suggests ("http://127.0.0.1:11434/v1");
+    // empty otherwise.
+    virtual QUrl suggestedServerAddress() const { return {}; }
 
     // The model catalog's list for this provider.
     QStringList modelOptions() const;

@@ -1,27 +1,49 @@
 #include "core/providers/AIProviderRegistry.h"
 
+#include "core/catalog/SharedModelCatalogStore.h"
 #include "core/providers/AnthropicProvider.h"
 #include "core/providers/GoogleProvider.h"
+#include "core/providers/OpenAICompatibleProvider.h"
 #include "core/providers/OpenAIProPlusProvider.h"
-#include "core/providers/OpenAIProvider.h"
-#include "core/providers/OpenRouterProvider.h"
-#include "core/providers/XAIProvider.h"
 
 #include <QtGlobal>
 
+namespace {
+
+// The providers with a wire format of their own are classes; the
+// chat-completions family is described by its catalog entries.
+AIProviderPointer builtInProvider(const SharedModelCatalogStore &catalog, const QString &id,
+                                  OpenAIProPlusAuthManager *auth)
+{
+    if (id == QLatin1String("openai-pro-plus"))
+        return std::make_shared<OpenAIProPlusProvider>(auth);
+    if (id == QLatin1String("anthropic"))
+        return std::make_shared<AnthropicProvider>();
+    if (id == QLatin1String("google"))
+        return std::make_shared<GoogleProvider>();
+    QString problem;
+    const auto profile =
+        OpenAICompatibleProvider::profileFromCatalogEntry(catalog.entry(id), &problem);
+    if (!profile)
+        qFatal("The built-in model catalog is broken: %s", qPrintable(problem));
+    return std::make_shared<OpenAICompatibleProvider>(*profile);
+}
+
+} // namespace
+
 const AIProviderRegistry &AIProviderRegistry::shared()
 {
-    static const AIProviderRegistry registry(
-        {
-            std::make_shared<OpenAIProPlusProvider>(),
-            std::make_shared<OpenAIProvider>(),
-            std::make_shared<AnthropicProvider>(),
-            std::make_shared<GoogleProvider>(),
-            std::make_shared<XAIProvider>(),
-            std::make_shared<OpenRouterProvider>(),
-        },
-        QStringLiteral("openai-pro-plus"));
+    static const AIProviderRegistry registry = builtIn(nullptr);
     return registry;
+}
+
+AIProviderRegistry AIProviderRegistry::builtIn(OpenAIProPlusAuthManager *auth)
+{
+    const SharedModelCatalogStore &catalog = SharedModelCatalogStore::shared();
+    std::vector<AIProviderPointer> providers;
+    for (const QString &id : catalog.providerIDs())
+        providers.push_back(builtInProvider(catalog, id, auth));
+    return AIProviderRegistry(std::move(providers), QStringLiteral("openai-pro-plus"));
 }
 
 AIProviderRegistry::AIProviderRegistry(std::vector<AIProviderPointer> providers,
@@ -48,4 +70,13 @@ AIProviderPointer AIProviderRegistry::defaultProvider() const
     if (auto found = provider(m_defaultProviderID))
         return found;
     return m_providers.front();
+}
+
+ProviderAccount &AIProviderRegistry::signInAccount() const
+{
+    for (const auto &provider : m_providers) {
+        if (ProviderAccount *account = provider->account())
+            return *account;
+    }
+    qFatal("No provider of the registry signs in");
 }

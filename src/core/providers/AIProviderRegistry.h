@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+class OpenAIProPlusAuthManager;
+
 using AIProviderPointer = std::shared_ptr<const AIProvider>;
 
 // The fixed list of providers and their lookup by identifier. The shared
@@ -14,8 +16,11 @@ using AIProviderPointer = std::shared_ptr<const AIProvider>;
 class AIProviderRegistry
 {
 public:
-    // The six built-in providers, default "openai-pro-plus".
+    // The built-in catalog's providers in its order, default "openai-pro-plus".
     static const AIProviderRegistry &shared();
+    // The same providers; the subscription's account is `auth` (tests give
+    // their own), the shared manager when null.
+    static AIProviderRegistry builtIn(OpenAIProPlusAuthManager *auth);
 
     // Stops the program when two providers share an identifier.
     AIProviderRegistry(std::vector<AIProviderPointer> providers, QString defaultProviderID);
@@ -28,6 +33,9 @@ public:
     AIProviderPointer provider(const QString &id) const;
     // The provider of defaultProviderID, or the first one when that is not registered.
     AIProviderPointer defaultProvider() const;
+    // The account of the first provider that signs in instead of taking a
+    // key; stops the program when none does.
+    ProviderAccount &signInAccount() const;
 
 private:
     std::vector<AIProviderPointer> m_providers;

@@ -7,20 +7,14 @@
 #include "core/providers/ProviderWire.h"
 
 OpenAIChatAdapter::OpenAIChatAdapter(QString providerID, const QString &endpoint,
-                                     QList<Header> extraHeaders,
-                                     AIRequestTimeoutRetryPolicy timeoutRetryPolicy,
+                                     QList<Header> extraHeaders, AIRequestOptions options,
                                      std::optional<QByteArray> idempotencyKeyHeader)
     : m_providerID(std::move(providerID))
     , m_endpoint(ProviderWire::parseEndpoint(endpoint).value_or(QUrl()))
     , m_extraHeaders(std::move(extraHeaders))
-    , m_timeoutRetryPolicy(timeoutRetryPolicy)
+    , m_requestOptions(std::move(options))
     , m_idempotencyKeyHeader(std::move(idempotencyKeyHeader))
 {
-}
-
-AIRequestOptions OpenAIChatAdapter::requestOptions() const
-{
-    return AIRequestOptions::standard(m_providerID, m_timeoutRetryPolicy);
 }
 
 AIReply *OpenAIChatAdapter::send(AIClient &client, const AIRequestContext &context,
@@ -73,13 +67,15 @@ OpenAIChatRequestBody OpenAIChatAdapter::requestBody(const AIRequestContext &con
 std::optional<AIHttpRequest> OpenAIChatAdapter::httpRequest(const AIRequestContext &context,
                                                             bool stream) const
 {
-    if (m_endpoint.isEmpty())
+    const QUrl endpoint = context.endpoint.isEmpty() ? m_endpoint : context.endpoint;
+    if (endpoint.isEmpty())
         return std::nullopt;
 
     AIHttpRequest http;
-    http.request = ProviderWire::postRequest(m_endpoint);
+    http.request = ProviderWire::postRequest(endpoint);
     // In this order: a later header of the same name replaces an earlier one.
-    http.request.setRawHeader("Authorization", "Bearer " + context.apiKey.toUtf8());
+    if (!context.apiKey.isEmpty())
+        http.request.setRawHeader("Authorization", "Bearer " + context.apiKey.toUtf8());
     http.request.setRawHeader("Content-Type", "application/json");
     for (const auto &[name, value] : m_extraHeaders)
         http.request.setRawHeader(name, value);

@@ -29,18 +29,21 @@ public:
     // `endpoint` is the catalog's text; a text that is not an http(s) URL
     // makes every request fail with invalidResponse without being sent.
     OpenAIChatAdapter(QString providerID, const QString &endpoint, QList<Header> extraHeaders,
-                      AIRequestTimeoutRetryPolicy timeoutRetryPolicy,
+                      AIRequestOptions options,
                       std::optional<QByteArray> idempotencyKeyHeader = std::nullopt);
 
     QString providerID() const { return m_providerID; }
     // Empty when the catalog's text is not a usable URL.
     QUrl endpoint() const { return m_endpoint; }
     const QList<Header> &extraHeaders() const { return m_extraHeaders; }
-    AIRequestTimeoutRetryPolicy timeoutRetryPolicy() const { return m_timeoutRetryPolicy; }
+    AIRequestTimeoutRetryPolicy timeoutRetryPolicy() const
+    {
+        return m_requestOptions.timeoutRetryPolicy;
+    }
     const std::optional<QByteArray> &idempotencyKeyHeader() const { return m_idempotencyKeyHeader; }
 
-    // 60 s for each attempt, hedge after 20 s, the provider's policy.
-    AIRequestOptions requestOptions() const;
+    // The provider's time-outs and policy.
+    AIRequestOptions requestOptions() const { return m_requestOptions; }
 
     // Streams when `onPartialResponse` is set, else asks for a whole answer.
     AIReply *send(AIClient &client, const AIRequestContext &context,
@@ -51,8 +54,10 @@ public:
                   const AIRequestOptions &options) const;
 
     static OpenAIChatRequestBody requestBody(const AIRequestContext &context, bool stream);
-    // The request every attempt of one submission sends; nothing when the
-    // endpoint is not usable.
+    // The request every attempt of one submission sends, to the context's
+    // endpoint when it has one (a server the user chose), else to the
+    // catalog's; nothing when that is not usable. Without a key (a local
+    // server that needs none) no Authorization header is sent.
     std::optional<AIHttpRequest> httpRequest(const AIRequestContext &context, bool stream) const;
 
     // The text piece of one streamed event; undecodable (skipped by the
@@ -66,6 +71,6 @@ private:
     QString m_providerID;
     QUrl m_endpoint;
     QList<Header> m_extraHeaders;
-    AIRequestTimeoutRetryPolicy m_timeoutRetryPolicy;
+    AIRequestOptions m_requestOptions;
     std::optional<QByteArray> m_idempotencyKeyHeader;
 };

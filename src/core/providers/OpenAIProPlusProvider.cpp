@@ -12,6 +12,11 @@ OpenAIProPlusProvider::OpenAIProPlusProvider(OpenAIProPlusAuthManager *authManag
 {
 }
 
+ProviderAccount *OpenAIProPlusProvider::account() const
+{
+    return m_authManager ? m_authManager : &OpenAIProPlusAuthManager::shared();
+}
+
 AIReply *OpenAIProPlusProvider::sendRequest(AIClient &client, const AIRequestContext &context,
                                             AIPartialResponseHandler onPartialResponse) const
 {

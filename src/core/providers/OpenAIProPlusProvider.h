@@ -19,6 +19,8 @@ public:
         return ProviderAuthenticationMode::oauth;
     }
 
+    ProviderAccount *account() const override;
+
     AIReply *sendRequest(AIClient &client, const AIRequestContext &context,
                          AIPartialResponseHandler onPartialResponse) const override;
 

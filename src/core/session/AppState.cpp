@@ -72,6 +72,11 @@ AppState::AppState(AppStateDependencies dependencies, QObject *parent)
     m_copiedFeedbackTimer.setSingleShot(true);
     connect(&m_copiedFeedbackTimer, &QTimer::timeout, this,
             [this] { setShowCopiedFeedback(false); });
+    m_modelLoadingTimer.setSingleShot(true);
+    connect(&m_modelLoadingTimer, &QTimer::timeout, this, [this] {
+        if (m_isLoading && m_responseText.isEmpty() && m_statusMessage.isEmpty())
+            setStatusMessage(loadingModelMessage);
+    });
 }
 
 AppState::~AppState()
@@ -101,8 +106,16 @@ void AppState::extendStreamedResponseText(const QString &textSoFar)
     // The text so far only grows, and the shown text is a part of it.
     if (textSoFar.size() <= m_responseText.size())
         return;
+    endModelLoadingNotice();
     m_responseText.append(QStringView(textSoFar).sliced(m_responseText.size()));
     Q_EMIT responseTextChanged();
+}
+
+void AppState::endModelLoadingNotice()
+{
+    m_modelLoadingTimer.stop();
+    if (m_statusMessage == loadingModelMessage)
+        setStatusMessage(QString());
 }
 
 void AppState::setIsLoading(bool loading)
@@ -297,6 +310,9 @@ void AppState::runSubmitRequest(const std::shared_ptr<const SubmitRequest> &requ
             requestContext(request->requestID, request->config, request->instruction,
                            std::move(selectedText), request->imageData);
         reply = provider->sendRequest(*m_aiClient, context, std::move(onPartialResponse));
+        // A server of the user's own may first load the model.
+        if (!context.endpoint.isEmpty())
+            m_modelLoadingTimer.start(secondsToMilliseconds(m_timings.modelLoadingNoticeSeconds));
     } else {
         reply = AIReply::failed(AIClientError::unknownProvider(request->config.providerID));
     }
@@ -313,8 +329,13 @@ AIRequestContext AppState::requestContext(const QUuid &requestID, const AppConfi
 {
     if (selectedText)
         selectedText->replace(refusalTestString, inertRefusalTestString);
-    return {requestID,           config.model, config.apiKey, instruction, std::move(selectedText),
-            std::move(imageData)};
+    return {requestID,
+            config.model,
+            config.apiKey,
+            instruction,
+            std::move(selectedText),
+            std::move(imageData),
+            config.endpoint};
 }
 
 bool AppState::isCurrentSubmitRequest(const QUuid &requestID) const
@@ -336,6 +357,7 @@ void AppState::submitReplyFinished(AIReply *reply,
     if (!isCurrentSubmitRequest(request->requestID))
         return;
     m_submitReply = nullptr;
+    endModelLoadingNotice();
 
     const bool writeWhenComplete = std::exchange(m_writeWhenComplete, false);
     bool complete = true;
@@ -441,6 +463,7 @@ void AppState::cancelActiveSubmitRequest(bool resetUI)
     }
     cancelReplacement();
     dropPendingWrite();
+    endModelLoadingNotice();
     m_submitRequestID = QUuid::createUuid();
     if (resetUI) {
         setIsLoading(false);

@@ -38,6 +38,9 @@ struct AppStateTimings
     double partialResponseThrottleSeconds = 0.25;
     // How long the "copied" confirmation shows after the last copy.
     double copiedFeedbackSeconds = 1.5;
+    // How long a server of the user's own may stay silent before the bar
+    // says it is loading the model (which can take tens of seconds).
+    double modelLoadingNoticeSeconds = 1.5;
 };
 
 // What AppState stands on; the application wires the desktop's services,
@@ -100,6 +103,7 @@ public:
         QStringLiteral("Enable Accessibility permission to read selections.");
     static inline const QString writingWhenCompleteMessage =
         QStringLiteral("Writing when the reply is complete\u2026");
+    static inline const QString loadingModelMessage = QStringLiteral("Loading the model\u2026");
     static inline const QString copyFailedMessage =
         QStringLiteral("Couldn't copy the response to the clipboard.");
     static inline const QString nothingSelectedPreview = QStringLiteral("<nothing selected>");
@@ -220,6 +224,8 @@ private:
     // A longer text so far of the stream being shown: only its new part is
     // copied.
     void extendStreamedResponseText(const QString &textSoFar);
+    // Stops waiting to say the model is loading, and takes the words back.
+    void endModelLoadingNotice();
     void setIsLoading(bool loading);
     void setExecutingCommand(std::optional<QString> text, std::optional<QString> instruction);
     void setHasSelection(bool hasSelection);
@@ -308,6 +314,7 @@ private:
     QString m_revisionTrackedInputText;
     std::optional<qint64> m_lastResponseInputRevision;
     QTimer m_copiedFeedbackTimer;
+    QTimer m_modelLoadingTimer;
 
     // The selection.
     QUuid m_selectionRequestID = QUuid::createUuid();

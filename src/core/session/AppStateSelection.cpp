@@ -65,7 +65,7 @@ void AppState::resetStateForOpen()
 void AppState::warmUpProviderConnection()
 {
     if (const AIProviderPointer provider = m_settingsStore->currentProvider()) {
-        if (const std::optional<QUrl> origin = provider->serviceOrigin())
+        if (const std::optional<QUrl> origin = m_settingsStore->serviceOrigin(*provider))
             m_aiClient->warmUp(*origin);
     }
 }

@@ -14,6 +14,11 @@ QString model(const QString &providerID)
     return QString(providerID).replace(u'-', u'_') + QStringLiteral("_model");
 }
 
+QString serverAddress(const QString &providerID)
+{
+    return QString(providerID).replace(u'-', u'_') + QStringLiteral("_server_address");
+}
+
 QString shortcut(const QString &shortcutName)
 {
     return QStringLiteral("keyboard_shortcut_") + shortcutName;

@@ -52,6 +52,9 @@ QString model(const QString &providerID);
 // One key per global shortcut: its chord in portable text ("Alt+Space"), or
 // empty when the user cleared it ("keyboard_shortcut_toggleWrenlark").
 QString shortcut(const QString &shortcutName);
+// One key per provider whose server the user chooses: its address
+// ("local_server_address"). Stored once the user set the provider up.
+QString serverAddress(const QString &providerID);
 
 // What the key named `name` reads as while unset; invalid when nothing.
 QVariant defaultValue(const QString &name);

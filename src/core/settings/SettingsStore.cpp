@@ -1,6 +1,7 @@
 #include "core/settings/SettingsStore.h"
 
-#include "core/auth/OpenAIProPlusAuthManager.h"
+#include "core/auth/ProviderAccount.h"
+#include "core/providers/ServerAddress.h"
 #include "core/settings/SettingsKeys.h"
 #include "core/support/FileLogger.h"
 
@@ -9,6 +10,11 @@ namespace {
 bool usesSignIn(const AIProvider &provider)
 {
     return provider.authenticationMode() == ProviderAuthenticationMode::oauth;
+}
+
+bool isSignedIn(const AIProvider &provider)
+{
+    return provider.account() && provider.account()->isConnected();
 }
 
 std::optional<QString> nonEmpty(std::optional<QString> text)
@@ -21,18 +27,15 @@ std::optional<QString> nonEmpty(std::optional<QString> text)
 } // namespace
 
 SettingsStore::SettingsStore()
-    : SettingsStore(KeychainStore(), UserDefaults::standardFilePath(), AIProviderRegistry::shared(),
-                    OpenAIProPlusAuthManager::shared())
+    : SettingsStore(KeychainStore(), UserDefaults::standardFilePath(), AIProviderRegistry::shared())
 {
 }
 
 SettingsStore::SettingsStore(KeychainStore keychain, const QString &settingsFilePath,
-                             const AIProviderRegistry &registry,
-                             const OpenAIProPlusAuthManager &openAIProPlusAuth)
+                             const AIProviderRegistry &registry)
     : m_keychain(std::move(keychain))
     , m_defaults(settingsFilePath)
     , m_registry(registry)
-    , m_openAIProPlusAuth(openAIProPlusAuth)
 {
 }
 
@@ -60,6 +63,29 @@ QString SettingsStore::model(const AIProvider &provider) const
 void SettingsStore::setModel(const QString &model, const AIProvider &provider)
 {
     m_defaults.setValue(SettingsKeys::model(provider.id()), model);
+}
+
+QUrl SettingsStore::serverAddress(const AIProvider &provider) const
+{
+    if (!provider.userChoosesServer())
+        return {};
+    const auto stored = m_defaults.string(SettingsKeys::serverAddress(provider.id()));
+    return stored ? ServerAddress::check(*stored).address : QUrl();
+}
+
+void SettingsStore::setServerAddress(const QUrl &address, const AIProvider &provider)
+{
+    m_defaults.setValue(SettingsKeys::serverAddress(provider.id()), address.toString());
+}
+
+std::optional<QUrl> SettingsStore::serviceOrigin(const AIProvider &provider) const
+{
+    if (!provider.userChoosesServer())
+        return provider.serviceOrigin();
+    const QUrl address = serverAddress(provider);
+    if (address.isEmpty())
+        return std::nullopt;
+    return address.adjusted(QUrl::RemovePath);
 }
 
 std::optional<QString> SettingsStore::readApiKey(const AIProvider &provider) const
@@ -97,8 +123,10 @@ bool SettingsStore::hasValidConfig(const AIProvider &provider) const
     if (model(provider).isEmpty())
         return false;
     if (usesSignIn(provider))
-        return m_openAIProPlusAuth.storedSession().has_value();
-    return readApiKey(provider).has_value();
+        return isSignedIn(provider);
+    if (provider.userChoosesServer() && serverAddress(provider).isEmpty())
+        return false;
+    return provider.isKeyOptional() || readApiKey(provider).has_value();
 }
 
 std::optional<AppConfig> SettingsStore::loadConfig(const AIProvider &provider) const
@@ -107,14 +135,21 @@ std::optional<AppConfig> SettingsStore::loadConfig(const AIProvider &provider) c
     if (chosenModel.isEmpty())
         return std::nullopt;
     if (usesSignIn(provider)) {
-        if (!m_openAIProPlusAuth.storedSession())
+        if (!isSignedIn(provider))
             return std::nullopt;
-        return AppConfig{provider.id(), oauthSessionPlaceholder, chosenModel};
+        return AppConfig{provider.id(), oauthSessionPlaceholder, chosenModel, QUrl()};
+    }
+    QUrl endpoint;
+    if (provider.userChoosesServer()) {
+        const QUrl address = serverAddress(provider);
+        if (address.isEmpty())
+            return std::nullopt;
+        endpoint = ServerAddress::chatEndpoint(address);
     }
     const auto key = readApiKey(provider);
-    if (!key)
+    if (!key && !provider.isKeyOptional())
         return std::nullopt;
-    return AppConfig{provider.id(), *key, chosenModel};
+    return AppConfig{provider.id(), key.value_or(QString()), chosenModel, endpoint};
 }
 
 std::optional<AppConfig> SettingsStore::loadConfig()

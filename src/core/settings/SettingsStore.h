@@ -10,8 +10,6 @@
 #include <QString>
 #include <optional>
 
-class OpenAIProPlusAuthManager;
-
 // Where the user's settings live and how a usable provider configuration is
 // resolved from them: the current provider, each provider's model and
 // credential, and the saved commands. Plain settings are in UserDefaults, API
@@ -26,13 +24,12 @@ public:
     // The apiKey of a subscription configuration.
     static inline const QString oauthSessionPlaceholder = QStringLiteral("oauth-session");
 
-    // The application's keychain, the user's settings file, the shared
-    // registry and the shared sign-in manager.
+    // The application's keychain, the user's settings file and the shared
+    // registry.
     SettingsStore();
     // Over other stores (tests).
     SettingsStore(KeychainStore keychain, const QString &settingsFilePath,
-                  const AIProviderRegistry &registry,
-                  const OpenAIProPlusAuthManager &openAIProPlusAuth);
+                  const AIProviderRegistry &registry);
 
     const KeychainStore &keychain() const { return m_keychain; }
     UserDefaults &defaults() { return m_defaults; }
@@ -46,12 +43,23 @@ public:
     QString model(const AIProvider &provider) const;
     void setModel(const QString &model, const AIProvider &provider);
 
+    // The server address stored for a provider whose server the user
+    // chooses; empty when none is stored or it is no longer acceptable.
+    QUrl serverAddress(const AIProvider &provider) const;
+    void setServerAddress(const QUrl &address, const AIProvider &provider);
+    // Scheme, host and port the provider's requests connect to: the stored
+    // server's for a provider the user points at a server of their own.
+    std::optional<QUrl> serviceOrigin(const AIProvider &provider) const;
+
     // The provider's key, copying one found under a legacy account forward.
     std::optional<QString> readApiKey(const AIProvider &provider) const;
     // Stores the key as given (callers trim it); an empty key deletes it.
     // Does nothing for the subscription provider.
     void saveApiKey(const QString &key, const AIProvider &provider) const;
 
+    // A model, and the key or the signed-in account; a provider whose server
+    // the user chooses needs its stored address, and a key only when it is
+    // not optional.
     bool hasValidConfig(const AIProvider &provider) const;
     std::optional<AppConfig> loadConfig(const AIProvider &provider) const;
     // The configuration a request is sent with: the current provider's, or
@@ -75,5 +83,4 @@ private:
     const KeychainStore m_keychain;
     UserDefaults m_defaults;
     const AIProviderRegistry &m_registry;
-    const OpenAIProPlusAuthManager &m_openAIProPlusAuth;
 };

@@ -1,15 +1,15 @@
 #include "ui/common/ProviderCredentials.h"
 
-#include "core/auth/OpenAIProPlusAuthManager.h"
+#include "core/auth/ProviderAccount.h"
 #include "core/settings/SettingsKeys.h"
 #include "core/settings/SettingsStore.h"
 
 ProviderCredentials::ProviderCredentials(StoreFactory makeStore, const AIProviderRegistry &registry,
-                                         OpenAIProPlusAuthManager &auth, QObject *parent)
+                                         QObject *parent)
     : QObject(parent)
     , m_makeStore(std::move(makeStore))
     , m_registry(registry)
-    , m_auth(auth)
+    , m_account(registry.signInAccount())
 {
 }
 
@@ -30,7 +30,7 @@ QUuid ProviderCredentials::load()
                                                  .string(SettingsKeys::model(provider->id()))
                                                  .value_or(QString()));
             }
-            snapshot.connectionSummary = m_auth.connectionSummary();
+            snapshot.connectionSummary = m_account.connectionSummary();
             return snapshot;
         },
         [this, requestID](const ProviderCredentialSnapshot &snapshot) {
@@ -101,7 +101,7 @@ QUuid ProviderCredentials::disconnectSession()
     m_queue.run<bool>(
         this,
         [this]() {
-            m_auth.disconnect();
+            m_account.disconnect();
             return true;
         },
         [this, requestID](bool) { Q_EMIT sessionDisconnected(requestID); });

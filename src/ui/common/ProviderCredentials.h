@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-class OpenAIProPlusAuthManager;
+class ProviderAccount;
 class SettingsStore;
 
 // What the keyring holds for the providers, as a window shows it.
@@ -58,7 +58,7 @@ public:
 
     // `makeStore` is called on the worker thread, once per request.
     ProviderCredentials(StoreFactory makeStore, const AIProviderRegistry &registry,
-                        OpenAIProPlusAuthManager &auth, QObject *parent = nullptr);
+                        QObject *parent = nullptr);
 
     QUuid load();
     QUuid save(const ProviderSaveRequest &request);
@@ -83,7 +83,7 @@ private:
 
     StoreFactory m_makeStore;
     const AIProviderRegistry &m_registry;
-    OpenAIProPlusAuthManager &m_auth;
+    ProviderAccount &m_account;
     QMutex m_pendingLock; // guards m_pending, shared with the worker
     QHash<QString, PendingSave> m_pending;
     SerialWorkQueue m_queue;

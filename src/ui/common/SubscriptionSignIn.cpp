@@ -1,11 +1,10 @@
 #include "ui/common/SubscriptionSignIn.h"
 
-#include "core/auth/OpenAIProPlusAuthManager.h"
-#include "core/auth/OpenAIProPlusAuthReply.h"
+#include "core/auth/ProviderAccount.h"
 
-SubscriptionSignIn::SubscriptionSignIn(OpenAIProPlusAuthManager &auth, QObject *parent)
+SubscriptionSignIn::SubscriptionSignIn(ProviderAccount &account, QObject *parent)
     : QObject(parent)
-    , m_auth(auth)
+    , m_account(account)
 {
 }
 
@@ -20,20 +19,20 @@ SubscriptionSignIn::~SubscriptionSignIn()
 void SubscriptionSignIn::start()
 {
     // An earlier sign-in ends quietly: the new one takes its place.
-    if (OpenAIProPlusAuthReply *earlier = m_reply) {
+    if (SignInReply *earlier = m_reply) {
         m_reply = nullptr;
         earlier->disconnect(this);
         earlier->cancel();
         earlier->deleteLater();
     }
     QPointer<SubscriptionSignIn> self(this);
-    m_reply = m_auth.authorizeInteractive(
+    m_reply = m_account.signIn(
         [self](const QString &text) {
             if (self)
                 Q_EMIT self->progress(text);
         },
         this);
-    connect(m_reply, &OpenAIProPlusAuthReply::finished, this, &SubscriptionSignIn::finish);
+    connect(m_reply, &SignInReply::finished, this, &SubscriptionSignIn::finish);
     Q_EMIT runningChanged(true);
 }
 
@@ -45,7 +44,7 @@ void SubscriptionSignIn::cancel()
 
 void SubscriptionSignIn::abandon()
 {
-    OpenAIProPlusAuthReply *reply = m_reply;
+    SignInReply *reply = m_reply;
     if (!reply)
         return;
     m_reply = nullptr;
@@ -57,21 +56,21 @@ void SubscriptionSignIn::abandon()
 
 void SubscriptionSignIn::finish()
 {
-    OpenAIProPlusAuthReply *reply = m_reply;
+    SignInReply *reply = m_reply;
     if (!reply || sender() != reply)
         return;
     m_reply = nullptr;
     reply->deleteLater();
     Q_EMIT runningChanged(false);
     switch (reply->state()) {
-    case OpenAIProPlusAuthReply::State::succeeded:
+    case SignInReply::State::succeeded:
         Q_EMIT succeeded();
         break;
-    case OpenAIProPlusAuthReply::State::cancelled:
+    case SignInReply::State::cancelled:
         Q_EMIT failed(tr("Sign-in canceled."), true);
         break;
     default:
-        Q_EMIT failed(reply->error() ? reply->error()->errorDescription() : tr("Sign-in failed."),
+        Q_EMIT failed(reply->failureText().isEmpty() ? tr("Sign-in failed.") : reply->failureText(),
                       false);
         break;
     }
@@ -79,7 +78,7 @@ void SubscriptionSignIn::finish()
 
 QUrl SubscriptionSignIn::verificationPage() const
 {
-    return m_auth.configuration().endpoint(QStringLiteral("/codex/device"));
+    return m_account.deviceCodePage();
 }
 
 QString SubscriptionSignIn::deviceCode(const QString &progressText)

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "core/auth/OpenAIProPlusAuthReply.h"
+#include "core/auth/SignInReply.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
 
-class OpenAIProPlusAuthManager;
+class ProviderAccount;
 
 // One window's running sign-in to the subscription account: starts the
 // interactive sign-in (browser, or a device code when the callback port is
@@ -21,7 +21,7 @@ class SubscriptionSignIn : public QObject
 public:
     static inline const QString deviceCodePrefix = QStringLiteral("OpenAI device login code: ");
 
-    explicit SubscriptionSignIn(OpenAIProPlusAuthManager &auth, QObject *parent = nullptr);
+    explicit SubscriptionSignIn(ProviderAccount &account, QObject *parent = nullptr);
     ~SubscriptionSignIn() override;
 
     bool isRunning() const { return m_reply != nullptr; }
@@ -47,6 +47,6 @@ Q_SIGNALS:
 private:
     void finish();
 
-    OpenAIProPlusAuthManager &m_auth;
-    QPointer<OpenAIProPlusAuthReply> m_reply;
+    ProviderAccount &m_account;
+    QPointer<SignInReply> m_reply;
 };

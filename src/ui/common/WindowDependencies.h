@@ -5,7 +5,6 @@
 
 class AIProviderRegistry;
 class AppAnalytics;
-class OpenAIProPlusAuthManager;
 class SettingsStore;
 
 // What every window of the application works with. Unset members are the
@@ -13,7 +12,6 @@ class SettingsStore;
 struct WindowDependencies
 {
     const AIProviderRegistry *registry = nullptr;
-    OpenAIProPlusAuthManager *auth = nullptr;
     AppAnalytics *analytics = nullptr;
     // A fresh store over the user's settings file and keyring. Called on the
     // main thread and on the windows' worker thread.

@@ -1,6 +1,7 @@
 #include "ui/common/WindowStyle.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <algorithm>
 
 namespace WindowStyle {
@@ -22,6 +23,13 @@ QFont strongFont(QFont base)
 {
     base.setWeight(QFont::DemiBold);
     return base;
+}
+
+QLabel *fieldTitle(const QString &text, QWidget *parent)
+{
+    auto *title = new QLabel(text, parent);
+    title->setFont(strongFont(title->font()));
+    return title;
 }
 
 bool isDark(const QPalette &palette)

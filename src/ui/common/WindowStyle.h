@@ -5,6 +5,8 @@
 #include <QPalette>
 
 class QAbstractButton;
+class QLabel;
+class QWidget;
 
 // The few typographic and colour choices the windows share. Everything
 // derives from the application's font and palette, so the desktop's style,
@@ -14,6 +16,8 @@ namespace WindowStyle {
 QFont captionFont(QFont base);
 QFont headingFont(QFont base, qreal scale = 1.5);
 QFont strongFont(QFont base);
+// The bold title of a field ("API Key", "Model").
+QLabel *fieldTitle(const QString &text, QWidget *parent);
 
 // Text colour for captions and details: the window text faded towards the background.
 QColor secondaryText(const QPalette &palette);

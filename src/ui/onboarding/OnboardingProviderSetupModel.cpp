@@ -1,7 +1,6 @@
 #include "ui/onboarding/OnboardingProviderSetupModel.h"
 
 #include "core/analytics/AppAnalytics.h"
-#include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/settings/ApiKeyCheck.h"
 #include "core/settings/SettingsStore.h"
 #include "ui/common/SubscriptionSignIn.h"
@@ -28,13 +27,14 @@ bool usesSignIn(const AIProvider &provider)
 OnboardingProviderSetupModel::OnboardingProviderSetupModel(const WindowDependencies &dependencies,
                                                            QObject *parent)
     : QObject(parent)
+    , m_makeStore(dependencies.makeSettingsStore)
     , m_settingsStore(dependencies.makeSettingsStore())
     , m_registry(*dependencies.registry)
-    , m_openAIProPlusAuth(*dependencies.auth)
     , m_analytics(*dependencies.analytics)
-    , m_credentials(new ProviderCredentials(dependencies.makeSettingsStore, *dependencies.registry,
-                                            *dependencies.auth, this))
-    , m_signIn(new SubscriptionSignIn(*dependencies.auth, this))
+    , m_credentials(
+          new ProviderCredentials(dependencies.makeSettingsStore, *dependencies.registry, this))
+    , m_signIn(new SubscriptionSignIn(dependencies.registry->signInAccount(), this))
+    , m_state(*dependencies.registry)
 {
     connect(m_credentials, &ProviderCredentials::loaded, this,
             &OnboardingProviderSetupModel::loaded);
@@ -65,7 +65,7 @@ AIProviderPointer OnboardingProviderSetupModel::selectedProvider() const
 
 QString OnboardingProviderSetupModel::draft(const AIProvider &provider) const
 {
-    return m_drafts.value(provider.id()).apiKeyDraft;
+    return m_state.draft(provider.id()).apiKeyDraft;
 }
 
 bool OnboardingProviderSetupModel::isAuthenticating() const
@@ -80,14 +80,12 @@ QUrl OnboardingProviderSetupModel::verificationPage() const
 
 bool OnboardingProviderSetupModel::hasValidConfig(const AIProvider &provider) const
 {
-    return m_hasValidConfig.value(provider.id(), false);
+    return m_state.hasValidConfig(provider.id());
 }
 
 void OnboardingProviderSetupModel::reload()
 {
-    m_loaded = false;
-    m_edited.clear();
-    m_loadRequest = m_credentials->load();
+    m_state.startLoad(m_credentials->load());
     Q_EMIT changed();
 }
 
@@ -99,16 +97,7 @@ void OnboardingProviderSetupModel::refreshAccount()
 void OnboardingProviderSetupModel::loaded(const QUuid &requestID,
                                           const ProviderCredentialSnapshot &snapshot)
 {
-    m_hasValidConfig = snapshot.hasValidConfig;
-    m_connectionSummary = snapshot.connectionSummary;
-    if (requestID == m_loadRequest) {
-        for (const AIProviderPointer &provider : m_registry.providers()) {
-            // What was typed while the keyring was being read wins over what it held.
-            if (!m_edited.contains(provider->id()))
-                m_drafts[provider->id()].apiKeyDraft = snapshot.apiKeys.value(provider->id());
-        }
-        m_loaded = true;
-    }
+    m_state.apply(requestID, snapshot);
     Q_EMIT changed();
 }
 
@@ -135,8 +124,7 @@ void OnboardingProviderSetupModel::selectProvider(const QString &providerID)
 void OnboardingProviderSetupModel::updateApiKey(const QString &text)
 {
     const QString id = selectedProvider()->id();
-    m_drafts[id].apiKeyDraft = text;
-    m_edited.insert(id);
+    m_state.typeKey(id, text);
     saveSelectedProvider();
 }
 
@@ -149,9 +137,9 @@ void OnboardingProviderSetupModel::saveSelectedProvider()
         return;
     }
     // Until the stored key has been read, an untouched field holds nothing to store.
-    if (!m_loaded && !m_edited.contains(provider->id()))
+    if (!m_state.isLoaded() && !m_state.wasKeyTyped(provider->id()))
         return;
-    const QString key = m_drafts.value(provider->id()).apiKeyDraft.trimmed();
+    const QString key = m_state.draft(provider->id()).apiKeyDraft.trimmed();
     if (!ApiKeyCheck::isPlausible(key)) {
         m_keyMessage = implausibleKeyMessage();
         Q_EMIT changed();
@@ -161,7 +149,7 @@ void OnboardingProviderSetupModel::saveSelectedProvider()
     ProviderSaveRequest request;
     request.providerID = provider->id();
     request.apiKey = key;
-    m_latestSave.insert(provider->id(), m_credentials->save(request));
+    m_state.startSave(provider->id(), m_credentials->save(request));
     Q_EMIT changed();
 }
 
@@ -170,14 +158,13 @@ void OnboardingProviderSetupModel::saved(const ProviderSaveResult &result)
     const AIProviderPointer provider = m_registry.provider(result.providerID);
     if (!provider)
         return;
-    m_hasValidConfig.insert(result.providerID, result.isValid);
+    const bool latest = m_state.applySaved(result);
     if (!result.wasValid && result.isValid)
         m_analytics.trackProviderConfigured(result.providerID, location,
                                             provider->authenticationMode());
-    if (result.requestID == m_latestSave.value(result.providerID) &&
-        result.providerID == m_selectedProviderID) {
+    if (latest && result.providerID == m_selectedProviderID) {
         const bool implausible =
-            !ApiKeyCheck::isPlausible(m_drafts.value(result.providerID).apiKeyDraft.trimmed());
+            !ApiKeyCheck::isPlausible(m_state.draft(result.providerID).apiKeyDraft.trimmed());
         m_keyMessage = !result.stored
                            ? tr("The key could not be stored: the desktop's keyring (Secret "
                                 "Service) is locked or not running. Unlock it, then press Return "

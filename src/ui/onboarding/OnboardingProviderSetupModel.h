@@ -3,6 +3,7 @@
 #include "core/providers/AIProviderRegistry.h"
 #include "ui/common/ProviderCredentials.h"
 #include "ui/common/ProviderDraft.h"
+#include "ui/common/ProviderSetupState.h"
 #include "ui/common/WindowDependencies.h"
 
 #include <QHash>
@@ -14,7 +15,6 @@
 #include <vector>
 
 class AppAnalytics;
-class OpenAIProPlusAuthManager;
 class SettingsStore;
 class SubscriptionSignIn;
 
@@ -45,10 +45,15 @@ public:
     // The device login code of a running device sign-in; empty otherwise.
     QString deviceCode() const { return m_deviceCode; }
     QUrl verificationPage() const;
-    std::optional<QString> connectionSummary() const { return m_connectionSummary; }
+    std::optional<QString> connectionSummary() const { return m_state.connectionSummary(); }
     // As last read from the keyring; false until it answered.
     bool hasValidConfig(const AIProvider &provider) const;
-    bool isLoaded() const { return m_loaded; }
+    bool isLoaded() const { return m_state.isLoaded(); }
+    // New stores over the settings this model writes.
+    const std::function<std::unique_ptr<SettingsStore>()> &storeFactory() const
+    {
+        return m_makeStore;
+    }
 
     void selectProvider(const QString &providerID);
     // Every edit of the key field.
@@ -73,22 +78,16 @@ private:
     void refreshAccount();
     void writeCurrentProvider(const AIProvider &provider);
 
+    std::function<std::unique_ptr<SettingsStore>()> m_makeStore;
     std::unique_ptr<SettingsStore> m_settingsStore;
     const AIProviderRegistry &m_registry;
-    OpenAIProPlusAuthManager &m_openAIProPlusAuth;
     AppAnalytics &m_analytics;
     ProviderCredentials *m_credentials;
     SubscriptionSignIn *m_signIn;
 
     QString m_selectedProviderID;
-    QHash<QString, ProviderDraft> m_drafts;
-    QSet<QString> m_edited; // keys typed since the stored ones were read
-    QHash<QString, bool> m_hasValidConfig;
-    std::optional<QString> m_connectionSummary;
+    ProviderSetupState m_state;
     std::optional<QString> m_authStatusMessage;
     QString m_keyMessage;
     QString m_deviceCode;
-    bool m_loaded = false;
-    QUuid m_loadRequest;
-    QHash<QString, QUuid> m_latestSave;
 };

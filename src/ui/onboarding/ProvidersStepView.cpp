@@ -3,6 +3,7 @@
 #include "ui/common/APIKeyHelpLink.h"
 #include "ui/common/DeviceCodeView.h"
 #include "ui/common/LiveRegion.h"
+#include "ui/common/LocalServerEditor.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/common/SymbolView.h"
 #include "ui/common/WindowStyle.h"
@@ -21,13 +22,6 @@
 namespace {
 
 constexpr int chipSpacing = 8;
-
-QLabel *fieldTitle(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setFont(WindowStyle::strongFont(label->font()));
-    return label;
-}
 
 } // namespace
 
@@ -72,8 +66,9 @@ ProvidersStepView::ProvidersStepView(OnboardingProviderSetupModel &model, QWidge
     m_editors->addWidget(buildAccountEditor());
     layout->addWidget(m_editors);
     layout->addStretch();
-    layout->addWidget(StyledLabel::caption(
-        tr("You can change your AI provider and model anytime in app Settings."), this));
+    m_settingsNote = StyledLabel::caption(
+        tr("You can change your AI provider and model anytime in app Settings."), this);
+    layout->addWidget(m_settingsNote);
 
     connect(&m_model, &OnboardingProviderSetupModel::changed, this, &ProvidersStepView::update);
     update();
@@ -85,13 +80,14 @@ QWidget *ProvidersStepView::buildKeyEditor()
     auto *layout = new QVBoxLayout(editor);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
-    QLabel *title = fieldTitle(tr("API Key"), editor);
+    m_localServer = new LocalServerEditor(m_model.storeFactory(), editor);
+    m_keyTitle = WindowStyle::fieldTitle(tr("API Key"), editor);
     m_keyField = new QLineEdit(editor);
     m_keyField->setEchoMode(QLineEdit::Password);
     m_keyField->setPlaceholderText(tr("API key"));
     m_keyField->setAccessibleName(tr("API Key"));
     m_keyField->setClearButtonEnabled(true);
-    title->setBuddy(m_keyField);
+    m_keyTitle->setBuddy(m_keyField);
     m_keyMessage = StyledLabel::message(editor);
     m_helpLink = new APIKeyHelpLink(editor);
     m_readyRow = new QWidget(editor);
@@ -103,7 +99,8 @@ QWidget *ProvidersStepView::buildKeyEditor()
     LiveRegion::mark(m_ready);
     ready->addWidget(m_ready);
     ready->addStretch();
-    layout->addWidget(title);
+    layout->addWidget(m_localServer);
+    layout->addWidget(m_keyTitle);
     layout->addWidget(m_keyField);
     layout->addWidget(m_keyMessage);
     layout->addWidget(m_helpLink);
@@ -113,6 +110,9 @@ QWidget *ProvidersStepView::buildKeyEditor()
             &OnboardingProviderSetupModel::updateApiKey);
     connect(m_keyField, &QLineEdit::returnPressed, &m_model,
             &OnboardingProviderSetupModel::saveSelectedProvider);
+    connect(m_keyField, &QLineEdit::textEdited, m_localServer, &LocalServerEditor::setApiKey);
+    connect(m_localServer, &LocalServerEditor::stored, &m_model,
+            &OnboardingProviderSetupModel::reload);
     return editor;
 }
 
@@ -122,7 +122,7 @@ QWidget *ProvidersStepView::buildAccountEditor()
     auto *layout = new QVBoxLayout(editor);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    layout->addWidget(fieldTitle(tr("Account"), editor));
+    layout->addWidget(WindowStyle::fieldTitle(tr("Account"), editor));
     m_accountText = new QLabel(editor);
     m_accountText->setWordWrap(true);
     m_accountText->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -156,6 +156,8 @@ QWidget *ProvidersStepView::buildAccountEditor()
 
 QWidget *ProvidersStepView::primaryControl() const
 {
+    if (m_editors->currentIndex() == 0 && m_localServer->isVisibleTo(this))
+        return m_localServer->addressField();
     if (m_editors->currentIndex() == 0 && m_keyField->isEnabled())
         return m_keyField;
     return m_chips.value(m_model.selectedProvider()->id());
@@ -182,7 +184,22 @@ void ProvidersStepView::updateKeyEditor(const AIProvider &provider)
     if (m_keyField->text() != draft)
         m_keyField->setText(draft);
     m_keyField->setEnabled(m_model.isLoaded());
-    m_keyField->setPlaceholderText(m_model.isLoaded() ? tr("API key") : tr("Reading the keyring…"));
+    const bool optional = provider.isKeyOptional();
+    m_keyTitle->setText(optional ? tr("API Key (optional)") : tr("API Key"));
+    m_keyField->setAccessibleName(m_keyTitle->text());
+    m_keyField->setPlaceholderText(!m_model.isLoaded() ? tr("Reading the keyring…")
+                                   : optional          ? tr("Only if your server asks for one")
+                                                       : tr("API key"));
+    m_localServer->setVisible(provider.userChoosesServer());
+    // The server's editor needs the room, at large text sizes too.
+    m_settingsNote->setVisible(!provider.userChoosesServer());
+    if (provider.userChoosesServer() && m_localServerShownFor != provider.id()) {
+        m_localServerShownFor = provider.id();
+        m_localServer->setApiKey(draft);
+        m_localServer->showProvider(m_model.selectedProvider());
+    } else if (!provider.userChoosesServer()) {
+        m_localServerShownFor.clear();
+    }
     m_keyMessage->showMessage(m_model.keyMessage(), true);
     m_helpLink->setProvider(provider);
     m_readyRow->setVisible(m_model.hasValidConfig(provider));

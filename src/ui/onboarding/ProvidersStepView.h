@@ -6,6 +6,7 @@
 class AIProvider;
 class APIKeyHelpLink;
 class DeviceCodeView;
+class LocalServerEditor;
 class OnboardingProviderSetupModel;
 class ProviderChip;
 class QLabel;
@@ -16,7 +17,8 @@ class StyledLabel;
 class SymbolView;
 
 // The last setup step: one chip per provider and the editor of the chosen
-// one (its key, or the subscription account).
+// one (its key, or the subscription account; a local server's address and
+// model above its optional key).
 class ProvidersStepView : public QWidget
 {
     Q_OBJECT
@@ -26,6 +28,7 @@ public:
 
     ProviderChip *chip(const QString &providerID) const { return m_chips.value(providerID); }
     QLineEdit *apiKeyField() const { return m_keyField; }
+    LocalServerEditor *localServerEditor() const { return m_localServer; }
     StyledLabel *keyMessage() const { return m_keyMessage; }
     QLabel *readyLabel() const { return m_ready; }
     QLabel *accountText() const { return m_accountText; }
@@ -47,6 +50,10 @@ private:
     OnboardingProviderSetupModel &m_model;
     QHash<QString, ProviderChip *> m_chips;
     QStackedWidget *m_editors;
+    LocalServerEditor *m_localServer;
+    QString m_localServerShownFor; // the provider the server editor last showed
+    QLabel *m_keyTitle;
+    QLabel *m_settingsNote;
     QLineEdit *m_keyField;
     StyledLabel *m_keyMessage;
     APIKeyHelpLink *m_helpLink;

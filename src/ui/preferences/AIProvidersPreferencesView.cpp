@@ -1,12 +1,12 @@
 #include "ui/preferences/AIProvidersPreferencesView.h"
 
 #include "core/analytics/AppAnalytics.h"
-#include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/settings/ApiKeyCheck.h"
 #include "core/settings/SettingsStore.h"
 #include "ui/AppNotifications.h"
 #include "ui/common/APIKeyHelpLink.h"
 #include "ui/common/DeviceCodeView.h"
+#include "ui/common/LocalServerEditor.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/common/SubscriptionSignIn.h"
 #include "ui/common/WindowStyle.h"
@@ -90,9 +90,10 @@ AIProvidersPreferencesView::AIProvidersPreferencesView(const PreferencesDependen
     , m_dependencies(dependencies)
     , m_store(dependencies.makeSettingsStore())
     , m_registry(*dependencies.registry)
-    , m_credentials(new ProviderCredentials(dependencies.makeSettingsStore, *dependencies.registry,
-                                            *dependencies.auth, this))
-    , m_signIn(new SubscriptionSignIn(*dependencies.auth, this))
+    , m_credentials(
+          new ProviderCredentials(dependencies.makeSettingsStore, *dependencies.registry, this))
+    , m_signIn(new SubscriptionSignIn(dependencies.registry->signInAccount(), this))
+    , m_state(*dependencies.registry)
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
@@ -168,13 +169,19 @@ QWidget *AIProvidersPreferencesView::buildDetails()
     layout->addWidget(m_description);
     layout->addSpacing(8);
 
+    // The server of a provider the user points at a server of their own.
+    m_localServer = new LocalServerEditor(m_dependencies.makeSettingsStore, details);
+    layout->addWidget(m_localServer);
+    connect(m_localServer, &LocalServerEditor::stored, m_credentials,
+            [this] { m_credentials->load(); });
+
     // The key of an API-key provider.
     m_keyGroup = new QWidget(details);
     auto *keyLayout = new QVBoxLayout(m_keyGroup);
     keyLayout->setContentsMargins(0, 0, 0, 0);
     keyLayout->setSpacing(6);
-    auto *keyLabel = new QLabel(tr("API Key"), m_keyGroup);
-    keyLabel->setFont(WindowStyle::strongFont(keyLabel->font()));
+    m_keyLabel = WindowStyle::fieldTitle(tr("API Key"), m_keyGroup);
+    QLabel *keyLabel = m_keyLabel;
     m_keyField = new QLineEdit(m_keyGroup);
     m_keyField->setEchoMode(QLineEdit::Password);
     m_keyField->setPlaceholderText(tr("API key"));
@@ -189,6 +196,7 @@ QWidget *AIProvidersPreferencesView::buildDetails()
     keyLayout->addWidget(m_helpLink);
     layout->addWidget(m_keyGroup);
     connect(m_keyField, &QLineEdit::textEdited, this, &AIProvidersPreferencesView::keyEdited);
+    connect(m_keyField, &QLineEdit::textEdited, m_localServer, &LocalServerEditor::setApiKey);
     connect(m_keyField, &QLineEdit::returnPressed, this,
             &AIProvidersPreferencesView::saveSelectedProvider);
 
@@ -225,8 +233,8 @@ QWidget *AIProvidersPreferencesView::buildDetails()
 
     // The model.
     layout->addSpacing(10);
-    auto *modelLabel = new QLabel(tr("Model"), details);
-    modelLabel->setFont(WindowStyle::strongFont(modelLabel->font()));
+    m_modelLabel = WindowStyle::fieldTitle(tr("Model"), details);
+    QLabel *modelLabel = m_modelLabel;
     m_modelPicker = new QComboBox(details);
     m_modelPicker->setAccessibleName(tr("Model"));
     modelLabel->setBuddy(m_modelPicker);
@@ -284,11 +292,9 @@ void AIProvidersPreferencesView::reload()
     m_currentProviderID = m_store->currentProvider()->id();
     if (!m_registry.provider(m_selectedProviderID))
         m_selectedProviderID = m_currentProviderID;
-    m_loaded = false;
-    m_editedKeys.clear();
     m_keyMessages.clear();
     // Queued behind any save still running, so it reads what was just stored.
-    m_loadRequest = m_credentials->load();
+    m_state.startLoad(m_credentials->load());
     updateList();
     showSelectedProvider();
 }
@@ -296,23 +302,7 @@ void AIProvidersPreferencesView::reload()
 void AIProvidersPreferencesView::credentialsLoaded(const QUuid &requestID,
                                                    const ProviderCredentialSnapshot &snapshot)
 {
-    m_hasValidConfig = snapshot.hasValidConfig;
-    m_connectionSummary = snapshot.connectionSummary;
-    if (requestID == m_loadRequest) {
-        for (const AIProviderPointer &provider : m_registry.providers()) {
-            ProviderDraft draft;
-            draft.apiKeyDraft = snapshot.apiKeys.value(provider->id());
-            const QString stored = snapshot.storedModels.value(provider->id()).trimmed();
-            const QString model = stored.isEmpty() ? provider->defaultModel() : stored;
-            if (stored.isEmpty() || provider->modelOptions().contains(model)) {
-                draft.modelSelection = model;
-            } else {
-                draft.modelSelection = ProviderDraft::customModelSentinel;
-                draft.customModel = stored;
-            }
-            m_drafts.insert(provider->id(), draft);
-        }
-        m_loaded = true;
+    if (m_state.apply(requestID, snapshot)) {
         showSelectedProvider();
     } else {
         updateDetails();
@@ -350,9 +340,14 @@ void AIProvidersPreferencesView::showSelectedProvider()
     m_title->setText(provider->displayName());
     m_helpLink->setProvider(*provider);
     fillModelPicker(*provider);
-    m_keyField->setText(m_drafts.value(provider->id()).apiKeyDraft);
-    m_customField->setText(m_drafts.value(provider->id()).customModel);
+    m_keyField->setText(m_state.draft(provider->id()).apiKeyDraft);
+    m_customField->setText(m_state.draft(provider->id()).customModel);
     m_deviceCode->setCode(QString(), QUrl());
+    m_localServer->setVisible(provider->userChoosesServer());
+    if (provider->userChoosesServer()) {
+        m_localServer->setApiKey(m_state.draft(provider->id()).apiKeyDraft);
+        m_localServer->showProvider(provider);
+    }
     m_updating = false;
     updateDetails();
 }
@@ -375,20 +370,25 @@ void AIProvidersPreferencesView::updateDetails()
 {
     const AIProviderPointer provider = selectedProvider();
     const QString id = provider->id();
-    const ProviderDraft draft = m_drafts.value(id);
+    const ProviderDraft draft = m_state.draft(id);
     const bool signIn = usesSignIn(*provider);
-    const bool connected = m_connectionSummary.has_value();
+    const bool connected = m_state.connectionSummary().has_value();
     const bool authenticating = m_signIn->isRunning();
 
     m_updating = true;
     m_description->setVisible(signIn);
     m_keyGroup->setVisible(!signIn);
     m_accountGroup->setVisible(signIn);
-    m_keyField->setEnabled(m_loaded);
-    m_keyField->setPlaceholderText(m_loaded ? tr("API key") : tr("Reading the keyring…"));
+    m_keyField->setEnabled(m_state.isLoaded());
+    const bool optional = provider->isKeyOptional();
+    m_keyLabel->setText(optional ? tr("API Key (optional)") : tr("API Key"));
+    m_keyField->setAccessibleName(m_keyLabel->text());
+    m_keyField->setPlaceholderText(!m_state.isLoaded() ? tr("Reading the keyring…")
+                                   : optional          ? tr("Only if your server asks for one")
+                                                       : tr("API key"));
     m_keyMessage->showMessage(m_keyMessages.value(id), true);
 
-    m_accountLabel->setText(connected ? tr("Connected as %1").arg(*m_connectionSummary)
+    m_accountLabel->setText(connected ? tr("Connected as %1").arg(*m_state.connectionSummary())
                                       : QString());
     m_accountLabel->setVisible(connected);
     m_connectButton->setVisible(!connected);
@@ -401,10 +401,14 @@ void AIProvidersPreferencesView::updateDetails()
 
     const int index = m_modelPicker->findData(draft.modelSelection);
     m_modelPicker->setCurrentIndex(index);
-    m_modelPicker->setEnabled(m_loaded);
+    m_modelPicker->setEnabled(m_state.isLoaded());
+    // A server of the user's own lists its models in its own editor.
+    const bool ownServer = provider->userChoosesServer();
     const bool custom = draft.modelSelection == ProviderDraft::customModelSentinel;
-    m_customLabel->setVisible(custom);
-    m_customField->setVisible(custom);
+    m_modelLabel->setVisible(!ownServer);
+    m_modelPicker->setVisible(!ownServer);
+    m_customLabel->setVisible(custom && !ownServer);
+    m_customField->setVisible(custom && !ownServer);
     m_updating = false;
     updateDefaultControl();
 }
@@ -412,13 +416,17 @@ void AIProvidersPreferencesView::updateDetails()
 bool AIProvidersPreferencesView::missingCredential(const AIProvider &provider) const
 {
     if (usesSignIn(provider))
-        return !m_connectionSummary.has_value();
-    return m_drafts.value(provider.id()).apiKeyDraft.trimmed().isEmpty();
+        return !m_state.connectionSummary().has_value();
+    if (provider.userChoosesServer())
+        return !m_state.hasValidConfig(provider.id());
+    return m_state.draft(provider.id()).apiKeyDraft.trimmed().isEmpty();
 }
 
 bool AIProvidersPreferencesView::missingModel(const AIProvider &provider) const
 {
-    const ProviderDraft draft = m_drafts.value(provider.id());
+    if (provider.userChoosesServer())
+        return false; // stored as it is chosen
+    const ProviderDraft draft = m_state.draft(provider.id());
     if (draft.modelSelection == ProviderDraft::customModelSentinel)
         return draft.customModel.trimmed().isEmpty();
     return draft.modelSelection.trimmed().isEmpty();
@@ -427,12 +435,14 @@ bool AIProvidersPreferencesView::missingModel(const AIProvider &provider) const
 void AIProvidersPreferencesView::updateDefaultControl()
 {
     const AIProviderPointer provider = selectedProvider();
-    const DefaultProviderState state =
+    DefaultProviderState state =
         DefaultProviderState::of(usesSignIn(*provider), missingCredential(*provider),
                                  missingModel(*provider), provider->id() == m_currentProviderID);
+    if (provider->userChoosesServer() && missingCredential(*provider))
+        state.text = tr("To make this provider default check its server.");
     m_defaultControl->setText(state.text);
     m_defaultControl->setAccessibleName(state.text);
-    m_defaultControl->setEnabled(state.enabled && m_loaded);
+    m_defaultControl->setEnabled(state.enabled && m_state.isLoaded());
     const QSignalBlocker quiet(m_defaultControl);
     m_defaultControl->setChecked(state.enabled && provider->id() == m_currentProviderID);
 }
@@ -452,8 +462,7 @@ void AIProvidersPreferencesView::selectProvider(const QString &providerID)
 void AIProvidersPreferencesView::keyEdited(const QString &text)
 {
     const QString id = selectedProvider()->id();
-    m_drafts[id].apiKeyDraft = text;
-    m_editedKeys.insert(id);
+    m_state.typeKey(id, text);
     const bool plausible = ApiKeyCheck::isPlausible(text.trimmed());
     m_keyMessages[id] = plausible ? QString() : implausibleKeyMessage();
     m_keyMessage->showMessage(m_keyMessages.value(id), true);
@@ -465,7 +474,7 @@ void AIProvidersPreferencesView::modelChosen(int index)
     if (m_updating || index < 0)
         return;
     const QString id = selectedProvider()->id();
-    m_drafts[id].modelSelection = m_modelPicker->itemData(index).toString();
+    m_state.draftToEdit(id).modelSelection = m_modelPicker->itemData(index).toString();
     updateDetails();
     if (m_customField->isVisible())
         m_customField->setFocus(Qt::OtherFocusReason);
@@ -473,7 +482,7 @@ void AIProvidersPreferencesView::modelChosen(int index)
 
 void AIProvidersPreferencesView::customModelEdited(const QString &text)
 {
-    m_drafts[selectedProvider()->id()].customModel = text;
+    m_state.draftToEdit(selectedProvider()->id()).customModel = text;
     updateDefaultControl();
 }
 
@@ -507,9 +516,9 @@ void AIProvidersPreferencesView::save(const QString &providerID)
 {
     const AIProviderPointer provider = m_registry.provider(providerID);
     // Before the stored values arrived nothing can have been edited.
-    if (!provider || !m_loaded)
+    if (!provider || !m_state.isLoaded())
         return;
-    ProviderDraft &draft = m_drafts[providerID];
+    ProviderDraft &draft = m_state.draftToEdit(providerID);
     ProviderSaveRequest request;
     request.providerID = providerID;
     if (!usesSignIn(*provider)) {
@@ -523,7 +532,9 @@ void AIProvidersPreferencesView::save(const QString &providerID)
             m_keyMessages[providerID] = implausibleKeyMessage();
         }
     }
-    if (draft.modelSelection == ProviderDraft::customModelSentinel) {
+    if (provider->userChoosesServer()) {
+        // Its editor stores the model as it is chosen.
+    } else if (draft.modelSelection == ProviderDraft::customModelSentinel) {
         draft.customModel = draft.customModel.trimmed();
         if (providerID == m_selectedProviderID && m_customField->text() != draft.customModel)
             m_customField->setText(draft.customModel);
@@ -531,7 +542,7 @@ void AIProvidersPreferencesView::save(const QString &providerID)
     } else {
         request.model = draft.modelSelection.trimmed();
     }
-    m_latestSave.insert(providerID, m_credentials->save(request));
+    m_state.startSave(providerID, m_credentials->save(request));
 }
 
 void AIProvidersPreferencesView::saved(const ProviderSaveResult &result)
@@ -539,13 +550,13 @@ void AIProvidersPreferencesView::saved(const ProviderSaveResult &result)
     const AIProviderPointer provider = m_registry.provider(result.providerID);
     if (!provider)
         return;
-    m_hasValidConfig.insert(result.providerID, result.isValid);
+    const bool latest = m_state.applySaved(result);
     if (!result.wasValid && result.isValid)
         m_dependencies.analytics->trackProviderConfigured(result.providerID, location,
                                                           provider->authenticationMode());
-    if (result.requestID == m_latestSave.value(result.providerID)) {
+    if (latest) {
         const bool implausible =
-            !ApiKeyCheck::isPlausible(m_drafts.value(result.providerID).apiKeyDraft.trimmed());
+            !ApiKeyCheck::isPlausible(m_state.draft(result.providerID).apiKeyDraft.trimmed());
         m_keyMessages[result.providerID] = !result.stored ? keyringMessage()
                                            : implausible  ? implausibleKeyMessage()
                                                           : QString();

@@ -3,6 +3,7 @@
 #include "core/providers/AIProviderRegistry.h"
 #include "ui/common/ProviderCredentials.h"
 #include "ui/common/ProviderDraft.h"
+#include "ui/common/ProviderSetupState.h"
 #include "ui/preferences/PreferencesDependencies.h"
 
 #include <QHash>
@@ -14,6 +15,7 @@
 
 class APIKeyHelpLink;
 class DeviceCodeView;
+class LocalServerEditor;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -43,10 +45,10 @@ public:
 
     QString currentProviderID() const { return m_currentProviderID; }
     QString selectedProviderID() const { return m_selectedProviderID; }
-    ProviderDraft draft(const QString &providerID) const { return m_drafts.value(providerID); }
+    ProviderDraft draft(const QString &providerID) const { return m_state.draft(providerID); }
     bool isAuthenticating() const;
     // Whether the stored keys and the account state have been read since the last reload.
-    bool isLoaded() const { return m_loaded; }
+    bool isLoaded() const { return m_state.isLoaded(); }
 
     void selectProvider(const QString &providerID);
     // Stores the draft of the provider shown.
@@ -57,6 +59,7 @@ public:
 
     QListWidget *providerList() const { return m_list; }
     QLineEdit *apiKeyField() const { return m_keyField; }
+    LocalServerEditor *localServerEditor() const { return m_localServer; }
     StyledLabel *apiKeyMessage() const { return m_keyMessage; }
     QComboBox *modelPicker() const { return m_modelPicker; }
     QLineEdit *customModelField() const { return m_customField; }
@@ -114,21 +117,18 @@ private:
 
     QString m_currentProviderID;
     QString m_selectedProviderID;
-    QHash<QString, ProviderDraft> m_drafts;
-    QSet<QString> m_editedKeys; // drafts whose key the user changed since the last reload
+    ProviderSetupState m_state;
     QHash<QString, QString> m_statusMessages;
     QHash<QString, QString> m_keyMessages;
-    QHash<QString, bool> m_hasValidConfig;
-    std::optional<QString> m_connectionSummary;
-    bool m_loaded = false;
-    QUuid m_loadRequest;
-    QHash<QString, QUuid> m_latestSave;
     bool m_updating = false;
 
     QListWidget *m_list;
     QLabel *m_title;
     QLabel *m_description;
     QWidget *m_keyGroup;
+    LocalServerEditor *m_localServer;
+    QLabel *m_keyLabel;
+    QLabel *m_modelLabel;
     QLineEdit *m_keyField;
     StyledLabel *m_keyMessage;
     APIKeyHelpLink *m_helpLink;

@@ -5,7 +5,7 @@
 // selection once complete, with one request, and the user's clipboard stays
 // as it was. A bar closed and opened again at once works whole. Two quick
 // presses over a browser-like target never show the bar. A screen reader
-// hears how a reply ended.
+// hears how a reply ended, and that a local server is loading its model.
 #include "DesktopSelectionFixture.h"
 #include "ResidentApp.h"
 #include "support/TestHttpServer.h"
@@ -232,6 +232,43 @@ private Q_SLOTS:
             settle(50);
         }
         QCOMPARE(activeWindowPid(), app->pid());
+    }
+
+    // A local server set up from the command line: the bar says the model is
+    // loading while the server is silent, then streams the reply from it.
+    void aLocalServerLoadingItsModel()
+    {
+        m_app.reset();
+        m_server.setDefault("GET", "/local/v1/models",
+                            TestHttpServer::Response::body(200, R"({"data":[{"id":"tiny"}]})"));
+        m_server.enqueue("POST", "/local/v1/chat/completions",
+                         TestHttpServer::Response::eventStream(
+                             {delta(QStringLiteral("Loaded")),
+                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))})
+                             .withHeadDelay(4000));
+        m_app = std::make_unique<ResidentApp>();
+        m_app->setSetting(QStringLiteral("did_complete_onboarding"), true);
+        m_app->setSetting(QStringLiteral("ai_provider_current"), QStringLiteral("local"));
+        const auto set = m_app->runCommand({QStringLiteral("providers"), QStringLiteral("server"),
+                                            QStringLiteral("local"),
+                                            m_server.url(QStringLiteral("/local/v1")).toString()});
+        QVERIFY2(set.exitCode == 0, set.errors.constData());
+        QVERIFY(m_app->start());
+        QTRY_COMPARE_WITH_TIMEOUT(m_app->diagnostics().value(QStringLiteral("shortcut")).toString(),
+                                  QStringLiteral("Alt+Space"), 5000);
+        QString error;
+        auto editor = TestEditor::start(TestEditor::Kind::gtk, QStringLiteral("some text"), &error);
+        QVERIFY2(editor, qPrintable(error));
+        m_reader.forget();
+
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 10000);
+        QVERIFY(askInBar(QStringLiteral("shorter"), QStringLiteral("Loaded")));
+        QCOMPARE(m_reader.timesSaid("Loading the model\u2026"), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_reader.timesSaid("Reply complete"), 1, 10000);
+        const auto chats = m_server.requestsTo("/local/v1/chat/completions");
+        QCOMPARE(chats.size(), 1);
+        QVERIFY(!chats.first().hasHeader("Authorization"));
     }
 };
 

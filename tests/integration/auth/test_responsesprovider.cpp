@@ -47,7 +47,8 @@ AIRequestContext context(std::optional<QString> selection = std::nullopt,
             QStringLiteral("oauth-session"),
             QStringLiteral("fix grammar"),
             selection,
-            image};
+            image,
+            {}};
 }
 
 struct Outcome

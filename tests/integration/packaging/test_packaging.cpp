@@ -55,9 +55,13 @@ QStringList commandNames()
 
 QStringList providerIDs()
 {
-    return {
-        QStringLiteral("openai-pro-plus"), QStringLiteral("openai"), QStringLiteral("anthropic"),
-        QStringLiteral("google"),          QStringLiteral("xai"),    QStringLiteral("openrouter")};
+    return {QStringLiteral("openai-pro-plus"),
+            QStringLiteral("openai"),
+            QStringLiteral("anthropic"),
+            QStringLiteral("google"),
+            QStringLiteral("xai"),
+            QStringLiteral("openrouter"),
+            QStringLiteral("local")};
 }
 
 bool haveProgram(const QString &name)

@@ -21,13 +21,14 @@ void writeUserCatalog(const TestHttpServer &server)
              "Run this test through ctest, which gives it its own XDG_CONFIG_HOME.");
     const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
     QJsonArray providers;
-    for (const auto &provider : AIProviderRegistry::shared().providers()) {
-        QString endpoint = origin + QString::fromUtf8(endpointPath(provider->id()));
-        if (provider->id() == QLatin1String("google"))
+    // The registry would read the catalog before this file exists.
+    const SharedModelCatalogStore builtIn = SharedModelCatalogStore::load(QString());
+    for (const QString &id : builtIn.providerIDs()) {
+        QString endpoint = origin + QString::fromUtf8(endpointPath(id));
+        if (id == QLatin1String("google"))
             endpoint = origin + "/google/models/{model}:generateContent?alt=json&key=stale";
-        providers.append(QJsonObject{{"id", provider->id()},
-                                     {"endpoint", endpoint},
-                                     {"models", QJsonArray{QJsonObject{{"id", "m1"}}}}});
+        providers.append(QJsonObject{
+            {"id", id}, {"endpoint", endpoint}, {"models", QJsonArray{QJsonObject{{"id", "m1"}}}}});
     }
     const QString path = SharedModelCatalogStore::userCatalogPath();
     QDir().mkpath(QFileInfo(path).absolutePath());

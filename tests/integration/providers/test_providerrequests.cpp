@@ -3,7 +3,7 @@
 #include "core/catalog/SharedModelCatalogStore.h"
 #include "core/providers/AIProviderRegistry.h"
 #include "core/providers/OpenAIChatAdapter.h"
-#include "core/providers/OpenAIProvider.h"
+#include "core/providers/OpenAICompatibleProvider.h"
 #include "support/TestSandbox.h"
 
 #include <QFile>
@@ -188,7 +188,10 @@ private Q_SLOTS:
                 {TestHttpServer::sseData(R"({"choices":[{"delta":{"content":"late"}}]})"),
                  TestHttpServer::sseData("[DONE]")}));
         const auto before = m_server.requestsTo(path).size();
-        const OpenAIChatAdapter adapter = OpenAIProvider().chatAdapter();
+        const OpenAIChatAdapter adapter =
+            dynamic_cast<const OpenAICompatibleProvider &>(
+                *AIProviderRegistry::shared().provider(QStringLiteral("openai")))
+                .chatAdapter();
         AIRequestOptions options = adapter.requestOptions();
         QCOMPARE(options.timeoutRetryPolicy,
                  AIRequestTimeoutRetryPolicy::providerManagedSingleHedge);
@@ -248,9 +251,11 @@ private Q_SLOTS:
         QFETCH(AIClientError::Kind, errorKind);
         const auto before = m_server.requestCount();
         const AIRequestContext context = makeContext(ContextKind::text, apiKey, model);
-        const OpenAIChatAdapter adapter(providerID, endpoint, {},
-                                        AIRequestTimeoutRetryPolicy::providerManagedSingleHedge,
-                                        QByteArrayLiteral("Idempotency-Key"));
+        const OpenAIChatAdapter adapter(
+            providerID, endpoint, {},
+            AIRequestOptions::standard(providerID,
+                                       AIRequestTimeoutRetryPolicy::providerManagedSingleHedge),
+            QByteArrayLiteral("Idempotency-Key"));
         const Exchange result = providerID == "google"
                                     ? exchange(m_server, m_client, providerID, context, false)
                                     : finish(adapter.send(m_client, context, {}));
@@ -282,7 +287,9 @@ private Q_SLOTS:
             QVERIFY2(AIProviderRegistry::shared().provider(id), qPrintable(id));
             QVERIFY2(!catalog->modelOptionsByProviderID().value(id).isEmpty(), qPrintable(id));
             const QString endpoint = catalog->endpoint(id).replace("{model}", "m1");
-            const OpenAIChatAdapter adapter(id, endpoint, {}, AIRequestTimeoutRetryPolicy::none);
+            const OpenAIChatAdapter adapter(
+                id, endpoint, {},
+                AIRequestOptions::standard(id, AIRequestTimeoutRetryPolicy::none));
             QVERIFY2(!adapter.endpoint().isEmpty(), qPrintable(id));
         }
         QCOMPARE(catalog->endpoint("openai"), "http://127.0.0.1:11434/v1/chat/completions");

@@ -40,11 +40,6 @@ private:
     QString m_defaultModel;
 };
 
-AIProviderPointer builtIn(const char *id)
-{
-    return AIProviderRegistry::shared().provider(QString::fromLatin1(id));
-}
-
 } // namespace
 
 class TestSettingsStoreKeys : public QObject
@@ -57,11 +52,18 @@ class TestSettingsStoreKeys : public QObject
     KeychainStore m_keychain{m_service, m_backend};
     OpenAIProPlusAuthManager m_auth{KeychainStore(m_service, m_backend)};
 
-    std::unique_ptr<SettingsStore>
-    makeStore(const AIProviderRegistry &registry = AIProviderRegistry::shared())
+    const AIProviderRegistry m_registry = AIProviderRegistry::builtIn(&m_auth);
+
+    AIProviderPointer builtIn(const char *id) const
+    {
+        return m_registry.provider(QString::fromLatin1(id));
+    }
+
+    std::unique_ptr<SettingsStore> makeStore() { return makeStore(m_registry); }
+    std::unique_ptr<SettingsStore> makeStore(const AIProviderRegistry &registry)
     {
         return std::make_unique<SettingsStore>(m_keychain, UserDefaults::standardFilePath(),
-                                               registry, m_auth);
+                                               registry);
     }
 
     void clearKeychain()
@@ -112,7 +114,7 @@ private Q_SLOTS:
         store->setModel(QStringLiteral("grok-4"), *builtIn("xai"));
 
         const AppConfig expected{QStringLiteral("xai"), QStringLiteral("xai-key"),
-                                 QStringLiteral("grok-4")};
+                                 QStringLiteral("grok-4"), QUrl()};
         QCOMPARE(store->loadConfig(), expected);
         QCOMPARE(makeStore()->currentProvider()->id(), QStringLiteral("xai"));
 
@@ -122,7 +124,7 @@ private Q_SLOTS:
         store->setCurrentProvider(*builtIn("openai"));
         QCOMPARE(store->loadConfig(),
                  (AppConfig{QStringLiteral("openai"), QStringLiteral("sk-openai"),
-                            QStringLiteral("gpt-5-mini")}));
+                            QStringLiteral("gpt-5-mini"), QUrl()}));
 
         // An emptied key removes the provider from the walk.
         store->saveApiKey(QString(), *builtIn("openai"));
@@ -145,7 +147,7 @@ private Q_SLOTS:
         store->setCurrentProvider(subscription);
         QVERIFY(store->hasValidConfig(subscription));
         const AppConfig expected{QStringLiteral("openai-pro-plus"), QStringLiteral("oauth-session"),
-                                 QStringLiteral("gpt-5.4")};
+                                 QStringLiteral("gpt-5.4"), QUrl()};
         QCOMPARE(store->loadConfig(), expected);
 
         // Its "key" is the session, which saving a key must not touch.
@@ -169,7 +171,7 @@ private Q_SLOTS:
         QCOMPARE(store->readApiKey(provider), QStringLiteral("sk-legacy"));
         QCOMPARE(m_keychain.read(QStringLiteral("old_api_key")), QStringLiteral("sk-legacy"));
         QCOMPARE(store->loadConfig(), (AppConfig{QStringLiteral("old"), QStringLiteral("sk-legacy"),
-                                                 QStringLiteral("m")}));
+                                                 QStringLiteral("m"), QUrl()}));
 
         // Removing the key must not let the next read bring it back from the old account.
         store->saveApiKey(QString(), provider);
@@ -194,7 +196,7 @@ private Q_SLOTS:
         store->setModel(QStringLiteral("chosen"), noModel);
         store->setCurrentProvider(noModel);
         QCOMPARE(store->loadConfig(), (AppConfig{QStringLiteral("nomodel"), QStringLiteral("k1"),
-                                                 QStringLiteral("chosen")}));
+                                                 QStringLiteral("chosen"), QUrl()}));
     }
 };
 

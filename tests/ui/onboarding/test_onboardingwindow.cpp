@@ -15,6 +15,7 @@
 #include "ui/common/APIKeyHelpLink.h"
 #include "ui/common/DesktopShortcutRow.h"
 #include "ui/common/DeviceCodeView.h"
+#include "ui/common/LocalServerEditor.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/onboarding/AccessibilityPermissionMonitor.h"
 #include "ui/onboarding/OnboardingProviderSetupModel.h"
@@ -45,6 +46,7 @@ namespace {
 
 const QString openAI = QStringLiteral("openai");
 const QString subscription = QStringLiteral("openai-pro-plus");
+const QString local = QStringLiteral("local");
 
 // A secret store whose calls wait until the test lets them through, like a
 // keyring behind an unlock prompt.
@@ -115,6 +117,7 @@ class TestOnboardingWindow : public QObject
     std::shared_ptr<TestBrowser> m_browser;
     std::shared_ptr<SecretStore> m_keyring;
     std::unique_ptr<OpenAIProPlusAuthManager> m_auth;
+    std::unique_ptr<AIProviderRegistry> m_registry; // its subscription signs in through m_auth
     std::unique_ptr<RecordedAnalytics> m_analytics;
     std::shared_ptr<FakeAccessibilityTrust> m_trust;
     std::shared_ptr<GatedSecretStore> m_gated; // opened again whatever a test left
@@ -128,16 +131,20 @@ class TestOnboardingWindow : public QObject
         if (options.callbackPort == OpenAIProPlusAuthProtocol::callbackPort)
             options.callbackPort = 0; // never the real port in tests
         options.devicePollExtraSeconds = 0.02;
-        // The window being replaced still refers to the old manager.
+        // The window being replaced still refers to the old manager and registry.
         auto previous = std::move(m_auth);
+        auto previousRegistry = std::move(m_registry);
         m_auth = std::make_unique<OpenAIProPlusAuthManager>(KeychainStore(), options);
         OnboardingDependencies dependencies;
-        dependencies.auth = m_auth.get();
+        m_registry =
+            std::make_unique<AIProviderRegistry>(AIProviderRegistry::builtIn(m_auth.get()));
+        dependencies.registry = m_registry.get();
         dependencies.analytics = m_analytics->analytics();
         dependencies.trust = m_trust;
         dependencies.commandKeybinding = m_keybinding;
         dependencies.desktopNotices = m_notices;
         OnboardingWindowController::install(dependencies);
+        previousRegistry.reset();
         previous.reset();
     }
 
@@ -561,17 +568,17 @@ private Q_SLOTS:
         useLargeTextAndHighContrast(1.5);
         walkEveryStep([this](const QString &step) {
             QWidget *window = controller().window();
+            saveScreenshot(window, QStringLiteral("onboarding-%1-large-contrast").arg(step));
             const QStringList cut = cutTexts(window);
             QVERIFY2(cut.isEmpty(), qPrintable(step + u'\n' + cut.join(u'\n')));
-            saveScreenshot(window, QStringLiteral("onboarding-%1-large-contrast").arg(step));
         });
         usePalette(false);
     }
 
 private:
-    // Walks setup from its first step to the subscription's account, with a
-    // key typed for OpenAI on the way; `atStep` runs as each of "intro",
-    // "permissions", "providers" and "account" shows.
+    // Walks setup from its first step to the subscription's account and the
+    // local server, with a key typed for OpenAI on the way; `atStep` runs as
+    // each of "intro", "permissions", "providers", "account" and "local" shows.
     void walkEveryStep(const std::function<void(const QString &)> &atStep)
     {
         m_trust->setTrusted(false);
@@ -592,6 +599,12 @@ private:
         atStep(QStringLiteral("providers"));
         QTest::mouseClick(providers()->chip(subscription), Qt::LeftButton);
         atStep(QStringLiteral("account"));
+        // No server listens at the suggested address here: its check says so.
+        QTest::mouseClick(providers()->chip(local), Qt::LeftButton);
+        QTRY_VERIFY(!providers()->localServerEditor()->message()->text().isEmpty() &&
+                    !providers()->localServerEditor()->isChecking());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        atStep(QStringLiteral("local"));
     }
 };
 

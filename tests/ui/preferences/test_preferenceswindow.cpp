@@ -18,6 +18,7 @@
 #include "ui/AppNotifications.h"
 #include "ui/common/DesktopShortcutRow.h"
 #include "ui/common/DeviceCodeView.h"
+#include "ui/common/LocalServerEditor.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/preferences/AIProvidersPreferencesView.h"
 #include "ui/preferences/CommandsPreferencesView.h"
@@ -51,6 +52,7 @@ namespace {
 const QString openAI = QStringLiteral("openai");
 const QString anthropic = QStringLiteral("anthropic");
 const QString subscription = QStringLiteral("openai-pro-plus");
+const QString local = QStringLiteral("local");
 
 // A desktop that granted the keys and keeps the permission until revoked.
 class GrantedKeyboardPermission : public KeyboardControlPermission
@@ -100,6 +102,7 @@ class TestPreferencesWindow : public QObject
     std::shared_ptr<TestBrowser> m_browser;
     std::shared_ptr<SecretStore> m_keyring;
     std::unique_ptr<OpenAIProPlusAuthManager> m_auth;
+    std::unique_ptr<AIProviderRegistry> m_registry; // its subscription signs in through m_auth
     std::unique_ptr<RecordedAnalytics> m_analytics;
     std::unique_ptr<FakeGlobalShortcutService> m_shortcuts;
     std::shared_ptr<FakeLoginItems> m_loginItems;
@@ -113,10 +116,14 @@ class TestPreferencesWindow : public QObject
         if (options.callbackPort == OpenAIProPlusAuthProtocol::callbackPort)
             options.callbackPort = 0; // never the real port in tests
         options.devicePollExtraSeconds = 0.02;
-        auto previous = std::move(m_auth); // the window being replaced still refers to it
+        // The window being replaced still refers to the old manager and registry.
+        auto previous = std::move(m_auth);
+        auto previousRegistry = std::move(m_registry);
         m_auth = std::make_unique<OpenAIProPlusAuthManager>(KeychainStore(), options);
         PreferencesDependencies dependencies;
-        dependencies.auth = m_auth.get();
+        m_registry =
+            std::make_unique<AIProviderRegistry>(AIProviderRegistry::builtIn(m_auth.get()));
+        dependencies.registry = m_registry.get();
         dependencies.analytics = m_analytics->analytics();
         dependencies.shortcuts = m_shortcuts.get();
         dependencies.loginItems = m_loginItems;
@@ -124,6 +131,7 @@ class TestPreferencesWindow : public QObject
         dependencies.keyboardPermission = m_keyboardPermission;
         dependencies.desktopNotices = m_desktopNotices;
         PreferencesWindowController::install(dependencies);
+        previousRegistry.reset();
         previous.reset();
     }
 
@@ -142,6 +150,15 @@ class TestPreferencesWindow : public QObject
         root()->selectTab(PreferencesTab::providers);
         [&] { QTRY_VERIFY_WITH_TIMEOUT(providers()->isLoaded(), 10000); }();
         return providers()->isLoaded();
+    }
+
+    // The local provider, once its check (nobody listens here) has answered.
+    void showLocalServer()
+    {
+        selectRow(local);
+        LocalServerEditor *editor = providers()->localServerEditor();
+        QTRY_VERIFY(!editor->message()->text().isEmpty() && !editor->isChecking());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     }
 
     void selectRow(const QString &providerID)
@@ -622,6 +639,8 @@ private Q_SLOTS:
         saveScreenshot(controller().window(), QStringLiteral("preferences-providers-dark"));
         selectRow(subscription);
         saveScreenshot(controller().window(), QStringLiteral("preferences-account-dark"));
+        showLocalServer();
+        saveScreenshot(controller().window(), QStringLiteral("preferences-local-dark"));
         root()->selectTab(PreferencesTab::general);
         saveScreenshot(controller().window(), QStringLiteral("preferences-general-dark"));
         usePalette(false);
@@ -641,10 +660,10 @@ private Q_SLOTS:
         controller().show(QStringLiteral("menu_bar"));
         const auto readWhole = [this](const char *page) {
             QWidget *window = controller().window();
-            const QStringList cut = cutTexts(window);
-            QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
             saveScreenshot(
                 window, QStringLiteral("preferences-%1-large-contrast").arg(QLatin1String(page)));
+            const QStringList cut = cutTexts(window);
+            QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
         };
         readWhole("commands");
         QVERIFY(openProviders());
@@ -653,6 +672,8 @@ private Q_SLOTS:
         readWhole("providers");
         selectRow(subscription);
         readWhole("account");
+        showLocalServer();
+        readWhole("local");
         root()->selectTab(PreferencesTab::general);
         readWhole("general");
         usePalette(false);

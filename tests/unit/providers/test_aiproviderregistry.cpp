@@ -1,6 +1,4 @@
 #include "core/providers/AIProviderRegistry.h"
-#include "core/providers/OpenAIProvider.h"
-#include "core/providers/XAIProvider.h"
 #include "core/settings/SettingsKeys.h"
 
 #include <QTest>
@@ -10,14 +8,14 @@ class TestAIProviderRegistry : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void sharedRegistryListsTheSixProvidersInOrder()
+    void sharedRegistryListsTheProvidersInOrder()
     {
         const AIProviderRegistry &registry = AIProviderRegistry::shared();
         QStringList ids;
         for (const auto &provider : registry.providers())
             ids.append(provider->id());
         QCOMPARE(ids, (QStringList{"openai-pro-plus", "openai", "anthropic", "google", "xai",
-                                   "openrouter"}));
+                                   "openrouter", "local"}));
         QCOMPARE(registry.providersByID().size(), ids.size());
         QCOMPARE(registry.defaultProvider()->id(), QStringLiteral("openai-pro-plus"));
         QCOMPARE(registry.defaultProvider()->authenticationMode(),
@@ -38,11 +36,12 @@ private Q_SLOTS:
                                                 {"anthropic", "anthropic_model"},
                                                 {"google", "google_model"},
                                                 {"xai", "xai_model"},
-                                                {"openrouter", "openrouter_model"}};
+                                                {"openrouter", "openrouter_model"},
+                                                {"local", "local_model"}};
         for (const auto &provider : registry.providers()) {
             QCOMPARE(SettingsKeys::model(provider->id()), modelKeys.value(provider->id()));
             QVERIFY(provider->modelOptions().contains(provider->defaultModel()));
-            if (provider->id() != QLatin1String("openai"))
+            if (provider->id() != QLatin1String("openai") && !provider->userChoosesServer())
                 QCOMPARE(provider->requestTimeoutRetryPolicy(),
                          AIRequestTimeoutRetryPolicy::unsafeSingleHedge);
             if (provider->id() != QLatin1String("openrouter"))
@@ -61,8 +60,9 @@ private Q_SLOTS:
 
     void unknownDefaultFallsBackToTheFirstProvider()
     {
+        const AIProviderRegistry &shared = AIProviderRegistry::shared();
         const AIProviderRegistry registry(
-            {std::make_shared<XAIProvider>(), std::make_shared<OpenAIProvider>()},
+            {shared.provider(QStringLiteral("xai")), shared.provider(QStringLiteral("openai"))},
             QStringLiteral("anthropic"));
         QCOMPARE(registry.defaultProvider()->id(), QStringLiteral("xai"));
     }
