@@ -2,9 +2,12 @@
 
 #include "cli/ProviderArgument.h"
 #include "cli/Terminal.h"
+#include "core/catalog/SharedModelCatalogStore.h"
+#include "core/catalog/UserCatalogFile.h"
 #include "core/providers/LocalServerProbe.h"
 #include "core/providers/ServerAddress.h"
 #include "core/settings/SettingsStore.h"
+#include "core/support/ConfigurationFile.h"
 
 #include <QEventLoop>
 #include <algorithm>
@@ -41,7 +44,40 @@ QString formatTable(const QList<Row> &rows)
     return text;
 }
 
-const QString usage = QStringLiteral("Usage: wrenlark providers [server PROVIDER ADDRESS]");
+const QString usage = QStringLiteral(
+    "Usage: wrenlark providers [server PROVIDER ADDRESS | add NAME --url ADDRESS [--model "
+    "MODEL]... | remove PROVIDER]");
+
+int refuse(const QString &message, int status = ExitStatus::usage)
+{
+    Terminal::printError(QStringLiteral("wrenlark: ") + message);
+    return status;
+}
+
+// The models the server at `address` lists, or what is wrong with it.
+LocalServerProbe::Result askForModels(const QUrl &address, const QString &apiKey)
+{
+    LocalServerProbe probe;
+    QEventLoop loop;
+    LocalServerProbe::Result result;
+    QObject::connect(&probe, &LocalServerProbe::finished, &loop,
+                     [&](const QUuid &, const LocalServerProbe::Result &answer) {
+                         result = answer;
+                         loop.quit();
+                     });
+    probe.probe(address, apiKey);
+    loop.exec();
+    return result;
+}
+
+// An address as typed, with or without the "/chat/completions" a catalog
+// endpoint ends in.
+ServerAddress::Checked serverAddress(QString text)
+{
+    if (text.endsWith(QLatin1String("/chat/completions")))
+        text.chop(qsizetype(sizeof("/chat/completions") - 1));
+    return ServerAddress::check(text);
+}
 
 // `providers server local http://127.0.0.1:8080/v1`: asks the server for its
 // models and, when it answers, keeps the address (and one of its models when
@@ -56,26 +92,14 @@ int setServer(const QString &providerID, const QString &text)
             QStringLiteral("wrenlark: %1 always uses its own service.").arg(provider->id()));
         return ExitStatus::usage;
     }
-    const ServerAddress::Checked checked = ServerAddress::check(text);
-    if (checked.address.isEmpty()) {
-        Terminal::printError(QStringLiteral("wrenlark: ") + checked.problem);
-        return ExitStatus::usage;
-    }
+    const ServerAddress::Checked checked = serverAddress(text);
+    if (checked.address.isEmpty())
+        return refuse(checked.problem);
     SettingsStore store;
-    LocalServerProbe probe;
-    QEventLoop loop;
-    LocalServerProbe::Result result;
-    QObject::connect(&probe, &LocalServerProbe::finished, &loop,
-                     [&](const QUuid &, const LocalServerProbe::Result &answer) {
-                         result = answer;
-                         loop.quit();
-                     });
-    probe.probe(checked.address, store.readApiKey(*provider).value_or(QString()));
-    loop.exec();
-    if (!result.problem.isEmpty()) {
-        Terminal::printError(QStringLiteral("wrenlark: ") + result.problem);
-        return ExitStatus::failure;
-    }
+    const LocalServerProbe::Result result =
+        askForModels(checked.address, store.readApiKey(*provider).value_or(QString()));
+    if (!result.problem.isEmpty())
+        return refuse(result.problem, ExitStatus::failure);
     store.setServerAddress(checked.address, *provider);
     if (!result.models.contains(store.model(*provider)))
         store.setModel(result.models.first(), *provider);
@@ -85,10 +109,95 @@ int setServer(const QString &providerID, const QString &text)
     return ExitStatus::success;
 }
 
+// `providers add "Home GPU" --url http://192.168.1.20:8080/v1 [--model M]...`:
+// a provider of the user's own in the user's catalog; without models, those
+// the server lists.
+int addProvider(const QStringList &arguments)
+{
+    QString name;
+    QString url;
+    QStringList models;
+    for (qsizetype index = 0; index < arguments.size(); ++index) {
+        const QString &argument = arguments.at(index);
+        const bool hasValue = index + 1 < arguments.size();
+        if (argument == QLatin1String("--url") && hasValue)
+            url = arguments.at(++index);
+        else if (argument == QLatin1String("--model") && hasValue)
+            models.append(arguments.at(++index).trimmed());
+        else if (name.isEmpty() && !argument.startsWith(QLatin1String("--")))
+            name = argument.trimmed();
+        else
+            return refuse(usage);
+    }
+    const QString id = UserCatalogFile::identifierFor(name);
+    if (id.isEmpty() || url.isEmpty() || models.contains(QString()))
+        return refuse(usage);
+    const SharedModelCatalogStore &catalog = SharedModelCatalogStore::shared();
+    if (catalog.providerIDs().contains(id) && !catalog.isUserProvider(id))
+        return refuse(
+            QStringLiteral("\"%1\" is a built-in provider; choose another name.").arg(id));
+    const ServerAddress::Checked checked = serverAddress(url);
+    if (checked.address.isEmpty())
+        return refuse(checked.problem);
+    if (models.isEmpty()) {
+        const LocalServerProbe::Result result = askForModels(checked.address, QString());
+        if (result.keyRefused)
+            return refuse(QStringLiteral("the server asks for a key. Name its models with "
+                                         "--model, then store the key with `wrenlark key set %1`.")
+                              .arg(id),
+                          ExitStatus::failure);
+        if (!result.problem.isEmpty())
+            return refuse(result.problem, ExitStatus::failure);
+        models = result.models;
+    }
+    QString problem;
+    auto file = UserCatalogFile::open(SharedModelCatalogStore::userCatalogPath(), &problem);
+    const QString host = checked.address.host();
+    // A server on this machine or the user's own network may well need no key.
+    const bool keyOptional =
+        ConfigurationFile::isLoopbackHost(host) || ConfigurationFile::isPrivateNetworkHost(host);
+    if (file)
+        file->putProvider(id, name, checked.address, models, keyOptional);
+    if (!file || !file->save(&problem))
+        return refuse(QStringLiteral("your model catalog %1 could not be changed: %2.")
+                          .arg(SharedModelCatalogStore::userCatalogPath(), problem),
+                      ExitStatus::failure);
+    Terminal::writeOutput(
+        QStringLiteral("Added %1 as \"%2\" with %3. Restart Wrenlark to choose it there; `wrenlark "
+                       "ask --provider %2` uses it now.%4\n")
+            .arg(name, id, models.join(QStringLiteral(", ")),
+                 keyOptional
+                     ? QString()
+                     : QStringLiteral(" Store its key with `wrenlark key set %1`.").arg(id)));
+    return ExitStatus::success;
+}
+
+int removeProvider(const QString &id)
+{
+    const AIProviderPointer provider = AIProviderRegistry::shared().provider(id);
+    if (!SharedModelCatalogStore::shared().isUserProvider(id) || !provider)
+        return refuse(QStringLiteral("\"%1\" is not a provider you added.").arg(id));
+    QString problem;
+    auto file = UserCatalogFile::open(SharedModelCatalogStore::userCatalogPath(), &problem);
+    if (file)
+        file->removeProvider(id);
+    if (!file || !file->save(&problem))
+        return refuse(QStringLiteral("your model catalog %1 could not be changed: %2.")
+                          .arg(SharedModelCatalogStore::userCatalogPath(), problem),
+                      ExitStatus::failure);
+    SettingsStore().saveApiKey(QString(), *provider);
+    Terminal::writeOutput(QStringLiteral("Removed %1 and its key.\n").arg(id));
+    return ExitStatus::success;
+}
+
 int runProviders(const QStringList &arguments)
 {
     if (arguments.size() == 3 && arguments.first() == QLatin1String("server"))
         return setServer(arguments.at(1), arguments.at(2));
+    if (arguments.size() > 1 && arguments.first() == QLatin1String("add"))
+        return addProvider(arguments.mid(1));
+    if (arguments.size() == 2 && arguments.first() == QLatin1String("remove"))
+        return removeProvider(arguments.at(1));
     if (!arguments.isEmpty()) {
         Terminal::printError(usage);
         return ExitStatus::usage;
@@ -129,13 +238,17 @@ CliCommand providersCommand()
 {
     return {
         QStringLiteral("providers"),
-        QStringLiteral("[server PROVIDER ADDRESS]"),
+        QStringLiteral("[server PROVIDER ADDRESS | add NAME --url ADDRESS [--model MODEL]... | "
+                       "remove PROVIDER]"),
         QStringLiteral("List the providers: model in use, configured or not, and the current one."),
         QStringLiteral("With `server local ADDRESS`, points the local provider at a server of "
                        "your own (for example http://127.0.0.1:11434/v1 for Ollama, :8080/v1 "
                        "for the llama.cpp server, :1234/v1 for LM Studio, :8000/v1 for vLLM): "
                        "the server is asked for its models, and the address is kept only when "
-                       "it answers."),
+                       "it answers. With `add NAME --url ADDRESS`, adds a provider of your own "
+                       "(any OpenAI-compatible server or gateway) to your model catalog, with the "
+                       "models named by --model or else those the server lists; `remove` takes "
+                       "it out again, with its key."),
         runProviders,
     };
 }

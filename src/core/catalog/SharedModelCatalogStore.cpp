@@ -176,6 +176,14 @@ QString SharedModelCatalogStore::providerWithoutModels() const
 
 void SharedModelCatalogStore::overrideWith(const SharedModelCatalogStore &other)
 {
+    for (const QString &id : other.m_providerIDs) {
+        const QJsonObject entry = other.m_entryByProviderID.value(id);
+        if (m_entryByProviderID.contains(id) || !entry.value(QStringLiteral("name")).isString())
+            continue;
+        m_providerIDs.append(id);
+        m_userProviderIDs.append(id);
+        m_entryByProviderID.insert(id, entry);
+    }
     for (auto entry = other.m_endpointByProviderID.cbegin();
          entry != other.m_endpointByProviderID.cend(); ++entry) {
         m_endpointByProviderID.insert(entry.key(), entry.value());

@@ -43,11 +43,18 @@ public:
     // Stops the program when the provider has no entry.
     QString endpoint(const QString &providerID) const;
 
-    // The built-in catalog's providers, in its order.
+    // The built-in catalog's providers in its order, then those of the
+    // user's own that the user's file adds (entries of a new identifier with
+    // a "name").
     const QStringList &providerIDs() const { return m_providerIDs; }
-    // A provider's built-in entry as it stands in the catalog: what the
-    // provider is (name, protocol, key account...). A user's file changes
-    // where a provider's requests go and which models it offers, never that.
+    bool isUserProvider(const QString &providerID) const
+    {
+        return m_userProviderIDs.contains(providerID);
+    }
+    // A provider's entry as it stands in the catalog: what the provider is
+    // (name, protocol, key account...). For a built-in provider the built-in
+    // entry: a user's file changes where its requests go and which models it
+    // offers, never that.
     QJsonObject entry(const QString &providerID) const
     {
         return m_entryByProviderID.value(providerID);
@@ -83,6 +90,7 @@ private:
     void markUnreadable(const QStringList &providerIDs, const QString &message);
 
     QStringList m_providerIDs;
+    QStringList m_userProviderIDs;
     QHash<QString, QJsonObject> m_entryByProviderID;
     QHash<QString, QStringList> m_modelOptionsByProviderID;
     QHash<QString, QString> m_endpointByProviderID;

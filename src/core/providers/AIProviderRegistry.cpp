@@ -29,6 +29,12 @@ AIProviderPointer builtInProvider(const SharedModelCatalogStore &catalog, const 
     return std::make_shared<OpenAICompatibleProvider>(*profile);
 }
 
+AIProviderPointer userProvider(const SharedModelCatalogStore &catalog, const QString &id)
+{
+    return std::make_shared<OpenAICompatibleProvider>(
+        OpenAICompatibleProvider::profileOfUserEntry(catalog.entry(id)));
+}
+
 } // namespace
 
 const AIProviderRegistry &AIProviderRegistry::shared()
@@ -41,8 +47,10 @@ AIProviderRegistry AIProviderRegistry::builtIn(OpenAIProPlusAuthManager *auth)
 {
     const SharedModelCatalogStore &catalog = SharedModelCatalogStore::shared();
     std::vector<AIProviderPointer> providers;
-    for (const QString &id : catalog.providerIDs())
-        providers.push_back(builtInProvider(catalog, id, auth));
+    for (const QString &id : catalog.providerIDs()) {
+        providers.push_back(catalog.isUserProvider(id) ? userProvider(catalog, id)
+                                                       : builtInProvider(catalog, id, auth));
+    }
     return AIProviderRegistry(std::move(providers), QStringLiteral("openai-pro-plus"));
 }
 

@@ -16,7 +16,8 @@ using AIProviderPointer = std::shared_ptr<const AIProvider>;
 class AIProviderRegistry
 {
 public:
-    // The built-in catalog's providers in its order, default "openai-pro-plus".
+    // The catalog's providers in its order (the user's own last), default
+    // "openai-pro-plus".
     static const AIProviderRegistry &shared();
     // The same providers; the subscription's account is `auth` (tests give
     // their own), the shared manager when null.

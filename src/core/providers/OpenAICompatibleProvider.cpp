@@ -8,7 +8,7 @@
 namespace {
 
 std::optional<OpenAICompatibleProvider::Profile> refuse(QString *problem, const QString &id,
-                                                         const QString &reason)
+                                                        const QString &reason)
 {
     if (problem)
         *problem = QStringLiteral("provider %1: %2").arg(id, reason);
@@ -81,9 +81,24 @@ OpenAICompatibleProvider::profileFromCatalogEntry(const QJsonObject &entry, QStr
     return profile;
 }
 
+OpenAICompatibleProvider::Profile
+OpenAICompatibleProvider::profileOfUserEntry(const QJsonObject &entry)
+{
+    Profile profile;
+    profile.id = entry.value(QStringLiteral("id")).toString();
+    profile.displayName = entry.value(QStringLiteral("name")).toString();
+    profile.apiKeyAccount = QString(profile.id).replace(u'-', u'_') + QStringLiteral("_api_key");
+    const QJsonArray models = entry.value(QStringLiteral("models")).toArray();
+    profile.defaultModel = models.at(0).toObject().value(QStringLiteral("id")).toString();
+    profile.timeoutRetryPolicy = AIRequestTimeoutRetryPolicy::none;
+    profile.timeoutSeconds = 180;
+    profile.keyOptional = entry.value(QStringLiteral("keyOptional")).toBool(false);
+    return profile;
+}
+
 OpenAICompatibleProvider::OpenAICompatibleProvider(Profile profile)
-    : AIProvider(profile.id, profile.displayName, profile.apiKeyAccount,
-                 profile.timeoutRetryPolicy, profile.legacyApiKeyAccounts)
+    : AIProvider(profile.id, profile.displayName, profile.apiKeyAccount, profile.timeoutRetryPolicy,
+                 profile.legacyApiKeyAccounts)
     , m_profile(std::move(profile))
 {
 }

@@ -40,6 +40,13 @@ public:
     static std::optional<Profile> profileFromCatalogEntry(const QJsonObject &entry,
                                                           QString *problem = nullptr);
 
+    // A provider of the user's own, from an entry of the user's catalog that
+    // the catalog has checked ("id", "name", "endpoint", "models", maybe
+    // "keyOptional"): its key account follows from its identifier, its first
+    // model is its default, and it gets a local server's patience (no second
+    // attempt, 180 s).
+    static Profile profileOfUserEntry(const QJsonObject &entry);
+
     explicit OpenAICompatibleProvider(Profile profile);
 
     QString defaultModel() const override { return m_profile.defaultModel; }

@@ -514,6 +514,46 @@ private Q_SLOTS:
         QVERIFY(!settings.contains(QStringLiteral("openai_model")));
     }
 
+    // A provider of the user's own: added by name and address (its models
+    // read from the server), asked without a key, listed, and removed.
+    void ownProvidersAreAddedAskedAndRemoved()
+    {
+        REQUIRE_KEYRING();
+        m_server.setDefault("GET", "/gpu/v1/models",
+                            TestHttpServer::Response::body(200, R"({"data":[{"id":"qwen"}]})"));
+        m_server.enqueue("POST", "/gpu/v1/chat/completions",
+                         TestHttpServer::Response::eventStream(
+                             {chunk(QStringLiteral("Fixed")), TestHttpServer::sseData("[DONE]")}));
+        const QString url = m_server.url(QStringLiteral("/gpu/v1")).toString();
+        QCOMPARE(run({QStringLiteral("providers"), QStringLiteral("add"), QStringLiteral("OpenAI"),
+                      QStringLiteral("--url"), url})
+                     .exitCode,
+                 2);
+        const Run added = run({QStringLiteral("providers"), QStringLiteral("add"),
+                               QStringLiteral("Home GPU"), QStringLiteral("--url"), url});
+        QVERIFY2(added.exitCode == 0, added.err.constData());
+
+        const Run asked = run({QStringLiteral("ask"), QStringLiteral("--provider"),
+                               QStringLiteral("home-gpu"), QStringLiteral("fix")},
+                              "teh");
+        QVERIFY2(asked.exitCode == 0, asked.err.constData());
+        QCOMPARE(asked.out, QByteArray("Fixed\n"));
+        const auto &request = m_server.requests().last();
+        QVERIFY(!request.hasHeader("Authorization"));
+        QCOMPARE(request.jsonBody().value(QLatin1String("model")).toString(),
+                 QStringLiteral("qwen"));
+        const QByteArray listed = run({QStringLiteral("providers")}).out;
+        QVERIFY2(listed.contains("home-gpu") && listed.contains("Home GPU"), listed.constData());
+
+        QCOMPARE(
+            run({QStringLiteral("providers"), QStringLiteral("remove"), QStringLiteral("home-gpu")})
+                .exitCode,
+            0);
+        QVERIFY(!run({QStringLiteral("providers")}).out.contains("home-gpu"));
+        // The other providers of the file are as they were.
+        QVERIFY(run({QStringLiteral("providers")}).out.contains("openrouter"));
+    }
+
     void failuresShowTheProvidersMessage()
     {
         REQUIRE_KEYRING();
