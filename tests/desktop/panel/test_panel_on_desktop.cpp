@@ -62,18 +62,18 @@ class PanelOnDesktopTest : public QObject
     Q_OBJECT
 
     TestHttpServer m_server;
-    std::unique_ptr<PanelRoad> m_method;
+    std::unique_ptr<PanelRoad> m_road;
     std::unique_ptr<TestEditor> m_editor;
 
     bool showOverEditor()
     {
         if (!m_editor->app().activate())
             return false;
-        m_method->controller().show();
+        m_road->controller().show();
         return QTest::qWaitFor(
             [&] {
-                return PanelRoad::activeWindow() == m_method->panelWindow() &&
-                       QApplication::focusWidget() == m_method->controller().view()->inputField();
+                return PanelRoad::activeWindow() == m_road->panelWindow() &&
+                       QApplication::focusWidget() == m_road->controller().view()->inputField();
             },
             5000);
     }
@@ -91,7 +91,7 @@ private Q_SLOTS:
         if (const auto reason = unavailableReason())
             QSKIP(qPrintable(*reason));
         PanelRoad::configureProvider(m_server);
-        m_method = std::make_unique<PanelRoad>();
+        m_road = std::make_unique<PanelRoad>();
     }
 
     void init()
@@ -113,28 +113,28 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        if (m_method && m_method->controller().isPanelVisible())
-            m_method->state().handleEscape(UsageSessionEndReason::escapeKey);
+        if (m_road && m_road->controller().isPanelVisible())
+            m_road->state().handleEscape(UsageSessionEndReason::escapeKey);
         m_editor.reset();
     }
 
     void takesFocusAndClosesOnEscape()
     {
         QVERIFY(showOverEditor());
-        m_method->saveScreenshot(QStringLiteral("empty"));
+        m_road->saveScreenshot(QStringLiteral("empty"));
         // Keys typed at once reach the bar, never the editor.
         QVERIFY(typeText(QStringLiteral("shout")));
-        QTRY_COMPARE(m_method->state().inputText(), QStringLiteral("shout"));
-        QTRY_VERIFY(m_method->state().hasSelection());
+        QTRY_COMPARE(m_road->state().inputText(), QStringLiteral("shout"));
+        QTRY_VERIFY(m_road->state().hasSelection());
         settle(100);
-        m_method->saveScreenshot(QStringLiteral("selection"));
-        QCOMPARE(m_method->state().selectedTextPreview(), std::optional(QStringLiteral("world")));
+        m_road->saveScreenshot(QStringLiteral("selection"));
+        QCOMPARE(m_road->state().selectedTextPreview(), std::optional(QStringLiteral("world")));
         const QString instruction = PanelRoad::readAccessible(QStringLiteral("Instruction"));
         QVERIFY2(instruction.endsWith(QStringLiteral("shout")), qPrintable(instruction));
 
         QVERIFY(key(QStringLiteral("Escape")));
-        QTRY_VERIFY(!m_method->controller().isPanelVisible());
-        QTRY_COMPARE(lastEndReason(*m_method), QStringLiteral("escape_key"));
+        QTRY_VERIFY(!m_road->controller().isPanelVisible());
+        QTRY_COMPARE(lastEndReason(*m_road), QStringLiteral("escape_key"));
         QCOMPARE(m_editor->documentText(), QStringLiteral("hello world foo"));
     }
 
@@ -142,12 +142,12 @@ private Q_SLOTS:
     {
         QVERIFY(showOverEditor());
         // A click inside keeps it.
-        const QRect bar = m_method->controller().panel()->barGeometry();
+        const QRect bar = m_road->controller().panel()->barGeometry();
         QVERIFY(xdotool({QStringLiteral("mousemove"), QString::number(bar.center().x()),
                          QString::number(bar.top() + 30), QStringLiteral("click"),
                          QStringLiteral("1")}));
         settle(300);
-        QVERIFY(m_method->controller().isPanelVisible());
+        QVERIFY(m_road->controller().isPanelVisible());
         // In the editor, beside the bar.
         QVERIFY(xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"),
                          m_editor->app().window(), QStringLiteral("100"), QStringLiteral("400"),
@@ -155,8 +155,8 @@ private Q_SLOTS:
         // The test desktop's openbox has no click-to-focus binding; focus the
         // clicked editor as a window manager does.
         QVERIFY(m_editor->app().activate());
-        QTRY_VERIFY(!m_method->controller().isPanelVisible());
-        QTRY_COMPARE(lastEndReason(*m_method), QStringLiteral("outside_click"));
+        QTRY_VERIFY(!m_road->controller().isPanelVisible());
+        QTRY_COMPARE(lastEndReason(*m_road), QStringLiteral("outside_click"));
     }
 
     void clipboardOperationMayMoveActivation()
@@ -166,7 +166,7 @@ private Q_SLOTS:
         ClipboardLock::acquire([] {});
         QVERIFY(m_editor->app().activate());
         settle(300);
-        QVERIFY(m_method->controller().isPanelVisible());
+        QVERIFY(m_road->controller().isPanelVisible());
         ClipboardLock::release();
     }
 
@@ -179,15 +179,15 @@ private Q_SLOTS:
             pieces.append(piece);
         m_server.enqueue("POST", chatPath, reply(pieces, 400));
         QVERIFY(showOverEditor());
-        QTRY_VERIFY(m_method->state().hasSelection());
+        QTRY_VERIFY(m_road->state().hasSelection());
         QVERIFY(typeText(QStringLiteral("upper case")));
-        QTRY_COMPARE(m_method->state().inputText(), QStringLiteral("upper case"));
+        QTRY_COMPARE(m_road->state().inputText(), QStringLiteral("upper case"));
         QVERIFY(key(QStringLiteral("Return")));
         settle(500);
-        QTRY_VERIFY(m_method->state().isLoading());
-        QTRY_VERIFY(!m_method->state().responseText().isEmpty());
-        m_method->saveScreenshot(QStringLiteral("streaming"));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_method->state().isLoading(), 10000);
+        QTRY_VERIFY(m_road->state().isLoading());
+        QTRY_VERIFY(!m_road->state().responseText().isEmpty());
+        m_road->saveScreenshot(QStringLiteral("streaming"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_road->state().isLoading(), 10000);
         const QString response = PanelRoad::readAccessible(QStringLiteral("Response"));
         QVERIFY2(response.endsWith(QStringLiteral("\nWORLD")), qPrintable(response));
 
@@ -197,8 +197,8 @@ private Q_SLOTS:
         PanelRoad::setClipboardText(QStringLiteral("the user's clipboard"));
 
         QVERIFY(key(QStringLiteral("ctrl+Return")));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_method->controller().isPanelVisible(), 10000);
-        QTRY_COMPARE(lastEndReason(*m_method), QStringLiteral("replaced_selection"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_road->controller().isPanelVisible(), 10000);
+        QTRY_COMPARE(lastEndReason(*m_road), QStringLiteral("replaced_selection"));
         QTRY_COMPARE(m_editor->documentText(), QStringLiteral("hello WORLD foo"));
         QTRY_COMPARE(PanelRoad::clipboardText(), QStringLiteral("the user's clipboard"));
     }
@@ -210,7 +210,7 @@ private Q_SLOTS:
         QVERIFY(key(QStringLiteral("ctrl+c")));
         settle(300);
         QCOMPARE(PanelRoad::clipboardText(), QStringLiteral("kept"));
-        QVERIFY(m_method->controller().isPanelVisible());
+        QVERIFY(m_road->controller().isPanelVisible());
     }
 
     void markdownReplyAndCopiedConfirmation()
@@ -218,17 +218,16 @@ private Q_SLOTS:
         m_server.enqueue("POST", chatPath, reply({markdownReply}));
         QVERIFY(showOverEditor());
         QVERIFY(typeText(QStringLiteral("explain")));
-        QTRY_COMPARE(m_method->state().inputText(), QStringLiteral("explain"));
+        QTRY_COMPARE(m_road->state().inputText(), QStringLiteral("explain"));
         QVERIFY(key(QStringLiteral("Return")));
-        QTRY_VERIFY_WITH_TIMEOUT(m_method->state().responseText() == markdownReply &&
-                                     !m_method->state().isLoading(),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_road->state().responseText() == markdownReply && !m_road->state().isLoading(), 10000);
         settle(200);
-        m_method->saveScreenshot(QStringLiteral("markdown"));
+        m_road->saveScreenshot(QStringLiteral("markdown"));
         QVERIFY(key(QStringLiteral("ctrl+c")));
-        QTRY_VERIFY(m_method->state().showCopiedFeedback());
+        QTRY_VERIFY(m_road->state().showCopiedFeedback());
         settle(300);
-        m_method->saveScreenshot(QStringLiteral("copied"));
+        m_road->saveScreenshot(QStringLiteral("copied"));
         QCOMPARE(PanelRoad::clipboardText(), markdownReply);
     }
 
@@ -241,21 +240,21 @@ private Q_SLOTS:
         m_server.enqueue("POST", chatPath, reply(lines, 15));
         QVERIFY(showOverEditor());
         QVERIFY(typeText(QStringLiteral("long")));
-        QTRY_COMPARE(m_method->state().inputText(), QStringLiteral("long"));
+        QTRY_COMPARE(m_road->state().inputText(), QStringLiteral("long"));
         QVERIFY(key(QStringLiteral("Return")));
-        CommandView *view = m_method->controller().view();
+        CommandView *view = m_road->controller().view();
         QTRY_VERIFY_WITH_TIMEOUT(view->streamedResponseReachedVisibleLimit(), 15000);
-        const QScreen *screen = m_method->controller().panel()->screen();
+        const QScreen *screen = m_road->controller().panel()->screen();
         const int half = screen->availableGeometry().height() / 2;
         // At a fractional scale the window's height is whole device pixels,
         // which may round its height in the toolkit's units down by one.
         const int slack =
             std::floor(screen->devicePixelRatio()) == screen->devicePixelRatio() ? 0 : 1;
         const auto fillsHalf = [&] {
-            return std::abs(m_method->controller().panel()->barGeometry().height() - half) <= slack;
+            return std::abs(m_road->controller().panel()->barGeometry().height() - half) <= slack;
         };
         QTRY_VERIFY(fillsHalf());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_method->state().isLoading(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_road->state().isLoading(), 15000);
         QVERIFY(fillsHalf());
     }
 
@@ -269,14 +268,14 @@ private Q_SLOTS:
                                                QStringLiteral("model overloaded")}}}}));
         QVERIFY(showOverEditor());
         QVERIFY(typeText(QStringLiteral("try")));
-        QTRY_COMPARE(m_method->state().inputText(), QStringLiteral("try"));
+        QTRY_COMPARE(m_road->state().inputText(), QStringLiteral("try"));
         QVERIFY(key(QStringLiteral("Return")));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_method->state().statusMessage().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_road->state().statusMessage().isEmpty(), 10000);
         settle(200);
-        m_method->saveScreenshot(QStringLiteral("error"));
+        m_road->saveScreenshot(QStringLiteral("error"));
         // A notification, which a screen reader announces as it appears.
-        QVERIFY(PanelRoad::readAccessible(m_method->state().statusMessage())
-                    .startsWith(u"notification"));
+        QVERIFY(
+            PanelRoad::readAccessible(m_road->state().statusMessage()).startsWith(u"notification"));
 
         QImage image(480, 240, QImage::Format_RGB32);
         QPainter painter(&image);
@@ -289,9 +288,9 @@ private Q_SLOTS:
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         image.save(&buffer, "PNG");
-        m_method->state().setCapturedImageData(png);
+        m_road->state().setCapturedImageData(png);
         settle(200);
-        m_method->saveScreenshot(QStringLiteral("image"));
+        m_road->saveScreenshot(QStringLiteral("image"));
     }
 };
 
