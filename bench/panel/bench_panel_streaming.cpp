@@ -146,8 +146,7 @@ int run(const Options &options)
 
     DesktopServices desktop;
     desktop.panelWindow = std::make_shared<FakePanelWindowSupport>();
-    CommandPanelController controller(state, desktop);
-    controller.setAnalytics(harness.analytics());
+    CommandPanelController controller(state, desktop, harness.analytics());
     state.setRequestClose([&] { controller.hide(); });
     harness.applications().setFrontmostPid(AppStateHarness::editorPid);
     controller.show();

@@ -9,7 +9,6 @@
 #include "core/support/FileLogger.h"
 #include "platform/linux/session/LogindSleepMonitor.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
-#include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
 #include "platform/linux/tray/TrayHosts.h"
 #include "ui/AppNotifications.h"
 #include "ui/capture/ScreenSelectionController.h"
@@ -90,7 +89,8 @@ void AppDelegate::applicationDidFinishLaunching()
             &AppDelegate::handleOnboardingCompleted);
     // Settings... (Ctrl+,) and Quit (Ctrl+Q) work in every window of ours.
     qApp->installEventFilter(this);
-    m_panelController = std::make_unique<CommandPanelController>(*m_appState, m_desktop);
+    m_panelController =
+        std::make_unique<CommandPanelController>(*m_appState, m_desktop, AppAnalytics::shared());
     m_appState->setRequestClose(
         [panel = QPointer<CommandPanelController>(m_panelController.get())] {
             if (panel)
@@ -352,9 +352,7 @@ bool AppDelegate::hasVisibleWindows() const
 QByteArray AppDelegate::pressActivationToken() const
 {
     // The desktop's portal may send a token with the press (Wayland).
-    const auto *shortcuts =
-        qobject_cast<SettingsGlobalShortcutService *>(m_desktop.shortcuts.get());
-    return shortcuts ? shortcuts->pressActivationToken() : QByteArray();
+    return m_desktop.shortcuts ? m_desktop.shortcuts->pressActivationToken() : QByteArray();
 }
 
 void AppDelegate::takeActivation(const ActivationRequest &activation)

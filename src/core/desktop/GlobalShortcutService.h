@@ -72,6 +72,9 @@ public:
         Q_UNUSED(portableText);
         return std::nullopt;
     }
+    // The activation token the desktop sent with the press being handled
+    // (Wayland portals); empty when there is none.
+    virtual QByteArray pressActivationToken() const { return {}; }
 
 Q_SIGNALS:
     // The name's shortcut was pressed. `timestamp` is the desktop's time of

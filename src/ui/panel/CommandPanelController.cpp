@@ -60,11 +60,11 @@ QRect nativeGeometry(const QScreen *screen)
 } // namespace
 
 CommandPanelController::CommandPanelController(AppState &appState, const DesktopServices &desktop,
-                                               QObject *parent)
+                                               AppAnalytics &analytics, QObject *parent)
     : QObject(parent)
     , m_appState(appState)
     , m_desktop(desktop)
-    , m_analytics(nullptr)
+    , m_analytics(analytics)
 {
     m_panel = new CommandPanel(m_desktop.panelWindow.get());
     m_hostingView = new CommandView(m_appState);
@@ -102,11 +102,6 @@ CommandPanelController::~CommandPanelController()
     m_appState.setInputFocusProbe({});
     removeMonitors();
     delete m_panel;
-}
-
-void CommandPanelController::setAnalytics(AppAnalytics &analytics)
-{
-    m_analytics = &analytics;
 }
 
 bool CommandPanelController::isPanelVisible() const
@@ -154,9 +149,9 @@ void CommandPanelController::showWithCapturedImage(const QByteArray &pngData,
 
 void CommandPanelController::beginUsageSession(const QString &entryPoint, bool hasImage)
 {
-    AppAnalytics &analytics = m_analytics ? *m_analytics : AppAnalytics::shared();
-    analytics.beginUsageSession(entryPoint, hasImage);
-    analytics.signal(AnalyticsSignal::panelOpened, {{AnalyticsParameter::entryPoint, entryPoint}});
+    m_analytics.beginUsageSession(entryPoint, hasImage);
+    m_analytics.signal(AnalyticsSignal::panelOpened,
+                       {{AnalyticsParameter::entryPoint, entryPoint}});
 }
 
 void CommandPanelController::hide()

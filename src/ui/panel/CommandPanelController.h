@@ -33,12 +33,10 @@ public:
     // browser-like targets.
     static constexpr int clipboardPrefetchLeadTimeMs = 160;
 
+    // `analytics` records the usage sessions.
     CommandPanelController(AppState &appState, const DesktopServices &desktop,
-                           QObject *parent = nullptr);
+                           AppAnalytics &analytics, QObject *parent = nullptr);
     ~CommandPanelController() override;
-
-    // Analytics of the usage sessions; AppAnalytics::shared() unless set.
-    void setAnalytics(AppAnalytics &analytics);
 
     void show(const PanelActivation &activation = {});
     // Opens the bar about a captured screen region (its PNG bytes): the
@@ -84,7 +82,7 @@ private:
 
     AppState &m_appState;
     DesktopServices m_desktop;
-    AppAnalytics *m_analytics;
+    AppAnalytics &m_analytics;
     CommandPanel *m_panel = nullptr;
     CommandView *m_hostingView = nullptr;
     bool m_globalClickMonitor = false;

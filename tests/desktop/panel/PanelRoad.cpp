@@ -40,8 +40,7 @@ PanelRoad::PanelRoad()
     dependencies.desktop = desktop;
     dependencies.analytics = m_analytics.get();
     m_state = std::make_unique<AppState>(std::move(dependencies));
-    m_controller = std::make_unique<CommandPanelController>(*m_state, desktop);
-    m_controller->setAnalytics(*m_analytics);
+    m_controller = std::make_unique<CommandPanelController>(*m_state, desktop, *m_analytics);
     m_state->setRequestClose([this] { m_controller->hide(); });
 }
 

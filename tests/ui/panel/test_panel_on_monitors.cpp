@@ -61,8 +61,8 @@ struct Bar
     {
         DesktopServices services;
         services.panelWindow = desktop;
-        controller = std::make_unique<CommandPanelController>(harness.state(), services);
-        controller->setAnalytics(harness.analytics());
+        controller = std::make_unique<CommandPanelController>(harness.state(), services,
+                                                              harness.analytics());
         harness.state().setRequestClose([this] { controller->hide(); });
         harness.applications().setFrontmostPid(AppStateHarness::editorPid);
     }

@@ -49,7 +49,7 @@ public:
     // While activated() is being delivered: the xdg-activation token the
     // desktop sent with that press, for the window shown in answer (Wayland).
     // Empty outside the delivery or when the desktop sent none.
-    QByteArray pressActivationToken() const { return m_pressActivationToken; }
+    QByteArray pressActivationToken() const override { return m_pressActivationToken; }
 
 private:
     struct Entry
