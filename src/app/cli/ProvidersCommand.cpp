@@ -7,7 +7,6 @@
 #include "core/providers/LocalServerProbe.h"
 #include "core/providers/ServerAddress.h"
 #include "core/settings/SettingsStore.h"
-#include "core/support/ConfigurationFile.h"
 
 #include <QEventLoop>
 #include <algorithm>
@@ -152,12 +151,9 @@ int addProvider(const QStringList &arguments)
     }
     QString problem;
     auto file = UserCatalogFile::open(SharedModelCatalogStore::userCatalogPath(), &problem);
-    const QString host = checked.address.host();
-    // A server on this machine or the user's own network may well need no key.
-    const bool keyOptional =
-        ConfigurationFile::isLoopbackHost(host) || ConfigurationFile::isPrivateNetworkHost(host);
+    const bool keyOptional = UserCatalogFile::isKeyOptional(checked.address);
     if (file)
-        file->putProvider(id, name, checked.address, models, keyOptional);
+        file->putProvider(id, name, checked.address, models);
     if (!file || !file->save(&problem))
         return refuse(QStringLiteral("your model catalog %1 could not be changed: %2.")
                           .arg(SharedModelCatalogStore::userCatalogPath(), problem),

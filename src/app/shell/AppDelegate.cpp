@@ -23,6 +23,7 @@
 #include <QDBusServiceWatcher>
 #include <QKeyEvent>
 #include <QNetworkInformation>
+#include <QProcess>
 #include <QTimer>
 #include <QWidget>
 
@@ -54,6 +55,7 @@ AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObje
     preferences.commandKeybinding = m_desktop.commandKeybinding;
     preferences.keyboardPermission = m_desktop.keyboardPermission;
     preferences.desktopNotices = m_desktop.notices.capabilities;
+    preferences.restartApplication = [this] { restartWithSettings(); };
     PreferencesWindowController::install(preferences);
     OnboardingDependencies onboarding;
     onboarding.trust = m_desktop.trust;
@@ -239,6 +241,25 @@ void AppDelegate::openHelpEmail(const QString &subject)
 void AppDelegate::quitApp()
 {
     QCoreApplication::quit();
+}
+
+void AppDelegate::restartWithSettings()
+{
+    // The next run starts once this one has ended and let go of the bus
+    // name, which it would otherwise hand its start over to.
+    const bool started = QProcess::startDetached(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("while kill -0 \"$1\" 2>/dev/null; do sleep 0.1; done; "
+                        "exec \"$0\" preferences"),
+         QCoreApplication::applicationFilePath(),
+         QString::number(QCoreApplication::applicationPid())});
+    if (!started) {
+        FileLogger::shared().error(QStringLiteral("Could not start Wrenlark again."));
+        return;
+    }
+    FileLogger::shared().info(QStringLiteral("Restarting to read the providers again."));
+    quitApp();
 }
 
 void AppDelegate::reopen(const ActivationRequest &activation)

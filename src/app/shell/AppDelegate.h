@@ -44,6 +44,8 @@ public:
     void openOnboarding();
     void openHelpEmail(const QString &subject);
     void quitApp();
+    // Quits and starts again with Settings open (a provider was added).
+    void restartWithSettings();
 
     void showOnboardingIfNeeded();
     void handleOnboardingCompleted();

@@ -34,8 +34,14 @@ std::optional<UserCatalogFile> UserCatalogFile::open(const QString &path, QStrin
     return file;
 }
 
+bool UserCatalogFile::isKeyOptional(const QUrl &address)
+{
+    const QString host = address.host();
+    return ConfigurationFile::isLoopbackHost(host) || ConfigurationFile::isPrivateNetworkHost(host);
+}
+
 void UserCatalogFile::putProvider(const QString &id, const QString &name, const QUrl &address,
-                                  const QStringList &models, bool keyOptional)
+                                  const QStringList &models)
 {
     removeProvider(id);
     QJsonArray modelEntries;
@@ -47,7 +53,7 @@ void UserCatalogFile::putProvider(const QString &id, const QString &name, const 
         {QStringLiteral("endpoint"), address.toString() + QStringLiteral("/chat/completions")},
         {QStringLiteral("models"), modelEntries},
     };
-    if (keyOptional)
+    if (isKeyOptional(address))
         entry.insert(QStringLiteral("keyOptional"), true);
     QJsonArray providers = m_document.value(QStringLiteral("providers")).toArray();
     providers.append(entry);

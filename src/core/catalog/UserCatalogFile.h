@@ -19,11 +19,15 @@ public:
     static std::optional<UserCatalogFile> open(const QString &path, QString *problem);
 
     // A provider of the user's own: an OpenAI-compatible server at `address`
-    // (such as "https://ai.example.com/v1") offering `models`. A plain-http
+    // (such as "https://ai.example.com/v1") offering `models`. A server on
+    // this computer or the user's own network may need no key. A plain-http
     // address of the user's network is added to "plainHttpHosts", which the
     // catalog requires for it. Replaces an entry with the same identifier.
     void putProvider(const QString &id, const QString &name, const QUrl &address,
-                     const QStringList &models, bool keyOptional);
+                     const QStringList &models);
+    // Whether such a provider needs no key: its server is on this computer
+    // or the user's own network.
+    static bool isKeyOptional(const QUrl &address);
     // False when the file names no provider `id`.
     bool removeProvider(const QString &id);
     bool save(QString *problem) const;

@@ -11,6 +11,7 @@
 #include "ui/common/SubscriptionSignIn.h"
 #include "ui/common/WindowStyle.h"
 #include "ui/common/WrappingRadioButton.h"
+#include "ui/preferences/AddProviderDialog.h"
 #include "ui/preferences/DefaultProviderState.h"
 
 #include <QComboBox>
@@ -99,8 +100,16 @@ AIProvidersPreferencesView::AIProvidersPreferencesView(const PreferencesDependen
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(16);
     buildList();
-    layout->addWidget(m_list);
+    auto *listColumn = new QVBoxLayout;
+    listColumn->setSpacing(8);
+    listColumn->addWidget(m_list, 1);
+    m_addProviderButton = new QPushButton(tr("Add Provider\u2026"), this);
+    m_addProviderButton->setAccessibleName(m_addProviderButton->text());
+    listColumn->addWidget(m_addProviderButton);
+    layout->addLayout(listColumn);
     layout->addWidget(buildDetails(), 1);
+    connect(m_addProviderButton, &QPushButton::clicked, this,
+            &AIProvidersPreferencesView::addProvider);
 
     connect(m_credentials, &ProviderCredentials::loaded, this,
             &AIProvidersPreferencesView::credentialsLoaded);
@@ -564,6 +573,20 @@ void AIProvidersPreferencesView::saved(const ProviderSaveResult &result)
     if (result.providerID == m_selectedProviderID)
         updateDetails();
     Q_EMIT providerStateChanged(result.providerID);
+}
+
+void AIProvidersPreferencesView::addProvider()
+{
+    saveSelectedProvider();
+    auto *dialog = new AddProviderDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this] {
+        // The providers are read when Wrenlark starts.
+        if (m_dependencies.restartApplication)
+            m_dependencies.restartApplication();
+    });
+    m_addProviderDialog = dialog;
+    dialog->open();
 }
 
 bool AIProvidersPreferencesView::isAuthenticating() const

@@ -4,9 +4,11 @@
 #include "ui/common/ProviderCredentials.h"
 #include "ui/common/ProviderDraft.h"
 #include "ui/common/ProviderSetupState.h"
+#include "ui/preferences/AddProviderDialog.h"
 #include "ui/preferences/PreferencesDependencies.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QSet>
 #include <QUuid>
 #include <QWidget>
@@ -58,6 +60,9 @@ public:
     void waitForKeyring() { m_credentials->waitForDone(); }
 
     QListWidget *providerList() const { return m_list; }
+    QPushButton *addProviderButton() const { return m_addProviderButton; }
+    // The open "Add Provider" dialog, when there is one.
+    AddProviderDialog *addProviderDialog() const { return m_addProviderDialog; }
     QLineEdit *apiKeyField() const { return m_keyField; }
     LocalServerEditor *localServerEditor() const { return m_localServer; }
     StyledLabel *apiKeyMessage() const { return m_keyMessage; }
@@ -82,6 +87,7 @@ protected:
 
 private:
     void buildList();
+    void addProvider();
     QWidget *buildDetails();
     void updateList();
     void showSelectedProvider();
@@ -127,6 +133,8 @@ private:
     QLabel *m_description;
     QWidget *m_keyGroup;
     LocalServerEditor *m_localServer;
+    QPushButton *m_addProviderButton;
+    QPointer<AddProviderDialog> m_addProviderDialog;
     QLabel *m_keyLabel;
     QLabel *m_modelLabel;
     QLineEdit *m_keyField;

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class CommandKeybindingService;
@@ -28,4 +29,7 @@ struct PreferencesDependencies : WindowDependencies
     // What this desktop keeps Wrenlark from doing, one sentence each, shown
     // under "This Desktop" when there is any.
     QStringList desktopNotices;
+    // Ends this run and starts Wrenlark again with Settings open: providers
+    // added to the catalog are read at the start. Unset, nothing restarts.
+    std::function<void()> restartApplication;
 };

@@ -4,6 +4,7 @@
 #include "WindowTestSupport.h"
 #include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/auth/OpenAIProPlusAuthProtocol.h"
+#include "core/catalog/SharedModelCatalogStore.h"
 #include "core/desktop/KeyboardControlPermission.h"
 #include "core/desktop/LoginItemService.h"
 #include "core/settings/SettingsKeys.h"
@@ -14,6 +15,7 @@
 #include "support/FakeCommandKeybinding.h"
 #include "support/FakeGlobalShortcutService.h"
 #include "support/SecretServiceTestEnvironment.h"
+#include "support/TestHttpServer.h"
 #include "support/TestSandbox.h"
 #include "ui/AppNotifications.h"
 #include "ui/common/DesktopShortcutRow.h"
@@ -21,6 +23,7 @@
 #include "ui/common/LocalServerEditor.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/preferences/AIProvidersPreferencesView.h"
+#include "ui/preferences/AddProviderDialog.h"
 #include "ui/preferences/CommandsPreferencesView.h"
 #include "ui/preferences/GeneralPreferencesView.h"
 #include "ui/preferences/KeyboardPermissionRow.h"
@@ -33,6 +36,9 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -110,6 +116,7 @@ class TestPreferencesWindow : public QObject
     std::shared_ptr<FakeCommandKeybinding> m_commandKeybinding;
     std::shared_ptr<GrantedKeyboardPermission> m_keyboardPermission;
     QStringList m_desktopNotices;
+    int m_restarts = 0;
 
     void install(OpenAIProPlusAuthOptions options = {})
     {
@@ -130,6 +137,7 @@ class TestPreferencesWindow : public QObject
         dependencies.commandKeybinding = m_commandKeybinding;
         dependencies.keyboardPermission = m_keyboardPermission;
         dependencies.desktopNotices = m_desktopNotices;
+        dependencies.restartApplication = [this] { ++m_restarts; };
         PreferencesWindowController::install(dependencies);
         previousRegistry.reset();
         previous.reset();
@@ -624,6 +632,46 @@ private Q_SLOTS:
         controller().show(QStringLiteral("menu_bar"));
         QVERIFY(general->desktopShortcut()->caption()->text().contains(QStringLiteral("Super+W")));
         QVERIFY(!button->isVisible());
+    }
+
+    // A provider of the user's own added from Settings: its models read from
+    // its server, the catalog written, and Wrenlark restarted to read it.
+    void aProviderOfYourOwnIsAdded()
+    {
+        TestHttpServer server;
+        server.setDefault(
+            "GET", "/v1/models",
+            TestHttpServer::Response::body(200, R"({"data":[{"id":"qwen"},{"id":"phi"}]})"));
+        install();
+        controller().show(QStringLiteral("menu_bar"));
+        QVERIFY(openProviders());
+        QTest::mouseClick(providers()->addProviderButton(), Qt::LeftButton);
+        AddProviderDialog *dialog = providers()->addProviderDialog();
+        QVERIFY(dialog);
+        QTest::keyClicks(dialog->nameField(), QStringLiteral("Home GPU"));
+        QVERIFY(!dialog->addButton()->isEnabled());
+        QTest::keyClicks(dialog->addressField(), server.url(QStringLiteral("/v1")).toString());
+        QTRY_COMPARE(dialog->modelsField()->text(), QStringLiteral("qwen, phi"));
+        saveScreenshot(dialog, QStringLiteral("preferences-add-provider"));
+        const int restartsBefore = m_restarts;
+        QTest::mouseClick(dialog->addButton(), Qt::LeftButton);
+        QCOMPARE(m_restarts, restartsBefore + 1);
+
+        QFile catalog(SharedModelCatalogStore::userCatalogPath());
+        QVERIFY(catalog.open(QIODevice::ReadOnly));
+        const QJsonObject entry = QJsonDocument::fromJson(catalog.readAll())
+                                      .object()
+                                      .value("providers")
+                                      .toArray()
+                                      .last()
+                                      .toObject();
+        catalog.remove();
+        QCOMPARE(entry.value("id").toString(), QStringLiteral("home-gpu"));
+        QCOMPARE(entry.value("name").toString(), QStringLiteral("Home GPU"));
+        QCOMPARE(entry.value("endpoint").toString(),
+                 server.url(QStringLiteral("/v1/chat/completions")).toString());
+        QCOMPARE(entry.value("models").toArray().size(), 2);
+        QVERIFY(entry.value("keyOptional").toBool());
     }
 
     void screenshotsInDark()
