@@ -20,4 +20,9 @@ struct AnalyticsClientConfiguration
     QString signalNamePrefix;
     QString parameterKeyPrefix;
     std::function<AnalyticsParameters()> defaultParameters;
+    // Asked on the client's thread before each delivery: true keeps the
+    // signals queued (on disk at shutdown) and sends nothing, as while the
+    // user works with a server of their own, perhaps offline. The next signal
+    // after it turns false sends them.
+    std::function<bool()> deliveryHeld;
 };

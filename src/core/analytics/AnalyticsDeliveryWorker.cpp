@@ -118,7 +118,8 @@ void AnalyticsDeliveryWorker::sendNextBatch()
 {
     if (m_inFlight)
         return;
-    if (m_queue.isEmpty() || !delivers()) {
+    const bool held = m_configuration.deliveryHeld && m_configuration.deliveryHeld();
+    if (m_queue.isEmpty() || !delivers() || held) {
         if (m_stopping)
             finish();
         return;

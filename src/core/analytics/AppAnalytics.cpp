@@ -53,6 +53,7 @@ void AppAnalytics::initialize()
     // member goes away. The usage session is not among these: signal() takes
     // it when the signal is sent (see send()).
     configuration.defaultParameters = [this] { return settingsParameters(); };
+    configuration.deliveryHeld = [this] { return worksWithOwnServer(); };
     if (m_useConfiguredEndpoint)
         m_deliveryOptions.endpoint = AnalyticsDeliveryOptions::configuredEndpoint();
     m_client = std::make_unique<AnalyticsClient>(std::move(configuration), m_deliveryOptions);
@@ -174,6 +175,14 @@ AnalyticsParameters AppAnalytics::buildDefaultParameters() const
     AnalyticsParameters parameters = settingsParameters();
     parameters.insert(usageSessionParameters(currentUsageSession()));
     return parameters;
+}
+
+// A local server, or one on the user's own network, needs no key and may
+// be all the network there is: nothing else leaves the machine meanwhile.
+bool AppAnalytics::worksWithOwnServer() const
+{
+    QMutexLocker lock(&m_settingsLock);
+    return m_settingsStore->currentProvider()->isKeyOptional();
 }
 
 AnalyticsParameters AppAnalytics::settingsParameters() const

@@ -97,6 +97,7 @@ private:
     static AnalyticsParameters
     usageSessionParameters(const std::optional<UsageSessionState> &usageSession);
     AnalyticsParameters settingsParameters() const;
+    bool worksWithOwnServer() const;
     int configuredProviderCount() const;
 
     const std::unique_ptr<SettingsStore> m_settingsStore;

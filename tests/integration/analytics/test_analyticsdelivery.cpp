@@ -231,6 +231,29 @@ private Q_SLOTS:
         QCOMPARE(sentIDs, queuedIDs);
     }
 
+    // While the user works with a server of their own nothing is sent, not
+    // even at shutdown; the signals wait for a run where that has ended.
+    void heldDeliveryKeepsTheSignalsQueued()
+    {
+        TestHttpServer server;
+        server.setDefault("POST", ingestPath, TestHttpServer::Response::json(200, {}));
+        const AnalyticsDeliveryOptions online =
+            options(server.url(QString::fromLatin1(ingestPath)));
+        {
+            AnalyticsClientConfiguration held = configuration();
+            held.deliveryHeld = [] { return true; };
+            AnalyticsClient client(held, online);
+            for (int i = 0; i < 4; ++i)
+                client.send(QStringLiteral("Query.submitted"));
+            client.shutdown();
+        }
+        QCOMPARE(server.requestCount(), 0);
+        QCOMPARE(storedQueue().size(), 4);
+
+        AnalyticsClient nextRun(configuration(), online);
+        QTRY_VERIFY(server.requestCount() > 0);
+    }
+
     void queueKeepsTheNewestWithinItsBound()
     {
         AnalyticsDeliveryOptions offline = options(unreachableEndpoint());
