@@ -56,13 +56,13 @@ AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObje
     preferences.keyboardPermission = m_desktop.keyboardPermission;
     preferences.desktopNotices = m_desktop.notices.capabilities;
     preferences.restartApplication = [this] { restartWithSettings(); };
-    PreferencesWindowController::install(preferences);
+    m_preferences = std::make_unique<PreferencesWindowController>(preferences);
     OnboardingDependencies onboarding;
     onboarding.trust = m_desktop.trust;
     onboarding.commandKeybinding = m_desktop.commandKeybinding;
     onboarding.shortcuts = m_desktop.shortcuts.get();
     onboarding.desktopNotices = m_desktop.notices;
-    OnboardingWindowController::install(onboarding);
+    m_onboarding = std::make_unique<OnboardingWindowController>(onboarding);
 }
 
 // Connections do not survive a suspend, and may lead nowhere after the
@@ -201,7 +201,7 @@ bool AppDelegate::applicationShouldHandleReopen(bool visibleWindows)
 void AppDelegate::showOnboardingIfNeeded()
 {
     if (!m_settingsStore->didCompleteOnboarding())
-        OnboardingWindowController::shared().show();
+        m_onboarding->show();
     updateOnboardingMenuItemVisibility();
 }
 
@@ -218,7 +218,7 @@ void AppDelegate::updateOnboardingMenuItemVisibility()
 
 void AppDelegate::openPreferences(const QString &source)
 {
-    PreferencesWindowController::shared().show(source);
+    m_preferences->show(source);
 }
 
 void AppDelegate::openOnboarding()

@@ -10,6 +10,8 @@
 
 class AppState;
 class CommandPanelController;
+class OnboardingWindowController;
+class PreferencesWindowController;
 class QDBusServiceWatcher;
 class ScreenSelectionController;
 class SettingsStore;
@@ -83,6 +85,8 @@ private:
     std::unique_ptr<AppState> m_appState;
     std::unique_ptr<SettingsStore> m_settingsStore;
     std::unique_ptr<CommandPanelController> m_panelController;
+    std::unique_ptr<PreferencesWindowController> m_preferences;
+    std::unique_ptr<OnboardingWindowController> m_onboarding;
     std::unique_ptr<ScreenSelectionController> m_screenSelection;
     std::unique_ptr<StatusItem> m_statusItem;
     QPointer<QDBusServiceWatcher> m_trayHostWatcher;

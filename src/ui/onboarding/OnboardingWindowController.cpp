@@ -7,29 +7,6 @@
 #include "ui/onboarding/OnboardingRootView.h"
 #include "ui/onboarding/OnboardingWindow.h"
 
-namespace {
-
-OnboardingWindowController *&instance()
-{
-    static OnboardingWindowController *controller = nullptr;
-    return controller;
-}
-
-} // namespace
-
-void OnboardingWindowController::install(OnboardingDependencies dependencies)
-{
-    delete std::exchange(instance(), nullptr);
-    instance() = new OnboardingWindowController(dependencies);
-}
-
-OnboardingWindowController &OnboardingWindowController::shared()
-{
-    if (!instance())
-        install({});
-    return *instance();
-}
-
 OnboardingWindowController::OnboardingWindowController(const OnboardingDependencies &dependencies)
     : m_dependencies(dependencies)
 {

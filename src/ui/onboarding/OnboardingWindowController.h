@@ -20,11 +20,9 @@ class OnboardingWindowController : public QObject
 public:
     static inline const QSize preferredContentSize{760, 560};
 
-    // Hands the window its dependencies; called once by the composition root
-    // before the first shared(). A later call replaces the window (tests).
-    static void install(OnboardingDependencies dependencies);
-    // The controller; with the shared services when install() was never called.
-    static OnboardingWindowController &shared();
+    // Made once, by the composition root (tests make their own).
+    explicit OnboardingWindowController(const OnboardingDependencies &dependencies);
+    ~OnboardingWindowController() override;
 
     void show();
     bool isVisible() const;
@@ -34,9 +32,6 @@ public:
     OnboardingRootView *rootView() const;
 
 private:
-    explicit OnboardingWindowController(const OnboardingDependencies &dependencies);
-    ~OnboardingWindowController() override;
-
     void centerWindowIfNeeded();
 
     OnboardingDependencies m_dependencies;

@@ -5,29 +5,6 @@
 #include "ui/preferences/PreferencesRootView.h"
 #include "ui/preferences/PreferencesWindow.h"
 
-namespace {
-
-PreferencesWindowController *&instance()
-{
-    static PreferencesWindowController *controller = nullptr;
-    return controller;
-}
-
-} // namespace
-
-void PreferencesWindowController::install(PreferencesDependencies dependencies)
-{
-    delete std::exchange(instance(), nullptr);
-    instance() = new PreferencesWindowController(dependencies);
-}
-
-PreferencesWindowController &PreferencesWindowController::shared()
-{
-    if (!instance())
-        install({});
-    return *instance();
-}
-
 PreferencesWindowController::PreferencesWindowController(
     const PreferencesDependencies &dependencies)
     : m_dependencies(dependencies)

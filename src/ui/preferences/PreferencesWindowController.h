@@ -18,11 +18,9 @@ class PreferencesWindowController : public QObject
 public:
     static inline const QSize preferredContentSize{620, 620};
 
-    // Hands the window its dependencies; called once by the composition root
-    // before the first shared(). A later call replaces the window (tests).
-    static void install(PreferencesDependencies dependencies);
-    // The controller; with the shared services when install() was never called.
-    static PreferencesWindowController &shared();
+    // Made once, by the composition root (tests make their own).
+    explicit PreferencesWindowController(const PreferencesDependencies &dependencies);
+    ~PreferencesWindowController() override;
 
     // `source` says where the request came from: "menu_bar",
     // "keyboard_shortcut" or "command_line".
@@ -33,9 +31,6 @@ public:
     PreferencesRootView *rootView() const;
 
 private:
-    explicit PreferencesWindowController(const PreferencesDependencies &dependencies);
-    ~PreferencesWindowController() override;
-
     PreferencesDependencies m_dependencies;
     PreferencesWindow *m_window;
     bool m_hasCentered = false;

@@ -125,6 +125,8 @@ class TestOnboardingWindow : public QObject
     // What the desktop part of the permission step gets.
     std::shared_ptr<CommandKeybindingService> m_keybinding;
     DesktopNotices m_notices;
+    // Last, so its windows go before what they refer to.
+    std::unique_ptr<OnboardingWindowController> m_controller;
 
     void install(OpenAIProPlusAuthOptions options = {})
     {
@@ -143,12 +145,18 @@ class TestOnboardingWindow : public QObject
         dependencies.trust = m_trust;
         dependencies.commandKeybinding = m_keybinding;
         dependencies.desktopNotices = m_notices;
-        OnboardingWindowController::install(dependencies);
+        m_controller.reset(); // its window still refers to the previous manager
+        m_controller = std::make_unique<OnboardingWindowController>(dependencies);
         previousRegistry.reset();
         previous.reset();
     }
 
-    OnboardingWindowController &controller() { return OnboardingWindowController::shared(); }
+    OnboardingWindowController &controller()
+    {
+        if (!m_controller)
+            install();
+        return *m_controller;
+    }
     OnboardingRootView *root() { return controller().rootView(); }
     ProvidersStepView *providers() { return root()->providersView(); }
     OnboardingProviderSetupModel *model() { return root()->providerSetup(); }

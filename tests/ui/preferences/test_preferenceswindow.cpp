@@ -117,6 +117,8 @@ class TestPreferencesWindow : public QObject
     std::shared_ptr<GrantedKeyboardPermission> m_keyboardPermission;
     QStringList m_desktopNotices;
     int m_restarts = 0;
+    // Last, so its windows go before what they refer to.
+    std::unique_ptr<PreferencesWindowController> m_controller;
 
     void install(OpenAIProPlusAuthOptions options = {})
     {
@@ -138,12 +140,18 @@ class TestPreferencesWindow : public QObject
         dependencies.keyboardPermission = m_keyboardPermission;
         dependencies.desktopNotices = m_desktopNotices;
         dependencies.restartApplication = [this] { ++m_restarts; };
-        PreferencesWindowController::install(dependencies);
+        m_controller.reset(); // its window still refers to the previous manager
+        m_controller = std::make_unique<PreferencesWindowController>(dependencies);
         previousRegistry.reset();
         previous.reset();
     }
 
-    PreferencesWindowController &controller() { return PreferencesWindowController::shared(); }
+    PreferencesWindowController &controller()
+    {
+        if (!m_controller)
+            install();
+        return *m_controller;
+    }
     PreferencesRootView *root() { return controller().rootView(); }
     AIProvidersPreferencesView *providers() { return root()->providersView(); }
 
