@@ -178,7 +178,8 @@ void SharedModelCatalogStore::overrideWith(const SharedModelCatalogStore &other)
 {
     for (const QString &id : other.m_providerIDs) {
         const QJsonObject entry = other.m_entryByProviderID.value(id);
-        if (m_entryByProviderID.contains(id) || !entry.value(QStringLiteral("name")).isString())
+        if (id.isEmpty() || m_entryByProviderID.contains(id) ||
+            entry.value(QStringLiteral("name")).toString().trimmed().isEmpty())
             continue;
         m_providerIDs.append(id);
         m_userProviderIDs.append(id);

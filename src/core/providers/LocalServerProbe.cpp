@@ -1,5 +1,6 @@
 #include "core/providers/LocalServerProbe.h"
 
+#include "core/providers/ProviderWire.h"
 #include "core/providers/ServerAddress.h"
 
 #include <QJsonArray>
@@ -88,7 +89,8 @@ void LocalServerProbe::get(const QUrl &url)
     request.setTransferTimeout(probeTimeoutMilliseconds);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::SameOriginRedirectPolicy);
-    if (!m_apiKey.isEmpty())
+    // A key that would end its header early is not sent at all.
+    if (!m_apiKey.isEmpty() && ProviderWire::isSendableHeaderValue(m_apiKey))
         request.setRawHeader("Authorization", "Bearer " + m_apiKey.toUtf8());
     m_reply = m_network->get(request);
     QNetworkReply *reply = m_reply;
@@ -106,6 +108,8 @@ QString LocalServerProbe::unreachable(const QNetworkReply &reply) const
         return tr("Nothing is listening at %1. Start your server, for example with "
                   "\u201collama serve\u201d.")
             .arg(m_address.toString());
+    case QNetworkReply::OperationCanceledError: // the time-out, or an answer far too long
+        return tr("%1 did not answer with a list of models in time.").arg(m_address.toString());
     default:
         return tr("Could not reach %1: %2.").arg(m_address.toString(), reply.errorString());
     }
