@@ -190,16 +190,15 @@ QWidget *AIProvidersPreferencesView::buildDetails()
     keyLayout->setContentsMargins(0, 0, 0, 0);
     keyLayout->setSpacing(6);
     m_keyLabel = WindowStyle::fieldTitle(tr("API Key"), m_keyGroup);
-    QLabel *keyLabel = m_keyLabel;
     m_keyField = new QLineEdit(m_keyGroup);
     m_keyField->setEchoMode(QLineEdit::Password);
     m_keyField->setPlaceholderText(tr("API key"));
     m_keyField->setAccessibleName(tr("API Key"));
     m_keyField->setClearButtonEnabled(true);
-    keyLabel->setBuddy(m_keyField);
+    m_keyLabel->setBuddy(m_keyField);
     m_keyMessage = StyledLabel::message(m_keyGroup);
     m_helpLink = new APIKeyHelpLink(m_keyGroup);
-    keyLayout->addWidget(keyLabel);
+    keyLayout->addWidget(m_keyLabel);
     keyLayout->addWidget(m_keyField);
     keyLayout->addWidget(m_keyMessage);
     keyLayout->addWidget(m_helpLink);
@@ -243,16 +242,15 @@ QWidget *AIProvidersPreferencesView::buildDetails()
     // The model.
     layout->addSpacing(10);
     m_modelLabel = WindowStyle::fieldTitle(tr("Model"), details);
-    QLabel *modelLabel = m_modelLabel;
     m_modelPicker = new QComboBox(details);
     m_modelPicker->setAccessibleName(tr("Model"));
-    modelLabel->setBuddy(m_modelPicker);
+    m_modelLabel->setBuddy(m_modelPicker);
     m_customLabel = new QLabel(tr("Custom model"), details);
     m_customField = new QLineEdit(details);
     m_customField->setPlaceholderText(tr("Model name"));
     m_customField->setAccessibleName(tr("Custom model"));
     m_customLabel->setBuddy(m_customField);
-    layout->addWidget(modelLabel);
+    layout->addWidget(m_modelLabel);
     layout->addWidget(m_modelPicker);
     layout->addWidget(m_customLabel);
     layout->addWidget(m_customField);
