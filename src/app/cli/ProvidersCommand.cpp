@@ -69,15 +69,6 @@ LocalServerProbe::Result askForModels(const QUrl &address, const QString &apiKey
     return result;
 }
 
-// An address as typed, with or without the "/chat/completions" a catalog
-// endpoint ends in.
-ServerAddress::Checked serverAddress(QString text)
-{
-    if (text.endsWith(QLatin1String("/chat/completions")))
-        text.chop(qsizetype(sizeof("/chat/completions") - 1));
-    return ServerAddress::check(text);
-}
-
 // `providers server local http://127.0.0.1:8080/v1`: asks the server for its
 // models and, when it answers, keeps the address (and one of its models when
 // the chosen one is not among them).
@@ -91,7 +82,7 @@ int setServer(const QString &providerID, const QString &text)
             QStringLiteral("wrenlark: %1 always uses its own service.").arg(provider->id()));
         return ExitStatus::usage;
     }
-    const ServerAddress::Checked checked = serverAddress(text);
+    const ServerAddress::Checked checked = ServerAddress::checkEndpointOrAddress(text);
     if (checked.address.isEmpty())
         return refuse(checked.problem);
     SettingsStore store;
@@ -135,7 +126,7 @@ int addProvider(const QStringList &arguments)
     if (catalog.providerIDs().contains(id) && !catalog.isUserProvider(id))
         return refuse(
             QStringLiteral("\"%1\" is a built-in provider; choose another name.").arg(id));
-    const ServerAddress::Checked checked = serverAddress(url);
+    const ServerAddress::Checked checked = ServerAddress::checkEndpointOrAddress(url);
     if (checked.address.isEmpty())
         return refuse(checked.problem);
     if (models.isEmpty()) {

@@ -107,10 +107,7 @@ QUrl OpenAICompatibleProvider::suggestedServerAddress() const
 {
     if (!m_profile.userChoosesServer)
         return {};
-    QString endpoint = ProviderWire::catalogEndpoint(id());
-    if (endpoint.endsWith(QLatin1String("/chat/completions")))
-        endpoint.chop(qsizetype(sizeof("/chat/completions") - 1));
-    return ServerAddress::check(endpoint).address;
+    return ServerAddress::checkEndpointOrAddress(ProviderWire::catalogEndpoint(id())).address;
 }
 
 AIReply *OpenAICompatibleProvider::sendRequest(AIClient &client, const AIRequestContext &context,

@@ -8,6 +8,8 @@ namespace ServerAddress {
 
 namespace {
 
+const QString chatPath = QStringLiteral("/chat/completions");
+
 QString tr(const char *text)
 {
     return QCoreApplication::translate("ServerAddress", text);
@@ -48,9 +50,17 @@ Checked check(const QString &text)
     return {address, QString()};
 }
 
+Checked checkEndpointOrAddress(const QString &text)
+{
+    QString address = text.trimmed();
+    if (address.endsWith(chatPath))
+        address.chop(chatPath.size());
+    return check(address);
+}
+
 QUrl chatEndpoint(const QUrl &address)
 {
-    return withPath(address, QStringLiteral("/chat/completions"));
+    return withPath(address, chatPath);
 }
 
 QUrl modelsEndpoint(const QUrl &address)

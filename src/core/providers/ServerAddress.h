@@ -18,6 +18,9 @@ struct Checked
 // http only to this computer or a host of the user's own network, since the
 // key and the text travel in it. The trailing slash is dropped.
 Checked check(const QString &text);
+// The same for a text that may also be a whole chat endpoint
+// (".../v1/chat/completions", as a catalog names it).
+Checked checkEndpointOrAddress(const QString &text);
 
 QUrl chatEndpoint(const QUrl &address);
 QUrl modelsEndpoint(const QUrl &address);
