@@ -95,7 +95,9 @@ AppStateHarness::AppStateHarness(AppStateTimings timings, bool warmsConnectionOn
     dependencies.desktop.classifier = m_classifier;
     dependencies.desktop.applications = m_applications;
     dependencies.desktop.clipboard = m_clipboard;
+    dependencies.settingsStore = std::make_unique<SettingsStore>();
     dependencies.analytics = m_analytics.get();
+    dependencies.providerRegistry = &AIProviderRegistry::shared();
     dependencies.timings = timings;
     dependencies.warmsConnectionOnOpen = warmsConnectionOnOpen;
     m_state = std::make_unique<AppState>(std::move(dependencies));

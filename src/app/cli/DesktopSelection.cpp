@@ -28,7 +28,11 @@ constexpr int clipboardRestoreLimitMs = 6000;
 
 DesktopServices &services()
 {
-    static DesktopServices desktop = createLinuxDesktopServices();
+    static DesktopServices desktop = [] {
+        // Key sessions close while the bus and the application are still there.
+        qAddPostRoutine([] { services() = {}; });
+        return createLinuxDesktopServices();
+    }();
     return desktop;
 }
 

@@ -20,36 +20,15 @@ const QString providerID = QStringLiteral("openai-pro-plus");
 class TerminalUrlOpener : public UrlOpener
 {
 public:
-    explicit TerminalUrlOpener(std::shared_ptr<UrlOpener> browser)
-        : m_browser(std::move(browser))
-    {
-    }
-
     bool openUrl(const QUrl &url) override
     {
         Terminal::printError(QStringLiteral("Opening in your browser: ") +
                              url.toString(QUrl::FullyEncoded));
-        return m_browser->openUrl(url);
+        return m_browser.openUrl(url);
     }
 
 private:
-    std::shared_ptr<UrlOpener> m_browser;
-};
-
-// Installs the terminal opener for the length of the command.
-class OpenerScope
-{
-public:
-    OpenerScope()
-        : m_previous(UrlOpener::defaultOpener())
-    {
-        UrlOpener::setDefault(std::make_shared<TerminalUrlOpener>(
-            m_previous ? m_previous : std::make_shared<DesktopUrlOpener>()));
-    }
-    ~OpenerScope() { UrlOpener::setDefault(m_previous); }
-
-private:
-    std::shared_ptr<UrlOpener> m_previous;
+    DesktopUrlOpener m_browser;
 };
 
 void trackSignedIn()
@@ -94,11 +73,11 @@ int runSignIn(const QStringList &arguments)
         Terminal::printError(QStringLiteral("wrenlark signin: takes no arguments"));
         return ExitStatus::usage;
     }
-    OpenerScope opener;
+    TerminalUrlOpener browser;
     InterruptWatcher interrupt;
     OpenAIProPlusAuthManager &manager = OpenAIProPlusAuthManager::shared();
-    const std::unique_ptr<OpenAIProPlusAuthReply> reply(
-        manager.authorizeInteractive([](const QString &text) { Terminal::printError(text); }));
+    const std::unique_ptr<OpenAIProPlusAuthReply> reply(manager.authorizeInteractive(
+        browser, [](const QString &text) { Terminal::printError(text); }));
     QEventLoop loop;
     QObject::connect(reply.get(), &OpenAIProPlusAuthReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(&interrupt, &InterruptWatcher::interrupted, reply.get(),

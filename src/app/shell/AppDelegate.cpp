@@ -37,19 +37,34 @@ constexpr int barGoneDelayMs = 150;
 
 } // namespace
 
-AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObject *parent)
+AppDelegate::AppDelegate(DesktopServices desktop, AppAnalytics &analytics,
+                         const AIProviderRegistry &registry, Environment environment,
+                         QObject *parent)
     : QObject(parent)
     , m_desktop(std::move(desktop))
+    , m_analytics(analytics)
+    , m_registry(registry)
     , m_environment(std::move(environment))
 {
+    const SettingsStore::Factory makeSettingsStore = SettingsStore::userStores(m_registry);
     AppStateDependencies dependencies;
     dependencies.desktop = m_desktop;
+    dependencies.settingsStore = makeSettingsStore();
+    dependencies.analytics = &m_analytics;
+    dependencies.providerRegistry = &m_registry;
     dependencies.warmsConnectionOnOpen = true;
     m_appState = std::make_unique<AppState>(std::move(dependencies));
     followSleepAndNetwork();
-    m_settingsStore = std::make_unique<SettingsStore>();
+    m_settingsStore = makeSettingsStore();
+
+    WindowDependencies windows;
+    windows.registry = &m_registry;
+    windows.analytics = &m_analytics;
+    windows.browser = m_desktop.urlOpener.get();
+    windows.makeSettingsStore = makeSettingsStore;
 
     PreferencesDependencies preferences;
+    static_cast<WindowDependencies &>(preferences) = windows;
     preferences.shortcuts = m_desktop.shortcuts.get();
     preferences.loginItems = m_desktop.loginItems;
     preferences.commandKeybinding = m_desktop.commandKeybinding;
@@ -58,6 +73,7 @@ AppDelegate::AppDelegate(DesktopServices desktop, Environment environment, QObje
     preferences.restartApplication = [this] { restartWithSettings(); };
     m_preferences = std::make_unique<PreferencesWindowController>(preferences);
     OnboardingDependencies onboarding;
+    static_cast<WindowDependencies &>(onboarding) = windows;
     onboarding.trust = m_desktop.trust;
     onboarding.commandKeybinding = m_desktop.commandKeybinding;
     onboarding.shortcuts = m_desktop.shortcuts.get();
@@ -83,7 +99,7 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    AppAnalytics::shared().signal(QStringLiteral("App.launched"));
+    m_analytics.signal(QStringLiteral("App.launched"));
     if (m_desktop.loginItems)
         LaunchAtLoginManager::applyStoredChoice(*m_settingsStore, *m_desktop.loginItems);
     buildStatusItem();
@@ -92,7 +108,7 @@ void AppDelegate::applicationDidFinishLaunching()
     // Settings... (Ctrl+,) and Quit (Ctrl+Q) work in every window of ours.
     qApp->installEventFilter(this);
     m_panelController =
-        std::make_unique<CommandPanelController>(*m_appState, m_desktop, AppAnalytics::shared());
+        std::make_unique<CommandPanelController>(*m_appState, m_desktop, m_analytics);
     m_appState->setRequestClose(
         [panel = QPointer<CommandPanelController>(m_panelController.get())] {
             if (panel)
@@ -187,7 +203,7 @@ void AppDelegate::applicationWillTerminate()
 {
     if (std::exchange(m_terminated, true))
         return;
-    AppAnalytics::shared().endUsageSession(UsageSessionEndReason::appTerminated);
+    m_analytics.endUsageSession(UsageSessionEndReason::appTerminated);
     m_appState->cancelActiveSubmitRequest(true);
 }
 

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+class AIProviderRegistry;
+class AppAnalytics;
 class AppState;
 class CommandPanelController;
 class OnboardingWindowController;
@@ -34,7 +36,9 @@ public:
         bool startedAtLogin = false;
     };
 
-    AppDelegate(DesktopServices desktop, Environment environment, QObject *parent = nullptr);
+    AppDelegate(DesktopServices desktop, AppAnalytics &analytics,
+                const AIProviderRegistry &registry, Environment environment,
+                QObject *parent = nullptr);
     ~AppDelegate() override;
 
     void applicationDidFinishLaunching();
@@ -81,6 +85,8 @@ private:
     void beginCapture(const ActivationRequest &activation);
 
     DesktopServices m_desktop;
+    AppAnalytics &m_analytics;
+    const AIProviderRegistry &m_registry;
     Environment m_environment;
     std::unique_ptr<AppState> m_appState;
     std::unique_ptr<SettingsStore> m_settingsStore;

@@ -3,6 +3,7 @@
 #include "cli/DesktopSelection.h"
 #include "core/analytics/AppAnalytics.h"
 #include "core/desktop/KeychainStore.h"
+#include "core/providers/AIProviderRegistry.h"
 #include "core/support/AppMetadata.h"
 #include "core/support/FileLogger.h"
 #include "platform/linux/LibsecretSecretStore.h"
@@ -105,15 +106,15 @@ int run(int &argc, char **argv, bool startedAtLogin)
     // Analytics reads which providers have keys, so the keyring comes first;
     // then the application's own entry starts analytics before anything else.
     KeychainStore::setDefaultBackend(std::make_shared<LibsecretSecretStore>());
-    AppAnalytics::shared().initialize();
+    AppAnalytics &analytics = AppAnalytics::shared();
+    analytics.initialize();
+    const AIProviderRegistry &registry = AIProviderRegistry::shared();
     DesktopServices desktop = createLinuxDesktopServices(LinuxDesktopRole::residentApplication);
-    UrlOpener::setDefault(desktop.urlOpener);
-    LoginItemService::setDefault(desktop.loginItems);
 
     AppDelegate::Environment environment;
     environment.notify = &DesktopNotifications::show;
     environment.startedAtLogin = startedAtLogin;
-    AppDelegate delegate(desktop, environment);
+    AppDelegate delegate(desktop, analytics, registry, environment);
     delegateSlot = &delegate;
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
@@ -127,7 +128,7 @@ int run(int &argc, char **argv, bool startedAtLogin)
     // A clipboard this process still serves (a restore after a probe, a
     // copied reply) goes to a keeper instead of vanishing with us.
     DesktopSelection::settleClipboard();
-    AppAnalytics::shared().shutdown();
+    analytics.shutdown();
     return status;
 }
 

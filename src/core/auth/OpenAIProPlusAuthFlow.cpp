@@ -56,9 +56,10 @@ int OpenAIProPlusAuthFlow::requestTimeoutMilliseconds() const
     return milliseconds(m_host.options().requestTimeoutSeconds);
 }
 
-void OpenAIProPlusAuthFlow::signIn(ProgressHandler onProgress)
+void OpenAIProPlusAuthFlow::signIn(UrlOpener &browser, ProgressHandler onProgress)
 {
     m_holdsAuthorization = true;
+    m_browser = &browser;
     m_onProgress = std::move(onProgress);
     m_pkce = PKCECodes::generate();
     m_state = generateState();
@@ -318,8 +319,7 @@ void OpenAIProPlusAuthFlow::progress(const QString &text)
 
 void OpenAIProPlusAuthFlow::openBrowser(const QUrl &url)
 {
-    const auto opener = UrlOpener::defaultOpener();
-    if (!opener || !opener->openUrl(url))
+    if (!m_browser || !m_browser->openUrl(url))
         FileLogger::shared().error(QStringLiteral("Could not open the browser for OpenAI login."));
 }
 

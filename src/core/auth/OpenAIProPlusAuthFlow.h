@@ -14,6 +14,7 @@ class OpenAIProPlusCallbackServer;
 class QNetworkAccessManager;
 class QNetworkReply;
 class QTimer;
+class UrlOpener;
 struct TokenResponse;
 
 // The steps of one sign-in operation, run on the event loop for the host
@@ -31,7 +32,7 @@ public:
 
     // The host's in-flight mark must already be set; the flow clears it
     // when the sign-in ends in any way.
-    void signIn(ProgressHandler onProgress);
+    void signIn(UrlOpener &browser, ProgressHandler onProgress);
     void refresh(const OpenAIProPlusAuthSession &stored);
 
 private:
@@ -68,6 +69,7 @@ private:
     OpenAIProPlusCallbackServer *m_server = nullptr;
     QPointer<QNetworkReply> m_pending;
     ProgressHandler m_onProgress;
+    UrlOpener *m_browser = nullptr;
     PKCECodes m_pkce;
     QString m_state;
     quint16 m_redirectPort = 0;

@@ -67,9 +67,10 @@ void OpenAIProPlusAuthManager::disconnect() const
     FileLogger::shared().info(QStringLiteral("Disconnected OpenAI Pro/Plus session."));
 }
 
-SignInReply *OpenAIProPlusAuthManager::signIn(SignInProgress onProgress, QObject *parent)
+SignInReply *OpenAIProPlusAuthManager::signIn(UrlOpener &browser, SignInProgress onProgress,
+                                              QObject *parent)
 {
-    return authorizeInteractive(std::move(onProgress), parent);
+    return authorizeInteractive(browser, std::move(onProgress), parent);
 }
 
 QUrl OpenAIProPlusAuthManager::deviceCodePage() const
@@ -77,14 +78,15 @@ QUrl OpenAIProPlusAuthManager::deviceCodePage() const
     return configuration().endpoint(QStringLiteral("/codex/device"));
 }
 
-OpenAIProPlusAuthReply *OpenAIProPlusAuthManager::authorizeInteractive(ProgressHandler onProgress,
+OpenAIProPlusAuthReply *OpenAIProPlusAuthManager::authorizeInteractive(UrlOpener &browser,
+                                                                       ProgressHandler onProgress,
                                                                        QObject *parent)
 {
     if (!beginAuthorization())
         return OpenAIProPlusAuthReply::failed(OpenAIProPlusAuthError::alreadyAuthorizing(), parent);
     auto *reply = new OpenAIProPlusAuthReply(parent);
     auto *flow = new OpenAIProPlusAuthFlow(*this, reply);
-    flow->signIn(std::move(onProgress));
+    flow->signIn(browser, std::move(onProgress));
     return reply;
 }
 

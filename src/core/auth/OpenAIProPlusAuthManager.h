@@ -14,6 +14,7 @@
 #include <optional>
 
 class OpenAIProPlusAuthReply;
+class UrlOpener;
 class QObject;
 struct PKCECodes;
 struct TokenClaims;
@@ -59,13 +60,15 @@ public:
     // Deletes the stored session and logs it. The caller cancels its own
     // running sign-in first and sends the analytics signal.
     void disconnect() const override;
-    SignInReply *signIn(SignInProgress onProgress, QObject *parent) override;
+    SignInReply *signIn(UrlOpener &browser, SignInProgress onProgress, QObject *parent) override;
     QUrl deviceCodePage() const override;
 
-    // Signs in interactively and stores the new session. Fails at once with
-    // alreadyAuthorizing while another sign-in runs. `onProgress` receives the
-    // texts to show the user (the port fallback, the device login code).
-    OpenAIProPlusAuthReply *authorizeInteractive(ProgressHandler onProgress = {},
+    // Signs in interactively, opening the sign-in pages with `browser`, and
+    // stores the new session. Fails at once with alreadyAuthorizing while
+    // another sign-in runs. `onProgress` receives the texts to show the user
+    // (the port fallback, the device login code).
+    OpenAIProPlusAuthReply *authorizeInteractive(UrlOpener &browser,
+                                                 ProgressHandler onProgress = {},
                                                  QObject *parent = nullptr);
     // The stored session, refreshed first (and stored again) when its access
     // token expires within 30 seconds; notConnected without one.

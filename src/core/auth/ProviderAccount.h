@@ -7,6 +7,7 @@
 
 class QObject;
 class SignInReply;
+class UrlOpener;
 
 // The account of a provider the user signs in to instead of giving it a key:
 // what the settings and the windows need of it, whichever service it is.
@@ -27,9 +28,10 @@ public:
     // Forgets the stored session. The caller cancels its own sign-in first.
     virtual void disconnect() const = 0;
 
-    // Signs in interactively and stores the session. `onProgress` receives the
-    // texts to show (a port fallback, a device login code).
-    virtual SignInReply *signIn(SignInProgress onProgress, QObject *parent) = 0;
+    // Signs in interactively through `browser` and stores the session.
+    // `onProgress` receives the texts to show (a port fallback, a device
+    // login code).
+    virtual SignInReply *signIn(UrlOpener &browser, SignInProgress onProgress, QObject *parent) = 0;
     // Where a device login code is entered.
     virtual QUrl deviceCodePage() const = 0;
 };

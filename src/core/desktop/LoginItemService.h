@@ -25,9 +25,4 @@ public:
     // they could not do their work.
     virtual bool registerItem(QString *errorDescription) = 0;
     virtual bool unregisterItem(QString *errorDescription) = 0;
-
-    // The desktop's login items, installed by the application at start-up.
-    static void setDefault(std::shared_ptr<LoginItemService> service);
-    // Nothing until the application installed them.
-    static std::shared_ptr<LoginItemService> defaultService();
 };

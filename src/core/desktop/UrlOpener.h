@@ -4,7 +4,6 @@
 #include <memory>
 
 // Opens a URL with the desktop's default handler (the browser for web pages).
-// The application installs the desktop's implementation at start-up.
 class UrlOpener
 {
 public:
@@ -13,8 +12,4 @@ public:
     // Asks the desktop to open `url`; false when no handler could be started.
     // Returns at once: whether the page really shows is not known.
     virtual bool openUrl(const QUrl &url) = 0;
-
-    static void setDefault(std::shared_ptr<UrlOpener> opener);
-    // Nothing until the application installed one.
-    static std::shared_ptr<UrlOpener> defaultOpener();
 };

@@ -43,16 +43,14 @@ struct AppStateTimings
     double modelLoadingNoticeSeconds = 1.5;
 };
 
-// What AppState stands on; the application wires the desktop's services,
-// tests wire fakes.
+// What AppState stands on, every member set: the application wires the
+// desktop's services, tests wire fakes.
 struct AppStateDependencies
 {
     DesktopServices desktop;
-    // The state's own settings store; null: one over the user's settings.
+    // The state's own settings store.
     std::unique_ptr<SettingsStore> settingsStore;
-    // Null: AppAnalytics::shared().
     AppAnalytics *analytics = nullptr;
-    // Null: AIProviderRegistry::shared().
     const AIProviderRegistry *providerRegistry = nullptr;
     AppStateTimings timings;
     // Connect to the current provider's server whenever the bar opens.

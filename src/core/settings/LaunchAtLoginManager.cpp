@@ -4,29 +4,6 @@
 #include "core/settings/SettingsStore.h"
 #include "core/support/FileLogger.h"
 
-namespace {
-
-// The desktop's login items as the application installed them; without
-// them the choice is still stored, and applied at the next launch.
-std::shared_ptr<LoginItemService> installedLoginItems()
-{
-    auto loginItems = LoginItemService::defaultService();
-    if (!loginItems)
-        FileLogger::shared().error(
-            QStringLiteral("Launch at login cannot be applied: no login items are installed."));
-    return loginItems;
-}
-
-} // namespace
-
-void LaunchAtLoginManager::setLaunchAtLoginEnabled(bool enabled, SettingsStore &store, bool persist)
-{
-    if (const auto loginItems = installedLoginItems())
-        setLaunchAtLoginEnabled(enabled, store, persist, *loginItems);
-    else if (persist)
-        store.setLaunchAtLoginEnabled(enabled);
-}
-
 void LaunchAtLoginManager::setLaunchAtLoginEnabled(bool enabled, SettingsStore &store, bool persist,
                                                    LoginItemService &loginItems)
 {
@@ -47,12 +24,6 @@ void LaunchAtLoginManager::setLaunchAtLoginEnabled(bool enabled, SettingsStore &
         FileLogger::shared().error(
             QStringLiteral("Failed to update launch at login state to %1. (%2)")
                 .arg(enabled ? QStringLiteral("true") : QStringLiteral("false"), errorDescription));
-}
-
-void LaunchAtLoginManager::applyStoredChoice(SettingsStore &store)
-{
-    if (const auto loginItems = installedLoginItems())
-        applyStoredChoice(store, *loginItems);
 }
 
 void LaunchAtLoginManager::applyStoredChoice(SettingsStore &store, LoginItemService &loginItems)

@@ -11,13 +11,9 @@ class SettingsStore;
 class LaunchAtLoginManager
 {
 public:
-    // Through the login items the application installed
-    // (LoginItemService::setDefault).
-    static void setLaunchAtLoginEnabled(bool enabled, SettingsStore &store, bool persist);
     static void setLaunchAtLoginEnabled(bool enabled, SettingsStore &store, bool persist,
                                         LoginItemService &loginItems);
 
     // At launch: applies the stored choice without storing it again.
-    static void applyStoredChoice(SettingsStore &store);
     static void applyStoredChoice(SettingsStore &store, LoginItemService &loginItems);
 };

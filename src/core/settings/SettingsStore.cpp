@@ -31,6 +31,14 @@ SettingsStore::SettingsStore()
 {
 }
 
+SettingsStore::Factory SettingsStore::userStores(const AIProviderRegistry &registry)
+{
+    return [&registry] {
+        return std::make_unique<SettingsStore>(KeychainStore(), UserDefaults::standardFilePath(),
+                                               registry);
+    };
+}
+
 SettingsStore::SettingsStore(KeychainStore keychain, const QString &settingsFilePath,
                              const AIProviderRegistry &registry)
     : m_keychain(std::move(keychain))

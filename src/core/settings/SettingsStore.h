@@ -8,6 +8,8 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
+#include <memory>
 #include <optional>
 
 // Where the user's settings live and how a usable provider configuration is
@@ -30,6 +32,11 @@ public:
     // Over other stores (tests).
     SettingsStore(KeychainStore keychain, const QString &settingsFilePath,
                   const AIProviderRegistry &registry);
+
+    using Factory = std::function<std::unique_ptr<SettingsStore>()>;
+    // Makes stores over the application's keychain, the user's settings file
+    // and `registry`; callable from any thread.
+    static Factory userStores(const AIProviderRegistry &registry);
 
     const KeychainStore &keychain() const { return m_keychain; }
     UserDefaults &defaults() { return m_defaults; }

@@ -40,39 +40,30 @@ std::shared_ptr<ScreenCaptureService> createCapture(const DesktopSession &sessio
     return createLinuxScreenCapture();
 }
 
+// How keys are typed, and the permission the desktop asks for, where it
+// asks for one.
+struct KeyTyping
+{
+    std::shared_ptr<KeySynthesizer> keys;
+    std::shared_ptr<KeyboardControlPermission> permission;
+};
+
 // The compositor's virtual keyboard (wlroots), where no portal is offered.
 // The resident application joins the seat at once: a client that meets a
 // keyboard for the first time needs a moment before it takes keys.
-void installVirtualKeyboard(LinuxDesktopRole role)
+std::shared_ptr<KeySynthesizer> virtualKeyboard(LinuxDesktopRole role)
 {
     auto keys = std::make_shared<VirtualKeyboardKeys>();
     if (role == LinuxDesktopRole::residentApplication && !keys->isAvailable())
         FileLogger::shared().info(
             QStringLiteral("Keys: the virtual keyboard is not ready: %1").arg(keys->lastError()));
-    FileLogger::shared().info(
-        QStringLiteral("Keys: typed through the %1.").arg(keys->mechanismDescription()));
-    KeySynthesizer::install(std::move(keys));
-    // Its socket notifier goes before the application object.
-    qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
-}
-
-// Keys from the desktop's own service, asking nothing (Mutter's remote
-// desktop).
-void installDesktopKeys(std::shared_ptr<KeySynthesizer> keys)
-{
-    FileLogger::shared().info(
-        QStringLiteral("Keys: typed through the %1.").arg(keys->mechanismDescription()));
-    KeySynthesizer::install(std::move(keys));
-    // Closes a session being typed in while the bus is still there.
-    qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
+    return keys;
 }
 
 // The resident application starts a portal session at once where an
 // earlier one left a restore token or the desktop grants it unasked (the
 // desktop does not ask then); otherwise the first key request starts it.
-// Gives the permission the desktop asks for.
-std::shared_ptr<KeyboardControlPermission> installPortalKeys(LinuxDesktopRole role,
-                                                             const DesktopSession &session)
+KeyTyping portalKeys(LinuxDesktopRole role, const DesktopSession &session)
 {
     auto keys = std::make_shared<RemoteDesktopPortalKeys>();
     if (role == LinuxDesktopRole::residentApplication &&
@@ -83,41 +74,32 @@ std::shared_ptr<KeyboardControlPermission> installPortalKeys(LinuxDesktopRole ro
             .arg(keys->mechanismDescription(), keys->hasRestoreToken()
                                                    ? QStringLiteral(", restoring the last session")
                                                    : QString()));
-    KeySynthesizer::install(keys);
-    // Closes the session while the bus is still there.
-    qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
-    return std::make_shared<PortalKeyboardPermission>(std::move(keys),
-                                                      session.remoteDesktopConsentKept);
+    auto permission =
+        std::make_shared<PortalKeyboardPermission>(keys, session.remoteDesktopConsentKept);
+    return {std::move(keys), std::move(permission)};
 }
 
-// XTest stays the method on X11. Gives the permission the desktop asks for,
-// where it asks for one.
-std::shared_ptr<KeyboardControlPermission> chooseKeySynthesizer(LinuxDesktopRole role,
-                                                                const DesktopSession &session,
-                                                                const DesktopProfile &profile)
+// XTest stays the method on X11; under XWayland its keys reach X11
+// windows only.
+KeyTyping chooseKeySynthesizer(LinuxDesktopRole role, const DesktopSession &session,
+                               const DesktopProfile &profile)
 {
-    if (session.kind != DesktopSession::Kind::wayland)
-        return {};
-    const auto method = session.keySynthesis.method;
-    if (auto own = profile.keySynthesizer(method)) {
-        installDesktopKeys(std::move(own));
-        return {};
-    }
-    switch (method) {
-    case DesktopSession::KeySynthesisMethod::virtualKeyboard:
-        installVirtualKeyboard(role);
-        break;
-    case DesktopSession::KeySynthesisMethod::xtest:
-        // XWayland: Wayland windows never see these keys.
-        KeySynthesizer::install(std::make_shared<XTestKeySynthesizer>(true));
-        break;
-    case DesktopSession::KeySynthesisMethod::remoteDesktopPortal:
-        return installPortalKeys(role, session);
-    case DesktopSession::KeySynthesisMethod::mutterRemoteDesktop:
-    case DesktopSession::KeySynthesisMethod::none:
-        break;
-    }
-    return {};
+    using Method = DesktopSession::KeySynthesisMethod;
+    const bool wayland = session.kind == DesktopSession::Kind::wayland;
+    const Method method = wayland ? session.keySynthesis.method : Method::xtest;
+    if (method == Method::remoteDesktopPortal)
+        return portalKeys(role, session);
+    KeyTyping typing;
+    if (auto own = profile.keySynthesizer(method))
+        typing.keys = std::move(own);
+    else if (method == Method::virtualKeyboard)
+        typing.keys = virtualKeyboard(role);
+    else
+        typing.keys = std::make_shared<XTestKeySynthesizer>(wayland && method == Method::xtest);
+    if (wayland)
+        FileLogger::shared().info(
+            QStringLiteral("Keys: typed through the %1.").arg(typing.keys->mechanismDescription()));
+    return typing;
 }
 
 // On a Wayland session only a compositor that says so over its own IPC
@@ -163,15 +145,15 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     ClipboardAccess::shared().setHandedToWaylandOnlyWhileFocused(
         session.clipboardReach.method != DesktopSession::ClipboardReach::allWindows);
     services.capture = createCapture(session);
-    auto keyboardPermission = chooseKeySynthesizer(role, session, profile);
+    KeyTyping typing = chooseKeySynthesizer(role, session, profile);
     services.panelWindow = std::make_shared<X11PanelWindowSupport>();
-    auto selection = std::make_shared<LinuxSelectionService>(services.applications,
-                                                             services.classifier, services.trust);
+    auto selection = std::make_shared<LinuxSelectionService>(
+        services.applications, services.classifier, services.trust, typing.keys);
     selection->setStrategies({true, session.primarySelection.method ==
                                         DesktopSession::PrimarySelectionMethod::x11OwnerChecked});
     services.selection = std::move(selection);
-    services.replacement =
-        std::make_shared<LinuxReplacementService>(services.applications, services.classifier);
+    services.replacement = std::make_shared<LinuxReplacementService>(
+        services.applications, services.classifier, std::move(typing.keys));
     services.loginItems = std::make_shared<XdgAutostartLoginItem>();
     services.urlOpener = std::make_shared<DesktopUrlOpener>();
     if (role == LinuxDesktopRole::residentApplication) {
@@ -180,7 +162,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
             services.commandKeybinding = std::move(keybinding);
         services.notices =
             SessionNotices::forSession(session, services.commandKeybinding != nullptr);
-        services.keyboardPermission = std::move(keyboardPermission);
+        services.keyboardPermission = std::move(typing.permission);
     }
     // Start following focus changes now, so the focused element of the
     // application the user comes from is known when the bar opens.

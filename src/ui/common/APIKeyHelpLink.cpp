@@ -5,7 +5,6 @@
 #include "ui/common/WindowStyle.h"
 
 #include <QAccessibleWidget>
-#include <QDesktopServices>
 
 namespace {
 
@@ -41,8 +40,9 @@ QAccessibleInterface *helpLinkFactory(const QString &className, QObject *object)
 
 } // namespace
 
-APIKeyHelpLink::APIKeyHelpLink(QWidget *parent)
+APIKeyHelpLink::APIKeyHelpLink(UrlOpener &browser, QWidget *parent)
     : QLabel(parent)
+    , m_browser(browser)
 {
     static const bool accessible = [] {
         QAccessible::installFactory(helpLinkFactory);
@@ -73,8 +73,5 @@ void APIKeyHelpLink::open()
 {
     if (!m_url.isValid())
         return;
-    if (const auto opener = UrlOpener::defaultOpener())
-        opener->openUrl(m_url);
-    else
-        QDesktopServices::openUrl(m_url);
+    m_browser.openUrl(m_url);
 }

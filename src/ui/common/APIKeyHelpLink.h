@@ -4,6 +4,7 @@
 #include <QUrl>
 
 class AIProvider;
+class UrlOpener;
 
 // The link under a key field to the page where the provider hands out keys,
 // titled "Get <provider> API Key"; shows nothing for a provider without one.
@@ -14,12 +15,13 @@ class APIKeyHelpLink : public QLabel
     Q_OBJECT
 
 public:
-    explicit APIKeyHelpLink(QWidget *parent = nullptr);
+    explicit APIKeyHelpLink(UrlOpener &browser, QWidget *parent = nullptr);
 
     void setProvider(const AIProvider &provider);
     QUrl url() const { return m_url; }
     void open();
 
 private:
+    UrlOpener &m_browser;
     QUrl m_url;
 };

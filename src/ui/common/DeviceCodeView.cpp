@@ -5,7 +5,6 @@
 #include "ui/common/WindowStyle.h"
 
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -13,8 +12,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-DeviceCodeView::DeviceCodeView(QWidget *parent)
+DeviceCodeView::DeviceCodeView(UrlOpener &browser, QWidget *parent)
     : QFrame(parent)
+    , m_browser(browser)
     , m_code(new QLabel(this))
     , m_copy(new QPushButton(tr("Copy Code"), this))
     , m_open(new QPushButton(tr("Open Verification Page"), this))
@@ -50,12 +50,7 @@ DeviceCodeView::DeviceCodeView(QWidget *parent)
         if (QClipboard *clipboard = QGuiApplication::clipboard())
             clipboard->setText(m_code->text());
     });
-    connect(m_open, &QPushButton::clicked, this, [this] {
-        if (const auto opener = UrlOpener::defaultOpener())
-            opener->openUrl(m_page);
-        else
-            QDesktopServices::openUrl(m_page);
-    });
+    connect(m_open, &QPushButton::clicked, this, [this] { m_browser.openUrl(m_page); });
     hide();
 }
 

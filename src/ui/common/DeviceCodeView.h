@@ -5,6 +5,7 @@
 
 class QLabel;
 class QPushButton;
+class UrlOpener;
 
 // The device-code sign-in, as the user needs it: the code in large,
 // selectable type, a button that copies it and one that opens the page
@@ -14,7 +15,7 @@ class DeviceCodeView : public QFrame
     Q_OBJECT
 
 public:
-    explicit DeviceCodeView(QWidget *parent = nullptr);
+    explicit DeviceCodeView(UrlOpener &browser, QWidget *parent = nullptr);
 
     void setCode(const QString &code, const QUrl &verificationPage);
     QString code() const;
@@ -23,6 +24,7 @@ public:
     QPushButton *openButton() const { return m_open; }
 
 private:
+    UrlOpener &m_browser;
     QLabel *m_code;
     QPushButton *m_copy;
     QPushButton *m_open;

@@ -2,9 +2,11 @@
 
 #include "core/auth/ProviderAccount.h"
 
-SubscriptionSignIn::SubscriptionSignIn(ProviderAccount &account, QObject *parent)
+SubscriptionSignIn::SubscriptionSignIn(ProviderAccount &account, UrlOpener &browser,
+                                       QObject *parent)
     : QObject(parent)
     , m_account(account)
+    , m_browser(browser)
 {
 }
 
@@ -27,6 +29,7 @@ void SubscriptionSignIn::start()
     }
     QPointer<SubscriptionSignIn> self(this);
     m_reply = m_account.signIn(
+        m_browser,
         [self](const QString &text) {
             if (self)
                 Q_EMIT self->progress(text);

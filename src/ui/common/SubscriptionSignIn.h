@@ -8,6 +8,7 @@
 #include <QUrl>
 
 class ProviderAccount;
+class UrlOpener;
 
 // One window's running sign-in to the subscription account: starts the
 // interactive sign-in (browser, or a device code when the callback port is
@@ -21,7 +22,8 @@ class SubscriptionSignIn : public QObject
 public:
     static inline const QString deviceCodePrefix = QStringLiteral("OpenAI device login code: ");
 
-    explicit SubscriptionSignIn(ProviderAccount &account, QObject *parent = nullptr);
+    // Signs in to `account`, opening its pages with `browser`.
+    SubscriptionSignIn(ProviderAccount &account, UrlOpener &browser, QObject *parent = nullptr);
     ~SubscriptionSignIn() override;
 
     bool isRunning() const { return m_reply != nullptr; }
@@ -48,5 +50,6 @@ private:
     void finish();
 
     ProviderAccount &m_account;
+    UrlOpener &m_browser;
     QPointer<SignInReply> m_reply;
 };

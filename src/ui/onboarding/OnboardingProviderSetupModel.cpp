@@ -33,7 +33,8 @@ OnboardingProviderSetupModel::OnboardingProviderSetupModel(const WindowDependenc
     , m_analytics(*dependencies.analytics)
     , m_credentials(
           new ProviderCredentials(dependencies.makeSettingsStore, *dependencies.registry, this))
-    , m_signIn(new SubscriptionSignIn(dependencies.registry->signInAccount(), this))
+    , m_browser(*dependencies.browser)
+    , m_signIn(new SubscriptionSignIn(dependencies.registry->signInAccount(), m_browser, this))
     , m_state(*dependencies.registry)
 {
     connect(m_credentials, &ProviderCredentials::loaded, this,

@@ -17,6 +17,7 @@
 class AppAnalytics;
 class SettingsStore;
 class SubscriptionSignIn;
+class UrlOpener;
 
 // The provider step of the setup window: which provider is chosen, the key
 // typed for each (stored in the keyring as it is typed), and the
@@ -49,6 +50,8 @@ public:
     // As last read from the keyring; false until it answered.
     bool hasValidConfig(const AIProvider &provider) const;
     bool isLoaded() const { return m_state.isLoaded(); }
+    // Opens the pages the step links to.
+    UrlOpener &browser() const { return m_browser; }
     // New stores over the settings this model writes.
     const std::function<std::unique_ptr<SettingsStore>()> &storeFactory() const
     {
@@ -83,6 +86,7 @@ private:
     const AIProviderRegistry &m_registry;
     AppAnalytics &m_analytics;
     ProviderCredentials *m_credentials;
+    UrlOpener &m_browser;
     SubscriptionSignIn *m_signIn;
 
     QString m_selectedProviderID;

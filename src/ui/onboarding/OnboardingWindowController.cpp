@@ -10,7 +10,6 @@
 OnboardingWindowController::OnboardingWindowController(const OnboardingDependencies &dependencies)
     : m_dependencies(dependencies)
 {
-    static_cast<WindowDependencies &>(m_dependencies) = dependencies.resolved();
     m_settingsStore = m_dependencies.makeSettingsStore();
     m_window = new OnboardingWindow(m_dependencies);
     m_window->resize(preferredContentSize);

@@ -89,7 +89,7 @@ QWidget *ProvidersStepView::buildKeyEditor()
     m_keyField->setClearButtonEnabled(true);
     m_keyTitle->setBuddy(m_keyField);
     m_keyMessage = StyledLabel::message(editor);
-    m_helpLink = new APIKeyHelpLink(editor);
+    m_helpLink = new APIKeyHelpLink(m_model.browser(), editor);
     m_readyRow = new QWidget(editor);
     auto *ready = new QHBoxLayout(m_readyRow);
     ready->setContentsMargins(0, 4, 0, 0);
@@ -143,7 +143,7 @@ QWidget *ProvidersStepView::buildAccountEditor()
     layout->addLayout(buttons);
     m_status = StyledLabel::message(editor);
     layout->addWidget(m_status);
-    m_deviceCode = new DeviceCodeView(editor);
+    m_deviceCode = new DeviceCodeView(m_model.browser(), editor);
     layout->addWidget(m_deviceCode);
     layout->addStretch();
     connect(m_connect, &QPushButton::clicked, &m_model,

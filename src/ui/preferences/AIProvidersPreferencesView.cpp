@@ -93,7 +93,8 @@ AIProvidersPreferencesView::AIProvidersPreferencesView(const PreferencesDependen
     , m_registry(*dependencies.registry)
     , m_credentials(
           new ProviderCredentials(dependencies.makeSettingsStore, *dependencies.registry, this))
-    , m_signIn(new SubscriptionSignIn(dependencies.registry->signInAccount(), this))
+    , m_signIn(new SubscriptionSignIn(dependencies.registry->signInAccount(), *dependencies.browser,
+                                      this))
     , m_state(*dependencies.registry)
 {
     auto *layout = new QHBoxLayout(this);
@@ -197,7 +198,7 @@ QWidget *AIProvidersPreferencesView::buildDetails()
     m_keyField->setClearButtonEnabled(true);
     m_keyLabel->setBuddy(m_keyField);
     m_keyMessage = StyledLabel::message(m_keyGroup);
-    m_helpLink = new APIKeyHelpLink(m_keyGroup);
+    m_helpLink = new APIKeyHelpLink(*m_dependencies.browser, m_keyGroup);
     keyLayout->addWidget(m_keyLabel);
     keyLayout->addWidget(m_keyField);
     keyLayout->addWidget(m_keyMessage);
@@ -230,7 +231,7 @@ QWidget *AIProvidersPreferencesView::buildDetails()
     accountLayout->addLayout(buttons);
     m_statusLabel = StyledLabel::message(m_accountGroup);
     accountLayout->addWidget(m_statusLabel);
-    m_deviceCode = new DeviceCodeView(m_accountGroup);
+    m_deviceCode = new DeviceCodeView(*m_dependencies.browser, m_accountGroup);
     accountLayout->addWidget(m_deviceCode);
     layout->addWidget(m_accountGroup);
     connect(m_connectButton, &QPushButton::clicked, this,

@@ -9,7 +9,6 @@ PreferencesWindowController::PreferencesWindowController(
     const PreferencesDependencies &dependencies)
     : m_dependencies(dependencies)
 {
-    static_cast<WindowDependencies &>(m_dependencies) = dependencies.resolved();
     m_window = new PreferencesWindow(m_dependencies);
     m_window->resize(preferredContentSize);
 }

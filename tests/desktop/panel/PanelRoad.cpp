@@ -38,7 +38,9 @@ PanelRoad::PanelRoad()
     const DesktopServices desktop = createLinuxDesktopServices();
     AppStateDependencies dependencies;
     dependencies.desktop = desktop;
+    dependencies.settingsStore = std::make_unique<SettingsStore>();
     dependencies.analytics = m_analytics.get();
+    dependencies.providerRegistry = &AIProviderRegistry::shared();
     m_state = std::make_unique<AppState>(std::move(dependencies));
     m_controller = std::make_unique<CommandPanelController>(*m_state, desktop, *m_analytics);
     m_state->setRequestClose([this] { m_controller->hide(); });

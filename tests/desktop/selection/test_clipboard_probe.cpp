@@ -71,6 +71,7 @@ private:
     std::unique_ptr<TestEditor> editorWithSelection(const QString &text, const QStringList &keys);
     SelectionRequest probeRequest(qint32 pid) const;
     void useStrategies(bool primary);
+    DesktopServices servicesTypingWith(std::shared_ptr<KeySynthesizer> keys);
 
     QTemporaryDir m_files;
     DesktopServices m_services;
@@ -92,6 +93,20 @@ void ClipboardProbeTest::cleanup()
 {
     QVERIFY(waitForClipboardIdle());
     useStrategies(true);
+}
+
+// The desktop's services with their selection and replacement typing with
+// `keys`, and without the PRIMARY strategy.
+DesktopServices ClipboardProbeTest::servicesTypingWith(std::shared_ptr<KeySynthesizer> keys)
+{
+    DesktopServices services = m_services;
+    auto selection = std::make_shared<LinuxSelectionService>(
+        m_services.applications, m_services.classifier, m_services.trust, keys);
+    selection->setStrategies({true, false});
+    services.selection = std::move(selection);
+    services.replacement = std::make_shared<LinuxReplacementService>(
+        m_services.applications, m_services.classifier, std::move(keys));
+    return services;
 }
 
 void ClipboardProbeTest::useStrategies(bool primary)
@@ -336,15 +351,14 @@ void ClipboardProbeTest::cancelledProbeOutwaitsALateCopy()
 {
     useStrategies(false);
     auto keys = std::make_shared<LateKeys>();
-    KeySynthesizer::install(keys);
-    auto restoreKeys = qScopeGuard([] { KeySynthesizer::install(nullptr); });
+    const DesktopServices typing = servicesTypingWith(keys);
     auto owner = ownClipboard(m_userClipboard);
     QVERIFY(owner);
     auto editor = editorWithSelection(QStringLiteral("copy me"), {QStringLiteral("ctrl+a")});
     QVERIFY(editor);
 
     std::unique_ptr<SelectionFetch> running(
-        m_services.selection->fetchSelection(probeRequest(editor->pid()), nullptr));
+        typing.selection->fetchSelection(probeRequest(editor->pid()), nullptr));
     QTRY_VERIFY_WITH_TIMEOUT(keys->sent >= 1, 5000);
     running->cancel();
     QVERIFY(waitForClipboardIdle());
@@ -423,12 +437,11 @@ void ClipboardProbeTest::probeThatCannotTypeTheCopyKeySaysWhy()
     QVERIFY(owner);
     auto editor = editorWithSelection(QStringLiteral("selected"), {QStringLiteral("ctrl+a")});
     QVERIFY(editor);
-    useStrategies(false); // the editor's PRIMARY would answer without a key
-    KeySynthesizer::install(std::make_shared<NoKeys>());
-    auto restoreKeys = qScopeGuard([] { KeySynthesizer::install(nullptr); });
+    // Without PRIMARY, which would answer without a key.
+    const DesktopServices typing = servicesTypingWith(std::make_shared<NoKeys>());
 
     const SelectionResult result =
-        fetchClipboardOnly(*m_services.selection, probeRequest(editor->pid()));
+        fetchClipboardOnly(*typing.selection, probeRequest(editor->pid()));
     QVERIFY(!result.context);
     QCOMPARE(result.notice, NoKeys::reason());
     QVERIFY(waitForClipboardIdle());
@@ -465,14 +478,13 @@ void ClipboardProbeTest::pasteThatCannotBeTypedLeavesTheReplyOnTheClipboard()
     auto editor = TestEditor::start(Kind::qt, QStringLiteral("untouched"), &error);
     QVERIFY2(editor, qPrintable(error));
     QVERIFY(editor->type({QStringLiteral("ctrl+End")}));
-    KeySynthesizer::install(std::make_shared<NoKeys>());
-    auto restoreKeys = qScopeGuard([] { KeySynthesizer::install(nullptr); });
+    const DesktopServices typing = servicesTypingWith(std::make_shared<NoKeys>());
 
     SelectionContext context;
     context.selectedText = QStringLiteral("untouched");
     context.pid = editor->pid();
     std::unique_ptr<ReplacementOperation> operation(
-        m_services.replacement->replaceSelection(context, QStringLiteral("kept reply"), nullptr));
+        typing.replacement->replaceSelection(context, QStringLiteral("kept reply"), nullptr));
     QSignalSpy finished(operation.get(), &ReplacementOperation::finished);
     QVERIFY(finished.wait(5000));
     QCOMPARE(operation->state(), ReplacementOperation::State::failed);

@@ -50,7 +50,6 @@ private Q_SLOTS:
         qunsetenv("DISPLAY");
         qunsetenv("WAYLAND_DISPLAY");
         qunsetenv("XDG_CURRENT_DESKTOP");
-        UrlOpener::setDefault(std::make_shared<DesktopUrlOpener>());
     }
 
     void cleanupTestCase()
@@ -74,7 +73,8 @@ private Q_SLOTS:
         OpenAIProPlusAuthManager manager(
             KeychainStore(m_service, std::make_shared<LibsecretSecretStore>()), options);
 
-        auto *reply = manager.authorizeInteractive();
+        DesktopUrlOpener browser;
+        auto *reply = manager.authorizeInteractive(browser);
         QVERIFY2(waitForReply(reply, 60000),
                  TestSandbox::readFile(m_browserDir.filePath("chromium.log")).constData());
         QCOMPARE(reply->state(), OpenAIProPlusAuthReply::State::succeeded);

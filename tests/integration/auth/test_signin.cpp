@@ -84,7 +84,6 @@ private Q_SLOTS:
     void init()
     {
         m_browser = std::make_shared<TestBrowser>();
-        UrlOpener::setDefault(m_browser);
         m_secrets = std::make_shared<FakeSecretStore>();
         m_firstRequest = m_authority.requestCount();
         m_fakeAuthority->location = [](const TestHttpServer::RecordedRequest &authorize) {
@@ -94,11 +93,7 @@ private Q_SLOTS:
         };
     }
 
-    void cleanup()
-    {
-        m_manager.reset();
-        UrlOpener::setDefault(nullptr);
-    }
+    void cleanup() { m_manager.reset(); }
 
     void browserSignInStoresTheSession()
     {
@@ -111,7 +106,7 @@ private Q_SLOTS:
                     QStringLiteral("refresh-1"),
                     {{"id_token", jwt({{"email", "me@example.com"}})}, {"expires_in", 1234}})));
         const double before = now();
-        auto *reply = manager().authorizeInteractive();
+        auto *reply = manager().authorizeInteractive(*m_browser);
         QVERIFY(waitForReply(reply));
         QCOMPARE(reply->state(), OpenAIProPlusAuthReply::State::succeeded);
 
@@ -180,7 +175,7 @@ private Q_SLOTS:
         if (tokenStatus)
             m_authority.enqueue("POST", "/oauth/token",
                                 Response::json(tokenStatus, {{"error", "invalid_grant"}}));
-        auto *reply = manager().authorizeInteractive();
+        auto *reply = manager().authorizeInteractive(*m_browser);
         QVERIFY(waitForReply(reply));
         QCOMPARE(reply->state(), OpenAIProPlusAuthReply::State::failed);
         QCOMPARE(int(reply->error()->kind()), errorKind);
@@ -192,7 +187,7 @@ private Q_SLOTS:
                 QStringLiteral("[ERROR] OpenAI Pro/Plus token exchange failed with status 400.")));
         }
         // The flag is cleared: a new sign-in may start.
-        auto *again = m_manager->authorizeInteractive();
+        auto *again = m_manager->authorizeInteractive(*m_browser);
         QVERIFY(!again->isFinished());
         again->cancel();
     }
@@ -204,7 +199,7 @@ private Q_SLOTS:
         m_fakeAuthority->location = [](const TestHttpServer::RecordedRequest &a) {
             return FakeAuthority::redirectWith(a, QStringLiteral("code=c&state=forged"));
         };
-        auto *reply = manager().authorizeInteractive();
+        auto *reply = manager().authorizeInteractive(*m_browser);
         QVERIFY(TestHttpServer::waitUntil([&] { return !m_browser->pages.isEmpty(); }, 10000));
         QVERIFY2(m_browser->pages.last().contains(QStringLiteral("Invalid state value.")),
                  qPrintable(m_browser->pages.last()));
@@ -217,11 +212,11 @@ private Q_SLOTS:
     void secondSignInIsRefusedAndCancellingFreesThePort()
     {
         m_browser->follow = false;
-        auto *first = manager().authorizeInteractive();
+        auto *first = manager().authorizeInteractive(*m_browser);
         QTRY_COMPARE(m_browser->opened.size(), 1);
         const QUrl redirect(QUrlQuery(m_browser->opened.first())
                                 .queryItemValue("redirect_uri", QUrl::FullyDecoded));
-        auto *second = m_manager->authorizeInteractive();
+        auto *second = m_manager->authorizeInteractive(*m_browser);
         QVERIFY(waitForReply(second));
         QCOMPARE(second->error()->kind(), Kind::alreadyAuthorizing);
         QCOMPARE(second->error()->errorDescription(),
@@ -236,7 +231,7 @@ private Q_SLOTS:
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, quint16(redirect.port()));
         QVERIFY(!probe.waitForConnected(1000));
-        auto *third = m_manager->authorizeInteractive();
+        auto *third = m_manager->authorizeInteractive(*m_browser);
         QVERIFY(!third->isFinished());
         third->cancel();
     }
@@ -262,7 +257,7 @@ private Q_SLOTS:
         QStringList progress;
         const double before = now();
         auto *reply = manager(options).authorizeInteractive(
-            [&](const QString &text) { progress.append(text); });
+            *m_browser, [&](const QString &text) { progress.append(text); });
         QVERIFY(waitForReply(reply));
         QCOMPARE(reply->state(), OpenAIProPlusAuthReply::State::succeeded);
 
@@ -326,7 +321,7 @@ private Q_SLOTS:
                                 Response::json(pollStatus, {}));
         OpenAIProPlusAuthOptions options;
         options.callbackPort = otherApp.serverPort();
-        auto *reply = manager(options).authorizeInteractive();
+        auto *reply = manager(options).authorizeInteractive(*m_browser);
         QVERIFY(waitForReply(reply));
         QCOMPARE(int(reply->error()->kind()), errorKind);
         QCOMPARE(reply->error()->errorDescription(),
@@ -343,7 +338,7 @@ private Q_SLOTS:
         m_authority.setDefault("POST", "/api/accounts/deviceauth/token", Response::json(403, {}));
         OpenAIProPlusAuthOptions options;
         options.callbackPort = otherApp.serverPort();
-        auto *reply = manager(options).authorizeInteractive();
+        auto *reply = manager(options).authorizeInteractive(*m_browser);
         QTRY_VERIFY(requestsTo("/api/accounts/deviceauth/token").size() >= 3);
         reply->cancel();
         const qsizetype polls = requestsTo("/api/accounts/deviceauth/token").size();

@@ -142,6 +142,8 @@ class TestOnboardingWindow : public QObject
             std::make_unique<AIProviderRegistry>(AIProviderRegistry::builtIn(m_auth.get()));
         dependencies.registry = m_registry.get();
         dependencies.analytics = m_analytics->analytics();
+        dependencies.browser = m_browser.get();
+        dependencies.makeSettingsStore = SettingsStore::userStores(*m_registry);
         dependencies.trust = m_trust;
         dependencies.commandKeybinding = m_keybinding;
         dependencies.desktopNotices = m_notices;
@@ -206,7 +208,6 @@ private Q_SLOTS:
         clearStoredCredentials();
         QFile::remove(UserDefaults::standardFilePath());
         m_browser = std::make_shared<TestBrowser>();
-        UrlOpener::setDefault(m_browser);
         m_trust = std::make_shared<FakeAccessibilityTrust>();
         m_keybinding.reset();
         m_notices = {};
@@ -221,7 +222,6 @@ private Q_SLOTS:
         controller().window()->hide(); // which stores what the window still holds
         model()->waitForKeyring();
         KeychainStore::setDefaultBackend(m_keyring);
-        UrlOpener::setDefault(nullptr);
     }
 
     void stepsAndControlBar()

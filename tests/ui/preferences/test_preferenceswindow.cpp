@@ -134,6 +134,8 @@ class TestPreferencesWindow : public QObject
             std::make_unique<AIProviderRegistry>(AIProviderRegistry::builtIn(m_auth.get()));
         dependencies.registry = m_registry.get();
         dependencies.analytics = m_analytics->analytics();
+        dependencies.browser = m_browser.get();
+        dependencies.makeSettingsStore = SettingsStore::userStores(*m_registry);
         dependencies.shortcuts = m_shortcuts.get();
         dependencies.loginItems = m_loginItems;
         dependencies.commandKeybinding = m_commandKeybinding;
@@ -218,7 +220,6 @@ private Q_SLOTS:
         clearStoredCredentials();
         QFile::remove(UserDefaults::standardFilePath());
         m_browser = std::make_shared<TestBrowser>();
-        UrlOpener::setDefault(m_browser);
         m_shortcuts = std::make_unique<FakeGlobalShortcutService>();
         m_shortcuts->setShortcut(GlobalShortcutService::toggleWrenlark,
                                  QStringLiteral("Alt+Space"));
@@ -234,7 +235,6 @@ private Q_SLOTS:
     {
         controller().window()->hide(); // which stores what the window still holds
         providers()->waitForKeyring();
-        UrlOpener::setDefault(nullptr);
     }
 
     void windowTabsAndClosing()

@@ -115,9 +115,8 @@ private Q_SLOTS:
     void entryStartsTheRunningExecutable()
     {
         SettingsStore settings;
-        LoginItemService::setDefault(std::make_shared<XdgAutostartLoginItem>());
-        LaunchAtLoginManager::setLaunchAtLoginEnabled(true, settings, false);
-        LoginItemService::setDefault(nullptr);
+        XdgAutostartLoginItem loginItems;
+        LaunchAtLoginManager::setLaunchAtLoginEnabled(true, settings, false, loginItems);
         const QString exec = entryValue(QStringLiteral("Exec"));
         QCOMPARE(XdgAutostartLoginItem::programOfExec(exec),
                  QCoreApplication::applicationFilePath());

@@ -25,8 +25,4 @@ public:
     virtual bool sendChord(const KeyChord &chord, QString *error = nullptr) = 0;
     // "XTest", "RemoteDesktop portal", for logs and `wrenlark doctor`.
     virtual QString mechanismDescription() const = 0;
-
-    // The one chosen at start-up (XTest until another is installed).
-    static KeySynthesizer &current();
-    static void install(std::shared_ptr<KeySynthesizer> synthesizer);
 };

@@ -21,10 +21,12 @@ void logInfo(const QString &message)
 
 LinuxReplacementService::LinuxReplacementService(std::shared_ptr<RunningApplications> applications,
                                                  std::shared_ptr<TargetAppClassifier> classifier,
+                                                 std::shared_ptr<KeySynthesizer> keys,
                                                  QObject *parent)
     : QObject(parent)
     , m_applications(std::move(applications))
     , m_classifier(std::move(classifier))
+    , m_keys(std::move(keys))
 {
 }
 
@@ -101,7 +103,7 @@ void LinuxReplacementService::paste(ReplacementOperation *operation, const QStri
 {
     QPointer<ReplacementOperation> guard(operation);
     PasteOperation::start(
-        text, pid, *m_applications, cancellation,
+        text, pid, *m_applications, m_keys, cancellation,
         [guard](bool dispatched, const QString &failureMessage) {
             if (guard)
                 guard->finish(dispatched, failureMessage);

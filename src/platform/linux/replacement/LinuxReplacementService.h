@@ -6,6 +6,7 @@
 #include <QObject>
 #include <memory>
 
+class KeySynthesizer;
 class RunningApplications;
 class TargetAppClassifier;
 
@@ -17,9 +18,10 @@ class LinuxReplacementService : public QObject, public ReplacementService
     Q_OBJECT
 
 public:
+    // `keys` types the paste keystroke.
     LinuxReplacementService(std::shared_ptr<RunningApplications> applications,
                             std::shared_ptr<TargetAppClassifier> classifier,
-                            QObject *parent = nullptr);
+                            std::shared_ptr<KeySynthesizer> keys, QObject *parent = nullptr);
 
     // Shorter waits for tests.
     void setPasteTiming(const PasteOperation::Timing &timing) { m_pasteTiming = timing; }
@@ -33,5 +35,6 @@ private:
 
     std::shared_ptr<RunningApplications> m_applications;
     std::shared_ptr<TargetAppClassifier> m_classifier;
+    std::shared_ptr<KeySynthesizer> m_keys;
     PasteOperation::Timing m_pasteTiming;
 };

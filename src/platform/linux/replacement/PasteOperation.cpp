@@ -17,11 +17,11 @@ constexpr double pollInterval = 0.02;
 } // namespace
 
 void PasteOperation::start(const QString &text, qint32 pid, RunningApplications &applications,
-                           CancellationFlag cancellation, Dispatched dispatched,
-                           const Timing &timing)
+                           std::shared_ptr<KeySynthesizer> keys, CancellationFlag cancellation,
+                           Dispatched dispatched, const Timing &timing)
 {
-    auto *operation = new PasteOperation(text, pid, applications, std::move(cancellation),
-                                         std::move(dispatched), timing);
+    auto *operation = new PasteOperation(text, pid, applications, std::move(keys),
+                                         std::move(cancellation), std::move(dispatched), timing);
     QPointer<PasteOperation> guard(operation);
     ClipboardLock::acquire([guard] {
         if (guard)
@@ -32,11 +32,12 @@ void PasteOperation::start(const QString &text, qint32 pid, RunningApplications 
 }
 
 PasteOperation::PasteOperation(const QString &text, qint32 pid, RunningApplications &applications,
-                               CancellationFlag cancellation, Dispatched dispatched,
-                               const Timing &timing)
+                               std::shared_ptr<KeySynthesizer> keys, CancellationFlag cancellation,
+                               Dispatched dispatched, const Timing &timing)
     : m_text(text)
     , m_pid(pid)
     , m_applications(applications)
+    , m_keySynthesizer(std::move(keys))
     , m_cancellation(std::move(cancellation))
     , m_dispatched(std::move(dispatched))
     , m_timing(timing)
@@ -101,7 +102,7 @@ void PasteOperation::paste(bool targetActive)
                 tr("Nothing was pasted: the app did not come to the front. The reply is on the "
                    "clipboard."));
     }
-    KeySynthesizer &keys = KeySynthesizer::current();
+    KeySynthesizer &keys = *m_keySynthesizer;
     m_clipboard->watchForFetch();
     QString error;
     if (!keys.sendChord(m_keys.paste, &error)) {
@@ -121,7 +122,7 @@ QString PasteOperation::whyUnreachable() const
 {
     if (m_pid == 0)
         return {};
-    KeySynthesizer &keys = KeySynthesizer::current();
+    KeySynthesizer &keys = *m_keySynthesizer;
     if (!keys.reaches(m_pid))
         return QStringLiteral("%1 keys do not reach the target's windows.")
             .arg(keys.mechanismDescription());

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class KeySynthesizer;
 class RunningApplications;
 
 // Pastes text into an application: saves the clipboard the application
@@ -40,11 +41,13 @@ public:
     using Dispatched = std::function<void(bool sent, const QString &failureMessage)>;
 
     static void start(const QString &text, qint32 pid, RunningApplications &applications,
-                      CancellationFlag cancellation, Dispatched dispatched, const Timing &timing);
+                      std::shared_ptr<KeySynthesizer> keys, CancellationFlag cancellation,
+                      Dispatched dispatched, const Timing &timing);
 
 private:
     PasteOperation(const QString &text, qint32 pid, RunningApplications &applications,
-                   CancellationFlag cancellation, Dispatched dispatched, const Timing &timing);
+                   std::shared_ptr<KeySynthesizer> keys, CancellationFlag cancellation,
+                   Dispatched dispatched, const Timing &timing);
 
     void begin();
     void stageAndActivate();
@@ -59,6 +62,7 @@ private:
     QString m_text;
     qint32 m_pid;
     RunningApplications &m_applications;
+    const std::shared_ptr<KeySynthesizer> m_keySynthesizer;
     CancellationFlag m_cancellation;
     Dispatched m_dispatched;
     Timing m_timing;

@@ -38,9 +38,11 @@ qsizetype characterCount(const QString &text)
 
 } // namespace
 
-void ClipboardProbe::run(Request request, RunningApplications &applications, Completion done)
+void ClipboardProbe::run(Request request, RunningApplications &applications,
+                         std::shared_ptr<KeySynthesizer> keys, Completion done)
 {
-    auto *probe = new ClipboardProbe(std::move(request), applications, std::move(done));
+    auto *probe =
+        new ClipboardProbe(std::move(request), applications, std::move(keys), std::move(done));
     QPointer<ClipboardProbe> guard(probe);
     ClipboardLock::acquire([guard] {
         if (guard)
@@ -60,9 +62,11 @@ int ClipboardProbe::keystrokesSent()
     return sentKeystrokes;
 }
 
-ClipboardProbe::ClipboardProbe(Request request, RunningApplications &applications, Completion done)
+ClipboardProbe::ClipboardProbe(Request request, RunningApplications &applications,
+                               std::shared_ptr<KeySynthesizer> keys, Completion done)
     : m_request(std::move(request))
     , m_applications(applications)
+    , m_keySynthesizer(std::move(keys))
     , m_done(std::move(done))
 {
 }
@@ -355,7 +359,7 @@ bool ClipboardProbe::readWaylandText()
 // its program.
 bool ClipboardProbe::postCopy()
 {
-    KeySynthesizer &keys = KeySynthesizer::current();
+    KeySynthesizer &keys = *m_keySynthesizer;
     const qint32 target = m_request.targetPid;
     if (target != 0 && !keys.reaches(target)) {
         m_keystrokeError = keys.mechanismDescription() + QStringLiteral(" keys do not reach it");

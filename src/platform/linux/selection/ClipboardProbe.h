@@ -9,8 +9,10 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
+class KeySynthesizer;
 class RunningApplications;
 class StagedMimeData;
 
@@ -42,9 +44,11 @@ public:
     // user; empty when it was typed or the application has none.
     using Completion = std::function<void(std::optional<QString> text, const QString &keysNotice)>;
 
-    // Queues a probe; `done` is called on the main thread with the text, or
-    // nothing when none was captured or the probe was cancelled.
-    static void run(Request request, RunningApplications &applications, Completion done);
+    // Queues a probe that types the copy keystroke with `keys`; `done` is
+    // called on the main thread with the text, or nothing when none was
+    // captured or the probe was cancelled.
+    static void run(Request request, RunningApplications &applications,
+                    std::shared_ptr<KeySynthesizer> keys, Completion done);
 
     // Probes waiting or running (for tests and diagnostics).
     static int activeCount();
@@ -52,7 +56,8 @@ public:
     static int keystrokesSent();
 
 private:
-    ClipboardProbe(Request request, RunningApplications &applications, Completion done);
+    ClipboardProbe(Request request, RunningApplications &applications,
+                   std::shared_ptr<KeySynthesizer> keys, Completion done);
 
     void begin();
     void beginOverWayland();
@@ -86,6 +91,7 @@ private:
 
     Request m_request;
     RunningApplications &m_applications;
+    const std::shared_ptr<KeySynthesizer> m_keySynthesizer;
     Completion m_done;
     ClipboardKeys m_keys;
     MonotonicStopwatch m_clock;

@@ -28,11 +28,12 @@ SelectionResult contextResult(AccessibleElementRef element, QString text, qint32
 LinuxSelectionService::LinuxSelectionService(std::shared_ptr<RunningApplications> applications,
                                              std::shared_ptr<TargetAppClassifier> classifier,
                                              std::shared_ptr<AccessibilityTrust> trust,
-                                             QObject *parent)
+                                             std::shared_ptr<KeySynthesizer> keys, QObject *parent)
     : QObject(parent)
     , m_applications(std::move(applications))
     , m_classifier(std::move(classifier))
     , m_trust(std::move(trust))
+    , m_keys(std::move(keys))
 {
 }
 
@@ -138,7 +139,7 @@ void LinuxSelectionService::probeClipboard(SelectionFetch *fetch, const Selectio
     probe.cancellation = fetch->cancellationFlag();
     QPointer<SelectionFetch> guard(fetch);
     ClipboardProbe::run(
-        std::move(probe), *m_applications,
+        std::move(probe), *m_applications, m_keys,
         [guard, element, pid](std::optional<QString> text, const QString &keysNotice) {
             if (!guard)
                 return;

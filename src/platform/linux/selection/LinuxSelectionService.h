@@ -6,6 +6,7 @@
 #include <memory>
 
 class AccessibilityTrust;
+class KeySynthesizer;
 class RunningApplications;
 class TargetAppClassifier;
 struct AtspiReadOutcome;
@@ -26,10 +27,12 @@ public:
         bool primarySelection = true;
     };
 
-    // `classifier` must be callable from any thread.
+    // `classifier` must be callable from any thread; `keys` types the
+    // clipboard probe's copy keystroke.
     LinuxSelectionService(std::shared_ptr<RunningApplications> applications,
                           std::shared_ptr<TargetAppClassifier> classifier,
-                          std::shared_ptr<AccessibilityTrust> trust, QObject *parent = nullptr);
+                          std::shared_ptr<AccessibilityTrust> trust,
+                          std::shared_ptr<KeySynthesizer> keys, QObject *parent = nullptr);
 
     void setStrategies(Strategies strategies) { m_strategies = strategies; }
 
@@ -47,5 +50,6 @@ private:
     std::shared_ptr<RunningApplications> m_applications;
     std::shared_ptr<TargetAppClassifier> m_classifier;
     std::shared_ptr<AccessibilityTrust> m_trust;
+    std::shared_ptr<KeySynthesizer> m_keys;
     Strategies m_strategies;
 };
