@@ -2,7 +2,7 @@
 
 #include "core/desktop/LoginItemService.h"
 #include "core/settings/SettingsStore.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 namespace {
 
@@ -12,8 +12,8 @@ std::shared_ptr<LoginItemService> installedLoginItems()
 {
     auto loginItems = LoginItemService::defaultService();
     if (!loginItems)
-        FileLogger::shared().error(
-            QStringLiteral("Launch at login cannot be applied: no login items are installed."));
+        qCWarning(lcSettings).noquote()
+            << QStringLiteral("Launch at login cannot be applied: no login items are installed.");
     return loginItems;
 }
 
@@ -44,9 +44,10 @@ void LaunchAtLoginManager::setLaunchAtLoginEnabled(bool enabled, SettingsStore &
 
     // The stored choice stays as the user set it.
     if (!succeeded)
-        FileLogger::shared().error(
-            QStringLiteral("Failed to update launch at login state to %1. (%2)")
-                .arg(enabled ? QStringLiteral("true") : QStringLiteral("false"), errorDescription));
+        qCWarning(lcSettings).noquote()
+            << QStringLiteral("Failed to update launch at login state to %1. (%2)")
+                   .arg(enabled ? QStringLiteral("true") : QStringLiteral("false"),
+                        errorDescription);
 }
 
 void LaunchAtLoginManager::applyStoredChoice(SettingsStore &store)

@@ -1,6 +1,6 @@
 #include "platform/linux/LinuxDesktopServices.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/DesktopUrlOpener.h"
 #include "platform/linux/accessibility/AtspiBusTrust.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
@@ -47,10 +47,10 @@ void installVirtualKeyboard(LinuxDesktopRole role)
 {
     auto keys = std::make_shared<VirtualKeyboardKeys>();
     if (role == LinuxDesktopRole::residentApplication && !keys->isAvailable())
-        FileLogger::shared().info(
-            QStringLiteral("Keys: the virtual keyboard is not ready: %1").arg(keys->lastError()));
-    FileLogger::shared().info(
-        QStringLiteral("Keys: typed through the %1.").arg(keys->mechanismDescription()));
+        qCInfo(lcDesktop).noquote()
+            << QStringLiteral("Keys: the virtual keyboard is not ready: %1").arg(keys->lastError());
+    qCInfo(lcDesktop).noquote()
+        << QStringLiteral("Keys: typed through the %1.").arg(keys->mechanismDescription());
     KeySynthesizer::install(std::move(keys));
     // Its socket notifier goes before the application object.
     qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
@@ -60,8 +60,8 @@ void installVirtualKeyboard(LinuxDesktopRole role)
 // desktop).
 void installDesktopKeys(std::shared_ptr<KeySynthesizer> keys)
 {
-    FileLogger::shared().info(
-        QStringLiteral("Keys: typed through the %1.").arg(keys->mechanismDescription()));
+    qCInfo(lcDesktop).noquote()
+        << QStringLiteral("Keys: typed through the %1.").arg(keys->mechanismDescription());
     KeySynthesizer::install(std::move(keys));
     // Closes a session being typed in while the bus is still there.
     qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
@@ -78,11 +78,11 @@ std::shared_ptr<KeyboardControlPermission> installPortalKeys(LinuxDesktopRole ro
     if (role == LinuxDesktopRole::residentApplication &&
         (keys->hasRestoreToken() || session.remoteDesktopGrantedUnasked))
         keys->startSession();
-    FileLogger::shared().info(
-        QStringLiteral("Keys: typed through the %1%2.")
-            .arg(keys->mechanismDescription(), keys->hasRestoreToken()
-                                                   ? QStringLiteral(", restoring the last session")
-                                                   : QString()));
+    qCInfo(lcDesktop).noquote() << QStringLiteral("Keys: typed through the %1%2.")
+                                       .arg(keys->mechanismDescription(),
+                                            keys->hasRestoreToken()
+                                                ? QStringLiteral(", restoring the last session")
+                                                : QString());
     KeySynthesizer::install(keys);
     // Closes the session while the bus is still there.
     qAddPostRoutine([] { KeySynthesizer::install(nullptr); });
@@ -127,9 +127,9 @@ std::shared_ptr<RunningApplications> createRunningApplications(const DesktopSess
 {
     if (session.kind != DesktopSession::Kind::wayland)
         return std::make_shared<LinuxRunningApplications>();
-    FileLogger::shared().info(QStringLiteral("Windows: %1, %2.")
-                                  .arg(DesktopSession::name(session.windowTracking.method),
-                                       session.windowTracking.reason));
+    qCInfo(lcDesktop).noquote() << QStringLiteral("Windows: %1, %2.")
+                                       .arg(DesktopSession::name(session.windowTracking.method),
+                                            session.windowTracking.reason);
     if (auto own =
             profile.windowSource(session.windowTracking.method, DesktopEnvironment::fromProcess()))
         return std::make_shared<LinuxRunningApplications>(std::move(own));
@@ -185,8 +185,8 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     // Start following focus changes now, so the focused element of the
     // application the user comes from is known when the bar opens.
     if (!AtspiWorker::shared().ownsDefaultContext())
-        FileLogger::shared().info(
-            QStringLiteral("AT-SPI shares the GLib context with Qt; call "
-                           "prepareLinuxDesktopProcess() before the QApplication."));
+        qCInfo(lcDesktop).noquote()
+            << QStringLiteral("AT-SPI shares the GLib context with Qt; call "
+                              "prepareLinuxDesktopProcess() before the QApplication.");
     return services;
 }
