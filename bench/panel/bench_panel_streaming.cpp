@@ -15,6 +15,7 @@
 // 5,000 deltas instead of plain words.
 
 #include "core/session/AppState.h"
+#include "core/support/FileLogger.h"
 #include "support/AppStateHarness.h"
 #include "support/FakePanelWindowSupport.h"
 #include "support/TestHttpServer.h"
@@ -213,6 +214,9 @@ int run(const Options &options)
 
 int main(int argc, char *argv[])
 {
+    // Wrenlark's code in this process logs to the log file, as in the
+    // application, not to standard error.
+    FileLogger::installMessageSink();
     auto sandbox = TestSandbox::makeTemporaryHome();
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -8,6 +8,7 @@
 // Needs an X11 desktop with the AT-SPI bus enabled (run it under
 // tests/support/desktop-session).
 #include "core/desktop/DesktopServices.h"
+#include "core/support/FileLogger.h"
 #include "platform/linux/LinuxDesktopServices.h"
 #include "platform/linux/selection/ClipboardProbe.h"
 #include "platform/linux/selection/LinuxSelectionService.h"
@@ -129,6 +130,9 @@ Figures measure(SelectionService &service, qint32 pid, bool probe, const QString
 
 int main(int argc, char *argv[])
 {
+    // Wrenlark's code in this process logs to the log file, as in the
+    // application, not to standard error.
+    FileLogger::installMessageSink();
     if (!qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     prepareLinuxDesktopProcess();

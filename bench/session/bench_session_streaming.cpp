@@ -11,6 +11,7 @@
 //                           [--throttle-seconds S]
 
 #include "core/session/AppState.h"
+#include "core/support/FileLogger.h"
 #include "support/AppStateHarness.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSandbox.h"
@@ -155,6 +156,9 @@ Figures run(const Options &options)
 
 int main(int argc, char **argv)
 {
+    // Wrenlark's code in this process logs to the log file, as in the
+    // application, not to standard error.
+    FileLogger::installMessageSink();
     const auto sandbox = TestSandbox::makeTemporaryHome();
     QCoreApplication app(argc, argv);
 

@@ -11,6 +11,7 @@
 //                         [--delay-ms N]
 
 #include "core/ai/AIClient.h"
+#include "core/support/FileLogger.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -191,6 +192,9 @@ double firstTextAfter(const QUrl &endpoint, bool warm, int typingMs)
 
 int main(int argc, char *argv[])
 {
+    // Wrenlark's code in this process logs to the log file, as in the
+    // application, not to standard error.
+    FileLogger::installMessageSink();
     QTemporaryDir home;
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_STATE_HOME", home.path().toUtf8());

@@ -8,6 +8,7 @@
 #include "GnomeShell.h"
 #include "ResidentApp.h"
 #include "ShortcutPresses.h"
+#include "core/support/FileLogger.h"
 #include "platform/linux/desktops/gnome/GnomeCommandKeybinding.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 
@@ -46,6 +47,9 @@ qint64 focusedAt()
 
 int main(int argc, char *argv[])
 {
+    // Wrenlark's code in this process logs to the log file, as in the
+    // application, not to standard error.
+    FileLogger::installMessageSink();
     ShortcutPresses::useBinary(WRENLARK_BINARY);
     QCoreApplication app(argc, argv);
     const int presses = ShortcutPresses::count(app.arguments());

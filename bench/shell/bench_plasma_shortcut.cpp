@@ -7,6 +7,7 @@
 // inside tests/support/kde-session; see bench/README.md. Not a test.
 #include "ResidentApp.h"
 #include "ShortcutPresses.h"
+#include "core/support/FileLogger.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 
 #include <QCoreApplication>
@@ -72,6 +73,9 @@ bool loadScript(const QString &path)
 
 int main(int argc, char *argv[])
 {
+    // Wrenlark's code in this process logs to the log file, as in the
+    // application, not to standard error.
+    FileLogger::installMessageSink();
     ShortcutPresses::useBinary(WRENLARK_BINARY);
     QCoreApplication app(argc, argv);
     const int presses = ShortcutPresses::count(app.arguments());

@@ -6,6 +6,7 @@
 // tests/support/wayland-session; see bench/README.md. Not a test.
 #include "ResidentApp.h"
 #include "ShortcutPresses.h"
+#include "core/support/FileLogger.h"
 #include "platform/linux/keys/VirtualKeyboardKeys.h"
 
 #include <QCoreApplication>
@@ -88,6 +89,9 @@ private:
 
 int main(int argc, char *argv[])
 {
+    // Wrenlark's code in this process logs to the log file, as in the
+    // application, not to standard error.
+    FileLogger::installMessageSink();
     ShortcutPresses::useBinary(WRENLARK_BINARY);
     QCoreApplication app(argc, argv);
     const int presses = ShortcutPresses::count(app.arguments());

@@ -8,6 +8,7 @@
 
 #include "core/ai/AIClient.h"
 #include "core/providers/OpenAIChatAdapter.h"
+#include "core/support/FileLogger.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -44,6 +45,9 @@ double milliseconds(const timeval &time)
 
 int main(int argc, char **argv)
 {
+    // Wrenlark's code in this process logs to the log file, as in the
+    // application, not to standard error.
+    FileLogger::installMessageSink();
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     if (arguments.size() < 2) {

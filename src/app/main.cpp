@@ -39,6 +39,9 @@ int main(int argc, char *argv[])
 {
     // Before any key is read from the keyring or standard input.
     ProcessHardening::keepSecretsOutOfCoreDumps();
+    // From here on the logging categories write to the log file. The first
+    // message creates it, so a command-line run still names its own below.
+    FileLogger::installMessageSink();
     NetworkProxies::useSystemSettings();
     bool startedAtLogin = false;
     if (startsResidentApplication(argc, argv, &startedAtLogin)) {

@@ -2,9 +2,48 @@
 
 #include "core/support/FileLogger.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+
+namespace {
+
+// The application's messages reach the log file through FileLogger's message
+// sink. Qt Test puts a handler of its own in front when the test run starts,
+// one that passes nothing on, so the sink has to go in front of that one.
+// Only while a test function runs, never before the run: Qt Test puts back
+// the handler it found when the run ends, and were that the sink, it would
+// still hand Qt's messages to Qt Test's finished handler.
+void keepLogSinkInFront()
+{
+    if (QTest::currentTestFunction())
+        FileLogger::installMessageSink();
+}
+
+std::atomic<QLoggingCategory::CategoryFilter> filterBeforeSandbox{nullptr};
+
+// Every logging category goes through the filter before its first message,
+// so the application's categories find the sink in front.
+void filterCategory(QLoggingCategory *category)
+{
+    if (const QLoggingCategory::CategoryFilter before = filterBeforeSandbox.load())
+        before(category);
+    keepLogSinkInFront();
+}
+
+void watchLoggingCategories()
+{
+    filterBeforeSandbox.store(QLoggingCategory::installFilter(filterCategory));
+}
+
+} // namespace
+
+// In every test that uses the sandbox's log (flushedLog(), AppStateHarness).
+Q_COREAPP_STARTUP_FUNCTION(watchLoggingCategories)
 
 namespace TestSandbox {
 
@@ -18,6 +57,9 @@ QByteArray readFile(const QString &path)
 
 QString flushedLog()
 {
+    // Categories first used before the test run started went through the
+    // filter too early.
+    keepLogSinkInFront();
     FileLogger::shared().flush();
     return QString::fromUtf8(readFile(FileLogger::shared().logFilePath()));
 }

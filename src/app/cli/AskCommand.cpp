@@ -8,7 +8,7 @@
 #include "core/ai/AIClient.h"
 #include "core/session/AppState.h"
 #include "core/settings/SettingsStore.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "core/support/Utf8.h"
 
 #include <QEventLoop>
@@ -246,17 +246,16 @@ private:
 
 int reportOutcome(const AIReply &reply, StreamedOutput &output, QString *replyText)
 {
-    FileLogger &log = FileLogger::shared();
     switch (reply.state()) {
     case AIReply::State::succeeded:
         output.finish(reply.text());
         *replyText = reply.text();
-        log.info(QStringLiteral("Response received."));
+        qCInfo(lcCli).noquote() << QStringLiteral("Response received.");
         return ExitStatus::success;
     case AIReply::State::cancelled:
     case AIReply::State::running:
         output.endLine();
-        log.info(QStringLiteral("Request canceled."));
+        qCInfo(lcCli).noquote() << QStringLiteral("Request canceled.");
         return ExitStatus::interrupted;
     case AIReply::State::failed:
         break;
@@ -264,12 +263,13 @@ int reportOutcome(const AIReply &reply, StreamedOutput &output, QString *replyTe
     const AIClientError &error = *reply.error();
     if (error.kind() == AIClientError::Kind::streamInterrupted) {
         output.finish(error.partialText().trimmed());
-        log.info(QStringLiteral("Stream interrupted; keeping partial response."));
+        qCInfo(lcCli).noquote() << QStringLiteral("Stream interrupted; keeping partial response.");
         Terminal::printError(error.userFacingMessage());
         return ExitStatus::failure;
     }
     output.endLine();
-    log.error(QStringLiteral("Request failed. (%1)").arg(error.errorDescription()));
+    qCWarning(lcCli).noquote()
+        << QStringLiteral("Request failed. (%1)").arg(error.errorDescription());
     Terminal::printError(error.userFacingMessage());
     return ExitStatus::failure;
 }
@@ -281,7 +281,7 @@ int sendRequest(const AIProvider &provider, const AIRequestContext &context, QSt
     ProgressIndicator progress(QStringLiteral("Waiting for %1…").arg(provider.displayName()));
     InterruptWatcher interrupt;
 
-    FileLogger::shared().info(QStringLiteral("Request submitted."));
+    qCInfo(lcCli).noquote() << QStringLiteral("Request submitted.");
     const std::unique_ptr<AIReply> reply(
         provider.sendRequest(client, context, [&](const QString &textSoFar) {
             progress.stop();

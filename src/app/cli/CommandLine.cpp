@@ -25,9 +25,9 @@ namespace CommandLine {
 // function to this list. The run function gets the arguments after the
 // command's name and returns an ExitStatus; `--help` after the name is
 // answered here from the command's texts. Commands write results to standard
-// output and messages to standard error (Terminal.h), log through FileLogger
-// (the command line's own log file, cli.log) and may run a local event loop
-// (InterruptWatcher turns Ctrl+C into a cancellation).
+// output and messages to standard error (Terminal.h), log through lcCli
+// (core/support/Logging.h; the command line's own log file, cli.log) and may
+// run a local event loop (InterruptWatcher turns Ctrl+C into a cancellation).
 const QList<CliCommand> &commands()
 {
     static const QList<CliCommand> table{

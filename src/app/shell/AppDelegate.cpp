@@ -6,7 +6,7 @@
 #include "core/settings/SettingsKeys.h"
 #include "core/settings/SettingsStore.h"
 #include "core/settings/UserDefaults.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/session/LogindSleepMonitor.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 #include "platform/linux/tray/TrayHosts.h"
@@ -177,13 +177,13 @@ void AppDelegate::onTrayHostAppeared()
 {
     if (m_statusItem->isIconShown() || !TrayHosts::statusNotifierHostRegistered())
         return;
-    FileLogger::shared().info(QStringLiteral("A tray host appeared; showing the tray icon."));
+    qCInfo(lcApp).noquote() << QStringLiteral("A tray host appeared; showing the tray icon.");
     m_statusItem->showIcon();
 }
 
 void AppDelegate::noticeMissingTrayHost()
 {
-    FileLogger::shared().info(QStringLiteral("No tray host: the status menu is not shown."));
+    qCInfo(lcApp).noquote() << QStringLiteral("No tray host: the status menu is not shown.");
     UserDefaults settings;
     if (settings.boolValue(SettingsKeys::trayMissingNoticeShown.name) || !m_environment.notify)
         return;
@@ -246,8 +246,8 @@ void AppDelegate::openHelpEmail(const QString &subject)
 {
     const QUrl url = SupportEmail::helpUrl(subject);
     if (!url.isValid() || url.isEmpty()) {
-        FileLogger::shared().error(QStringLiteral("Failed to build help email URL for subject: ") +
-                                   subject);
+        qCWarning(lcApp).noquote()
+            << QStringLiteral("Failed to build help email URL for subject: ") + subject;
         return;
     }
     if (m_desktop.urlOpener)
@@ -271,10 +271,10 @@ void AppDelegate::restartWithSettings()
          QCoreApplication::applicationFilePath(),
          QString::number(QCoreApplication::applicationPid())});
     if (!started) {
-        FileLogger::shared().error(QStringLiteral("Could not start Wrenlark again."));
+        qCWarning(lcApp).noquote() << QStringLiteral("Could not start Wrenlark again.");
         return;
     }
-    FileLogger::shared().info(QStringLiteral("Restarting to read the providers again."));
+    qCInfo(lcApp).noquote() << QStringLiteral("Restarting to read the providers again.");
     quitApp();
 }
 
@@ -324,7 +324,7 @@ void AppDelegate::beginCapture(const ActivationRequest &activation)
     m_screenSelection->captureRegion(
         [this, activation](std::optional<QByteArray> png, const QString &error) {
             if (!error.isEmpty()) {
-                FileLogger::shared().error(QStringLiteral("Screen capture failed: ") + error);
+                qCWarning(lcApp).noquote() << QStringLiteral("Screen capture failed: ") + error;
                 if (m_environment.notify)
                     m_environment.notify(tr("Wrenlark could not capture the screen"), error);
                 return;

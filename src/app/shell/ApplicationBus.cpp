@@ -1,6 +1,5 @@
 #include "shell/ApplicationBus.h"
 
-#include "core/support/FileLogger.h"
 #include "shell/ShellCommandTarget.h"
 
 #include <QCoreApplication>

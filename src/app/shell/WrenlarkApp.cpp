@@ -5,7 +5,7 @@
 #include "core/desktop/KeychainStore.h"
 #include "core/providers/AIProviderRegistry.h"
 #include "core/support/AppMetadata.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/LibsecretSecretStore.h"
 #include "platform/linux/LinuxDesktopServices.h"
 #include "platform/linux/notifications/DesktopNotifications.h"
@@ -69,7 +69,7 @@ int run(int &argc, char **argv, bool startedAtLogin)
     // the run in order.
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &app, [](int number) {
-        FileLogger::shared().info(QStringLiteral("Signal %1: quitting.").arg(number));
+        qCInfo(lcApp).noquote() << QStringLiteral("Signal %1: quitting.").arg(number);
         QCoreApplication::quit();
     });
 
@@ -95,9 +95,9 @@ int run(int &argc, char **argv, bool startedAtLogin)
     case ApplicationBus::Ownership::ownedByAnother:
         return handOver();
     case ApplicationBus::Ownership::noBus:
-        FileLogger::shared().error(QStringLiteral(
+        qCWarning(lcApp).noquote() << QStringLiteral(
             "No D-Bus session bus: `wrenlark toggle` and a second start cannot reach this "
-            "instance."));
+            "instance.");
         break;
     case ApplicationBus::Ownership::owned:
         break;
@@ -121,8 +121,8 @@ int run(int &argc, char **argv, bool startedAtLogin)
                      &AppDelegate::applicationWillTerminate);
 
     delegate.applicationDidFinishLaunching();
-    FileLogger::shared().info(
-        QStringLiteral("Wrenlark %1 is running.").arg(AppMetadata::versionWithBuild()));
+    qCInfo(lcApp).noquote()
+        << QStringLiteral("Wrenlark %1 is running.").arg(AppMetadata::versionWithBuild());
     const int status = QApplication::exec();
     delegate.applicationWillTerminate();
     // A clipboard this process still serves (a restore after a probe, a

@@ -2,7 +2,7 @@
 
 #include "core/ai/AIRequestAttempt.h"
 #include "core/ai/AIRequestRunner.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "core/support/MonotonicClock.h"
 
 #include <QNetworkAccessManager>
@@ -22,14 +22,14 @@ void logOutcome(const AIReply &reply, const QString &providerID, int attempts, q
                               .arg(elapsedMs);
     switch (reply.state()) {
     case AIReply::State::succeeded:
-        FileLogger::shared().info(QStringLiteral("LLM request succeeded for ") + trace + u'.');
+        qCInfo(lcAi).noquote() << QStringLiteral("LLM request succeeded for ") + trace + u'.';
         break;
     case AIReply::State::failed:
-        FileLogger::shared().error(QStringLiteral("LLM request failed for ") + trace +
-                                   QStringLiteral(": ") + reply.error()->errorDescription());
+        qCWarning(lcAi).noquote() << QStringLiteral("LLM request failed for ") + trace +
+                                         QStringLiteral(": ") + reply.error()->errorDescription();
         break;
     case AIReply::State::cancelled:
-        FileLogger::shared().info(QStringLiteral("LLM request cancelled for ") + trace + u'.');
+        qCInfo(lcAi).noquote() << QStringLiteral("LLM request cancelled for ") + trace + u'.';
         break;
     case AIReply::State::running:
         break;
@@ -125,7 +125,7 @@ AIRequestAttempt *AIClient::track(AIRequestAttempt *attempt)
 
 void AIClient::dropKeptConnections()
 {
-    FileLogger::shared().info(QStringLiteral("LLM connections kept for later requests dropped."));
+    qCInfo(lcAi).noquote() << QStringLiteral("LLM connections kept for later requests dropped.");
     m_session->clearConnectionCache();
 }
 

@@ -3,7 +3,7 @@
 #include "core/ai/AIRequestSupport.h"
 #include "core/ai/NetworkProxies.h"
 #include "core/ai/SinglePassRequestBody.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QMetaEnum>
 #include <QNetworkAccessManager>
@@ -161,9 +161,9 @@ bool AIRequestAttempt::wasDroppedOnKeptConnection() const
 void AIRequestAttempt::resendOnFreshConnection()
 {
     m_resent = true;
-    FileLogger::shared().info(
-        QStringLiteral("LLM request resent on a new connection: the server had closed the kept "
-                       "one before answering."));
+    qCInfo(lcAi).noquote() << QStringLiteral(
+        "LLM request resent on a new connection: the server had closed the kept "
+        "one before answering.");
     releaseReply(Release::abort);
     auto *fresh = new QNetworkAccessManager(m_session);
     fresh->setTransferTimeout(m_session->transferTimeout());

@@ -1,7 +1,7 @@
 #include "core/ai/AIRequestRunner.h"
 
 #include "core/ai/AIRequestSupport.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "core/support/MonotonicClock.h"
 
 #include <cmath>
@@ -92,11 +92,11 @@ void AITimeoutReplayRunner::attemptEnded(const AIRequestAttempt::Outcome &outcom
     const AIClientError &error = *outcome.error;
     if (attemptCount() == 1 && AIRequestSupport::shouldRetryAfterTimeout(error) &&
         isReplayPolicy(m_options.timeoutRetryPolicy)) {
-        FileLogger::shared().info(QStringLiteral("LLM request timed out for provider=%1 attempt=1 "
+        qCInfo(lcAi).noquote() << QStringLiteral("LLM request timed out for provider=%1 attempt=1 "
                                                  "timeout=%2s policy=%3; retrying.")
                                       .arg(m_options.providerID,
                                            wholeSeconds(m_options.timeoutInterval),
-                                           logWord(m_options.timeoutRetryPolicy)));
+                                           logWord(m_options.timeoutRetryPolicy));
         return runAttempt();
     }
     finish({std::nullopt, AIRequestSupport::normalizeRequestError(error)});
@@ -145,12 +145,12 @@ void AIHedgedRequestRunner::hedgeWaitEnded()
 {
     if (!m_tracker.launchHedge())
         return collect(HedgedAttemptCompletion::skipped(HedgedAttemptRole::hedge));
-    FileLogger::shared().info(
-        QStringLiteral("LLM request produced no response bytes for provider=%1 after %2s; "
-                       "starting hedged attempt with timeout=%3s policy=%4.")
-            .arg(m_options.providerID, wholeSeconds(m_options.hedgeAfterNoResponseInterval),
-                 wholeSeconds(m_options.hedgedRequestTimeoutInterval),
-                 logWord(m_options.timeoutRetryPolicy)));
+    qCInfo(lcAi).noquote()
+        << QStringLiteral("LLM request produced no response bytes for provider=%1 after %2s; "
+                          "starting hedged attempt with timeout=%3s policy=%4.")
+               .arg(m_options.providerID, wholeSeconds(m_options.hedgeAfterNoResponseInterval),
+                    wholeSeconds(m_options.hedgedRequestTimeoutInterval),
+                    logWord(m_options.timeoutRetryPolicy));
     m_hedge = startAttempt(
         m_options.hedgedRequestTimeoutInterval,
         [this] { return m_tracker.responseStarted(HedgedAttemptRole::hedge); },

@@ -1,6 +1,6 @@
 #include "core/analytics/AnalyticsDeliveryWorker.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "core/support/MonotonicClock.h"
 
 #include <QJsonArray>
@@ -64,9 +64,10 @@ void AnalyticsDeliveryWorker::record(const QString &signalName,
     const int dropped = m_queue.append(std::move(signalRecord));
     if (dropped > 0 && !m_reportedOverflow) {
         m_reportedOverflow = true;
-        FileLogger::shared().error(QStringLiteral("Analytics queue is full (%1 signals); dropping "
-                                                  "the oldest until delivery succeeds.")
-                                       .arg(m_options.maxQueuedSignals));
+        qCWarning(lcAnalytics).noquote()
+            << QStringLiteral("Analytics queue is full (%1 signals); dropping "
+                              "the oldest until delivery succeeds.")
+                   .arg(m_options.maxQueuedSignals);
     }
     m_queue.save();
     scheduleAfterActivity();
@@ -161,11 +162,11 @@ void AnalyticsDeliveryWorker::batchFinished(QNetworkReply *reply, const QSet<QSt
         m_queue.remove(ids);
         m_queue.save();
         m_retryDelaySeconds = 0;
-        FileLogger::shared().error(
-            QStringLiteral(
-                "Analytics service rejected %1 signals with HTTP status %2; they were dropped.")
-                .arg(count)
-                .arg(statusCode));
+        qCWarning(lcAnalytics).noquote()
+            << QStringLiteral(
+                   "Analytics service rejected %1 signals with HTTP status %2; they were dropped.")
+                   .arg(count)
+                   .arg(statusCode);
         Q_EMIT batchRejected(statusCode, count);
     } else {
         retryLater(statusCode > 0 ? QStringLiteral("HTTP status %1").arg(statusCode)
@@ -187,10 +188,10 @@ void AnalyticsDeliveryWorker::retryLater(const QString &reason)
         return;
     }
     if (m_retryDelaySeconds == 0) {
-        FileLogger::shared().info(
-            QStringLiteral(
-                "Analytics delivery failed (%1). The signals stay queued and are retried later.")
-                .arg(reason));
+        qCInfo(lcAnalytics).noquote()
+            << QStringLiteral(
+                   "Analytics delivery failed (%1). The signals stay queued and are retried later.")
+                   .arg(reason);
         m_retryDelaySeconds = m_options.initialRetryDelaySeconds;
     } else {
         m_retryDelaySeconds = std::min(2 * m_retryDelaySeconds, m_options.maxRetryDelaySeconds);

@@ -1,6 +1,6 @@
 #include "core/analytics/AnalyticsSignalQueue.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +18,7 @@ constexpr int fileVersion = 1;
 
 void logError(const QString &message)
 {
-    FileLogger::shared().error(message);
+    qCWarning(lcAnalytics).noquote() << message;
 }
 
 } // namespace

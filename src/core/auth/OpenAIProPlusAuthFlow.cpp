@@ -4,7 +4,7 @@
 #include "core/auth/OpenAIProPlusCallbackServer.h"
 #include "core/auth/TokenResponse.h"
 #include "core/desktop/UrlOpener.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -78,7 +78,7 @@ void OpenAIProPlusAuthFlow::startBrowserSignIn()
     connect(m_server, &OpenAIProPlusCallbackServer::finished, this,
             &OpenAIProPlusAuthFlow::callbackFinished);
     const QUrl authorizeURL = m_host.buildAuthorizeURL(m_pkce, m_state, m_server->port());
-    FileLogger::shared().info(QStringLiteral("Starting OpenAI Pro/Plus browser authorization."));
+    qCInfo(lcAuth).noquote() << QStringLiteral("Starting OpenAI Pro/Plus browser authorization.");
     openBrowser(authorizeURL);
     m_server->waitForCode(m_host.options().callbackTimeoutSeconds);
 }
@@ -107,9 +107,9 @@ void OpenAIProPlusAuthFlow::exchangeCode(const QString &code)
     send(OpenAIProPlusAuthHttp::postForm(*m_session, url, fields, requestTimeoutMilliseconds()),
          [this](const Result &result) {
              if (!result.error && !result.isSuccess()) {
-                 FileLogger::shared().error(
-                     QStringLiteral("OpenAI Pro/Plus token exchange failed with status %1.")
-                         .arg(result.statusCode));
+                 qCWarning(lcAuth).noquote()
+                     << QStringLiteral("OpenAI Pro/Plus token exchange failed with status %1.")
+                            .arg(result.statusCode);
                  fail(OpenAIProPlusAuthError::tokenExchangeFailed(result.statusCode));
                  return;
              }
@@ -125,9 +125,9 @@ void OpenAIProPlusAuthFlow::browserSignInFailed(const OpenAIProPlusAuthError &er
         return;
     }
     const quint16 port = m_host.options().callbackPort;
-    FileLogger::shared().info(
-        QStringLiteral("Port %1 is already in use. Falling back to OpenAI device authorization.")
-            .arg(port));
+    qCInfo(lcAuth).noquote()
+        << QStringLiteral("Port %1 is already in use. Falling back to OpenAI device authorization.")
+               .arg(port);
     progress(QStringLiteral("Port %1 is in use by another app. Falling back to device login\u2026")
                  .arg(port));
     if (!m_reply->isFinished())
@@ -236,7 +236,7 @@ void OpenAIProPlusAuthFlow::completeSignIn(const TokenResponse &tokens)
     session.accountID = m_host.accountID(tokens);
     session.email = m_host.extractEmail(tokens);
     m_host.save(session);
-    FileLogger::shared().info(QStringLiteral("Stored OpenAI Pro/Plus OAuth session."));
+    qCInfo(lcAuth).noquote() << QStringLiteral("Stored OpenAI Pro/Plus OAuth session.");
     stopWork();
     releaseAuthorization();
     m_reply->finishWithSession(session);
@@ -248,7 +248,7 @@ void OpenAIProPlusAuthFlow::refresh(const OpenAIProPlusAuthSession &stored)
         m_reply->finishWithSession(stored);
         return;
     }
-    FileLogger::shared().info(QStringLiteral("Refreshing OpenAI Pro/Plus access token."));
+    qCInfo(lcAuth).noquote() << QStringLiteral("Refreshing OpenAI Pro/Plus access token.");
     const OpenAIProPlusAuthHttp::FormFields fields{
         {QStringLiteral("grant_type"), QStringLiteral("refresh_token")},
         {QStringLiteral("refresh_token"), stored.refreshToken},
@@ -258,9 +258,9 @@ void OpenAIProPlusAuthFlow::refresh(const OpenAIProPlusAuthSession &stored)
     send(OpenAIProPlusAuthHttp::postForm(*m_session, url, fields, requestTimeoutMilliseconds()),
          [this, stored](const Result &result) {
              if (!result.error && !result.isSuccess()) {
-                 FileLogger::shared().error(
-                     QStringLiteral("OpenAI Pro/Plus token refresh failed with status %1.")
-                         .arg(result.statusCode));
+                 qCWarning(lcAuth).noquote()
+                     << QStringLiteral("OpenAI Pro/Plus token refresh failed with status %1.")
+                            .arg(result.statusCode);
                  fail(OpenAIProPlusAuthError::tokenRefreshFailed(result.statusCode));
                  return;
              }
@@ -320,7 +320,8 @@ void OpenAIProPlusAuthFlow::progress(const QString &text)
 void OpenAIProPlusAuthFlow::openBrowser(const QUrl &url)
 {
     if (!m_browser || !m_browser->openUrl(url))
-        FileLogger::shared().error(QStringLiteral("Could not open the browser for OpenAI login."));
+        qCWarning(lcAuth).noquote()
+            << QStringLiteral("Could not open the browser for OpenAI login.");
 }
 
 void OpenAIProPlusAuthFlow::fail(const OpenAIProPlusAuthError &error)

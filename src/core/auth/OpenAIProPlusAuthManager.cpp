@@ -5,7 +5,7 @@
 #include "core/auth/PKCECodes.h"
 #include "core/auth/TokenClaims.h"
 #include "core/auth/TokenResponse.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QUrlQuery>
 
@@ -42,8 +42,8 @@ void OpenAIProPlusAuthManager::save(const OpenAIProPlusAuthSession &session) con
     // QJsonDocument cannot represent NaN or infinity: such a session would be
     // written as something that never reads back.
     if (!qIsFinite(session.expiresAt)) {
-        FileLogger::shared().error(
-            QStringLiteral("Failed to encode OpenAI Pro/Plus OAuth session."));
+        qCWarning(lcAuth).noquote()
+            << QStringLiteral("Failed to encode OpenAI Pro/Plus OAuth session.");
         return;
     }
     m_keychain.save(m_sessionAccount, QString::fromUtf8(session.toJson()));
@@ -64,7 +64,7 @@ std::optional<QString> OpenAIProPlusAuthManager::connectionSummary() const
 void OpenAIProPlusAuthManager::disconnect() const
 {
     m_keychain.deleteItem(m_sessionAccount);
-    FileLogger::shared().info(QStringLiteral("Disconnected OpenAI Pro/Plus session."));
+    qCInfo(lcAuth).noquote() << QStringLiteral("Disconnected OpenAI Pro/Plus session.");
 }
 
 SignInReply *OpenAIProPlusAuthManager::signIn(UrlOpener &browser, SignInProgress onProgress,

@@ -1,7 +1,7 @@
 #include "core/catalog/SharedModelCatalogStore.h"
 
 #include "core/support/ConfigurationFile.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -139,17 +139,17 @@ SharedModelCatalogStore SharedModelCatalogStore::load(const QString &userPath)
             return store;
         const QStringList named = namedProviders(refusal->contents, store);
         if (named.isEmpty()) {
-            FileLogger::shared().error(
-                QStringLiteral("Ignoring the model catalog %1: %2. Using the built-in catalog.")
-                    .arg(userPath, refusal->problem));
+            qCWarning(lcCatalog).noquote()
+                << QStringLiteral("Ignoring the model catalog %1: %2. Using the built-in catalog.")
+                       .arg(userPath, refusal->problem);
             return store;
         }
         store.markUnreadable(named, QStringLiteral("Your model catalog %1 could not be read: %2.")
                                         .arg(userPath, refusal->problem));
-        FileLogger::shared().error(
-            QStringLiteral("Ignoring the model catalog %1: %2. Requests to %3 fail until it is "
-                           "fixed; the other providers use the built-in catalog.")
-                .arg(userPath, refusal->problem, named.join(QStringLiteral(", "))));
+        qCWarning(lcCatalog).noquote()
+            << QStringLiteral("Ignoring the model catalog %1: %2. Requests to %3 fail until it is "
+                              "fixed; the other providers use the built-in catalog.")
+                   .arg(userPath, refusal->problem, named.join(QStringLiteral(", ")));
         return store;
     };
     return ConfigurationFile::loadFrom<SharedModelCatalogStore>(userPath, decodeUser, fallback);

@@ -1,7 +1,7 @@
 #include "core/desktop/KeychainStore.h"
 
 #include "core/support/AppMetadata.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "core/support/Utf8.h"
 
 #include <QMutex>
@@ -97,9 +97,9 @@ void KeychainStore::logFailure(const char *operation, const QString &account,
 {
     const QString message =
         result.message.isEmpty() ? QStringLiteral("Unknown error") : result.message;
-    FileLogger::shared().error(
-        QStringLiteral("Keychain %1 failed for service=%2 account=%3: %4 (%5).")
-            .arg(QString::fromLatin1(operation), m_service, account)
-            .arg(result.code)
-            .arg(message));
+    qCWarning(lcKeychain).noquote()
+        << QStringLiteral("Keychain %1 failed for service=%2 account=%3: %4 (%5).")
+               .arg(QString::fromLatin1(operation), m_service, account)
+               .arg(result.code)
+               .arg(message);
 }

@@ -2,7 +2,7 @@
 
 #include "core/ai/AIReply.h"
 #include "core/catalog/SharedModelCatalogStore.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -47,8 +47,8 @@ bool isSendableHeaderValue(const QString &value)
 
 AIReply *notSent(const QString &providerID, const QString &reason)
 {
-    FileLogger::shared().error(
-        QStringLiteral("LLM request not sent for provider=%1: %2").arg(providerID, reason));
+    qCWarning(lcAi).noquote()
+        << QStringLiteral("LLM request not sent for provider=%1: %2").arg(providerID, reason);
     return AIReply::failed(AIClientError::invalidResponse());
 }
 
@@ -57,8 +57,8 @@ AIReply *noEndpoint(const QString &providerID)
     // A provider the user's catalog names but could not give has no endpoint
     // on purpose: it must not fall back to the built-in one.
     if (const auto message = SharedModelCatalogStore::shared().unreadableEntryMessage(providerID)) {
-        FileLogger::shared().error(
-            QStringLiteral("LLM request not sent for provider=%1: %2").arg(providerID, *message));
+        qCWarning(lcAi).noquote()
+            << QStringLiteral("LLM request not sent for provider=%1: %2").arg(providerID, *message);
         return AIReply::failed(AIClientError::other(*message, *message));
     }
     return notSent(providerID,
@@ -67,10 +67,10 @@ AIReply *noEndpoint(const QString &providerID)
 
 AIReply *unsendableKey(const QString &providerID)
 {
-    FileLogger::shared().error(
-        QStringLiteral("LLM request not sent for provider=%1: the API key contains line breaks "
-                       "or other control characters.")
-            .arg(providerID));
+    qCWarning(lcAi).noquote()
+        << QStringLiteral("LLM request not sent for provider=%1: the API key contains line breaks "
+                          "or other control characters.")
+               .arg(providerID);
     return AIReply::failed(AIClientError::other(
         QStringLiteral("The API key contains line breaks or other control characters."),
         QStringLiteral("The API key contains invalid characters. Please enter it again.")));

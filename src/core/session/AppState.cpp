@@ -9,7 +9,7 @@
 #include "core/providers/AIProviderRegistry.h"
 #include "core/session/SelectionRace.h"
 #include "core/settings/SettingsStore.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "core/support/MonotonicClock.h"
 
 #include <QElapsedTimer>
@@ -207,7 +207,7 @@ void AppState::setInputFocusProbe(std::function<bool()> probe)
 
 void AppState::log(const QString &message)
 {
-    FileLogger::shared().info(message);
+    qCInfo(lcSession).noquote() << message;
 }
 
 void AppState::sendSignal(const QString &name, const AnalyticsParameters &parameters)
@@ -429,8 +429,8 @@ void AppState::handleSubmitFailure(const SubmitRequest &request, const AIClientE
         return;
     }
 
-    FileLogger::shared().error(QStringLiteral("Request failed. (") + error.errorDescription() +
-                               u')');
+    qCWarning(lcSession).noquote()
+        << QStringLiteral("Request failed. (") + error.errorDescription() + u')';
     sendSignal(AnalyticsSignal::queryFailed,
                {{P::providerID, request.config.providerID},
                 {P::action, analyticsName(request.action)},
@@ -636,7 +636,8 @@ void AppState::copyResponseToClipboard()
     if (m_responseText.isEmpty())
         return;
     if (!m_desktop.clipboard->setText(m_responseText)) {
-        FileLogger::shared().error(QStringLiteral("Copying the response to the clipboard failed."));
+        qCWarning(lcSession).noquote()
+            << QStringLiteral("Copying the response to the clipboard failed.");
         setStatusMessage(copyFailedMessage);
         return;
     }

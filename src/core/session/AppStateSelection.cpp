@@ -7,7 +7,6 @@
 #include "core/session/AppState.h"
 #include "core/session/SelectionRace.h"
 #include "core/settings/SettingsStore.h"
-#include "core/support/FileLogger.h"
 #include "core/support/MonotonicClock.h"
 
 #include <QTextBoundaryFinder>

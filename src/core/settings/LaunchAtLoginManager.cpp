@@ -2,7 +2,7 @@
 
 #include "core/desktop/LoginItemService.h"
 #include "core/settings/SettingsStore.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 void LaunchAtLoginManager::setLaunchAtLoginEnabled(bool enabled, SettingsStore &store, bool persist,
                                                    LoginItemService &loginItems)
@@ -21,9 +21,10 @@ void LaunchAtLoginManager::setLaunchAtLoginEnabled(bool enabled, SettingsStore &
 
     // The stored choice stays as the user set it.
     if (!succeeded)
-        FileLogger::shared().error(
-            QStringLiteral("Failed to update launch at login state to %1. (%2)")
-                .arg(enabled ? QStringLiteral("true") : QStringLiteral("false"), errorDescription));
+        qCWarning(lcSettings).noquote()
+            << QStringLiteral("Failed to update launch at login state to %1. (%2)")
+                   .arg(enabled ? QStringLiteral("true") : QStringLiteral("false"),
+                        errorDescription);
 }
 
 void LaunchAtLoginManager::applyStoredChoice(SettingsStore &store, LoginItemService &loginItems)

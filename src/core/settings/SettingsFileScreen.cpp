@@ -1,6 +1,6 @@
 #include "core/settings/SettingsFileScreen.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -184,13 +184,13 @@ void SettingsFileScreen::screenContents()
         const QString aside = m_filePath + QStringLiteral(".too-large");
         QFile::remove(aside);
         const bool moved = QFile::rename(m_filePath, aside);
-        FileLogger::shared().error(
-            QStringLiteral("The settings file %1 is larger than %2 MiB; %3")
-                .arg(m_filePath)
-                .arg(maximumFileBytes / (1024 * 1024))
-                .arg(moved ? QStringLiteral("it was moved to %1 and default settings are used.")
-                                 .arg(aside)
-                           : QStringLiteral("it could not be moved aside.")));
+        qCWarning(lcSettings).noquote()
+            << QStringLiteral("The settings file %1 is larger than %2 MiB; %3")
+                   .arg(m_filePath)
+                   .arg(maximumFileBytes / (1024 * 1024))
+                   .arg(moved ? QStringLiteral("it was moved to %1 and default settings are used.")
+                                    .arg(aside)
+                              : QStringLiteral("it could not be moved aside."));
         return;
     }
     if (!file.open(QIODevice::ReadOnly))
@@ -204,8 +204,8 @@ void SettingsFileScreen::screenContents()
     QSaveFile rewritten(m_filePath);
     if (!rewritten.open(QIODevice::WriteOnly) || rewritten.write(kept) != kept.size() ||
         !rewritten.commit())
-        FileLogger::shared().error(
-            QStringLiteral("Could not rewrite the settings file %1.").arg(m_filePath));
+        qCWarning(lcSettings).noquote()
+            << QStringLiteral("Could not rewrite the settings file %1.").arg(m_filePath);
 }
 
 void SettingsFileScreen::setAside(const QByteArray &lines, const QString &why)
@@ -214,10 +214,11 @@ void SettingsFileScreen::setAside(const QByteArray &lines, const QString &why)
     const bool saved = aside.open(QIODevice::WriteOnly | QIODevice::Append) &&
                        aside.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
                        aside.write(lines) == lines.size();
-    FileLogger::shared().error(
-        QStringLiteral("The settings file %1 held %2 (%3 bytes); %4 The other settings are kept.")
-            .arg(m_filePath, why)
-            .arg(lines.size())
-            .arg(saved ? QStringLiteral("they were moved to %1.").arg(setAsidePath())
-                       : QStringLiteral("they were removed.")));
+    qCWarning(lcSettings).noquote()
+        << QStringLiteral(
+               "The settings file %1 held %2 (%3 bytes); %4 The other settings are kept.")
+               .arg(m_filePath, why)
+               .arg(lines.size())
+               .arg(saved ? QStringLiteral("they were moved to %1.").arg(setAsidePath())
+                          : QStringLiteral("they were removed."));
 }

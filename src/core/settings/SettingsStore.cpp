@@ -3,7 +3,7 @@
 #include "core/auth/ProviderAccount.h"
 #include "core/providers/ServerAddress.h"
 #include "core/settings/SettingsKeys.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 namespace {
 
@@ -186,10 +186,11 @@ QList<UserCommand> SettingsStore::loadCommands()
             return *commands;
         // Replaced by the defaults below, but not lost: the user may want it back.
         m_defaults.setValue(SettingsKeys::unreadableUserCommands.name, stored);
-        FileLogger::shared().error(
-            QStringLiteral("Saved commands could not be read; the default commands replace them. "
-                           "The unreadable value is kept as %1.")
-                .arg(SettingsKeys::unreadableUserCommands.name));
+        qCWarning(lcSettings).noquote()
+            << QStringLiteral(
+                   "Saved commands could not be read; the default commands replace them. "
+                   "The unreadable value is kept as %1.")
+                   .arg(SettingsKeys::unreadableUserCommands.name);
     }
     const QList<UserCommand> commands = UserCommand::defaultCommands();
     saveCommands(commands);

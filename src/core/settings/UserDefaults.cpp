@@ -1,7 +1,7 @@
 #include "core/settings/UserDefaults.h"
 
 #include "core/settings/SettingsKeys.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QStandardPaths>
 
@@ -82,6 +82,6 @@ void UserDefaults::commit()
 {
     m_settings.sync();
     if (m_settings.status() == QSettings::AccessError)
-        FileLogger::shared().error(
-            QStringLiteral("Could not write the settings file %1.").arg(m_settings.fileName()));
+        qCWarning(lcSettings).noquote()
+            << QStringLiteral("Could not write the settings file %1.").arg(m_settings.fileName());
 }

@@ -1,6 +1,6 @@
 #include "core/support/ConfigurationFile.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QDir>
 #include <QFile>
@@ -92,8 +92,9 @@ std::optional<QByteArray> readUserFile(const QString &path, QString *problem, QB
 
 void logIgnoredUserFile(const QString &path, const QString &what, const QString &problem)
 {
-    FileLogger::shared().error(
-        QStringLiteral("Ignoring the %1 %2: %3. Using the built-in one.").arg(what, path, problem));
+    qCWarning(lcSupport).noquote()
+        << QStringLiteral("Ignoring the %1 %2: %3. Using the built-in one.")
+               .arg(what, path, problem);
 }
 
 QByteArray readBuiltIn(const QString &fileName)

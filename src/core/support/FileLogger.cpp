@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <atomic>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +30,30 @@ int openForAppend(const QString &path, bool truncate)
     return ::open(nativePath.constData(), flags, logFileMode);
 }
 
+// The handler the sink found in place: Qt's own messages go on to it.
+std::atomic<QtMessageHandler> handlerBeforeSink{nullptr};
+
+bool isApplicationCategory(const char *category)
+{
+    static constexpr char prefix[] = "wrenlark.";
+    return category && std::strncmp(category, prefix, sizeof prefix - 1) == 0;
+}
+
+void messageSink(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!isApplicationCategory(context.category)) {
+        if (const QtMessageHandler before = handlerBeforeSink.load())
+            before(type, context, message);
+        return;
+    }
+    const bool isError = type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg;
+    FileLogger &logger = FileLogger::shared();
+    logger.write(isError ? QStringLiteral("ERROR") : QStringLiteral("INFO"), message);
+    // Qt ends the process after a fatal message: its line goes to disk first.
+    if (type == QtFatalMsg)
+        logger.flush();
+}
+
 } // namespace
 
 QString FileLogger::logDirectory()
@@ -36,6 +62,16 @@ QString FileLogger::logDirectory()
     if (stateHome.isEmpty() || !QDir::isAbsolutePath(stateHome))
         stateHome = QDir::homePath() + QStringLiteral("/.local/state");
     return stateHome + QStringLiteral("/Wrenlark");
+}
+
+void FileLogger::installMessageSink()
+{
+    static std::mutex installing;
+    std::lock_guard lock(installing);
+    // qInstallMessageHandler() answers Qt's default handler when none was set.
+    const QtMessageHandler replaced = qInstallMessageHandler(messageSink);
+    if (replaced != messageSink)
+        handlerBeforeSink.store(replaced);
 }
 
 void FileLogger::setLogFileName(const QString &fileName)

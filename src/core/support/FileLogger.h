@@ -10,6 +10,8 @@
 // "<ISO 8601 UTC> [LEVEL] message". Callers on any thread only format and
 // enqueue; one serial worker thread does all file access, opening and closing
 // the file for every line so a deleted log is re-created by the next line.
+// The application writes to it through its logging categories (Logging.h and
+// installMessageSink()), not through info() and error().
 class FileLogger
 {
 public:
@@ -24,6 +26,16 @@ public:
 
     // $XDG_STATE_HOME/Wrenlark, falling back to ~/.local/state/Wrenlark.
     static QString logDirectory();
+
+    // Makes Qt's message handler write the messages of the application's
+    // logging categories (named "wrenlark.*", see Logging.h) through shared():
+    // debug and info messages as INFO lines, warnings and worse as ERROR lines.
+    // Every other message goes on to the handler that was installed before.
+    // The shared logger is only created by the first such message, so this
+    // may run before setLogFileName(). Calling it again while the sink is in
+    // place changes nothing; after another handler took its place, it goes
+    // back in front of that one.
+    static void installMessageSink();
 
     explicit FileLogger(const QString &logFilePath);
     ~FileLogger();

@@ -1,6 +1,6 @@
 #include "platform/linux/LinuxDesktopServices.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/DesktopUrlOpener.h"
 #include "platform/linux/accessibility/AtspiBusTrust.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
@@ -55,8 +55,8 @@ std::shared_ptr<KeySynthesizer> virtualKeyboard(LinuxDesktopRole role)
 {
     auto keys = std::make_shared<VirtualKeyboardKeys>();
     if (role == LinuxDesktopRole::residentApplication && !keys->isAvailable())
-        FileLogger::shared().info(
-            QStringLiteral("Keys: the virtual keyboard is not ready: %1").arg(keys->lastError()));
+        qCInfo(lcDesktop).noquote()
+            << QStringLiteral("Keys: the virtual keyboard is not ready: %1").arg(keys->lastError());
     return keys;
 }
 
@@ -69,11 +69,11 @@ KeyTyping portalKeys(LinuxDesktopRole role, const DesktopSession &session)
     if (role == LinuxDesktopRole::residentApplication &&
         (keys->hasRestoreToken() || session.remoteDesktopGrantedUnasked))
         keys->startSession();
-    FileLogger::shared().info(
-        QStringLiteral("Keys: typed through the %1%2.")
-            .arg(keys->mechanismDescription(), keys->hasRestoreToken()
-                                                   ? QStringLiteral(", restoring the last session")
-                                                   : QString()));
+    qCInfo(lcDesktop).noquote() << QStringLiteral("Keys: typed through the %1%2.")
+                                       .arg(keys->mechanismDescription(),
+                                            keys->hasRestoreToken()
+                                                ? QStringLiteral(", restoring the last session")
+                                                : QString());
     auto permission =
         std::make_shared<PortalKeyboardPermission>(keys, session.remoteDesktopConsentKept);
     return {std::move(keys), std::move(permission)};
@@ -97,8 +97,8 @@ KeyTyping chooseKeySynthesizer(LinuxDesktopRole role, const DesktopSession &sess
     else
         typing.keys = std::make_shared<XTestKeySynthesizer>(wayland && method == Method::xtest);
     if (wayland)
-        FileLogger::shared().info(
-            QStringLiteral("Keys: typed through the %1.").arg(typing.keys->mechanismDescription()));
+        qCInfo(lcDesktop).noquote() << QStringLiteral("Keys: typed through the %1.")
+                                           .arg(typing.keys->mechanismDescription());
     return typing;
 }
 
@@ -109,9 +109,9 @@ std::shared_ptr<RunningApplications> createRunningApplications(const DesktopSess
 {
     if (session.kind != DesktopSession::Kind::wayland)
         return std::make_shared<LinuxRunningApplications>();
-    FileLogger::shared().info(QStringLiteral("Windows: %1, %2.")
-                                  .arg(DesktopSession::name(session.windowTracking.method),
-                                       session.windowTracking.reason));
+    qCInfo(lcDesktop).noquote() << QStringLiteral("Windows: %1, %2.")
+                                       .arg(DesktopSession::name(session.windowTracking.method),
+                                            session.windowTracking.reason);
     if (auto own =
             profile.windowSource(session.windowTracking.method, DesktopEnvironment::fromProcess()))
         return std::make_shared<LinuxRunningApplications>(std::move(own));
@@ -167,8 +167,8 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
     // Start following focus changes now, so the focused element of the
     // application the user comes from is known when the bar opens.
     if (!AtspiWorker::shared().ownsDefaultContext())
-        FileLogger::shared().info(
-            QStringLiteral("AT-SPI shares the GLib context with Qt; call "
-                           "prepareLinuxDesktopProcess() before the QApplication."));
+        qCInfo(lcDesktop).noquote()
+            << QStringLiteral("AT-SPI shares the GLib context with Qt; call "
+                              "prepareLinuxDesktopProcess() before the QApplication.");
     return services;
 }

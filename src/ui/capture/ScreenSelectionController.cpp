@@ -1,7 +1,7 @@
 #include "ui/capture/ScreenSelectionController.h"
 
 #include "core/desktop/CaptureGeometry.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "ui/capture/SelectionOverlayView.h"
 #include "ui/capture/SelectionOverlayWindow.h"
 
@@ -158,10 +158,10 @@ void ScreenSelectionController::handleEncoded(const QUuid &request, const QStrin
         complete(std::nullopt, region.error);
         return;
     }
-    FileLogger::shared().info(QStringLiteral("Captured a %1x%2 region of screen %3")
-                                  .arg(region.size.width())
-                                  .arg(region.size.height())
-                                  .arg(screen));
+    qCInfo(lcCapture).noquote() << QStringLiteral("Captured a %1x%2 region of screen %3")
+                                       .arg(region.size.width())
+                                       .arg(region.size.height())
+                                       .arg(screen);
     complete(region.png, QString());
 }
 
@@ -179,7 +179,7 @@ void ScreenSelectionController::complete(std::optional<QByteArray> png, const QS
     m_request = QUuid();
     m_grab = {};
     if (!error.isEmpty())
-        FileLogger::shared().error(QStringLiteral("Screen capture: ") + error);
+        qCWarning(lcCapture).noquote() << QStringLiteral("Screen capture: ") + error;
     // Taken out first: the caller may start the next capture from here.
     if (Completion done = std::exchange(m_completion, nullptr))
         done(std::move(png), error);

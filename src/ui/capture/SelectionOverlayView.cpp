@@ -1,7 +1,7 @@
 #include "ui/capture/SelectionOverlayView.h"
 
 #include "core/desktop/CaptureGeometry.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -125,15 +125,16 @@ void SelectionOverlayView::finishSelection()
     if (host != this) {
         const QRectF windowRect(mapTo(host, viewRect->topLeft()), viewRect->size());
         const QRectF screenRect(host->mapToGlobal(windowRect.topLeft()), viewRect->size());
-        FileLogger::shared().info(QStringLiteral("Selection rects: view=%1 window=%2 screen=%3 "
-                                                 "windowFrame=%4")
-                                      .arg(describe(*viewRect), describe(windowRect),
-                                           describe(screenRect),
-                                           describe(QRectF(host->frameGeometry()))));
+        qCInfo(lcCapture).noquote()
+            << QStringLiteral("Selection rects: view=%1 window=%2 screen=%3 "
+                              "windowFrame=%4")
+                   .arg(describe(*viewRect), describe(windowRect), describe(screenRect),
+                        describe(QRectF(host->frameGeometry())));
         reported = screenRect;
     } else {
-        FileLogger::shared().info(QStringLiteral("Selection rects: view=%1 window=none screen=%1")
-                                      .arg(describe(*viewRect)));
+        qCInfo(lcCapture).noquote()
+            << QStringLiteral("Selection rects: view=%1 window=none screen=%1")
+                   .arg(describe(*viewRect));
     }
     if (onSelection)
         onSelection(reported);

@@ -1,7 +1,9 @@
 #include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -93,6 +95,28 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 400);
         for (const QString &line : lines)
             QVERIFY(line.endsWith(a) || line.endsWith(b));
+    }
+
+    void sinkWritesOnlyTheApplicationsCategories()
+    {
+        // In front of Qt Test's handler, which gets Qt's own messages; twice,
+        // and the sink must not become its own successor.
+        FileLogger::installMessageSink();
+        FileLogger::installMessageSink();
+        const QString path = FileLogger::shared().logFilePath();
+        FileLogger::shared().flush();
+        const qsizetype before = linesOf(path).size();
+        qCInfo(lcApp).noquote() << QStringLiteral("kept \"as is\" ");
+        qCWarning(lcAi).noquote() << QStringLiteral("refused");
+        const QLoggingCategory other("qt.wrenlark.other");
+        QTest::ignoreMessage(QtWarningMsg, "not for the log");
+        qCWarning(other) << "not for the log";
+        FileLogger::shared().flush();
+        const QStringList lines = linesOf(path).mid(before);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].endsWith(QStringLiteral("Z [INFO] kept \"as is\" ")),
+                 qPrintable(lines[0]));
+        QVERIFY2(lines[1].endsWith(QStringLiteral("Z [ERROR] refused")), qPrintable(lines[1]));
     }
 
     void sharedLoggerUsesStateHome()

@@ -1,7 +1,7 @@
 #include "platform/linux/autostart/XdgAutostartLoginItem.h"
 
 #include "core/support/ConfigurationFile.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -237,9 +237,10 @@ bool XdgAutostartLoginItem::registerItem(QString *errorDescription)
     const QString path = entryFilePath();
     QFile existing(path);
     if (existing.open(QIODevice::ReadOnly) && isDisabledByDesktop(readEntry(existing.readAll()))) {
-        FileLogger::shared().info(QStringLiteral("Launch at login is turned off in the desktop's "
-                                                 "startup settings; leaving %1 as it is.")
-                                      .arg(path));
+        qCInfo(lcDesktop).noquote()
+            << QStringLiteral("Launch at login is turned off in the desktop's "
+                              "startup settings; leaving %1 as it is.")
+                   .arg(path);
         return true;
     }
 

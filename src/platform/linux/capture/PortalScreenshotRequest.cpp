@@ -1,6 +1,6 @@
 #include "platform/linux/capture/PortalScreenshotRequest.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/capture/ScreenImageCodec.h"
 #include "platform/linux/portal/PortalRequestPath.h"
 
@@ -127,7 +127,8 @@ void PortalScreenshotRequest::handleResponse(uint response, const QVariantMap &r
     // The portal leaves the picture in the user's folders; it was only ever
     // meant for this one capture.
     if (!QFile::remove(file))
-        FileLogger::shared().info(QStringLiteral("Could not delete the portal screenshot ") + file);
+        qCInfo(lcCapture).noquote()
+            << QStringLiteral("Could not delete the portal screenshot ") + file;
     ScreenGrabResult result;
     result.grab = splitIntoScreens(desktop);
     if (result.grab.screens.isEmpty()) {
@@ -157,7 +158,7 @@ void PortalScreenshotRequest::unsubscribe()
 
 void PortalScreenshotRequest::fail(const QString &message)
 {
-    FileLogger::shared().error(QStringLiteral("Screen capture failed: ") + message);
+    qCWarning(lcCapture).noquote() << QStringLiteral("Screen capture failed: ") + message;
     ScreenGrabResult result;
     result.error = message;
     finish(std::move(result));

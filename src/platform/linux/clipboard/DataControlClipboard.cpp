@@ -1,6 +1,6 @@
 #include "platform/linux/clipboard/DataControlClipboard.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/wayland/WaylandGlobals.h"
 #include "platform/linux/wayland/WaylandRoundTrip.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
@@ -361,8 +361,8 @@ void DataControlClipboard::read(QObject *context, ReadDone done, int timeoutMs,
     if (!flush())
         return read->fail();
     QTimer::singleShot(timeoutMs, read, [read] {
-        FileLogger::shared().error(
-            QStringLiteral("Wayland clipboard: its owner did not hand over its data in time."));
+        qCWarning(lcClipboard).noquote()
+            << QStringLiteral("Wayland clipboard: its owner did not hand over its data in time.");
         read->fail();
     });
 }
@@ -509,7 +509,7 @@ DataControlClipboard::connectToCompositor(QString *error)
 
 void DataControlClipboard::disconnect(const QString &reason)
 {
-    FileLogger::shared().info(QStringLiteral("Wayland clipboard: ") + reason + u'.');
+    qCInfo(lcClipboard).noquote() << QStringLiteral("Wayland clipboard: ") + reason + u'.';
     m_lastError = reason;
     // Sources belong to the connection.
     m_sources.clear();

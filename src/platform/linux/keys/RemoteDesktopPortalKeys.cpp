@@ -1,6 +1,7 @@
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 
 #include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/portal/PortalInterfaceVersion.h"
 #include "platform/linux/portal/PortalRequestPath.h"
 
@@ -124,19 +125,18 @@ void RemoteDesktopPortalKeys::sendNextKey()
     call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap() << keysym << pressed;
     auto *watcher = new QDBusPendingCallWatcher(
         QDBusConnection::sessionBus().asyncCall(call, keyCallTimeoutMs), this);
-    connect(
-        watcher, &QDBusPendingCallWatcher::finished, this,
-        [this, dropped = m_keySessionsDropped](QDBusPendingCallWatcher *finished) {
-            finished->deleteLater();
-            if (dropped != m_keySessionsDropped)
-                return; // for a session that has ended since
-            if (finished->isError())
-                FileLogger::shared().error(
-                    QStringLiteral("A key event was refused: %1").arg(finished->error().message()));
-            // The rest goes on even so: it releases what was pressed.
-            m_keyQueue.dequeue();
-            sendNextKey();
-        });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, dropped = m_keySessionsDropped](QDBusPendingCallWatcher *finished) {
+                finished->deleteLater();
+                if (dropped != m_keySessionsDropped)
+                    return; // for a session that has ended since
+                if (finished->isError())
+                    qCWarning(lcKeys).noquote() << QStringLiteral("A key event was refused: %1")
+                                                       .arg(finished->error().message());
+                // The rest goes on even so: it releases what was pressed.
+                m_keyQueue.dequeue();
+                sendNextKey();
+            });
 }
 
 QString RemoteDesktopPortalKeys::mechanismDescription() const
@@ -180,7 +180,7 @@ void RemoteDesktopPortalKeys::revokePermission()
 {
     cancel();
     removeToken();
-    FileLogger::shared().info(QStringLiteral("Keys: the permission to type keys was revoked."));
+    qCInfo(lcKeys).noquote() << QStringLiteral("Keys: the permission to type keys was revoked.");
 }
 
 void RemoteDesktopPortalKeys::request(Step step, const QString &method, QList<QVariant> arguments,
@@ -297,14 +297,14 @@ void RemoteDesktopPortalKeys::started(const QVariantMap &results)
     if (const QString token = results.value(QStringLiteral("restore_token")).toString();
         !token.isEmpty())
         writeToken(token);
-    FileLogger::shared().info(QStringLiteral("Keys: the RemoteDesktop portal session runs."));
+    qCInfo(lcKeys).noquote() << QStringLiteral("Keys: the RemoteDesktop portal session runs.");
     setState(State::running);
 }
 
 void RemoteDesktopPortalKeys::onSessionClosed(const QVariantMap &)
 {
-    FileLogger::shared().info(
-        QStringLiteral("Keys: the desktop closed the RemoteDesktop session."));
+    qCInfo(lcKeys).noquote() << QStringLiteral(
+        "Keys: the desktop closed the RemoteDesktop session.");
     QDBusConnection::sessionBus().disconnect(portalService, m_session, sessionInterface,
                                              QStringLiteral("Closed"), this,
                                              SLOT(onSessionClosed(QVariantMap)));
@@ -315,7 +315,7 @@ void RemoteDesktopPortalKeys::onSessionClosed(const QVariantMap &)
 
 void RemoteDesktopPortalKeys::fail(const QString &message)
 {
-    FileLogger::shared().error(QStringLiteral("Keys: ") + message);
+    qCWarning(lcKeys).noquote() << QStringLiteral("Keys: ") + message;
     cancel();
     m_lastError = message;
 }
@@ -353,9 +353,9 @@ void RemoteDesktopPortalKeys::writeToken(const QString &token) const
     QDir().mkpath(QFileInfo(m_tokenFile).absolutePath());
     QSaveFile file(m_tokenFile);
     if (!file.open(QIODevice::WriteOnly) || file.write(token.toUtf8()) < 0 || !file.commit())
-        FileLogger::shared().error(
-            QStringLiteral("Keys: the remote desktop restore token was not saved to %1: %2")
-                .arg(m_tokenFile, file.errorString()));
+        qCWarning(lcKeys).noquote()
+            << QStringLiteral("Keys: the remote desktop restore token was not saved to %1: %2")
+                   .arg(m_tokenFile, file.errorString());
 }
 
 void RemoteDesktopPortalKeys::removeToken() const

@@ -1,7 +1,7 @@
 #include "platform/linux/notifications/DesktopNotifications.h"
 
 #include "core/support/AppMetadata.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -25,9 +25,9 @@ void show(const QString &summary, const QString &body)
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
                      [summary](QDBusPendingCallWatcher *finished) {
                          if (finished->isError())
-                             FileLogger::shared().info(
-                                 QStringLiteral("No desktop notification (%1): %2")
-                                     .arg(finished->error().message(), summary));
+                             qCInfo(lcDesktop).noquote()
+                                 << QStringLiteral("No desktop notification (%1): %2")
+                                        .arg(finished->error().message(), summary);
                          finished->deleteLater();
                      });
 }

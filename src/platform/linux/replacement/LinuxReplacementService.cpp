@@ -2,7 +2,7 @@
 
 #include "core/desktop/RunningApplications.h"
 #include "core/desktop/TargetAppClassifier.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/replacement/AtspiTextWriter.h"
 #include "platform/linux/selection/AtspiElement.h"
 #include "platform/linux/selection/AtspiWorker.h"
@@ -14,7 +14,7 @@ namespace {
 
 void logInfo(const QString &message)
 {
-    FileLogger::shared().info(message);
+    qCInfo(lcReplacement).noquote() << message;
 }
 
 } // namespace

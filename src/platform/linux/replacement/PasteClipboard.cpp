@@ -1,6 +1,6 @@
 #include "platform/linux/replacement/PasteClipboard.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/DataControlClipboard.h"
 
@@ -109,8 +109,8 @@ std::unique_ptr<PasteClipboard> PasteClipboard::forTarget(qint32 pid, QClipboard
         auto &wayland = DataControlClipboard::shared();
         if (wayland.isAvailable())
             return std::make_unique<WaylandPasteClipboard>();
-        FileLogger::shared().info(
-            QStringLiteral("Replacement: no Wayland clipboard (%1).").arg(wayland.lastError()));
+        qCInfo(lcReplacement).noquote()
+            << QStringLiteral("Replacement: no Wayland clipboard (%1).").arg(wayland.lastError());
     }
     return std::make_unique<X11PasteClipboard>(mode);
 }

@@ -1,7 +1,7 @@
 #include "platform/linux/replacement/PasteOperation.h"
 
 #include "core/desktop/RunningApplications.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/applications/ActivationWait.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
 #include "platform/linux/keys/KeySynthesizer.h"
@@ -54,14 +54,15 @@ void PasteOperation::begin()
     // Said while the bar still has the focus, so the reply left on the
     // clipboard reaches the compositor.
     if (const QString unreachable = whyUnreachable(); !unreachable.isEmpty()) {
-        FileLogger::shared().error(QStringLiteral("Replacement: paste not sent, ") + unreachable);
+        qCWarning(lcReplacement).noquote()
+            << QStringLiteral("Replacement: paste not sent, ") + unreachable;
         return leaveReplyOnClipboard(
             tr("Wrenlark cannot paste into this app here; the reply is on the clipboard."));
     }
     m_clipboard->save(this, [this](bool saved) {
         if (!saved) {
-            FileLogger::shared().error(
-                QStringLiteral("Replacement: paste not sent, the clipboard could not be saved."));
+            qCWarning(lcReplacement).noquote()
+                << QStringLiteral("Replacement: paste not sent, the clipboard could not be saved.");
             m_dispatched(false, tr("Nothing was pasted: your clipboard could not be saved."));
             return end();
         }
@@ -74,8 +75,8 @@ void PasteOperation::stageAndActivate()
     if (m_cancellation.isCancelled())
         return end();
     if (!m_clipboard->stage(m_text)) {
-        FileLogger::shared().error(
-            QStringLiteral("Replacement: failed to stage paste text on clipboard."));
+        qCWarning(lcReplacement).noquote()
+            << QStringLiteral("Replacement: failed to stage paste text on clipboard.");
         m_clipboard->restore();
         m_dispatched(false, {});
         return end();
@@ -95,8 +96,8 @@ void PasteOperation::paste(bool targetActive)
         return end();
     }
     if (m_pid != 0 && !targetActive) {
-        FileLogger::shared().info(
-            QStringLiteral("Replacement: target app did not become frontmost before paste."));
+        qCInfo(lcReplacement).noquote()
+            << QStringLiteral("Replacement: target app did not become frontmost before paste.");
         if (anotherWindowIsInFront())
             return leaveReplyOnClipboard(
                 tr("Nothing was pasted: the app did not come to the front. The reply is on the "
@@ -106,8 +107,9 @@ void PasteOperation::paste(bool targetActive)
     m_clipboard->watchForFetch();
     QString error;
     if (!keys.sendChord(m_keys.paste, &error)) {
-        FileLogger::shared().error(QStringLiteral("Replacement: paste keystroke %1 not sent (%2).")
-                                       .arg(m_keys.paste.toString(), error));
+        qCWarning(lcReplacement).noquote()
+            << QStringLiteral("Replacement: paste keystroke %1 not sent (%2).")
+                   .arg(m_keys.paste.toString(), error);
         return leaveReplyOnClipboard(
             error.isEmpty() ? tr("Wrenlark cannot paste here; the reply is on the clipboard.")
                             : error + u' ' + tr("The reply is on the clipboard."));
@@ -139,9 +141,9 @@ bool PasteOperation::anotherWindowIsInFront()
     const qint32 frontmost = m_applications.frontmostPid();
     if (frontmost == 0 || frontmost == m_pid)
         return false;
-    FileLogger::shared().error(
-        QStringLiteral("Replacement: paste not sent, another window is in front (%1).")
-            .arg(m_applications.logDescription(frontmost)));
+    qCWarning(lcReplacement).noquote()
+        << QStringLiteral("Replacement: paste not sent, another window is in front (%1).")
+               .arg(m_applications.logDescription(frontmost));
     return true;
 }
 
@@ -166,8 +168,8 @@ void PasteOperation::waitForFetch()
         return end();
     }
     if (elapsed >= m_timing.latestRestore) {
-        FileLogger::shared().info(
-            QStringLiteral("Replacement: target did not fetch the pasted text in time."));
+        qCInfo(lcReplacement).noquote()
+            << QStringLiteral("Replacement: target did not fetch the pasted text in time.");
         restore();
         return end();
     }

@@ -1,7 +1,7 @@
 #include "platform/linux/selection/ClipboardProbe.h"
 
 #include "core/desktop/RunningApplications.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/applications/ActivationWait.h"
 #include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
@@ -423,7 +423,7 @@ void ClipboardProbe::log(const QString &message) const
     const QString prefix = m_request.traceID.isEmpty()
                                ? QStringLiteral("Selection clipboard ")
                                : QStringLiteral("Selection clipboard [%1] ").arg(m_request.traceID);
-    FileLogger::shared().info(prefix + message);
+    qCInfo(lcSelection).noquote() << prefix + message;
 }
 
 void ClipboardProbe::end(std::optional<QString> text)

@@ -3,7 +3,7 @@
 #include "core/desktop/AccessibilityTrust.h"
 #include "core/desktop/RunningApplications.h"
 #include "core/desktop/TargetAppClassifier.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/selection/AtspiSelectionReader.h"
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/ClipboardProbe.h"
@@ -45,8 +45,9 @@ bool LinuxSelectionService::checkPermission(const SelectionRequest &request, con
     m_trust->requestTrust();
     const QString trace =
         request.traceID.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(request.traceID);
-    FileLogger::shared().info(QStringLiteral("Selection detect%1 permission-missing context=%2")
-                                  .arg(trace, QLatin1String(context)));
+    qCInfo(lcSelection).noquote() << QStringLiteral(
+                                         "Selection detect%1 permission-missing context=%2")
+                                         .arg(trace, QLatin1String(context));
     return false;
 }
 

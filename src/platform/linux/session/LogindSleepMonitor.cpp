@@ -1,6 +1,6 @@
 #include "platform/linux/session/LogindSleepMonitor.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 LogindSleepMonitor::LogindSleepMonitor(QDBusConnection bus, QObject *parent)
     : QObject(parent)
@@ -12,8 +12,8 @@ LogindSleepMonitor::LogindSleepMonitor(QDBusConnection bus, QObject *parent)
 
 void LogindSleepMonitor::prepareForSleep(bool sleeping)
 {
-    FileLogger::shared().info(sleeping ? QStringLiteral("The computer is going to sleep.")
-                                       : QStringLiteral("The computer woke up."));
+    qCInfo(lcDesktop).noquote() << (sleeping ? QStringLiteral("The computer is going to sleep.")
+                                             : QStringLiteral("The computer woke up."));
     if (!sleeping)
         Q_EMIT resumed();
 }

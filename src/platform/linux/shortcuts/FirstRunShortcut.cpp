@@ -4,7 +4,7 @@
 #include "core/desktop/GlobalShortcutService.h"
 #include "core/settings/SettingsKeys.h"
 #include "core/settings/UserDefaults.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 namespace FirstRunShortcut {
 
@@ -21,8 +21,9 @@ QString toggleDefaultFor(const CommandKeybindingService *desktopKeys,
         return toggleDefault;
     for (const QString &candidate : toggleAlternatives) {
         if (!useOf(candidate)) {
-            FileLogger::shared().info(QStringLiteral("The desktop uses %1 (%2); %3 is the default.")
-                                          .arg(toggleDefault, *use, candidate));
+            qCInfo(lcShortcuts).noquote()
+                << QStringLiteral("The desktop uses %1 (%2); %3 is the default.")
+                       .arg(toggleDefault, *use, candidate);
             return candidate;
         }
     }

@@ -1,6 +1,6 @@
 #include "platform/linux/shortcuts/PortalShortcutBackend.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/portal/PortalInterfaceVersion.h"
 #include "platform/linux/portal/PortalRequestPath.h"
 
@@ -64,7 +64,8 @@ PortalShortcutBackend::PortalShortcutBackend(QObject *parent)
     if (!QDBusConnection::sessionBus().connect(portalService, portalPath, shortcutsInterface,
                                                QStringLiteral("Activated"), this,
                                                SLOT(onActivated(QDBusMessage))))
-        FileLogger::shared().error(QStringLiteral("Cannot listen to GlobalShortcuts.Activated"));
+        qCWarning(lcShortcuts).noquote()
+            << QStringLiteral("Cannot listen to GlobalShortcuts.Activated");
 }
 
 PortalShortcutBackend::~PortalShortcutBackend()
@@ -128,8 +129,8 @@ void PortalShortcutBackend::onCallFinished(const QUuid &id, const QDBusMessage &
         return; // given up meanwhile
     const QString method = m_pending->method;
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        FileLogger::shared().error(
-            QStringLiteral("GlobalShortcuts.%1 failed: %2").arg(method, reply.errorMessage()));
+        qCWarning(lcShortcuts).noquote()
+            << QStringLiteral("GlobalShortcuts.%1 failed: %2").arg(method, reply.errorMessage());
         cancelRequest();
         refuseAll(tr("The desktop's shortcut portal did not answer."));
         return;
@@ -260,10 +261,11 @@ bool PortalShortcutBackend::allBound(const QVariantMap &results)
     m_bound.clear();
     for (const PortalShortcut &shortcut : std::as_const(bound)) {
         m_bound.insert(shortcut.id);
-        FileLogger::shared().info(
-            QStringLiteral("The desktop bound %1 to %2")
-                .arg(shortcut.id,
-                     shortcut.properties.value(QStringLiteral("trigger_description")).toString()));
+        qCInfo(lcShortcuts).noquote()
+            << QStringLiteral("The desktop bound %1 to %2")
+                   .arg(
+                       shortcut.id,
+                       shortcut.properties.value(QStringLiteral("trigger_description")).toString());
     }
     for (auto it = m_wanted.cbegin(); it != m_wanted.cend(); ++it) {
         if (!m_bound.contains(it.key()))
@@ -286,8 +288,9 @@ void PortalShortcutBackend::onActivated(const QDBusMessage &message)
     const QVariantMap options = qdbus_cast<QVariantMap>(arguments.value(3));
     // An xdg-activation token lets the window shown in answer take focus.
     const QByteArray token = options.value(QStringLiteral("activation_token")).toString().toUtf8();
-    FileLogger::shared().info(
-        QStringLiteral("GlobalShortcuts: %1 pressed, activation token %2")
-            .arg(id, token.isEmpty() ? QStringLiteral("absent") : QStringLiteral("present")));
+    qCInfo(lcShortcuts).noquote() << QStringLiteral(
+                                         "GlobalShortcuts: %1 pressed, activation token %2")
+                                         .arg(id, token.isEmpty() ? QStringLiteral("absent")
+                                                                  : QStringLiteral("present"));
     Q_EMIT pressed(id, 0, token);
 }

@@ -1,7 +1,7 @@
 #include "platform/linux/shortcuts/SettingsGlobalShortcutService.h"
 
 #include "core/settings/SettingsKeys.h"
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 QString SettingsGlobalShortcutService::settingsKey(const QString &name)
 {
@@ -43,8 +43,8 @@ void SettingsGlobalShortcutService::load(const QString &name)
     QString problem;
     entry.key = ShortcutKey::fromPortableText(*stored, &problem);
     if (!entry.key) {
-        FileLogger::shared().error(
-            QStringLiteral("Ignoring the stored shortcut of %1: %2.").arg(name, problem));
+        qCWarning(lcShortcuts).noquote()
+            << QStringLiteral("Ignoring the stored shortcut of %1: %2.").arg(name, problem);
         entry.error = tr("The stored shortcut \"%1\" is not understood; choose one in Settings.")
                           .arg(*stored);
     }
@@ -68,8 +68,9 @@ void SettingsGlobalShortcutService::report(const QString &name, const QString &r
         return;
     entry.error = reason;
     const QString keyText = entry.key->portableText();
-    FileLogger::shared().error(
-        QStringLiteral("The global shortcut %1 of %2 was refused: %3").arg(keyText, name, reason));
+    qCWarning(lcShortcuts).noquote()
+        << QStringLiteral("The global shortcut %1 of %2 was refused: %3")
+               .arg(keyText, name, reason);
     if (m_notify && name == toggleWrenlark)
         m_notify(tr("%1 does not open Wrenlark").arg(keyText),
                  tr("%1 Choose another shortcut in Wrenlark's Settings, or bind "
@@ -99,8 +100,10 @@ void SettingsGlobalShortcutService::onChangedByDesktop(const QString &name,
         return;
     if (key == entry.key && entry.error.isEmpty())
         return;
-    FileLogger::shared().info(QStringLiteral("The desktop's settings gave %1 the shortcut %2.")
-                                  .arg(name, key ? key->portableText() : QStringLiteral("none")));
+    qCInfo(lcShortcuts).noquote() << QStringLiteral(
+                                         "The desktop's settings gave %1 the shortcut %2.")
+                                         .arg(name,
+                                              key ? key->portableText() : QStringLiteral("none"));
     m_settings.setValue(settingsKey(name), key ? key->portableText() : QString());
     entry.key = key;
     entry.error.clear();

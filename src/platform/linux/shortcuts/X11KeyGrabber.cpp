@@ -1,6 +1,6 @@
 #include "platform/linux/shortcuts/X11KeyGrabber.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -178,9 +178,9 @@ void X11KeyGrabber::grabAgainForTheNewKeymap()
         }
         // Kept at its old key: held again there, should the layout come back.
         grab(*entry);
-        FileLogger::shared().error(
-            QStringLiteral("The shortcut %1 lost its key with the new keyboard layout: %2")
-                .arg(entry.key(), refusal.arg(QStringLiteral("its key"))));
+        qCWarning(lcShortcuts).noquote()
+            << QStringLiteral("The shortcut %1 lost its key with the new keyboard layout: %2")
+                   .arg(entry.key(), refusal.arg(QStringLiteral("its key")));
     }
 }
 

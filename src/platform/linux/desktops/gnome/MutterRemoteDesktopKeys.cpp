@@ -1,6 +1,6 @@
 #include "platform/linux/desktops/gnome/MutterRemoteDesktopKeys.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/session/SessionBusName.h"
 
@@ -121,14 +121,14 @@ void MutterRemoteDesktopKeys::sendNextKey()
 
 void MutterRemoteDesktopKeys::fail(const QString &what, const QDBusMessage &reply)
 {
-    FileLogger::shared().error(QStringLiteral("Keys: GNOME's remote desktop refused %1: %2")
-                                   .arg(what, reply.errorMessage()));
+    qCWarning(lcDesktop).noquote() << QStringLiteral("Keys: GNOME's remote desktop refused %1: %2")
+                                          .arg(what, reply.errorMessage());
     closeSession();
 }
 
 void MutterRemoteDesktopKeys::onClosed()
 {
-    FileLogger::shared().info(QStringLiteral("Keys: GNOME closed the remote desktop session."));
+    qCInfo(lcDesktop).noquote() << QStringLiteral("Keys: GNOME closed the remote desktop session.");
     m_session.clear();
     closeSession();
 }

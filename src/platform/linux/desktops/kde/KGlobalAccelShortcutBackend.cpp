@@ -1,6 +1,6 @@
 #include "platform/linux/desktops/kde/KGlobalAccelShortcutBackend.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/session/SessionBusName.h"
 
 #include <QDBusArgument>
@@ -144,11 +144,11 @@ KGlobalAccelShortcutBackend::KGlobalAccelShortcutBackend(QObject *parent)
     if (!QDBusConnection::sessionBus().connect(service, componentPath, componentInterface,
                                                QStringLiteral("globalShortcutPressed"), this,
                                                SLOT(onPressed(QString, QString, qlonglong))))
-        FileLogger::shared().error(QStringLiteral("Cannot listen to kglobalaccel's presses"));
+        qCWarning(lcDesktop).noquote() << QStringLiteral("Cannot listen to kglobalaccel's presses");
     if (!QDBusConnection::sessionBus().connect(service, registryPath, registryInterface,
                                                QStringLiteral("yourShortcutsChanged"), this,
                                                SLOT(onChanged(QDBusMessage))))
-        FileLogger::shared().error(QStringLiteral("Cannot listen to kglobalaccel's changes"));
+        qCWarning(lcDesktop).noquote() << QStringLiteral("Cannot listen to kglobalaccel's changes");
 }
 
 KGlobalAccelShortcutBackend::~KGlobalAccelShortcutBackend()
@@ -205,8 +205,8 @@ void KGlobalAccelShortcutBackend::onAssigned(const QString &name, const Shortcut
     QList<KeySequence> assigned;
     reply.arguments().constFirst().value<QDBusArgument>() >> assigned;
     if (!assigned.isEmpty() && assigned.constFirst().keys.value(0) == combined(key)) {
-        FileLogger::shared().info(
-            QStringLiteral("kglobalaccel bound %1 to %2").arg(name, key.portableText()));
+        qCInfo(lcDesktop).noquote()
+            << QStringLiteral("kglobalaccel bound %1 to %2").arg(name, key.portableText());
         return;
     }
     refuseTaken(name, key);

@@ -1,6 +1,6 @@
 #include "platform/linux/desktops/kde/KWinWindowSource.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 #include "platform/linux/session/SessionBusName.h"
 
 #include <QCoreApplication>
@@ -97,8 +97,8 @@ KWinWindowSource::KWinWindowSource(QObject *parent)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerObject(objectPath, this, QDBusConnection::ExportScriptableSlots)) {
-        FileLogger::shared().error(
-            QStringLiteral("Windows: cannot take %1 on the bus").arg(objectPath));
+        qCWarning(lcDesktop).noquote()
+            << QStringLiteral("Windows: cannot take %1 on the bus").arg(objectPath);
         return;
     }
     m_kwinOwner = bus.interface()->serviceOwner(kwinService).value();
@@ -212,7 +212,7 @@ void KWinWindowSource::runScript(const QString &plugin, const QString &source)
     const QString path = m_scriptFolder + u'/' + plugin + QStringLiteral(".js");
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(source.toUtf8()) < 0) {
-        FileLogger::shared().error(QStringLiteral("Windows: cannot write %1").arg(path));
+        qCWarning(lcDesktop).noquote() << QStringLiteral("Windows: cannot write %1").arg(path);
         return;
     }
     file.close();
@@ -229,9 +229,9 @@ void KWinWindowSource::runScript(const QString &plugin, const QString &source)
                 const QDBusMessage reply = loaded->reply();
                 const int id = reply.arguments().value(0).toInt();
                 if (reply.type() != QDBusMessage::ReplyMessage || id < 0) {
-                    FileLogger::shared().error(
-                        QStringLiteral("Windows: KWin did not load the script %1: %2")
-                            .arg(plugin, reply.errorMessage()));
+                    qCWarning(lcDesktop).noquote()
+                        << QStringLiteral("Windows: KWin did not load the script %1: %2")
+                               .arg(plugin, reply.errorMessage());
                     return;
                 }
                 // KWin 5 puts a loaded script at /N, KWin 6 at /Scripting/ScriptN.

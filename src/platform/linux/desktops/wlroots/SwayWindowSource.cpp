@@ -1,6 +1,6 @@
 #include "platform/linux/desktops/wlroots/SwayWindowSource.h"
 
-#include "core/support/FileLogger.h"
+#include "core/support/Logging.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -84,8 +84,8 @@ QList<View> SwayWindowSource::currentViews()
     if (!tree) {
         // Once per kind of failure: the activation wait asks many times.
         if (std::exchange(m_loggedError, m_ipc.lastError()) != m_ipc.lastError())
-            FileLogger::shared().info(
-                QStringLiteral("Windows: sway's tree unreadable (%1).").arg(m_ipc.lastError()));
+            qCInfo(lcDesktop).noquote()
+                << QStringLiteral("Windows: sway's tree unreadable (%1).").arg(m_ipc.lastError());
         return {};
     }
     m_loggedError.clear();
@@ -123,9 +123,9 @@ bool SwayWindowSource::focusView(const View &view)
 {
     if (m_ipc.runCommand(QStringLiteral("[con_id=%1] focus").arg(view.id)))
         return true;
-    FileLogger::shared().info(QStringLiteral("Windows: sway did not focus pid=%1 (%2).")
-                                  .arg(view.pid)
-                                  .arg(m_ipc.lastError()));
+    qCInfo(lcDesktop).noquote() << QStringLiteral("Windows: sway did not focus pid=%1 (%2).")
+                                       .arg(view.pid)
+                                       .arg(m_ipc.lastError());
     return false;
 }
 
