@@ -205,8 +205,8 @@ int run(const Options &options)
     std::printf("renders %d, measurements %d, reached the visible limit: %s\n",
                 controller.view()->renderCount(), controller.view()->measureCount(),
                 controller.view()->streamedResponseReachedVisibleLimit() ? "yes" : "no");
-    if (!state.statusMessage().isEmpty())
-        std::fprintf(stderr, "status: %s\n", qPrintable(state.statusMessage()));
+    if (const QString status = controller.model().statusMessage(); !status.isEmpty())
+        std::fprintf(stderr, "status: %s\n", qPrintable(status));
     return 0;
 }
 

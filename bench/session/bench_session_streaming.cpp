@@ -147,8 +147,9 @@ Figures run(const Options &options)
         figures.longestGapEndedAtMs = longestGapEndedAt;
         figures.gapP99Ms = gaps[std::min(gaps.size() - 1, size_t(double(gaps.size()) * 0.99))];
     }
-    if (!state.statusMessage().isEmpty())
-        std::fprintf(stderr, "status: %s\n", qPrintable(state.statusMessage()));
+    if (!state.status().isNone())
+        std::fprintf(stderr, "status: %d %s\n", int(state.status().kind),
+                     qPrintable(state.status().message));
     return figures;
 }
 

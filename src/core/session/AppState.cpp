@@ -67,13 +67,10 @@ AppState::AppState(AppStateDependencies dependencies, QObject *parent)
     , m_warmsConnectionOnOpen(dependencies.warmsConnectionOnOpen)
     , m_aiClient(new AIClient(this))
 {
-    m_copiedFeedbackTimer.setSingleShot(true);
-    connect(&m_copiedFeedbackTimer, &QTimer::timeout, this,
-            [this] { setShowCopiedFeedback(false); });
     m_modelLoadingTimer.setSingleShot(true);
     connect(&m_modelLoadingTimer, &QTimer::timeout, this, [this] {
-        if (m_isLoading && m_responseText.isEmpty() && m_statusMessage.isEmpty())
-            setStatusMessage(loadingModelMessage);
+        if (m_isLoading && m_responseText.isEmpty() && m_status.isNone())
+            setStatus(SessionStatus::Kind::loadingModel);
     });
 }
 
@@ -112,8 +109,8 @@ void AppState::extendStreamedResponseText(const QString &textSoFar)
 void AppState::endModelLoadingNotice()
 {
     m_modelLoadingTimer.stop();
-    if (m_statusMessage == loadingModelMessage)
-        setStatusMessage(QString());
+    if (m_status.kind == SessionStatus::Kind::loadingModel)
+        setStatus({});
 }
 
 void AppState::setIsLoading(bool loading)
@@ -144,20 +141,12 @@ void AppState::setHasSelection(bool hasSelection)
     Q_EMIT hasSelectionChanged();
 }
 
-void AppState::setStatusMessage(const QString &message)
+void AppState::setStatus(const SessionStatus &status)
 {
-    if (m_statusMessage == message)
+    if (m_status == status)
         return;
-    m_statusMessage = message;
-    Q_EMIT statusMessageChanged();
-}
-
-void AppState::setShowCopiedFeedback(bool show)
-{
-    if (m_showCopiedFeedback == show)
-        return;
-    m_showCopiedFeedback = show;
-    Q_EMIT showCopiedFeedbackChanged();
+    m_status = status;
+    Q_EMIT statusChanged();
 }
 
 void AppState::setOpenToken(QUuid token)
@@ -166,14 +155,6 @@ void AppState::setOpenToken(QUuid token)
         return;
     m_openToken = token;
     Q_EMIT openTokenChanged();
-}
-
-void AppState::setInputContentHeight(double height)
-{
-    if (m_inputContentHeight == height)
-        return;
-    m_inputContentHeight = height;
-    Q_EMIT inputContentHeightChanged();
 }
 
 void AppState::setCapturedImageData(std::optional<QByteArray> imageData)
@@ -191,8 +172,7 @@ void AppState::clearCapturedImage()
 
 void AppState::requestInputFocus()
 {
-    m_focusToken = QUuid::createUuid();
-    Q_EMIT focusTokenChanged();
+    Q_EMIT inputFocusRequested();
 }
 
 void AppState::setRequestClose(std::function<void()> requestClose)
@@ -233,7 +213,7 @@ void AppState::submit(SubmitAction action)
         return;
     const std::optional<AppConfig> config = m_settingsStore->loadConfig();
     if (!config) {
-        setStatusMessage(configureProviderMessage);
+        setStatus(SessionStatus::Kind::configureProvider);
         return;
     }
     const std::optional<QString> resolved = m_settingsStore->resolveCommand(trimmed);
@@ -245,7 +225,7 @@ void AppState::submit(SubmitAction action)
 
     setIsLoading(true);
     setExecutingCommand(resolved ? std::optional(trimmed) : std::nullopt, resolved);
-    setStatusMessage(QString());
+    setStatus({});
     setResponseText(QString());
     m_lastResponseInputRevision.reset();
     m_submitInputRevision = m_inputRevision;
@@ -377,8 +357,8 @@ void AppState::submitReplyFinished(AIReply *reply,
     completeSubmitRequest(request->requestID);
     if (writeWhenComplete && reply->state() == AIReply::State::succeeded)
         writeCompletedReply();
-    else if (writeWhenComplete && m_statusMessage == writingWhenCompleteMessage)
-        setStatusMessage(QString());
+    else if (writeWhenComplete && m_status.kind == SessionStatus::Kind::writingWhenComplete)
+        setStatus({});
 }
 
 bool AppState::handleSubmitSuccess(const std::shared_ptr<const SubmitRequest> &request,
@@ -425,7 +405,7 @@ void AppState::handleSubmitFailure(const SubmitRequest &request, const AIClientE
         log(QStringLiteral("Stream interrupted; keeping partial response."));
         setResponseText(partial);
         m_lastResponseInputRevision = m_inputRevision;
-        setStatusMessage(interruptedMessage);
+        setStatus(SessionStatus::Kind::interrupted);
         return;
     }
 
@@ -438,7 +418,7 @@ void AppState::handleSubmitFailure(const SubmitRequest &request, const AIClientE
                 {P::durationMilliseconds, QString::number(elapsedMilliseconds(request))}});
     // Nothing usable arrived, so what broke the stream is what the user sees.
     const AIClientError &shown = interrupted && error.cause() ? *error.cause() : error;
-    setStatusMessage(shown.userFacingMessage());
+    setStatus(SessionStatus::worded(shown.userFacingMessage()));
 }
 
 void AppState::completeSubmitRequest(const QUuid &requestID)
@@ -494,7 +474,7 @@ void AppState::submitFromCommandReplaceShortcut()
     if (isRunningForCurrentInput()) {
         if (m_submitAction == SubmitAction::showOutput && !m_writeWhenComplete) {
             m_writeWhenComplete = true;
-            setStatusMessage(writingWhenCompleteMessage);
+            setStatus(SessionStatus::Kind::writingWhenComplete);
         }
         return;
     }
@@ -526,9 +506,9 @@ void AppState::writeCompletedReply()
     const auto writeIfReusable = [this](bool hasContext) {
         if (hasContext && canReuseResponse()) {
             continueReplaceShortcut(true);
-        } else if (m_statusMessage == writingWhenCompleteMessage) {
+        } else if (m_status.kind == SessionStatus::Kind::writingWhenComplete) {
             // Nothing to write into: the reply stays shown.
-            setStatusMessage(QString());
+            setStatus({});
         }
     };
     if (m_selectionContext)
@@ -541,8 +521,8 @@ void AppState::dropPendingWrite()
 {
     if (!std::exchange(m_writeWhenComplete, false))
         return;
-    if (m_statusMessage == writingWhenCompleteMessage)
-        setStatusMessage(QString());
+    if (m_status.kind == SessionStatus::Kind::writingWhenComplete)
+        setStatus({});
 }
 
 // The reply held answers exactly the text now in the input.
@@ -584,7 +564,8 @@ void AppState::replacementFinished(ReplacementOperation *operation, const QStrin
     sendSignal(AnalyticsSignal::selectionReplaceFailed,
                {{P::reusedExistingResponse, boolean(reused)}});
     const QString reason = operation->failureMessage();
-    setStatusMessage(reason.isEmpty() ? replaceFailedMessage : reason);
+    setStatus(reason.isEmpty() ? SessionStatus{SessionStatus::Kind::replaceFailed, {}}
+                               : SessionStatus::worded(reason));
     if (request) {
         setResponseText(text);
         m_lastResponseInputRevision = m_inputRevision;
@@ -638,10 +619,9 @@ void AppState::copyResponseToClipboard()
     if (!m_desktop.clipboard->setText(m_responseText)) {
         qCWarning(lcSession).noquote()
             << QStringLiteral("Copying the response to the clipboard failed.");
-        setStatusMessage(copyFailedMessage);
+        setStatus(SessionStatus::Kind::copyFailed);
         return;
     }
     sendSignal(AnalyticsSignal::responseCopied);
-    setShowCopiedFeedback(true);
-    m_copiedFeedbackTimer.start(secondsToMilliseconds(m_timings.copiedFeedbackSeconds));
+    Q_EMIT responseCopied();
 }

@@ -6,6 +6,7 @@
 #include "core/analytics/UsageSessionEndReason.h"
 #include "core/desktop/DesktopServices.h"
 #include "core/desktop/SelectionContext.h"
+#include "core/session/SessionStatus.h"
 #include "core/session/SubmitAction.h"
 #include "core/settings/AppConfig.h"
 
@@ -36,8 +37,6 @@ struct AppStateTimings
     // Streamed text reaches responseText at most this often, because every
     // change re-renders the reply.
     double partialResponseThrottleSeconds = 0.25;
-    // How long the "copied" confirmation shows after the last copy.
-    double copiedFeedbackSeconds = 1.5;
     // How long a server of the user's own may stay silent before the bar
     // says it is loading the model (which can take tens of seconds).
     double modelLoadingNoticeSeconds = 1.5;
@@ -78,32 +77,15 @@ class AppState : public QObject
     Q_PROPERTY(std::optional<QString> executingCommandInstruction READ executingCommandInstruction
                    NOTIFY executingCommandInstructionChanged)
     Q_PROPERTY(bool hasSelection READ hasSelection NOTIFY hasSelectionChanged)
-    Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
-    Q_PROPERTY(QUuid focusToken READ focusToken NOTIFY focusTokenChanged)
+    Q_PROPERTY(SessionStatus status READ status NOTIFY statusChanged)
     Q_PROPERTY(QUuid openToken READ openToken WRITE setOpenToken NOTIFY openTokenChanged)
     Q_PROPERTY(bool hasCapturedImage READ hasCapturedImage NOTIFY capturedImageChanged)
     Q_PROPERTY(std::optional<QByteArray> capturedImageData READ capturedImageData NOTIFY
                    capturedImageChanged)
-    Q_PROPERTY(bool showCopiedFeedback READ showCopiedFeedback NOTIFY showCopiedFeedbackChanged)
-    Q_PROPERTY(double inputContentHeight READ inputContentHeight WRITE setInputContentHeight NOTIFY
-                   inputContentHeightChanged)
     Q_PROPERTY(std::optional<QString> selectedTextPreview READ selectedTextPreview NOTIFY
                    selectedTextPreviewChanged)
 
 public:
-    static inline const QString configureProviderMessage =
-        QStringLiteral("Configure any AI provider in Settings");
-    static inline const QString interruptedMessage =
-        QStringLiteral("Response interrupted; content may be incomplete.");
-    static inline const QString replaceFailedMessage =
-        QStringLiteral("Couldn't replace the selection.");
-    static inline const QString permissionMessage =
-        QStringLiteral("Enable Accessibility permission to read selections.");
-    static inline const QString writingWhenCompleteMessage =
-        QStringLiteral("Writing when the reply is complete\u2026");
-    static inline const QString loadingModelMessage = QStringLiteral("Loading the model\u2026");
-    static inline const QString copyFailedMessage =
-        QStringLiteral("Couldn't copy the response to the clipboard.");
     static inline const QString nothingSelectedPreview = QStringLiteral("<nothing selected>");
     // A published test string that makes one provider refuse to answer, and
     // the inert string put in its place wherever a selection quotes it.
@@ -113,7 +95,6 @@ public:
     static inline const QString inertRefusalTestString =
         QStringLiteral("ANTHROPIC_MAGIC_STRING_TRIGGER_REFUSAL_"
                        "1FAEFB6177B4672DEE07F9D3AFC62588CCD2631EDCF22E8CCC1FB35B501C9C89");
-    static constexpr double initialInputContentHeight = 22.0;
 
     // The context a submission sends, as the command bar and the command line
     // build it: the selection quoting the refusal test string gets the inert
@@ -135,15 +116,12 @@ public:
         return m_executingCommandInstruction;
     }
     bool hasSelection() const { return m_hasSelection; }
-    QString statusMessage() const { return m_statusMessage; }
-    QUuid focusToken() const { return m_focusToken; }
+    SessionStatus status() const { return m_status; }
     QUuid openToken() const { return m_openToken; }
     // The captured screen image is kept as its encoded (PNG) bytes; the view
     // decodes them for display.
     bool hasCapturedImage() const { return m_capturedImageData.has_value(); }
     std::optional<QByteArray> capturedImageData() const { return m_capturedImageData; }
-    bool showCopiedFeedback() const { return m_showCopiedFeedback; }
-    double inputContentHeight() const { return m_inputContentHeight; }
     // One line for the panel header: the selection's first line (with an
     // ellipsis when there is more), "<nothing selected>" for a caret.
     std::optional<QString> selectedTextPreview() const;
@@ -158,7 +136,6 @@ public:
     bool isDetectingSelection() const;
 
     void setOpenToken(QUuid token);
-    void setInputContentHeight(double height);
     // Attaches encoded image bytes to the next request (absent: detaches).
     void setCapturedImageData(std::optional<QByteArray> imageData);
     // Asks the view to put keyboard focus into the input field.
@@ -204,12 +181,13 @@ Q_SIGNALS:
     void executingCommandTextChanged();
     void executingCommandInstructionChanged();
     void hasSelectionChanged();
-    void statusMessageChanged();
-    void focusTokenChanged();
+    void statusChanged();
+    // The view should put keyboard focus into the input field.
+    void inputFocusRequested();
     void openTokenChanged();
     void capturedImageChanged();
-    void showCopiedFeedbackChanged();
-    void inputContentHeightChanged();
+    // The reply went to the clipboard (Ctrl+C).
+    void responseCopied();
     void selectedTextPreviewChanged();
 
 private:
@@ -227,8 +205,8 @@ private:
     void setIsLoading(bool loading);
     void setExecutingCommand(std::optional<QString> text, std::optional<QString> instruction);
     void setHasSelection(bool hasSelection);
-    void setStatusMessage(const QString &message);
-    void setShowCopiedFeedback(bool show);
+    void setStatus(const SessionStatus &status);
+    void setStatus(SessionStatus::Kind kind) { setStatus(SessionStatus{kind, {}}); }
     void setSelectionContext(std::optional<SelectionContext> context);
 
     // Submitting and the reply.
@@ -292,12 +270,9 @@ private:
     std::optional<QString> m_executingCommandText;
     std::optional<QString> m_executingCommandInstruction;
     bool m_hasSelection = false;
-    QString m_statusMessage;
-    QUuid m_focusToken = QUuid::createUuid();
+    SessionStatus m_status;
     QUuid m_openToken = QUuid::createUuid();
     std::optional<QByteArray> m_capturedImageData;
-    bool m_showCopiedFeedback = false;
-    double m_inputContentHeight = initialInputContentHeight;
 
     // The request.
     QUuid m_submitRequestID = QUuid::createUuid();
@@ -311,7 +286,6 @@ private:
     qint64 m_inputRevision = 0;
     QString m_revisionTrackedInputText;
     std::optional<qint64> m_lastResponseInputRevision;
-    QTimer m_copiedFeedbackTimer;
     QTimer m_modelLoadingTimer;
 
     // The selection.

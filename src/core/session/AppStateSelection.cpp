@@ -44,7 +44,7 @@ void AppState::resetStateForOpen()
 {
     cancelActiveSubmitRequest(true);
     cancelSelectionDetection();
-    setStatusMessage(QString());
+    setStatus({});
     setResponseText(QString());
     setInputText(QString());
     setExecutingCommand(std::nullopt, std::nullopt);
@@ -185,9 +185,9 @@ void AppState::applyDetectionResult(const SelectionResult &result, const QString
 void AppState::applySelectionStatus(const SelectionResult &result)
 {
     if (result.needsPermission)
-        setStatusMessage(permissionMessage);
+        setStatus(SessionStatus::Kind::permission);
     else if (!result.context && !result.notice.isEmpty())
-        setStatusMessage(result.notice);
+        setStatus(SessionStatus::worded(result.notice));
 }
 
 void AppState::setSelectionContext(std::optional<SelectionContext> context)
@@ -247,7 +247,7 @@ void AppState::handleEscape(UsageSessionEndReason reason)
     setSelectionContext(std::nullopt);
     setExecutingCommand(std::nullopt, std::nullopt);
     clearCapturedImage();
-    setStatusMessage(QString());
+    setStatus({});
     m_analytics.endUsageSession(reason);
     if (m_requestClose)
         m_requestClose();

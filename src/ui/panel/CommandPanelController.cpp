@@ -65,9 +65,10 @@ CommandPanelController::CommandPanelController(AppState &appState, const Desktop
     , m_appState(appState)
     , m_desktop(desktop)
     , m_analytics(analytics)
+    , m_model(appState)
 {
     m_panel = new CommandPanel(m_desktop.panelWindow.get());
-    m_hostingView = new CommandView(m_appState);
+    m_hostingView = new CommandView(m_model);
     m_panel->setContentView(m_hostingView);
     const int margin = m_panel->shadowMargin();
     m_panel->resize(panelWidth + 2 * margin, panelMinHeight + 2 * margin);
@@ -76,10 +77,11 @@ CommandPanelController::CommandPanelController(AppState &appState, const Desktop
     connect(&m_pendingShowTask, &QTimer::timeout, this, [this] { present(defaultScreen()); });
 
     for (auto signal : {&AppState::responseTextChanged, &AppState::isLoadingChanged,
-                        &AppState::statusMessageChanged, &AppState::hasSelectionChanged,
-                        &AppState::capturedImageChanged, &AppState::inputContentHeightChanged,
-                        &AppState::selectedTextPreviewChanged})
+                        &AppState::statusChanged, &AppState::hasSelectionChanged,
+                        &AppState::capturedImageChanged, &AppState::selectedTextPreviewChanged})
         connect(&m_appState, signal, this, &CommandPanelController::scheduleSizeUpdate);
+    connect(&m_model, &PanelModel::inputContentHeightChanged, this,
+            &CommandPanelController::scheduleSizeUpdate);
     connect(m_hostingView, &CommandView::contentSizeChanged, this,
             &CommandPanelController::scheduleSizeUpdate);
     // The window manager may map the window after the first activation
@@ -90,7 +92,7 @@ CommandPanelController::CommandPanelController(AppState &appState, const Desktop
     });
     // Set when a focus change on the way back from a clipboard probe may have
     // left the input without focus.
-    connect(&m_appState, &AppState::focusTokenChanged, this, [this] {
+    connect(&m_model, &PanelModel::focusTokenChanged, this, [this] {
         if (m_panel->isVisible() && !m_panel->isActiveWindow())
             activatePanel();
     });
@@ -121,7 +123,7 @@ void CommandPanelController::show(const PanelActivation &activation)
     if (m_activation.timestamp == 0)
         m_activation.timestamp = timestampFromStartupId(activation.startupId);
     m_appState.resetStateForOpen();
-    m_appState.setInputContentHeight(AppState::initialInputContentHeight);
+    m_model.setInputContentHeight(PanelModel::initialInputContentHeight);
     m_appState.setOpenToken(QUuid::createUuid());
     const bool browserLike = m_appState.startSelectionDetection();
     beginUsageSession(AnalyticsValue::keyboardShortcut, false);
@@ -141,7 +143,7 @@ void CommandPanelController::showWithCapturedImage(const QByteArray &pngData,
     // The reset clears any earlier image, so the new one is attached after it.
     m_appState.resetStateForOpen();
     m_appState.setCapturedImageData(pngData);
-    m_appState.setInputContentHeight(AppState::initialInputContentHeight);
+    m_model.setInputContentHeight(PanelModel::initialInputContentHeight);
     m_appState.setOpenToken(QUuid::createUuid());
     beginUsageSession(AnalyticsValue::screenSelection, true);
     present(defaultScreen());

@@ -2,6 +2,7 @@
 
 #include "core/desktop/DesktopServices.h"
 #include "ui/panel/PanelActivation.h"
+#include "ui/panel/PanelModel.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -48,6 +49,7 @@ public:
 
     CommandPanel *panel() const { return m_panel; }
     CommandView *view() const { return m_hostingView; }
+    PanelModel &model() { return m_model; }
 
     // The placement rules, in the toolkit's coordinates (y grows downwards).
     // Centred horizontally, top edge a quarter of the visible height below
@@ -83,6 +85,7 @@ private:
     AppState &m_appState;
     DesktopServices m_desktop;
     AppAnalytics &m_analytics;
+    PanelModel m_model;
     CommandPanel *m_panel = nullptr;
     CommandView *m_hostingView = nullptr;
     bool m_globalClickMonitor = false;

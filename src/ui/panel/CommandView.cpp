@@ -8,6 +8,7 @@
 #include "ui/panel/CommandInputField.h"
 #include "ui/panel/CopyHintButton.h"
 #include "ui/panel/LoadingStreakOverlay.h"
+#include "ui/panel/PanelModel.h"
 #include "ui/panel/ResponseTextView.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -68,9 +69,10 @@ QStringList CommandView::placeholders()
             tr("Fix grammar...")};
 }
 
-CommandView::CommandView(AppState &appState, QWidget *parent)
+CommandView::CommandView(PanelModel &model, QWidget *parent)
     : QWidget(parent)
-    , m_appState(appState)
+    , m_model(model)
+    , m_appState(model.state())
 {
     setObjectName(QStringLiteral("CommandView"));
     setFixedWidth(BarStyle::barWidth);
@@ -157,7 +159,7 @@ void CommandView::buildChrome()
         m_appState.inputChanged(text);
         updateChip();
     };
-    m_input->onHeightChange = [this](double height) { m_appState.setInputContentHeight(height); };
+    m_input->onHeightChange = [this](double height) { m_model.setInputContentHeight(height); };
 }
 
 void CommandView::buildResponseSection()
@@ -179,7 +181,7 @@ void CommandView::buildResponseSection()
 void CommandView::connectState()
 {
     AppState *state = &m_appState;
-    connect(state, &AppState::focusTokenChanged, this, [this] { m_input->focusSoon(); });
+    connect(&m_model, &PanelModel::focusTokenChanged, this, [this] { m_input->focusSoon(); });
     connect(state, &AppState::openTokenChanged, this,
             &CommandView::pickRandomPlaceholderForCurrentOpen);
     connect(state, &AppState::isLoadingChanged, this, [this] {
@@ -203,10 +205,11 @@ void CommandView::connectState()
     connect(state, &AppState::hasSelectionChanged, this, &CommandView::updateHeader);
     connect(state, &AppState::selectedTextPreviewChanged, this, &CommandView::updateHeader);
     connect(state, &AppState::capturedImageChanged, this, &CommandView::updateHeader);
-    connect(state, &AppState::statusMessageChanged, this, &CommandView::updateStatus);
-    connect(state, &AppState::showCopiedFeedbackChanged, this,
-            [this] { m_copyHint->setShowsCopied(m_appState.showCopiedFeedback()); });
-    connect(state, &AppState::inputContentHeightChanged, this, &CommandView::updateInputHeight);
+    connect(&m_model, &PanelModel::statusMessageChanged, this, &CommandView::updateStatus);
+    connect(&m_model, &PanelModel::showCopiedFeedbackChanged, this,
+            [this] { m_copyHint->setShowsCopied(m_model.showCopiedFeedback()); });
+    connect(&m_model, &PanelModel::inputContentHeightChanged, this,
+            &CommandView::updateInputHeight);
 }
 
 QStringList CommandView::placeholderCandidates(bool hasSelection)
@@ -373,7 +376,7 @@ void CommandView::updateHeader()
 
 void CommandView::updateStatus()
 {
-    const QString message = m_appState.statusMessage();
+    const QString message = m_model.statusMessage();
     if (message == m_status->text() && m_status->isHidden() == message.isEmpty())
         return;
     LiveRegion::show(m_status, message);
@@ -384,7 +387,7 @@ void CommandView::updateStatus()
 // ended otherwise (interrupted, failed) is announced by its status.
 void CommandView::announceEndOfReply()
 {
-    if (!m_appState.isLoading() && m_appState.statusMessage().isEmpty() &&
+    if (!m_appState.isLoading() && m_model.statusMessage().isEmpty() &&
         !m_appState.responseText().isEmpty())
         LiveRegion::announce(m_status, tr("Reply complete"));
 }
@@ -404,7 +407,7 @@ void CommandView::updateInputHeight()
     const double maxHeight =
         inputMaxHeight(screen ? std::optional<QRect>(screen->availableGeometry()) : std::nullopt);
     m_input->setMaxHeight(maxHeight);
-    const double height = std::min(m_appState.inputContentHeight(), maxHeight);
+    const double height = std::min(m_model.inputContentHeight(), maxHeight);
     m_input->setFixedHeight(int(std::ceil(std::max(height, m_input->minimumContentHeight()))));
     Q_EMIT contentSizeChanged();
 }

@@ -13,6 +13,7 @@ class CommandChip;
 class CommandInputField;
 class CopyHintButton;
 class LoadingStreakOverlay;
+class PanelModel;
 class QLabel;
 class QTextDocument;
 class ResponseTextView;
@@ -27,7 +28,7 @@ class CommandView : public QWidget
 public:
     static QStringList placeholders();
 
-    explicit CommandView(AppState &appState, QWidget *parent = nullptr);
+    explicit CommandView(PanelModel &model, QWidget *parent = nullptr);
 
     // The height the bar wants at its fixed width.
     int fittingHeight() const;
@@ -80,6 +81,7 @@ private:
     QScreen *barScreen() const;
     int chromeHeight() const;
 
+    PanelModel &m_model;
     AppState &m_appState;
     QString m_sessionPlaceholder;
     QString m_renderedResponseSource;

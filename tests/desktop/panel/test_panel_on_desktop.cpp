@@ -225,7 +225,7 @@ private Q_SLOTS:
         settle(200);
         m_road->saveScreenshot(QStringLiteral("markdown"));
         QVERIFY(key(QStringLiteral("ctrl+c")));
-        QTRY_VERIFY(m_road->state().showCopiedFeedback());
+        QTRY_VERIFY(m_road->controller().model().showCopiedFeedback());
         settle(300);
         m_road->saveScreenshot(QStringLiteral("copied"));
         QCOMPARE(PanelRoad::clipboardText(), markdownReply);
@@ -270,12 +270,12 @@ private Q_SLOTS:
         QVERIFY(typeText(QStringLiteral("try")));
         QTRY_COMPARE(m_road->state().inputText(), QStringLiteral("try"));
         QVERIFY(key(QStringLiteral("Return")));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_road->state().statusMessage().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_road->controller().model().statusMessage().isEmpty(), 10000);
         settle(200);
         m_road->saveScreenshot(QStringLiteral("error"));
         // A notification, which a screen reader announces as it appears.
-        QVERIFY(
-            PanelRoad::readAccessible(m_road->state().statusMessage()).startsWith(u"notification"));
+        QVERIFY(PanelRoad::readAccessible(m_road->controller().model().statusMessage())
+                    .startsWith(u"notification"));
 
         QImage image(480, 240, QImage::Format_RGB32);
         QPainter painter(&image);

@@ -221,7 +221,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!state.isLoading());
 
         QCOMPARE(state.responseText(), QStringLiteral("Partial answer"));
-        QCOMPARE(state.statusMessage(), AppState::interruptedMessage);
+        QVERIFY(state.status().kind == SessionStatus::Kind::interrupted);
         QCOMPARE(state.lastResponseInputRevision(), std::optional(state.inputRevision()));
         QVERIFY(harness.newLog().contains(
             QStringLiteral("[INFO] Stream interrupted; keeping partial response.")));
@@ -283,7 +283,7 @@ private Q_SLOTS:
 
         state.submitFromCommandReplaceShortcut();
         state.submitFromCommandReplaceShortcut();
-        QCOMPARE(state.statusMessage(), AppState::writingWhenCompleteMessage);
+        QVERIFY(state.status().kind == SessionStatus::Kind::writingWhenComplete);
         QVERIFY(state.isLoading());
         if (meanwhile == QLatin1String("edit"))
             harness.type(QStringLiteral("rewrite it"));
@@ -299,8 +299,9 @@ private Q_SLOTS:
         }
         QVERIFY(harness.replacement().calls().isEmpty());
         QCOMPARE(harness.closeRequests(), 0);
-        QCOMPARE(state.statusMessage(),
-                 meanwhile == QLatin1String("break") ? AppState::interruptedMessage : QString());
+        QCOMPARE(state.status().kind, meanwhile == QLatin1String("break")
+                                          ? SessionStatus::Kind::interrupted
+                                          : SessionStatus::Kind::none);
     }
 
     // Opening the bar connects to the provider's server while the user
@@ -343,7 +344,7 @@ private Q_SLOTS:
         state.systemResumed();
         QTRY_VERIFY(!state.isLoading());
         QCOMPARE(state.responseText(), QStringLiteral("Half"));
-        QCOMPARE(state.statusMessage(), AppState::interruptedMessage);
+        QVERIFY(state.status().kind == SessionStatus::Kind::interrupted);
         m_server.releaseHeld();
 
         harness.type(QStringLiteral("go on"));
@@ -407,8 +408,9 @@ private Q_SLOTS:
             QVERIFY(harness.waitForSignal(Signal::selectionReplaceDispatched));
         } else {
             QCOMPARE(harness.closeRequests(), 0);
-            QCOMPARE(state.statusMessage(),
-                     failureMessage.isEmpty() ? AppState::replaceFailedMessage : failureMessage);
+            QVERIFY(state.status() == (failureMessage.isEmpty()
+                                           ? SessionStatus{SessionStatus::Kind::replaceFailed, {}}
+                                           : SessionStatus::worded(failureMessage)));
             QCOMPARE(state.responseText(), QStringLiteral("Second reply"));
             QCOMPARE(state.lastResponseInputRevision(), std::optional(state.inputRevision()));
             QVERIFY(log.contains(QStringLiteral("Selection replacement failed before dispatch.")));
@@ -481,7 +483,7 @@ private Q_SLOTS:
         QVERIFY(harness.replacement().calls().isEmpty());
         QCOMPARE(harness.closeRequests(), 0);
         QCOMPARE(state.responseText(), QStringLiteral("Half a reply"));
-        QCOMPARE(state.statusMessage(), AppState::interruptedMessage);
+        QVERIFY(state.status().kind == SessionStatus::Kind::interrupted);
         QCOMPARE(m_server.requestsTo(subscriptionPath).constLast().header("Authorization"),
                  QByteArrayLiteral("Bearer access-token"));
         QVERIFY(harness.newLog().contains(
@@ -560,7 +562,7 @@ private Q_SLOTS:
         harness.type(QStringLiteral("rewrite"));
 
         state.submit(SubmitAction::showOutput);
-        QCOMPARE(state.statusMessage(), AppState::configureProviderMessage);
+        QVERIFY(state.status().kind == SessionStatus::Kind::configureProvider);
         QVERIFY(!state.isLoading());
 
         harness.configureApiKeyProvider(QStringLiteral("openai"));
@@ -573,7 +575,7 @@ private Q_SLOTS:
         state.submitFromCommandReplaceShortcut();
         QTRY_VERIFY(!state.isLoading());
 
-        QCOMPARE(state.statusMessage(), QStringLiteral("Rate limit reached"));
+        QVERIFY(state.status() == SessionStatus::worded(QStringLiteral("Rate limit reached")));
         QCOMPARE(state.responseText(), QString());
         QVERIFY(harness.newLog().contains(
             QStringLiteral("[ERROR] Request failed. (Request failed (429): Rate limit reached)")));
@@ -585,12 +587,11 @@ private Q_SLOTS:
         QVERIFY(isWholeMilliseconds(failed.value(Parameter::durationMilliseconds)));
     }
 
-    void copyingShowsABriefConfirmation()
+    void copyingPutsTheReplyOnTheClipboard()
     {
-        AppStateTimings timings;
-        timings.copiedFeedbackSeconds = 0.05;
-        AppStateHarness harness(timings);
+        AppStateHarness harness;
         AppState &state = harness.state();
+        QSignalSpy copied(&state, &AppState::responseCopied);
         harness.configureApiKeyProvider(QStringLiteral("openai"));
         harness.open();
 
@@ -603,15 +604,14 @@ private Q_SLOTS:
         QTRY_VERIFY(!state.isLoading());
         state.copyResponseToClipboard();
         QCOMPARE(harness.clipboard().text(), QStringLiteral("Copy me"));
-        QVERIFY(state.showCopiedFeedback());
+        QCOMPARE(copied.size(), 1);
         QCOMPARE(harness.closeRequests(), 0);
-        QTRY_VERIFY(!state.showCopiedFeedback());
         QVERIFY(harness.waitForSignal(Signal::responseCopied));
 
         harness.clipboard().setRefuses(true);
         state.copyResponseToClipboard();
-        QVERIFY(!state.showCopiedFeedback());
-        QCOMPARE(state.statusMessage(), AppState::copyFailedMessage);
+        QCOMPARE(copied.size(), 1);
+        QVERIFY(state.status().kind == SessionStatus::Kind::copyFailed);
         harness.flushSignals();
         QCOMPARE(harness.signalsNamed(Signal::responseCopied).size(), 1);
     }

@@ -6,6 +6,7 @@
 #include "ui/panel/CommandView.h"
 #include "ui/panel/CopyHintButton.h"
 #include "ui/panel/LoadingStreakOverlay.h"
+#include "ui/panel/PanelModel.h"
 #include "ui/panel/ResponseTextView.h"
 
 #include <QApplication>
@@ -46,7 +47,8 @@ private Q_SLOTS:
     void placeholderNeverAsksAnythingOfASelection()
     {
         AppStateHarness harness;
-        CommandView view(harness.state());
+        PanelModel model(harness.state());
+        CommandView view(model);
         QCOMPARE(CommandView::placeholderCandidates(false).size(), 7);
         QVERIFY(
             !CommandView::placeholderCandidates(true).contains(QStringLiteral("Ask anything...")));
@@ -74,7 +76,8 @@ private Q_SLOTS:
         AppState &state = harness.state();
         harness.configureApiKeyProvider(QStringLiteral("openai"));
         m_server.enqueue("POST", ChatStream::chatPath, ChatStream::stalled({QStringLiteral("Hi")}));
-        CommandView view(state);
+        PanelModel model(state);
+        CommandView view(model);
         view.show();
         harness.open();
         harness.type(QStringLiteral(" ENG "));
@@ -100,7 +103,8 @@ private Q_SLOTS:
     {
         AppStateHarness harness;
         AppState &state = harness.state();
-        CommandView view(state);
+        PanelModel model(state);
+        CommandView view(model);
         view.show();
         harness.open();
         CommandInputField *input = view.inputField();
@@ -111,13 +115,14 @@ private Q_SLOTS:
         QTest::keyClick(input, Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier);
         QTest::keyClicks(input, QStringLiteral("three"));
         QCOMPARE(state.inputText(), QStringLiteral("one\ntwo\nthree"));
-        QVERIFY(state.inputContentHeight() > 22);
+        QVERIFY(model.inputContentHeight() > 22);
         QVERIFY(input->height() > 22);
 
         // Return alone submits: without a provider the status line says so.
         QTest::keyClick(input, Qt::Key_Return);
-        QCOMPARE(state.statusMessage(), AppState::configureProviderMessage);
-        QCOMPARE(view.statusLabel()->text(), AppState::configureProviderMessage);
+        const QString configure = QStringLiteral("Configure any AI provider in Settings");
+        QCOMPARE(model.statusMessage(), configure);
+        QCOMPARE(view.statusLabel()->text(), configure);
         QVERIFY(!view.statusLabel()->isHidden());
 
         // Ctrl+Return is left to the panel.
@@ -133,7 +138,8 @@ private Q_SLOTS:
     void inputGrowsToItsLimitThenScrolls()
     {
         AppStateHarness harness;
-        CommandView view(harness.state());
+        PanelModel model(harness.state());
+        CommandView view(model);
         view.show();
         harness.open();
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -142,21 +148,22 @@ private Q_SLOTS:
         QCOMPARE(CommandView::inputMaxHeight(std::nullopt), 320.0);
         QCOMPARE(CommandView::inputMaxHeight(QRect(0, 0, 100, 100)), 22.0);
         harness.type(QString(QStringLiteral("line\n")).repeated(200));
-        QTRY_VERIFY(harness.state().inputContentHeight() > limit);
+        QTRY_VERIFY(model.inputContentHeight() > limit);
         QCOMPARE(view.inputField()->height(), int(std::ceil(limit)));
         QVERIFY(view.inputField()->allowsAutomaticCaretScroll());
         harness.type(QString());
-        QCOMPARE(harness.state().inputContentHeight(), 22.0);
+        QCOMPARE(model.inputContentHeight(), 22.0);
         QVERIFY(!view.inputField()->allowsAutomaticCaretScroll());
     }
 
     void streamingReplyStopsMeasuringAtTheLimit()
     {
-        AppStateHarness harness({0.02, 1.5});
+        AppStateHarness harness({0.02});
         AppState &state = harness.state();
         harness.configureApiKeyProvider(QStringLiteral("openai"));
         m_server.enqueue("POST", ChatStream::chatPath, ChatStream::reply(manyLines(120), 8));
-        CommandView view(state);
+        PanelModel model(state);
+        CommandView view(model);
         view.show();
         harness.open();
         harness.type(QStringLiteral("long"));
@@ -192,7 +199,8 @@ private Q_SLOTS:
         AppState &state = harness.state();
         harness.configureApiKeyProvider(QStringLiteral("openai"));
         m_server.enqueue("POST", ChatStream::chatPath, ChatStream::reply({QStringLiteral("Done")}));
-        CommandView view(state);
+        PanelModel model(state);
+        CommandView view(model);
         view.show();
         harness.open();
         harness.type(QStringLiteral("go"));
@@ -218,7 +226,8 @@ private Q_SLOTS:
         AppStateHarness harness;
         harness.selection().enqueueResult(FakeSelectionService::Kind::fetch,
                                           selected(QStringLiteral("hello\nworld")));
-        CommandView view(harness.state());
+        PanelModel model(harness.state());
+        CommandView view(model);
         view.show();
         harness.open();
         QTRY_VERIFY(harness.state().hasSelection());

@@ -70,23 +70,24 @@ private Q_SLOTS:
     void ordinaryDetectionShowsWhyNothingCouldBeRead_data()
     {
         QTest::addColumn<SelectionResult>("result");
-        QTest::addColumn<QString>("status");
+        QTest::addColumn<SessionStatus>("status");
         const QString keys = QStringLiteral("Wrenlark cannot type keys here yet.");
-        QTest::newRow("no keys") << SelectionResult::unreadable(keys) << keys;
-        QTest::newRow("nothing selected") << SelectionResult::unreadable({}) << QString();
-        QTest::newRow("permission first")
-            << SelectionResult{std::nullopt, true, keys} << AppState::permissionMessage;
+        QTest::newRow("no keys") << SelectionResult::unreadable(keys)
+                                 << SessionStatus::worded(keys);
+        QTest::newRow("nothing selected") << SelectionResult::unreadable({}) << SessionStatus{};
+        QTest::newRow("permission first") << SelectionResult{std::nullopt, true, keys}
+                                          << SessionStatus{SessionStatus::Kind::permission, {}};
     }
 
     void ordinaryDetectionShowsWhyNothingCouldBeRead()
     {
         QFETCH(SelectionResult, result);
-        QFETCH(QString, status);
+        QFETCH(SessionStatus, status);
         AppStateHarness harness;
         harness.selection().setDefaultResult(Kind::fetch, result);
         harness.open();
         QTRY_VERIFY(harness.newLog().contains(QStringLiteral("hasSelection=false")));
-        QCOMPARE(harness.state().statusMessage(), status);
+        QVERIFY(harness.state().status() == status);
         QVERIFY(!harness.state().hasSelection());
     }
 
@@ -94,14 +95,14 @@ private Q_SLOTS:
     {
         AppStateHarness harness;
         harness.selection().setDefaultResult(Kind::fetch, SelectionResult::permissionMissing());
-        const QUuid focusToken = harness.state().focusToken();
+        QSignalSpy focusRequests(&harness.state(), &AppState::inputFocusRequested);
 
         QVERIFY(!harness.open());
-        QTRY_COMPARE(harness.state().statusMessage(), AppState::permissionMessage);
+        QTRY_VERIFY(harness.state().status().kind == SessionStatus::Kind::permission);
         QVERIFY(!harness.state().hasSelection());
         QVERIFY(harness.newLog().contains(
             QStringLiteral("first-pass hasSelection=false textLen=0 needsPermission=true")));
-        QCOMPARE(harness.state().focusToken(), focusToken);
+        QCOMPARE(focusRequests.size(), 0);
     }
 
     void browserLikeTargetRacesTwoReaders_data()
@@ -111,25 +112,22 @@ private Q_SLOTS:
         QTest::addColumn<SelectionResult>("secondResult");
         QTest::addColumn<bool>("secondDelivers");
         QTest::addColumn<QString>("expectedLog");
-        QTest::addColumn<QString>("expectedStatus");
+        QTest::addColumn<SessionStatus>("expectedStatus");
 
         const SelectionResult empty = SelectionResult::empty();
         QTest::newRow("clipboard first with text")
             << true << withText(QStringLiteral("copied")) << withText(QStringLiteral("late"))
-            << false << "browser source=clipboard hasSelection=true textLen=6"
-            << "";
+            << false << "browser source=clipboard hasSelection=true textLen=6" << SessionStatus{};
         QTest::newRow("accessibility first with text")
             << false << withText(QStringLiteral("read")) << withText(QStringLiteral("late"))
-            << false << "browser source=ax hasSelection=true textLen=4"
-            << "";
+            << false << "browser source=ax hasSelection=true textLen=4" << SessionStatus{};
         QTest::newRow("accessibility empty, clipboard with text")
             << false << empty << withText(QStringLiteral("copied")) << true
-            << "browser source=clipboard hasSelection=true textLen=6"
-            << "";
+            << "browser source=clipboard hasSelection=true textLen=6" << SessionStatus{};
         QTest::newRow("neither; the first lacks permission")
             << false << SelectionResult::permissionMissing() << empty << true
             << "browser source=ax hasSelection=false textLen=0 needsPermission=true"
-            << AppState::permissionMessage;
+            << SessionStatus{SessionStatus::Kind::permission, {}};
     }
 
     void browserLikeTargetRacesTwoReaders()
@@ -139,13 +137,13 @@ private Q_SLOTS:
         QFETCH(SelectionResult, secondResult);
         QFETCH(bool, secondDelivers);
         QFETCH(QString, expectedLog);
-        QFETCH(QString, expectedStatus);
+        QFETCH(SessionStatus, expectedStatus);
 
         AppStateHarness harness;
         FakeSelectionService &selection = harness.selection();
         selection.setAutoFinish(false);
         harness.applications().setFrontmostPid(AppStateHarness::browserPid);
-        const QUuid focusToken = harness.state().focusToken();
+        QSignalSpy focusRequests(&harness.state(), &AppState::inputFocusRequested);
 
         QVERIFY(harness.open());
         QVERIFY(harness.state().selectionUsesClipboardFallback());
@@ -169,9 +167,9 @@ private Q_SLOTS:
         QVERIFY2(harness.newLog().contains(detectLine(traceID) + expectedLog),
                  qPrintable(harness.newLog()));
         QCOMPARE(harness.newLog().count(detectLine(traceID)), 1);
-        QCOMPARE(harness.state().statusMessage(), expectedStatus);
+        QVERIFY(harness.state().status() == expectedStatus);
         // The probe borrowed the focus; the input field asks for it back.
-        QVERIFY(harness.state().focusToken() != focusToken);
+        QVERIFY(!focusRequests.isEmpty());
     }
 
     void contextsAreNormalisedAndPreviewed_data()

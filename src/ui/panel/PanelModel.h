@@ -1,0 +1,59 @@
+#pragma once
+
+#include "core/session/SessionStatus.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QUuid>
+
+class AppState;
+
+// What only the command bar needs on top of the session: the status in
+// words, the height of the typed instruction, when the input takes the
+// focus, and the "copied" confirmation after Ctrl+C. Main thread only.
+class PanelModel : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
+    Q_PROPERTY(QUuid focusToken READ focusToken NOTIFY focusTokenChanged)
+    Q_PROPERTY(bool showCopiedFeedback READ showCopiedFeedback NOTIFY showCopiedFeedbackChanged)
+    Q_PROPERTY(double inputContentHeight READ inputContentHeight WRITE setInputContentHeight NOTIFY
+                   inputContentHeightChanged)
+
+public:
+    static constexpr double initialInputContentHeight = 22.0;
+
+    // `copiedFeedbackSeconds`: how long the confirmation shows after the
+    // last copy.
+    explicit PanelModel(AppState &state, double copiedFeedbackSeconds = 1.5,
+                        QObject *parent = nullptr);
+
+    AppState &state() const { return m_state; }
+
+    QString statusMessage() const { return statusText(m_shownStatus); }
+    QUuid focusToken() const { return m_focusToken; }
+    bool showCopiedFeedback() const { return m_showCopiedFeedback; }
+    double inputContentHeight() const { return m_inputContentHeight; }
+    void setInputContentHeight(double height);
+
+    // The words the bar shows for `status`.
+    static QString statusText(const SessionStatus &status);
+
+Q_SIGNALS:
+    void statusMessageChanged();
+    void focusTokenChanged();
+    void showCopiedFeedbackChanged();
+    void inputContentHeightChanged();
+
+private:
+    void followStatus();
+    void setShowCopiedFeedback(bool show);
+
+    AppState &m_state;
+    SessionStatus m_shownStatus;
+    QUuid m_focusToken = QUuid::createUuid();
+    bool m_showCopiedFeedback = false;
+    double m_inputContentHeight = initialInputContentHeight;
+    QTimer m_copiedFeedbackTimer;
+};
