@@ -23,4 +23,6 @@ struct AIRequestContext
     // Where to send it when the user chose the server (a local one); empty
     // for the catalog's endpoint.
     QUrl endpoint;
+    // The language the reply is written in; empty: the selection's own.
+    QString replyLanguage;
 };

@@ -18,16 +18,28 @@ std::optional<QString> nonEmptyString(const QJsonValue &value)
 namespace AIRequestSupport {
 
 std::pair<QString, QString> buildPrompts(const QString &instruction,
-                                         const std::optional<QString> &selectedText)
+                                         const std::optional<QString> &selectedText,
+                                         const QString &replyLanguage)
 {
+    // Without it, models tend to answer in the language of the instruction
+    // ("fix the grammar" over a German text comes back in English).
+    const QString language =
+        replyLanguage.isEmpty()
+            ? QStringLiteral(" Keep the language of the selected text unless the instruction "
+                             "asks for another.")
+            : QStringLiteral(" Write the replacement text in %1.").arg(replyLanguage);
     if (selectedText && !selectedText->isEmpty()) {
         return {
-            QStringLiteral("You edit text. Return only the replacement text, with no commentary."),
+            QStringLiteral("You edit text. Return only the replacement text, with no commentary.") +
+                language,
             QStringLiteral("Selected text:\n") + *selectedText +
                 QStringLiteral("\n\nInstruction:\n") + instruction +
                 QStringLiteral("\n\nReturn only the updated text.")};
     }
-    return {QStringLiteral("You are a helpful assistant."), instruction};
+    const QString assistant = QStringLiteral("You are a helpful assistant.");
+    if (replyLanguage.isEmpty())
+        return {assistant, instruction};
+    return {assistant + QStringLiteral(" Reply in %1.").arg(replyLanguage), instruction};
 }
 
 std::optional<QString> parseErrorMessage(const QByteArray &body)

@@ -11,9 +11,11 @@
 // about a request: the prompts it carries and how its failures read.
 namespace AIRequestSupport {
 
-// (system prompt, user prompt) for an instruction and optional selection.
+// (system prompt, user prompt) for an instruction and optional selection,
+// the reply in `replyLanguage` when one is given.
 std::pair<QString, QString> buildPrompts(const QString &instruction,
-                                         const std::optional<QString> &selectedText);
+                                         const std::optional<QString> &selectedText,
+                                         const QString &replyLanguage = QString());
 
 // The message of an error body: error.message, message, error (a string),
 // error.error.message, else the trimmed UTF-8 text; nothing when empty.

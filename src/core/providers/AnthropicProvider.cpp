@@ -30,8 +30,8 @@ AIReply *AnthropicProvider::send(AIClient &client, const AIRequestContext &conte
 
 AnthropicRequestBody AnthropicProvider::requestBody(const AIRequestContext &context)
 {
-    const auto [systemPrompt, userPrompt] =
-        AIRequestSupport::buildPrompts(context.instruction, context.selectedText);
+    const auto [systemPrompt, userPrompt] = AIRequestSupport::buildPrompts(
+        context.instruction, context.selectedText, context.replyLanguage);
 
     using ContentBlock = AnthropicRequestBody::ContentBlock;
     QList<ContentBlock> blocks{ContentBlock::textBlock(userPrompt)};

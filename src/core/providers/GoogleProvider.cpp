@@ -31,8 +31,8 @@ AIReply *GoogleProvider::send(AIClient &client, const AIRequestContext &context,
 
 GeminiRequestBody GoogleProvider::requestBody(const AIRequestContext &context)
 {
-    const auto [systemPrompt, userPrompt] =
-        AIRequestSupport::buildPrompts(context.instruction, context.selectedText);
+    const auto [systemPrompt, userPrompt] = AIRequestSupport::buildPrompts(
+        context.instruction, context.selectedText, context.replyLanguage);
 
     using Part = GeminiRequestBody::Part;
     QList<Part> parts{Part::textPart(systemPrompt + QStringLiteral("\n\n") + userPrompt)};

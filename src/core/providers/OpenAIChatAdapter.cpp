@@ -44,8 +44,8 @@ AIReply *OpenAIChatAdapter::send(AIClient &client, const AIRequestContext &conte
 
 OpenAIChatRequestBody OpenAIChatAdapter::requestBody(const AIRequestContext &context, bool stream)
 {
-    const auto [systemPrompt, userPrompt] =
-        AIRequestSupport::buildPrompts(context.instruction, context.selectedText);
+    const auto [systemPrompt, userPrompt] = AIRequestSupport::buildPrompts(
+        context.instruction, context.selectedText, context.replyLanguage);
 
     using ContentPart = OpenAIChatRequestBody::ContentPart;
     std::variant<QString, QList<ContentPart>> userContent = userPrompt;

@@ -95,8 +95,8 @@ void OpenAIProPlusResponsesAdapter::sendWithSession(AIReply *reply, AIClient &cl
 OpenAIResponsesRequestBody
 OpenAIProPlusResponsesAdapter::requestBody(const AIRequestContext &context)
 {
-    const auto [systemPrompt, userPrompt] =
-        AIRequestSupport::buildPrompts(context.instruction, context.selectedText);
+    const auto [systemPrompt, userPrompt] = AIRequestSupport::buildPrompts(
+        context.instruction, context.selectedText, context.replyLanguage);
     using ContentPart = OpenAIResponsesRequestBody::ContentPart;
     QList<ContentPart> parts{ContentPart::inputText(userPrompt)};
     if (context.imageData) {

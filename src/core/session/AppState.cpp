@@ -313,7 +313,8 @@ AIRequestContext AppState::requestContext(const QUuid &requestID, const AppConfi
             instruction,
             std::move(selectedText),
             std::move(imageData),
-            config.endpoint};
+            config.endpoint,
+            config.replyLanguage};
 }
 
 bool AppState::isCurrentSubmitRequest(const QUuid &requestID) const

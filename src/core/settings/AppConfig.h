@@ -14,6 +14,8 @@ struct AppConfig
     QString model;
     // The chat endpoint of a server the user chose; empty for the catalog's.
     QUrl endpoint;
+    // The language replies are written in; empty: the selection's own.
+    QString replyLanguage;
 
     friend bool operator==(const AppConfig &, const AppConfig &) = default;
 };

@@ -43,6 +43,9 @@ inline const Key keyboardShortcutsInitialized{
 inline const Key trayMissingNoticeShown{
     QStringLiteral("tray_missing_notice_shown"), QMetaType::Bool, false,
     "The notice that this desktop shows no tray icon was given once."};
+inline const Key replyLanguage{
+    QStringLiteral("reply_language"), QMetaType::QString, QString(),
+    "The language replies are written in, by its English name; empty: the selection's own."};
 
 // The keys above.
 QList<Key> all();

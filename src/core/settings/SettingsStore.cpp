@@ -145,7 +145,8 @@ std::optional<AppConfig> SettingsStore::loadConfig(const AIProvider &provider) c
     if (usesSignIn(provider)) {
         if (!isSignedIn(provider))
             return std::nullopt;
-        return AppConfig{provider.id(), oauthSessionPlaceholder, chosenModel, QUrl()};
+        return AppConfig{provider.id(), oauthSessionPlaceholder, chosenModel, QUrl(),
+                         replyLanguage()};
     }
     QUrl endpoint;
     if (provider.userChoosesServer()) {
@@ -157,7 +158,8 @@ std::optional<AppConfig> SettingsStore::loadConfig(const AIProvider &provider) c
     const auto key = readApiKey(provider);
     if (!key && !provider.isKeyOptional())
         return std::nullopt;
-    return AppConfig{provider.id(), key.value_or(QString()), chosenModel, endpoint};
+    return AppConfig{provider.id(), key.value_or(QString()), chosenModel, endpoint,
+                     replyLanguage()};
 }
 
 std::optional<AppConfig> SettingsStore::loadConfig()
@@ -232,4 +234,14 @@ bool SettingsStore::launchAtLoginEnabled() const
 void SettingsStore::setLaunchAtLoginEnabled(bool enabled)
 {
     m_defaults.setValue(SettingsKeys::launchAtLoginEnabled.name, enabled);
+}
+
+QString SettingsStore::replyLanguage() const
+{
+    return m_defaults.string(SettingsKeys::replyLanguage.name).value_or(QString()).trimmed();
+}
+
+void SettingsStore::setReplyLanguage(const QString &language)
+{
+    m_defaults.setValue(SettingsKeys::replyLanguage.name, language.trimmed());
 }

@@ -85,6 +85,10 @@ public:
     void setDidCompleteOnboarding(bool completed);
     bool launchAtLoginEnabled() const;
     void setLaunchAtLoginEnabled(bool enabled);
+    // The language every reply is written in ("German"); empty: the
+    // selection's own.
+    QString replyLanguage() const;
+    void setReplyLanguage(const QString &language);
 
 private:
     const KeychainStore m_keychain;

@@ -13,6 +13,7 @@
 #include "ui/preferences/ShortcutRecorder.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -71,6 +72,10 @@ GeneralPreferencesView::GeneralPreferencesView(const PreferencesDependencies &de
             &GeneralPreferencesView::launchAtLoginToggled);
 
     layout->addSpacing(16);
+    layout->addWidget(sectionTitle(tr("Replies"), this));
+    layout->addWidget(buildRepliesGroup());
+
+    layout->addSpacing(16);
     layout->addWidget(sectionTitle(tr("Keyboard Shortcuts"), this));
     layout->addWidget(
         StyledLabel::caption(tr("Customize global shortcut used to open Wrenlark."), this));
@@ -118,6 +123,56 @@ GeneralPreferencesView::GeneralPreferencesView(const PreferencesDependencies &de
 }
 
 GeneralPreferencesView::~GeneralPreferencesView() = default;
+
+// A reply keeps the language of the selected text unless one is chosen
+// here; any language can be typed, the list holds the common ones.
+QWidget *GeneralPreferencesView::buildRepliesGroup()
+{
+    QFrame *replies = group(this);
+    auto *layout = new QGridLayout(replies);
+    layout->setContentsMargins(14, 12, 14, 12);
+    layout->setHorizontalSpacing(10);
+    layout->setVerticalSpacing(2);
+    auto *title = new QLabel(tr("Reply language"), replies);
+    m_replyLanguage = new QComboBox(replies);
+    m_replyLanguage->setEditable(true);
+    m_replyLanguage->setInsertPolicy(QComboBox::NoInsert);
+    m_replyLanguage->addItem(tr("Same as the selected text"), QString());
+    for (const char *language :
+         {"Arabic",   "Chinese", "Czech",     "Danish",   "Dutch",      "English",
+          "Finnish",  "French",  "German",    "Greek",    "Hindi",      "Italian",
+          "Japanese", "Korean",  "Norwegian", "Polish",   "Portuguese", "Russian",
+          "Spanish",  "Swedish", "Turkish",   "Ukrainian"})
+        m_replyLanguage->addItem(QString::fromLatin1(language), QString::fromLatin1(language));
+    m_replyLanguage->setAccessibleName(title->text());
+    m_replyLanguage->lineEdit()->setAccessibleName(title->text());
+    m_replyLanguage->setMinimumContentsLength(18);
+    title->setBuddy(m_replyLanguage);
+    layout->addWidget(title, 0, 0);
+    layout->addWidget(
+        StyledLabel::caption(
+            tr("Replies keep the language of the selected text unless you choose one."), replies),
+        1, 0);
+    layout->addWidget(m_replyLanguage, 0, 1, 2, 1, Qt::AlignVCenter);
+    layout->setColumnStretch(0, 1);
+    connect(m_replyLanguage, &QComboBox::activated, this,
+            &GeneralPreferencesView::storeReplyLanguage);
+    connect(m_replyLanguage->lineEdit(), &QLineEdit::editingFinished, this,
+            &GeneralPreferencesView::storeReplyLanguage);
+    return replies;
+}
+
+// The first entry, and an emptied field, mean the selection's own language.
+void GeneralPreferencesView::storeReplyLanguage()
+{
+    const QString typed = m_replyLanguage->currentText().trimmed();
+    const bool same = typed.isEmpty() || typed == m_replyLanguage->itemText(0);
+    m_store->setReplyLanguage(same ? QString() : typed);
+    if (same) {
+        const QSignalBlocker blocker(m_replyLanguage);
+        m_replyLanguage->setCurrentIndex(0);
+    }
+}
 
 QWidget *GeneralPreferencesView::buildShortcutRow(const QString &name, const QString &title,
                                                   const QString &detail)
@@ -183,6 +238,11 @@ void GeneralPreferencesView::reload()
 {
     const QSignalBlocker blocker(m_launchAtLogin);
     m_launchAtLogin->setChecked(m_store->launchAtLoginEnabled());
+    const QString language = m_store->replyLanguage();
+    const QSignalBlocker languageBlocker(m_replyLanguage);
+    m_replyLanguage->setCurrentIndex(0);
+    if (!language.isEmpty())
+        m_replyLanguage->setCurrentText(language);
     for (const QString &name : GlobalShortcutService::names())
         showShortcut(name);
     if (m_desktopShortcut)

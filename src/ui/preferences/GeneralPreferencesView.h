@@ -8,6 +8,7 @@
 
 class DesktopShortcutRow;
 class QCheckBox;
+class QComboBox;
 class QPushButton;
 class SettingsStore;
 class ShortcutRecorder;
@@ -25,6 +26,7 @@ public:
     ~GeneralPreferencesView() override;
 
     QCheckBox *launchAtLoginSwitch() const { return m_launchAtLogin; }
+    QComboBox *replyLanguageBox() const { return m_replyLanguage; }
     // The recorder, its clear button and its message line for a shortcut name.
     ShortcutRecorder *recorder(const QString &name) const { return m_recorders.value(name); }
     QPushButton *clearButton(const QString &name) const { return m_clearButtons.value(name); }
@@ -37,6 +39,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    QWidget *buildRepliesGroup();
+    void storeReplyLanguage();
     QWidget *buildShortcutRow(const QString &name, const QString &title, const QString &detail);
     void reload();
     void launchAtLoginToggled(bool enabled);
@@ -47,6 +51,7 @@ private:
     PreferencesDependencies m_dependencies;
     std::unique_ptr<SettingsStore> m_store;
     QCheckBox *m_launchAtLogin;
+    QComboBox *m_replyLanguage = nullptr;
     QHash<QString, ShortcutRecorder *> m_recorders;
     QHash<QString, QPushButton *> m_clearButtons;
     QHash<QString, StyledLabel *> m_messages;

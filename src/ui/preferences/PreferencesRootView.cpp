@@ -5,6 +5,8 @@
 #include "ui/preferences/CommandsPreferencesView.h"
 #include "ui/preferences/GeneralPreferencesView.h"
 
+#include <QScrollArea>
+
 PreferencesRootView::PreferencesRootView(const PreferencesDependencies &dependencies,
                                          QWidget *parent)
     : QTabWidget(parent)
@@ -13,13 +15,19 @@ PreferencesRootView::PreferencesRootView(const PreferencesDependencies &dependen
     , m_general(new GeneralPreferencesView(dependencies, this))
 {
     setDocumentMode(true);
+    // The General tab grows with the desktop's rows and large text: it
+    // scrolls rather than squeezing its rows.
+    auto *general = new QScrollArea(this);
+    general->setFrameShape(QFrame::NoFrame);
+    general->setWidgetResizable(true);
+    general->setWidget(m_general);
+    m_general->setAccessibleName(tr("General"));
     const struct
     {
         QWidget *page;
         QString title;
-    } pages[] = {{m_commands, tr("Commands")},
-                 {m_providers, tr("AI Providers")},
-                 {m_general, tr("General")}};
+    } pages[] = {
+        {m_commands, tr("Commands")}, {m_providers, tr("AI Providers")}, {general, tr("General")}};
     for (const auto &[page, title] : pages) {
         page->setAccessibleName(title);
         addTab(page, title);

@@ -48,6 +48,7 @@ AIRequestContext context(std::optional<QString> selection = std::nullopt,
             QStringLiteral("fix grammar"),
             selection,
             image,
+            {},
             {}};
 }
 
@@ -163,9 +164,10 @@ private Q_SLOTS:
         const auto request = requestsTo(responsesPath).first();
         QVERIFY(!request.hasHeader("ChatGPT-Account-Id"));
         const QJsonObject body = request.jsonBody();
-        QCOMPARE(
-            body.value("instructions").toString(),
-            QStringLiteral("You edit text. Return only the replacement text, with no commentary."));
+        QCOMPARE(body.value("instructions").toString(),
+                 QStringLiteral("You edit text. Return only the replacement text, with no "
+                                "commentary. Keep the language of the selected text unless the "
+                                "instruction asks for another."));
         const QJsonArray parts =
             body.value("input").toArray().first().toObject().value("content").toArray();
         QCOMPARE(parts.size(), 2);

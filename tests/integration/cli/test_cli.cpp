@@ -364,9 +364,10 @@ private Q_SLOTS:
         QCOMPARE(request.header("Authorization"), QByteArray("Bearer sk-test-1"));
         QCOMPARE(request.jsonBody().value(QLatin1String("model")).toString(),
                  QStringLiteral("gpt-5-mini"));
-        QCOMPARE(
-            messageContent(request, QStringLiteral("system")),
-            QStringLiteral("You edit text. Return only the replacement text, with no commentary."));
+        QCOMPARE(messageContent(request, QStringLiteral("system")),
+                 QStringLiteral("You edit text. Return only the replacement text, with no "
+                                "commentary. Keep the language of the selected text unless the "
+                                "instruction asks for another."));
         const QString user = messageContent(request, QStringLiteral("user"));
         QVERIFY2(user.contains(QStringLiteral("Some selected text.")) &&
                      user.contains(QStringLiteral("make it shorter")),
@@ -381,10 +382,13 @@ private Q_SLOTS:
 
     // Blanks are printed only once text follows them, also when they arrive
     // in pieces of their own: the printed text is the reply's trimmed text.
+    // (A reply language chosen in Settings reaches the prompt.)
     void askHoldsBlanksBackUntilTextFollows()
     {
         REQUIRE_KEYRING();
         storeKey("openai", "sk-test-1");
+        QSettings(configPath(QStringLiteral("Wrenlark.conf")), QSettings::IniFormat)
+            .setValue(QStringLiteral("reply_language"), QStringLiteral("German"));
         m_server.enqueue("POST", "/openai/v1/chat",
                          TestHttpServer::Response::eventStream(
                              {chunk(QStringLiteral(" \n")), chunk(QStringLiteral("a ")),
@@ -397,6 +401,8 @@ private Q_SLOTS:
         finish(process);
         QCOMPARE(process.exitCode(), 0);
         QCOMPARE(process.readAllStandardOutput(), QByteArray("a \t b\n"));
+        QCOMPARE(messageContent(m_server.requests().last(), QStringLiteral("system")),
+                 QStringLiteral("You are a helpful assistant. Reply in German."));
     }
 
     // What a server says reaches the terminal and the log inert, and never

@@ -113,8 +113,8 @@ private Q_SLOTS:
         store->saveApiKey(QStringLiteral("xai-key"), *builtIn("xai"));
         store->setModel(QStringLiteral("grok-4"), *builtIn("xai"));
 
-        const AppConfig expected{QStringLiteral("xai"), QStringLiteral("xai-key"),
-                                 QStringLiteral("grok-4"), QUrl()};
+        const AppConfig expected{
+            QStringLiteral("xai"), QStringLiteral("xai-key"), QStringLiteral("grok-4"), QUrl(), {}};
         QCOMPARE(store->loadConfig(), expected);
         QCOMPARE(makeStore()->currentProvider()->id(), QStringLiteral("xai"));
 
@@ -122,9 +122,11 @@ private Q_SLOTS:
         store->saveApiKey(QStringLiteral("sk-openai"), *builtIn("openai"));
         QCOMPARE(store->loadConfig(), expected);
         store->setCurrentProvider(*builtIn("openai"));
-        QCOMPARE(store->loadConfig(),
-                 (AppConfig{QStringLiteral("openai"), QStringLiteral("sk-openai"),
-                            QStringLiteral("gpt-5-mini"), QUrl()}));
+        QCOMPARE(store->loadConfig(), (AppConfig{QStringLiteral("openai"),
+                                                 QStringLiteral("sk-openai"),
+                                                 QStringLiteral("gpt-5-mini"),
+                                                 QUrl(),
+                                                 {}}));
 
         // An emptied key removes the provider from the walk.
         store->saveApiKey(QString(), *builtIn("openai"));
@@ -146,8 +148,11 @@ private Q_SLOTS:
         m_auth.save(session());
         store->setCurrentProvider(subscription);
         QVERIFY(store->hasValidConfig(subscription));
-        const AppConfig expected{QStringLiteral("openai-pro-plus"), QStringLiteral("oauth-session"),
-                                 QStringLiteral("gpt-5.4"), QUrl()};
+        const AppConfig expected{QStringLiteral("openai-pro-plus"),
+                                 QStringLiteral("oauth-session"),
+                                 QStringLiteral("gpt-5.4"),
+                                 QUrl(),
+                                 {}};
         QCOMPARE(store->loadConfig(), expected);
 
         // Its "key" is the session, which saving a key must not touch.
@@ -170,8 +175,11 @@ private Q_SLOTS:
 
         QCOMPARE(store->readApiKey(provider), QStringLiteral("sk-legacy"));
         QCOMPARE(m_keychain.read(QStringLiteral("old_api_key")), QStringLiteral("sk-legacy"));
-        QCOMPARE(store->loadConfig(), (AppConfig{QStringLiteral("old"), QStringLiteral("sk-legacy"),
-                                                 QStringLiteral("m"), QUrl()}));
+        QCOMPARE(store->loadConfig(), (AppConfig{QStringLiteral("old"),
+                                                 QStringLiteral("sk-legacy"),
+                                                 QStringLiteral("m"),
+                                                 QUrl(),
+                                                 {}}));
 
         // Removing the key must not let the next read bring it back from the old account.
         store->saveApiKey(QString(), provider);
@@ -195,8 +203,11 @@ private Q_SLOTS:
 
         store->setModel(QStringLiteral("chosen"), noModel);
         store->setCurrentProvider(noModel);
-        QCOMPARE(store->loadConfig(), (AppConfig{QStringLiteral("nomodel"), QStringLiteral("k1"),
-                                                 QStringLiteral("chosen"), QUrl()}));
+        QCOMPARE(store->loadConfig(), (AppConfig{QStringLiteral("nomodel"),
+                                                 QStringLiteral("k1"),
+                                                 QStringLiteral("chosen"),
+                                                 QUrl(),
+                                                 {}}));
     }
 };
 
