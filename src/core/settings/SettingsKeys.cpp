@@ -4,9 +4,9 @@ namespace SettingsKeys {
 
 QList<Key> all()
 {
-    return {currentProvider,        didCompleteOnboarding, userCommands,
-            unreadableUserCommands, launchAtLoginEnabled,  keyboardShortcutsInitialized,
-            trayMissingNoticeShown};
+    return {currentProvider,        didCompleteOnboarding,    userCommands,
+            unreadableUserCommands, launchAtLoginEnabled,     keyboardShortcutsInitialized,
+            trayMissingNoticeShown, instructionHistoryEnabled};
 }
 
 QString model(const QString &providerID)

@@ -43,6 +43,9 @@ inline const Key keyboardShortcutsInitialized{
 inline const Key trayMissingNoticeShown{
     QStringLiteral("tray_missing_notice_shown"), QMetaType::Bool, false,
     "The notice that this desktop shows no tray icon was given once."};
+inline const Key instructionHistoryEnabled{
+    QStringLiteral("instruction_history_enabled"), QMetaType::Bool, true,
+    "Instructions sent from the command bar are kept, so that Up in the bar brings them back."};
 
 // The keys above.
 QList<Key> all();

@@ -233,3 +233,13 @@ void SettingsStore::setLaunchAtLoginEnabled(bool enabled)
 {
     m_defaults.setValue(SettingsKeys::launchAtLoginEnabled.name, enabled);
 }
+
+bool SettingsStore::instructionHistoryEnabled() const
+{
+    return m_defaults.boolValue(SettingsKeys::instructionHistoryEnabled.name);
+}
+
+void SettingsStore::setInstructionHistoryEnabled(bool enabled)
+{
+    m_defaults.setValue(SettingsKeys::instructionHistoryEnabled.name, enabled);
+}

@@ -85,6 +85,8 @@ public:
     void setDidCompleteOnboarding(bool completed);
     bool launchAtLoginEnabled() const;
     void setLaunchAtLoginEnabled(bool enabled);
+    bool instructionHistoryEnabled() const;
+    void setInstructionHistoryEnabled(bool enabled);
 
 private:
     const KeychainStore m_keychain;
