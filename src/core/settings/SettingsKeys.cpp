@@ -6,7 +6,7 @@ QList<Key> all()
 {
     return {currentProvider,        didCompleteOnboarding, userCommands,
             unreadableUserCommands, launchAtLoginEnabled,  keyboardShortcutsInitialized,
-            trayMissingNoticeShown, replyLanguage};
+            trayMissingNoticeShown, replyLanguage,         instructionHistoryEnabled};
 }
 
 QString model(const QString &providerID)

@@ -46,6 +46,9 @@ inline const Key trayMissingNoticeShown{
 inline const Key replyLanguage{
     QStringLiteral("reply_language"), QMetaType::QString, QString(),
     "The language replies are written in, by its English name; empty: the selection's own."};
+inline const Key instructionHistoryEnabled{
+    QStringLiteral("instruction_history_enabled"), QMetaType::Bool, true,
+    "Instructions sent from the command bar are kept, so that Up in the bar brings them back."};
 
 // The keys above.
 QList<Key> all();

@@ -245,3 +245,13 @@ void SettingsStore::setReplyLanguage(const QString &language)
 {
     m_defaults.setValue(SettingsKeys::replyLanguage.name, language.trimmed());
 }
+
+bool SettingsStore::instructionHistoryEnabled() const
+{
+    return m_defaults.boolValue(SettingsKeys::instructionHistoryEnabled.name);
+}
+
+void SettingsStore::setInstructionHistoryEnabled(bool enabled)
+{
+    m_defaults.setValue(SettingsKeys::instructionHistoryEnabled.name, enabled);
+}

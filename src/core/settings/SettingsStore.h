@@ -89,6 +89,8 @@ public:
     // selection's own.
     QString replyLanguage() const;
     void setReplyLanguage(const QString &language);
+    bool instructionHistoryEnabled() const;
+    void setInstructionHistoryEnabled(bool enabled);
 
 private:
     const KeychainStore m_keychain;
