@@ -98,6 +98,7 @@ AppStateHarness::AppStateHarness(AppStateTimings timings, bool warmsConnectionOn
     dependencies.settingsStore = std::make_unique<SettingsStore>();
     dependencies.analytics = m_analytics.get();
     dependencies.providerRegistry = &AIProviderRegistry::shared();
+    dependencies.instructionHistory = &m_instructionHistory;
     dependencies.timings = timings;
     dependencies.warmsConnectionOnOpen = warmsConnectionOnOpen;
     m_state = std::make_unique<AppState>(std::move(dependencies));

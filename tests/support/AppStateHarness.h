@@ -3,6 +3,7 @@
 #include "core/analytics/AnalyticsSignal.h"
 #include "core/desktop/SelectionContext.h"
 #include "core/session/AppState.h"
+#include "core/session/InstructionHistory.h"
 #include "support/FakeReplacementService.h"
 #include "support/FakeRunningApplications.h"
 #include "support/FakeSecretStore.h"
@@ -76,6 +77,7 @@ private:
     std::shared_ptr<FakeTargetAppClassifier> m_classifier;
     std::shared_ptr<FakeTextClipboard> m_clipboard;
     std::unique_ptr<AppAnalytics> m_analytics;
+    InstructionHistory m_instructionHistory;
     std::unique_ptr<AppState> m_state;
     QList<RecordedSignal> m_signals;
     int m_closeRequests = 0;

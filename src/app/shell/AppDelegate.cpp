@@ -52,6 +52,7 @@ AppDelegate::AppDelegate(DesktopServices desktop, AppAnalytics &analytics,
     dependencies.settingsStore = makeSettingsStore();
     dependencies.analytics = &m_analytics;
     dependencies.providerRegistry = &m_registry;
+    dependencies.instructionHistory = &m_instructionHistory;
     dependencies.warmsConnectionOnOpen = true;
     m_appState = std::make_unique<AppState>(std::move(dependencies));
     followSleepAndNetwork();
@@ -71,6 +72,7 @@ AppDelegate::AppDelegate(DesktopServices desktop, AppAnalytics &analytics,
     preferences.keyboardPermission = m_desktop.keyboardPermission;
     preferences.desktopNotices = m_desktop.notices.capabilities;
     preferences.restartApplication = [this] { restartWithSettings(); };
+    preferences.instructionHistory = &m_instructionHistory;
     m_preferences = std::make_unique<PreferencesWindowController>(preferences);
     OnboardingDependencies onboarding;
     static_cast<WindowDependencies &>(onboarding) = windows;

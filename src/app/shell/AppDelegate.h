@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/desktop/DesktopServices.h"
+#include "core/session/InstructionHistory.h"
 #include "shell/ShellCommandTarget.h"
 
 #include <QObject>
@@ -88,6 +89,7 @@ private:
     AppAnalytics &m_analytics;
     const AIProviderRegistry &m_registry;
     Environment m_environment;
+    InstructionHistory m_instructionHistory;
     std::unique_ptr<AppState> m_appState;
     std::unique_ptr<SettingsStore> m_settingsStore;
     std::unique_ptr<CommandPanelController> m_panelController;

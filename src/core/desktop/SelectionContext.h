@@ -31,6 +31,8 @@ struct SelectionContext
     std::optional<SelectionRange> selectedRange;
     // The process that owns the text; 0 when unknown.
     qint32 pid = 0;
+    // The element is a password field: nothing said about it is kept.
+    bool isSecret = false;
 
     bool isInsertionPoint() const { return selectedText.isEmpty() && selectedRange.has_value(); }
 };

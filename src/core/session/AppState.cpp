@@ -7,6 +7,7 @@
 #include "core/desktop/ReplacementOperation.h"
 #include "core/desktop/SelectionFetch.h"
 #include "core/providers/AIProviderRegistry.h"
+#include "core/session/InstructionHistory.h"
 #include "core/session/SelectionRace.h"
 #include "core/settings/SettingsStore.h"
 #include "core/support/Logging.h"
@@ -63,6 +64,7 @@ AppState::AppState(AppStateDependencies dependencies, QObject *parent)
     , m_settingsStore(std::move(dependencies.settingsStore))
     , m_analytics(*dependencies.analytics)
     , m_providerRegistry(*dependencies.providerRegistry)
+    , m_instructionHistory(*dependencies.instructionHistory)
     , m_timings(dependencies.timings)
     , m_warmsConnectionOnOpen(dependencies.warmsConnectionOnOpen)
     , m_aiClient(new AIClient(this))
@@ -231,6 +233,7 @@ void AppState::submit(SubmitAction action)
     m_submitInputRevision = m_inputRevision;
     m_submitAction = action;
     log(QStringLiteral("Request submitted."));
+    rememberInstruction(trimmed);
 
     request->config = *config;
     request->instruction = resolved.value_or(trimmed);
@@ -250,6 +253,13 @@ void AppState::submit(SubmitAction action)
                 {P::usesSavedCommand, boolean(resolved.has_value())}});
 
     runSubmitRequest(request);
+}
+
+void AppState::rememberInstruction(const QString &typed)
+{
+    if (m_selectionContext && m_selectionContext->isSecret)
+        return;
+    m_instructionHistory.add(typed);
 }
 
 QString AppState::querySelectionState(const std::optional<SelectionContext> &context)

@@ -24,6 +24,7 @@ class AIClient;
 class AIProviderRegistry;
 class AIReply;
 class AppAnalytics;
+class InstructionHistory;
 class MonotonicStopwatch;
 class ReplacementOperation;
 class SelectionFetch;
@@ -51,6 +52,8 @@ struct AppStateDependencies
     std::unique_ptr<SettingsStore> settingsStore;
     AppAnalytics *analytics = nullptr;
     const AIProviderRegistry *providerRegistry = nullptr;
+    // Where sent instructions are kept for recall.
+    InstructionHistory *instructionHistory = nullptr;
     AppStateTimings timings;
     // Connect to the current provider's server whenever the bar opens.
     bool warmsConnectionOnOpen = false;
@@ -108,6 +111,7 @@ public:
     ~AppState() override;
 
     QString inputText() const { return m_inputText; }
+    const InstructionHistory &instructionHistory() const { return m_instructionHistory; }
     QString responseText() const { return m_responseText; }
     bool isLoading() const { return m_isLoading; }
     std::optional<QString> executingCommandText() const { return m_executingCommandText; }
@@ -249,6 +253,9 @@ private:
     // which are done while the user types.
     void warmUpProviderConnection();
 
+    // Keeps what the user typed for recall, unless it was typed over a
+    // password field.
+    void rememberInstruction(const QString &typed);
     static void log(const QString &message);
     void sendSignal(const QString &name, const AnalyticsParameters &parameters = {});
 
@@ -257,6 +264,7 @@ private:
     std::unique_ptr<SettingsStore> m_settingsStore;
     AppAnalytics &m_analytics;
     const AIProviderRegistry &m_providerRegistry;
+    InstructionHistory &m_instructionHistory;
     AppStateTimings m_timings;
     bool m_warmsConnectionOnOpen;
     AIClient *m_aiClient;

@@ -159,6 +159,9 @@ void CommandInputField::keyPressEvent(QKeyEvent *event)
             onEscape();
         return;
     }
+    if ((key == Qt::Key_Up || key == Qt::Key_Down) && modifiers == Qt::NoModifier && onRecall &&
+        onRecall(key == Qt::Key_Up))
+        return;
     QTextEdit::keyPressEvent(event);
 }
 

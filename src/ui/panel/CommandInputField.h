@@ -6,7 +6,8 @@
 #include <functional>
 
 // The instruction input: plain multi-line text that submits on Return,
-// breaks the line on Shift or Alt+Return, reports Escape and grows with its
+// breaks the line on Shift or Alt+Return, reports Escape, offers Up and Down
+// for recalling earlier instructions, and grows with its
 // content up to a limit, beyond which it scrolls.
 class CommandInputField : public QTextEdit
 {
@@ -42,6 +43,9 @@ public:
     std::function<void()> onEscape;
     std::function<void(const QString &)> onChange;
     std::function<void(double)> onHeightChange;
+    // Up (older) or Down: true when it brought back an earlier instruction,
+    // which then takes the key.
+    std::function<bool(bool older)> onRecall;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

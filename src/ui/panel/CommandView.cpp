@@ -156,8 +156,15 @@ void CommandView::buildChrome()
     m_input->onSubmit = [this](SubmitAction action) { m_appState.submit(action); };
     m_input->onEscape = [this] { m_appState.handleEscape(UsageSessionEndReason::escapeKey); };
     m_input->onChange = [this](const QString &text) {
+        m_model.endRecall();
         m_appState.inputChanged(text);
         updateChip();
+    };
+    m_input->onRecall = [this](bool older) {
+        const auto recalled = older ? m_model.recallOlder(m_input->text()) : m_model.recallNewer();
+        if (recalled)
+            m_appState.inputChanged(*recalled);
+        return recalled.has_value();
     };
     m_input->onHeightChange = [this](double height) { m_model.setInputContentHeight(height); };
 }

@@ -8,7 +8,9 @@ PanelModel::PanelModel(AppState &state, double copiedFeedbackSeconds, QObject *p
     : QObject(parent)
     , m_state(state)
     , m_shownStatus(state.status())
+    , m_recall(state.instructionHistory())
 {
+    connect(&state, &AppState::openTokenChanged, this, &PanelModel::endRecall);
     m_copiedFeedbackTimer.setSingleShot(true);
     m_copiedFeedbackTimer.setInterval(int(std::lround(copiedFeedbackSeconds * 1000)));
     connect(&m_copiedFeedbackTimer, &QTimer::timeout, this,
@@ -30,6 +32,16 @@ void PanelModel::setInputContentHeight(double height)
         return;
     m_inputContentHeight = height;
     Q_EMIT inputContentHeightChanged();
+}
+
+std::optional<QString> PanelModel::recallOlder(const QString &currentInput)
+{
+    return m_recall.older(currentInput);
+}
+
+std::optional<QString> PanelModel::recallNewer()
+{
+    return m_recall.newer();
 }
 
 QString PanelModel::statusText(const SessionStatus &status)

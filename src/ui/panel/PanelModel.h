@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/session/InstructionRecall.h"
 #include "core/session/SessionStatus.h"
 
 #include <QObject>
@@ -37,6 +38,14 @@ public:
     double inputContentHeight() const { return m_inputContentHeight; }
     void setInputContentHeight(double height);
 
+    // Up in an empty input (or while walking): the next older instruction
+    // sent before; Down: the next newer one, an empty text past the newest.
+    // Nothing when there is nothing to walk to.
+    std::optional<QString> recallOlder(const QString &currentInput);
+    std::optional<QString> recallNewer();
+    // Typing, or opening the bar again, ends the walk.
+    void endRecall() { m_recall.reset(); }
+
     // The words the bar shows for `status`.
     static QString statusText(const SessionStatus &status);
 
@@ -56,4 +65,5 @@ private:
     bool m_showCopiedFeedback = false;
     double m_inputContentHeight = initialInputContentHeight;
     QTimer m_copiedFeedbackTimer;
+    InstructionRecall m_recall;
 };

@@ -2,6 +2,7 @@
 
 #include "core/desktop/CommandKeybindingService.h"
 #include "core/desktop/GlobalShortcutService.h"
+#include "core/session/InstructionHistory.h"
 #include "core/settings/LaunchAtLoginManager.h"
 #include "core/settings/SettingsStore.h"
 #include "core/support/AppMetadata.h"
@@ -72,7 +73,7 @@ GeneralPreferencesView::GeneralPreferencesView(const PreferencesDependencies &de
             &GeneralPreferencesView::launchAtLoginToggled);
 
     layout->addSpacing(16);
-    layout->addWidget(sectionTitle(tr("Replies"), this));
+    layout->addWidget(sectionTitle(tr("Command Bar"), this));
     layout->addWidget(buildRepliesGroup());
 
     layout->addSpacing(16);
@@ -155,11 +156,41 @@ QWidget *GeneralPreferencesView::buildRepliesGroup()
         1, 0);
     layout->addWidget(m_replyLanguage, 0, 1, 2, 1, Qt::AlignVCenter);
     layout->setColumnStretch(0, 1);
+    if (m_dependencies.instructionHistory)
+        addHistoryRow(layout, replies);
     connect(m_replyLanguage, &QComboBox::activated, this,
             &GeneralPreferencesView::storeReplyLanguage);
     connect(m_replyLanguage->lineEdit(), &QLineEdit::editingFinished, this,
             &GeneralPreferencesView::storeReplyLanguage);
     return replies;
+}
+
+// Whether the bar keeps sent instructions for Up and Down, and forgetting
+// them.
+void GeneralPreferencesView::addHistoryRow(QGridLayout *layout, QWidget *group)
+{
+    auto *line = new QFrame(group);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(line, 2, 0, 1, 2);
+    m_keepHistory = new QCheckBox(tr("Remember instructions"), group);
+    m_keepHistory->setAccessibleName(m_keepHistory->text());
+    m_clearHistory = new QPushButton(tr("Clear History"), group);
+    m_clearHistory->setAccessibleName(m_clearHistory->text());
+    WindowStyle::makeRoomy(m_clearHistory);
+    auto *caption = StyledLabel::caption(
+        tr("Up and Down in the empty bar bring back what you sent; never the text or the reply."),
+        group);
+    caption->setContentsMargins(24, 0, 0, 0);
+    layout->addWidget(m_keepHistory, 3, 0);
+    layout->addWidget(caption, 4, 0);
+    layout->addWidget(m_clearHistory, 3, 1, 2, 1, Qt::AlignVCenter | Qt::AlignRight);
+    connect(m_keepHistory, &QCheckBox::toggled, this,
+            [this](bool keep) { m_store->setInstructionHistoryEnabled(keep); });
+    connect(m_clearHistory, &QPushButton::clicked, this, [this] {
+        m_dependencies.instructionHistory->clear();
+        m_clearHistory->setEnabled(false);
+    });
 }
 
 // The first entry, and an emptied field, mean the selection's own language.
@@ -238,6 +269,11 @@ void GeneralPreferencesView::reload()
 {
     const QSignalBlocker blocker(m_launchAtLogin);
     m_launchAtLogin->setChecked(m_store->launchAtLoginEnabled());
+    if (m_keepHistory) {
+        const QSignalBlocker historyBlocker(m_keepHistory);
+        m_keepHistory->setChecked(m_store->instructionHistoryEnabled());
+        m_clearHistory->setEnabled(!m_dependencies.instructionHistory->entries().isEmpty());
+    }
     const QString language = m_store->replyLanguage();
     const QSignalBlocker languageBlocker(m_replyLanguage);
     m_replyLanguage->setCurrentIndex(0);

@@ -9,6 +9,7 @@
 class DesktopShortcutRow;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QPushButton;
 class SettingsStore;
 class ShortcutRecorder;
@@ -27,6 +28,8 @@ public:
 
     QCheckBox *launchAtLoginSwitch() const { return m_launchAtLogin; }
     QComboBox *replyLanguageBox() const { return m_replyLanguage; }
+    QCheckBox *historySwitch() const { return m_keepHistory; }
+    QPushButton *clearHistoryButton() const { return m_clearHistory; }
     // The recorder, its clear button and its message line for a shortcut name.
     ShortcutRecorder *recorder(const QString &name) const { return m_recorders.value(name); }
     QPushButton *clearButton(const QString &name) const { return m_clearButtons.value(name); }
@@ -40,6 +43,7 @@ protected:
 
 private:
     QWidget *buildRepliesGroup();
+    void addHistoryRow(QGridLayout *layout, QWidget *group);
     void storeReplyLanguage();
     QWidget *buildShortcutRow(const QString &name, const QString &title, const QString &detail);
     void reload();
@@ -52,6 +56,8 @@ private:
     std::unique_ptr<SettingsStore> m_store;
     QCheckBox *m_launchAtLogin;
     QComboBox *m_replyLanguage = nullptr;
+    QCheckBox *m_keepHistory = nullptr;
+    QPushButton *m_clearHistory = nullptr;
     QHash<QString, ShortcutRecorder *> m_recorders;
     QHash<QString, QPushButton *> m_clearButtons;
     QHash<QString, StyledLabel *> m_messages;

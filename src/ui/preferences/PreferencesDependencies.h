@@ -10,6 +10,7 @@
 class CommandKeybindingService;
 class GlobalShortcutService;
 class KeyboardControlPermission;
+class InstructionHistory;
 class LoginItemService;
 
 // What the Settings window needs from the application, handed in once by the
@@ -32,4 +33,7 @@ struct PreferencesDependencies : WindowDependencies
     // Ends this run and starts Wrenlark again with Settings open: providers
     // added to the catalog are read at the start. Unset, nothing restarts.
     std::function<void()> restartApplication;
+    // The instructions the bar recalls; without it the row that clears them
+    // is not shown.
+    InstructionHistory *instructionHistory = nullptr;
 };

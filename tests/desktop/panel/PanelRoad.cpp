@@ -41,6 +41,7 @@ PanelRoad::PanelRoad()
     dependencies.settingsStore = std::make_unique<SettingsStore>();
     dependencies.analytics = m_analytics.get();
     dependencies.providerRegistry = &AIProviderRegistry::shared();
+    dependencies.instructionHistory = &m_instructionHistory;
     m_state = std::make_unique<AppState>(std::move(dependencies));
     m_controller = std::make_unique<CommandPanelController>(*m_state, desktop, *m_analytics);
     m_state->setRequestClose([this] { m_controller->hide(); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/session/AppState.h"
+#include "core/session/InstructionHistory.h"
 #include "ui/panel/CommandPanelController.h"
 
 #include <QList>
@@ -46,6 +47,7 @@ public:
 
 private:
     std::unique_ptr<AppAnalytics> m_analytics;
+    InstructionHistory m_instructionHistory;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<CommandPanelController> m_controller;
     QStringList m_endReasons;

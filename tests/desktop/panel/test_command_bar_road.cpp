@@ -270,6 +270,30 @@ private Q_SLOTS:
         QCOMPARE(chats.size(), 1);
         QVERIFY(!chats.first().hasHeader("Authorization"));
     }
+
+    // Up in the empty bar brings back the instruction sent before (here, by
+    // the case before), also after a restart; Down goes back to empty.
+    void upRecallsAnInstructionAfterARestart()
+    {
+        QCOMPARE(m_app->runCommand({QStringLiteral("quit")}).exitCode, 0);
+        QVERIFY(m_app->waitForExit());
+        QVERIFY(m_app->start());
+        QTRY_COMPARE_WITH_TIMEOUT(m_app->diagnostics().value(QStringLiteral("shortcut")).toString(),
+                                  QStringLiteral("Alt+Space"), 5000);
+
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 10000);
+        QVERIFY(key(QStringLiteral("Up")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Instruction"))
+                .endsWith(QStringLiteral("\nshorter")),
+            10000);
+        QVERIFY(key(QStringLiteral("Down")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Instruction"))
+                 .contains(QStringLiteral("shorter")),
+            10000);
+    }
 };
 
 int main(int argc, char *argv[])

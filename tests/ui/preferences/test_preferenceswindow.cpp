@@ -7,6 +7,7 @@
 #include "core/catalog/SharedModelCatalogStore.h"
 #include "core/desktop/KeyboardControlPermission.h"
 #include "core/desktop/LoginItemService.h"
+#include "core/session/InstructionHistory.h"
 #include "core/settings/SettingsKeys.h"
 #include "core/settings/SettingsStore.h"
 #include "core/support/AppMetadata.h"
@@ -117,6 +118,7 @@ class TestPreferencesWindow : public QObject
     std::shared_ptr<GrantedKeyboardPermission> m_keyboardPermission;
     QStringList m_desktopNotices;
     int m_restarts = 0;
+    InstructionHistory m_history;
     // Last, so its windows go before what they refer to.
     std::unique_ptr<PreferencesWindowController> m_controller;
 
@@ -142,6 +144,7 @@ class TestPreferencesWindow : public QObject
         dependencies.keyboardPermission = m_keyboardPermission;
         dependencies.desktopNotices = m_desktopNotices;
         dependencies.restartApplication = [this] { ++m_restarts; };
+        dependencies.instructionHistory = &m_history;
         m_controller.reset(); // its window still refers to the previous manager
         m_controller = std::make_unique<PreferencesWindowController>(dependencies);
         previousRegistry.reset();
@@ -517,6 +520,7 @@ private Q_SLOTS:
 
     void generalTab()
     {
+        m_history.add(QStringLiteral("shorter"));
         controller().show(QStringLiteral("menu_bar"));
         root()->selectTab(PreferencesTab::general);
         GeneralPreferencesView *general = root()->generalView();
@@ -547,6 +551,13 @@ private Q_SLOTS:
         QCOMPARE(recorder->portableText(), std::optional<QString>(QStringLiteral("Alt+Space")));
         QVERIFY(general->recorder(GlobalShortcutService::screenSelection));
         saveScreenshot(controller().window(), QStringLiteral("preferences-general-light"));
+
+        // Clearing the recalled instructions removes their file.
+        QVERIFY(general->historySwitch()->isChecked());
+        QTest::mouseClick(general->clearHistoryButton(), Qt::LeftButton);
+        QVERIFY(m_history.entries().isEmpty());
+        QVERIFY(!QFile::exists(m_history.filePath()));
+        QVERIFY(!general->clearHistoryButton()->isEnabled());
 
         // A chord another program holds is stored and said at once.
         m_shortcuts->refuse(QStringLiteral("Ctrl+Alt+K"));

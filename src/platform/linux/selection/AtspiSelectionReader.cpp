@@ -387,5 +387,7 @@ SelectionContext AtspiSelectionReader::contextFor(AtspiAccessible *element, qint
     context.selectedText = std::move(text);
     context.selectedRange = range;
     context.pid = pid;
+    GErrorHolder error;
+    context.isSecret = atspi_accessible_get_role(element, error.out()) == ATSPI_ROLE_PASSWORD_TEXT;
     return context;
 }
