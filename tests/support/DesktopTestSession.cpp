@@ -121,10 +121,12 @@ bool askInBar(const QString &instruction, const QString &replyEnd)
     return true;
 }
 
-QString readAccessible(const QString &application, const QString &name)
+QString readAccessible(const QString &application, const QString &name, bool description)
 {
-    const auto result = run(QStringLiteral("/usr/bin/python3"),
-                            {QStringLiteral(WRENLARK_READ_ACCESSIBLE), application, name}, 20000);
+    QStringList arguments{QStringLiteral(WRENLARK_READ_ACCESSIBLE), application, name};
+    if (description)
+        arguments << QStringLiteral("description");
+    const auto result = run(QStringLiteral("/usr/bin/python3"), arguments, 20000);
     return result.finished && result.exitCode == 0 ? QString::fromUtf8(result.output) : QString();
 }
 

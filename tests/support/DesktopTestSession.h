@@ -40,8 +40,9 @@ qint64 activeWindowPid();
 QStringList visibleWindows(qint64 pid, const QString &name = {});
 // The text of the accessible named `name` in the application named
 // `application`, read over AT-SPI by another process as a screen reader
-// reads it: its role on the first line. Empty when there is none.
-QString readAccessible(const QString &application, const QString &name);
+// reads it: its role on the first line (then its description instead of its
+// text, when asked). Empty when there is none.
+QString readAccessible(const QString &application, const QString &name, bool description = false);
 // Types `instruction` into Wrenlark's focused bar and sends it with Return;
 // true once the bar shows it and its response ends with `replyEnd`. Says
 // what the bar showed when it did not.

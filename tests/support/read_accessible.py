@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # Prints the text of the accessible named ARGV[2] in the application named
-# ARGV[1], as a screen reader reads it (AT-SPI). Exit 1 when not found.
+# ARGV[1], as a screen reader reads it (AT-SPI), or its description when
+# ARGV[3] is "description". Exit 1 when not found.
 import sys
 
 import pyatspi
@@ -30,6 +31,9 @@ def main():
         if node is None:
             continue
         role = node.getRoleName()
+        if len(sys.argv) > 3 and sys.argv[3] == "description":
+            sys.stdout.write(role + "\n" + node.description)
+            return 0
         try:
             text = node.queryText()
             content = text.getText(0, text.characterCount)

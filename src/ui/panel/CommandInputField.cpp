@@ -135,6 +135,18 @@ void CommandInputField::resizeEvent(QResizeEvent *event)
     recomputeHeight();
 }
 
+// Tab moves the focus (before keyPressEvent sees it) unless it compares.
+bool CommandInputField::event(QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier && onCompare &&
+            onCompare())
+            return true;
+    }
+    return QTextEdit::event(event);
+}
+
 void CommandInputField::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();

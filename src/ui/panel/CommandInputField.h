@@ -46,8 +46,12 @@ public:
     // Up (older) or Down: true when it brought back an earlier instruction,
     // which then takes the key.
     std::function<bool(bool older)> onRecall;
+    // Tab: true when it switched between the reply and its changes, which
+    // then takes the key.
+    std::function<bool()> onCompare;
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;

@@ -2,6 +2,7 @@
 
 #include "core/analytics/UsageSessionEndReason.h"
 #include "core/session/AppState.h"
+#include "core/session/WordDiff.h"
 #include "ui/common/LiveRegion.h"
 #include "ui/panel/BarStyle.h"
 #include "ui/panel/CommandChip.h"
@@ -30,6 +31,32 @@ namespace {
 
 constexpr int thumbnailHeight = 20;
 constexpr int thumbnailRadius = 3;
+
+// The changes on the bar's dark background: deletions struck through in
+// red, insertions underlined in green, both legible without the colour.
+QString differenceHtml(const QList<WordDiff::Segment> &segments)
+{
+    QString html = QStringLiteral("<p style=\"white-space: pre-wrap\">");
+    for (const WordDiff::Segment &segment : segments) {
+        const QString text = segment.text.toHtmlEscaped();
+        switch (segment.kind) {
+        case WordDiff::Segment::Kind::Equal:
+            html += text;
+            break;
+        case WordDiff::Segment::Kind::Deleted:
+            html += QStringLiteral("<span style=\"color: #ff9b93; background-color: #4a1d1b; "
+                                   "text-decoration: line-through\">%1</span>")
+                        .arg(text);
+            break;
+        case WordDiff::Segment::Kind::Inserted:
+            html += QStringLiteral("<span style=\"color: #9be3a6; background-color: #1b3f24; "
+                                   "text-decoration: underline\">%1</span>")
+                        .arg(text);
+            break;
+        }
+    }
+    return html + QStringLiteral("</p>");
+}
 constexpr int statusSpacing = 8;
 constexpr int copyHintMargin = 0;
 constexpr int noScreenInputMaxHeight = 320;
@@ -160,6 +187,7 @@ void CommandView::buildChrome()
         m_appState.inputChanged(text);
         updateChip();
     };
+    m_input->onCompare = [this] { return m_model.toggleDifference(); };
     m_input->onRecall = [this](bool older) {
         const auto recalled = older ? m_model.recallOlder(m_input->text()) : m_model.recallNewer();
         if (recalled)
@@ -217,6 +245,7 @@ void CommandView::connectState()
             [this] { m_copyHint->setShowsCopied(m_model.showCopiedFeedback()); });
     connect(&m_model, &PanelModel::inputContentHeightChanged, this,
             &CommandView::updateInputHeight);
+    connect(&m_model, &PanelModel::differenceChanged, this, &CommandView::showDifference);
 }
 
 QStringList CommandView::placeholderCandidates(bool hasSelection)
@@ -323,6 +352,29 @@ void CommandView::refreshRenderedResponseIfNeeded()
         Q_EMIT contentSizeChanged();
         return;
     }
+    updateResponseHeight();
+}
+
+void CommandView::showDifference()
+{
+    if (!m_model.showsDifference()) {
+        if (m_response->accessibleDescription().isEmpty())
+            return;
+        m_response->setAccessibleDescription(QString());
+        m_responseRenderer = IncrementalResponseRenderer();
+        m_renderedResponseSource.clear();
+        refreshRenderedResponseIfNeeded();
+        return;
+    }
+    const QList<WordDiff::Segment> &segments = m_model.difference();
+    if (segments.isEmpty())
+        return; // still being compared
+    m_response->document()->setHtml(differenceHtml(segments));
+    // The reply shown again after this is rendered anew.
+    m_renderedResponseSource = QStringLiteral("\x01");
+    const QString spoken = WordDiff::spokenSummary(segments);
+    m_response->setAccessibleDescription(spoken);
+    LiveRegion::announce(m_status, tr("Changes: %1").arg(spoken));
     updateResponseHeight();
 }
 

@@ -77,6 +77,8 @@ private:
     void announceEndOfReply();
     void updateChip();
     void updateInputHeight();
+    // The reply, or its changes to the selection (Tab).
+    void showDifference();
     void placeOverlays();
     QScreen *barScreen() const;
     int chromeHeight() const;

@@ -2,7 +2,18 @@
 
 #include "core/session/AppState.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThreadPool>
 #include <cmath>
+
+namespace {
+
+// Texts up to this many characters together are compared at once; longer
+// ones on a worker thread, so the bar never stalls.
+constexpr qsizetype immediateComparisonLimit = 4000;
+
+} // namespace
 
 PanelModel::PanelModel(AppState &state, double copiedFeedbackSeconds, QObject *parent)
     : QObject(parent)
@@ -11,6 +22,10 @@ PanelModel::PanelModel(AppState &state, double copiedFeedbackSeconds, QObject *p
     , m_recall(state.instructionHistory())
 {
     connect(&state, &AppState::openTokenChanged, this, &PanelModel::endRecall);
+    // A new reply, or a new session, shows the reply.
+    for (auto signal :
+         {&AppState::responseTextChanged, &AppState::openTokenChanged, &AppState::isLoadingChanged})
+        connect(&state, signal, this, &PanelModel::hideDifference);
     m_copiedFeedbackTimer.setSingleShot(true);
     m_copiedFeedbackTimer.setInterval(int(std::lround(copiedFeedbackSeconds * 1000)));
     connect(&m_copiedFeedbackTimer, &QTimer::timeout, this,
@@ -42,6 +57,55 @@ std::optional<QString> PanelModel::recallOlder(const QString &currentInput)
 std::optional<QString> PanelModel::recallNewer()
 {
     return m_recall.newer();
+}
+
+bool PanelModel::toggleDifference()
+{
+    if (m_showsDifference) {
+        hideDifference();
+        return true;
+    }
+    const auto &selection = m_state.selectionContext();
+    const QString before = selection ? selection->selectedText : QString();
+    const QString after = m_state.responseText();
+    if (before.isEmpty() || after.isEmpty() || m_state.isLoading())
+        return false;
+    m_showsDifference = true;
+    compare(before, after);
+    Q_EMIT differenceChanged();
+    return true;
+}
+
+void PanelModel::compare(const QString &before, const QString &after)
+{
+    const QUuid id = QUuid::createUuid();
+    m_differenceID = id;
+    if (before.size() + after.size() <= immediateComparisonLimit) {
+        m_difference = WordDiff::compare(before, after);
+        return;
+    }
+    QPointer<PanelModel> self(this);
+    QThreadPool::globalInstance()->start([self, id, before, after] {
+        QList<WordDiff::Segment> segments = WordDiff::compare(before, after);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, id, segments = std::move(segments)] {
+                if (!self || self->m_differenceID != id)
+                    return;
+                self->m_difference = segments;
+                Q_EMIT self->differenceChanged();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PanelModel::hideDifference()
+{
+    m_differenceID = QUuid();
+    m_difference.clear();
+    if (!std::exchange(m_showsDifference, false))
+        return;
+    Q_EMIT differenceChanged();
 }
 
 QString PanelModel::statusText(const SessionStatus &status)

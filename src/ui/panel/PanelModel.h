@@ -2,6 +2,7 @@
 
 #include "core/session/InstructionRecall.h"
 #include "core/session/SessionStatus.h"
+#include "core/session/WordDiff.h"
 
 #include <QObject>
 #include <QString>
@@ -21,6 +22,7 @@ class PanelModel : public QObject
     Q_PROPERTY(bool showCopiedFeedback READ showCopiedFeedback NOTIFY showCopiedFeedbackChanged)
     Q_PROPERTY(double inputContentHeight READ inputContentHeight WRITE setInputContentHeight NOTIFY
                    inputContentHeightChanged)
+    Q_PROPERTY(bool showsDifference READ showsDifference NOTIFY differenceChanged)
 
 public:
     static constexpr double initialInputContentHeight = 22.0;
@@ -46,6 +48,15 @@ public:
     // Typing, or opening the bar again, ends the walk.
     void endRecall() { m_recall.reset(); }
 
+    // Tab: the complete reply shown as its word changes to the selected
+    // text, or the reply itself again. False when there is nothing to
+    // compare (no selected text, or no complete reply).
+    bool toggleDifference();
+    bool showsDifference() const { return m_showsDifference; }
+    // The changes, once computed (long texts are compared off the main
+    // thread); empty meanwhile and while the reply is shown.
+    const QList<WordDiff::Segment> &difference() const { return m_difference; }
+
     // The words the bar shows for `status`.
     static QString statusText(const SessionStatus &status);
 
@@ -54,10 +65,13 @@ Q_SIGNALS:
     void focusTokenChanged();
     void showCopiedFeedbackChanged();
     void inputContentHeightChanged();
+    void differenceChanged();
 
 private:
     void followStatus();
     void setShowCopiedFeedback(bool show);
+    void compare(const QString &before, const QString &after);
+    void hideDifference();
 
     AppState &m_state;
     SessionStatus m_shownStatus;
@@ -66,4 +80,8 @@ private:
     double m_inputContentHeight = initialInputContentHeight;
     QTimer m_copiedFeedbackTimer;
     InstructionRecall m_recall;
+    bool m_showsDifference = false;
+    QList<WordDiff::Segment> m_difference;
+    // The comparison whose result still counts.
+    QUuid m_differenceID;
 };

@@ -135,6 +135,32 @@ private Q_SLOTS:
         QCOMPARE(m_server.requestCount(), requestsBefore + 1);
     }
 
+    // Tab shows the reply as its changes to the selection; a screen reader
+    // reads them in words.
+    void tabComparesBeforeWriting()
+    {
+        QString error;
+        auto editor =
+            TestEditor::start(TestEditor::Kind::gtk, QStringLiteral("Teh cat sat."), &error);
+        QVERIFY2(editor, qPrintable(error));
+        QVERIFY(editor->type({QStringLiteral("ctrl+a")}));
+        m_server.enqueue("POST", "/openai/v1/chat",
+                         TestHttpServer::Response::eventStream(
+                             {delta(QStringLiteral("The cat sat.")),
+                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))}));
+
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 10000);
+        QVERIFY(askInBar(QStringLiteral("fix"), QStringLiteral("The cat sat.")));
+        QVERIFY(key(QStringLiteral("Tab")));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Response"), true)
+                .section(u'\n', 1),
+            QStringLiteral("[deleted: Teh, inserted: The] cat sat."), 10000);
+        QVERIFY(key(QStringLiteral("Escape")));
+        QCOMPARE(editor->documentText(), QStringLiteral("Teh cat sat."));
+    }
+
     // Hiding forgets the bar's active window at once, while X11 reports
     // the loss of focus 100 ms late: a bar opened again within that time
     // must still take its keys and close on a click elsewhere.

@@ -1,4 +1,5 @@
 #include "ChatStream.h"
+#include "WindowTestSupport.h"
 #include "core/session/AppState.h"
 #include "support/AppStateHarness.h"
 #include "ui/panel/CommandChip.h"
@@ -214,6 +215,44 @@ private Q_SLOTS:
         QCOMPARE(harness.clipboard().text(), QStringLiteral("Done"));
         QCOMPARE(hint->label(), QStringLiteral("Copied!"));
         QTRY_COMPARE_WITH_TIMEOUT(hint->label(), QStringLiteral("Ctrl+C"), 4000);
+    }
+
+    // Tab shows the complete reply as its changes to the selection, in
+    // colour and in words; Tab again, or a new reply, shows the reply.
+    void tabComparesTheReplyWithTheSelection()
+    {
+        AppStateHarness harness;
+        AppState &state = harness.state();
+        harness.configureApiKeyProvider(QStringLiteral("openai"));
+        harness.selection().enqueueResult(FakeSelectionService::Kind::fetch,
+                                          selected(QStringLiteral("Teh cat sat on teh mat.")));
+        m_server.enqueue("POST", ChatStream::chatPath,
+                         ChatStream::reply({QStringLiteral("The cat sat on the mat.")}));
+        PanelModel model(state);
+        CommandView view(model);
+        view.show();
+        harness.open();
+        QTRY_VERIFY(state.hasSelection());
+        QTest::keyClick(view.inputField(), Qt::Key_Tab); // nothing to compare yet
+        QVERIFY(!model.showsDifference());
+        harness.type(QStringLiteral("fix"));
+        state.submit(SubmitAction::showOutput);
+        QTRY_VERIFY(!state.isLoading());
+
+        QTest::keyClick(view.inputField(), Qt::Key_Tab);
+        QVERIFY(model.showsDifference());
+        QCOMPARE(view.responseView()->accessibleDescription(),
+                 QStringLiteral("[deleted: Teh, inserted: The] cat sat on [deleted: teh, "
+                                "inserted: the] mat."));
+        QCOMPARE(view.responseView()->document()->toPlainText(),
+                 QStringLiteral("TehThe cat sat on tehthe mat."));
+        WindowTestSupport::saveScreenshot(&view, QStringLiteral("bar-compare"));
+
+        QTest::keyClick(view.inputField(), Qt::Key_Tab);
+        QVERIFY(!model.showsDifference());
+        QCOMPARE(view.responseView()->document()->toPlainText(),
+                 QStringLiteral("The cat sat on the mat."));
+        QVERIFY(view.responseView()->accessibleDescription().isEmpty());
     }
 
     void headerShowsTheSelectionOrTheImage()
