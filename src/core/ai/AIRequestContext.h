@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/ai/ConversationTurn.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
@@ -25,4 +28,7 @@ struct AIRequestContext
     QUrl endpoint;
     // The language the reply is written in; empty: the selection's own.
     QString replyLanguage;
+    // When refining: the session's earlier exchanges, oldest first; the
+    // first one's instruction goes with the selection.
+    QList<ConversationTurn> earlierTurns;
 };

@@ -42,6 +42,20 @@ std::pair<QString, QString> buildPrompts(const QString &instruction,
     return {assistant + QStringLiteral(" Reply in %1.").arg(replyLanguage), instruction};
 }
 
+Prompt buildPrompt(const AIRequestContext &context)
+{
+    const QList<ConversationTurn> &turns = context.earlierTurns;
+    const QString first = turns.isEmpty() ? context.instruction : turns.first().instruction;
+    const auto [system, user] = buildPrompts(first, context.selectedText, context.replyLanguage);
+    Prompt prompt{system, {{true, user}}};
+    for (qsizetype i = 0; i < turns.size(); ++i) {
+        prompt.messages.append({false, turns.at(i).reply});
+        prompt.messages.append(
+            {true, i + 1 < turns.size() ? turns.at(i + 1).instruction : context.instruction});
+    }
+    return prompt;
+}
+
 std::optional<QString> parseErrorMessage(const QByteArray &body)
 {
     const QJsonDocument document = QJsonDocument::fromJson(body);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/ai/AIClientError.h"
+#include "core/ai/AIRequestContext.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <optional>
 #include <utility>
@@ -16,6 +18,24 @@ namespace AIRequestSupport {
 std::pair<QString, QString> buildPrompts(const QString &instruction,
                                          const std::optional<QString> &selectedText,
                                          const QString &replyLanguage = QString());
+
+// What a request says, in the order the providers' formats take it: the
+// system prompt, then the messages, oldest first and alternating. The first
+// (the user's, with the selection and the first instruction) is the one a
+// captured image goes with; when refining, each earlier reply follows as the
+// model's and the next instruction as the user's; the last is always the
+// user's current instruction.
+struct PromptMessage
+{
+    bool fromUser = true;
+    QString text;
+};
+struct Prompt
+{
+    QString system;
+    QList<PromptMessage> messages;
+};
+Prompt buildPrompt(const AIRequestContext &context);
 
 // The message of an error body: error.message, message, error (a string),
 // error.error.message, else the trimmed UTF-8 text; nothing when empty.

@@ -30,19 +30,20 @@ AIReply *AnthropicProvider::send(AIClient &client, const AIRequestContext &conte
 
 AnthropicRequestBody AnthropicProvider::requestBody(const AIRequestContext &context)
 {
-    const auto [systemPrompt, userPrompt] = AIRequestSupport::buildPrompts(
-        context.instruction, context.selectedText, context.replyLanguage);
+    const AIRequestSupport::Prompt prompt = AIRequestSupport::buildPrompt(context);
 
     using ContentBlock = AnthropicRequestBody::ContentBlock;
-    QList<ContentBlock> blocks{ContentBlock::textBlock(userPrompt)};
-    if (context.imageData)
-        blocks.append(ContentBlock::pngImageBlock(*context.imageData));
-
     AnthropicRequestBody body;
     body.model = context.model;
     body.maxTokens = maxTokens;
-    body.system = systemPrompt;
-    body.messages = {{QStringLiteral("user"), blocks}};
+    body.system = prompt.system;
+    for (const AIRequestSupport::PromptMessage &message : prompt.messages) {
+        body.messages.append(
+            {message.fromUser ? QStringLiteral("user") : QStringLiteral("assistant"),
+             {ContentBlock::textBlock(message.text)}});
+    }
+    if (context.imageData)
+        body.messages.first().content.append(ContentBlock::pngImageBlock(*context.imageData));
     return body;
 }
 

@@ -31,16 +31,19 @@ AIReply *GoogleProvider::send(AIClient &client, const AIRequestContext &context,
 
 GeminiRequestBody GoogleProvider::requestBody(const AIRequestContext &context)
 {
-    const auto [systemPrompt, userPrompt] = AIRequestSupport::buildPrompts(
-        context.instruction, context.selectedText, context.replyLanguage);
+    const AIRequestSupport::Prompt prompt = AIRequestSupport::buildPrompt(context);
 
     using Part = GeminiRequestBody::Part;
-    QList<Part> parts{Part::textPart(systemPrompt + QStringLiteral("\n\n") + userPrompt)};
-    if (context.imageData)
-        parts.append(Part::pngImagePart(*context.imageData));
-
     GeminiRequestBody body;
-    body.contents = {{QStringLiteral("user"), parts}};
+    for (const AIRequestSupport::PromptMessage &message : prompt.messages) {
+        body.contents.append({message.fromUser ? QStringLiteral("user") : QStringLiteral("model"),
+                              {Part::textPart(message.text)}});
+    }
+    // The system prompt goes in front of the first message.
+    Part &first = body.contents.first().parts.first();
+    first = Part::textPart(prompt.system + QStringLiteral("\n\n") + prompt.messages.first().text);
+    if (context.imageData)
+        body.contents.first().parts.append(Part::pngImagePart(*context.imageData));
     return body;
 }
 

@@ -44,23 +44,25 @@ AIReply *OpenAIChatAdapter::send(AIClient &client, const AIRequestContext &conte
 
 OpenAIChatRequestBody OpenAIChatAdapter::requestBody(const AIRequestContext &context, bool stream)
 {
-    const auto [systemPrompt, userPrompt] = AIRequestSupport::buildPrompts(
-        context.instruction, context.selectedText, context.replyLanguage);
-
-    using ContentPart = OpenAIChatRequestBody::ContentPart;
-    std::variant<QString, QList<ContentPart>> userContent = userPrompt;
-    if (context.imageData) {
-        const QString imageURL = QStringLiteral("data:image/png;base64,") +
-                                 QString::fromLatin1(context.imageData->toBase64());
-        userContent = QList<ContentPart>{ContentPart::textPart(userPrompt),
-                                         ContentPart::imageURLPart(imageURL)};
-    }
+    const AIRequestSupport::Prompt prompt = AIRequestSupport::buildPrompt(context);
 
     OpenAIChatRequestBody body;
     body.model = context.model;
     body.stream = stream;
-    body.messages = {{QStringLiteral("system"), systemPrompt},
-                     {QStringLiteral("user"), userContent}};
+    body.messages = {{QStringLiteral("system"), prompt.system}};
+    for (const AIRequestSupport::PromptMessage &message : prompt.messages) {
+        body.messages.append(
+            {message.fromUser ? QStringLiteral("user") : QStringLiteral("assistant"),
+             message.text});
+    }
+    if (context.imageData) {
+        using ContentPart = OpenAIChatRequestBody::ContentPart;
+        const QString imageURL = QStringLiteral("data:image/png;base64,") +
+                                 QString::fromLatin1(context.imageData->toBase64());
+        body.messages[1].content =
+            QList<ContentPart>{ContentPart::textPart(prompt.messages.first().text),
+                               ContentPart::imageURLPart(imageURL)};
+    }
     return body;
 }
 

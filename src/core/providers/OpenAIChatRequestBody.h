@@ -29,7 +29,7 @@ struct OpenAIChatRequestBody
 
     struct Message
     {
-        QString role; // "system" or "user"
+        QString role; // "system", "user" or "assistant"
         std::variant<QString, QList<ContentPart>> content;
     };
 

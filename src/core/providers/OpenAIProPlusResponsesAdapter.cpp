@@ -95,18 +95,21 @@ void OpenAIProPlusResponsesAdapter::sendWithSession(AIReply *reply, AIClient &cl
 OpenAIResponsesRequestBody
 OpenAIProPlusResponsesAdapter::requestBody(const AIRequestContext &context)
 {
-    const auto [systemPrompt, userPrompt] = AIRequestSupport::buildPrompts(
-        context.instruction, context.selectedText, context.replyLanguage);
+    const AIRequestSupport::Prompt prompt = AIRequestSupport::buildPrompt(context);
     using ContentPart = OpenAIResponsesRequestBody::ContentPart;
-    QList<ContentPart> parts{ContentPart::inputText(userPrompt)};
-    if (context.imageData) {
-        parts.append(ContentPart::inputImage(QStringLiteral("data:image/png;base64,") +
-                                             QString::fromLatin1(context.imageData->toBase64())));
-    }
     OpenAIResponsesRequestBody body;
     body.model = context.model;
-    body.instructions = systemPrompt;
-    body.input = {{QStringLiteral("user"), parts}};
+    body.instructions = prompt.system;
+    for (const AIRequestSupport::PromptMessage &message : prompt.messages) {
+        body.input.append({message.fromUser ? QStringLiteral("user") : QStringLiteral("assistant"),
+                           {message.fromUser ? ContentPart::inputText(message.text)
+                                             : ContentPart::outputText(message.text)}});
+    }
+    if (context.imageData) {
+        body.input.first().content.append(
+            ContentPart::inputImage(QStringLiteral("data:image/png;base64,") +
+                                    QString::fromLatin1(context.imageData->toBase64())));
+    }
     return body;
 }
 

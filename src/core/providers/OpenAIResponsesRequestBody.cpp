@@ -12,7 +12,8 @@ QJsonObject partJson(const OpenAIResponsesRequestBody::ContentPart &part)
     if (part.type == Type::inputImage)
         return {{QStringLiteral("type"), QStringLiteral("input_image")},
                 {QStringLiteral("image_url"), part.value}};
-    return {{QStringLiteral("type"), QStringLiteral("input_text")},
+    return {{QStringLiteral("type"), part.type == Type::outputText ? QStringLiteral("output_text")
+                                                                   : QStringLiteral("input_text")},
             {QStringLiteral("text"), part.value}};
 }
 

@@ -6,19 +6,21 @@
 #include <QString>
 
 // The body of a streamed "responses" request: the model, the system prompt
-// as instructions, and one user message of typed content parts. Never
+// as instructions, and the messages of typed content parts. Never
 // stored, always streamed.
 struct OpenAIResponsesRequestBody
 {
     struct ContentPart
     {
-        enum class Type { inputText, inputImage };
+        enum class Type { inputText, inputImage, outputText };
         Type type = Type::inputText;
         // The text, or the image's URL text.
         QString value;
 
         static ContentPart inputText(const QString &text) { return {Type::inputText, text}; }
         static ContentPart inputImage(const QString &url) { return {Type::inputImage, url}; }
+        // An earlier reply of the model's.
+        static ContentPart outputText(const QString &text) { return {Type::outputText, text}; }
     };
 
     struct Message

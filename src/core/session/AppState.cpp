@@ -29,6 +29,7 @@ struct AppState::SubmitRequest
     SubmitAction action = SubmitAction::showOutput;
     std::optional<SelectionContext> context;
     std::optional<QByteArray> imageData;
+    QList<ConversationTurn> earlierTurns;
     bool streamToOutput = false;
     MonotonicStopwatch started;
 };
@@ -240,6 +241,11 @@ void AppState::submit(SubmitAction action)
     request->action = action;
     request->context = m_selectionContext;
     request->imageData = m_capturedImageData;
+    request->earlierTurns = m_turns;
+    if (!m_turns.isEmpty()) {
+        m_refiningTurn = m_turns.size() + 1;
+        Q_EMIT turnsChanged();
+    }
     request->streamToOutput = action == SubmitAction::showOutput;
     request->started.restart();
 
@@ -253,6 +259,27 @@ void AppState::submit(SubmitAction action)
                 {P::usesSavedCommand, boolean(resolved.has_value())}});
 
     runSubmitRequest(request);
+}
+
+void AppState::rememberTurn(const ConversationTurn &turn)
+{
+    m_turns.append(turn);
+    if (m_turns.size() > maximumEarlierTurns)
+        m_turns.remove(1);
+    Q_EMIT turnsChanged();
+}
+
+void AppState::startOver()
+{
+    if (m_turns.isEmpty())
+        return;
+    cancelActiveSubmitRequest(true);
+    m_turns.clear();
+    m_refiningTurn = 0;
+    setResponseText(QString());
+    setStatus({});
+    m_lastResponseInputRevision.reset();
+    Q_EMIT turnsChanged();
 }
 
 void AppState::rememberInstruction(const QString &typed)
@@ -294,9 +321,10 @@ void AppState::runSubmitRequest(const std::shared_ptr<const SubmitRequest> &requ
         std::optional<QString> selectedText;
         if (request->context)
             selectedText = request->context->selectedText;
-        const AIRequestContext context =
+        AIRequestContext context =
             requestContext(request->requestID, request->config, request->instruction,
                            std::move(selectedText), request->imageData);
+        context.earlierTurns = request->earlierTurns;
         reply = provider->sendRequest(*m_aiClient, context, std::move(onPartialResponse));
         // A server of the user's own may first load the model.
         if (!context.endpoint.isEmpty())
@@ -324,7 +352,8 @@ AIRequestContext AppState::requestContext(const QUuid &requestID, const AppConfi
             std::move(selectedText),
             std::move(imageData),
             config.endpoint,
-            config.replyLanguage};
+            config.replyLanguage,
+            {}};
 }
 
 bool AppState::isCurrentSubmitRequest(const QUuid &requestID) const
@@ -396,6 +425,7 @@ bool AppState::handleSubmitSuccess(const std::shared_ptr<const SubmitRequest> &r
     sendSignal(AnalyticsSignal::querySucceeded, succeeded);
     setResponseText(response);
     m_lastResponseInputRevision = m_inputRevision;
+    rememberTurn({request->instruction, response});
     return true;
 }
 

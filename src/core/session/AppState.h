@@ -90,6 +90,10 @@ class AppState : public QObject
 
 public:
     static inline const QString nothingSelectedPreview = QStringLiteral("<nothing selected>");
+    // A refining request carries at most this many earlier exchanges; past
+    // it the oldest go, except the first, whose instruction goes with the
+    // selection.
+    static constexpr qsizetype maximumEarlierTurns = 6;
     // A published test string that makes one provider refuse to answer, and
     // the inert string put in its place wherever a selection quotes it.
     static inline const QString refusalTestString =
@@ -112,6 +116,13 @@ public:
 
     QString inputText() const { return m_inputText; }
     const InstructionHistory &instructionHistory() const { return m_instructionHistory; }
+    // The exchanges of this session so far; the next instruction refines the
+    // last reply while there are any.
+    const QList<ConversationTurn> &turns() const { return m_turns; }
+    // The number of the exchange the last request refined to ("Refining ·
+    // 2"); 0 while nothing was refined.
+    qsizetype refiningTurn() const { return m_refiningTurn; }
+
     QString responseText() const { return m_responseText; }
     bool isLoading() const { return m_isLoading; }
     std::optional<QString> executingCommandText() const { return m_executingCommandText; }
@@ -156,6 +167,9 @@ public:
     void submitFromCommandReplaceShortcut();
     void copyResponseToClipboard();
     void cancelActiveSubmitRequest(bool resetUI);
+    // Forgets the replies of this session: the next instruction goes with
+    // the selection alone.
+    void startOver();
     // The machine woke from a suspend: connections kept or in flight are
     // dead; a reply streaming meanwhile keeps its text as interrupted.
     void systemResumed();
@@ -193,6 +207,7 @@ Q_SIGNALS:
     // The reply went to the clipboard (Ctrl+C).
     void responseCopied();
     void selectedTextPreviewChanged();
+    void turnsChanged();
 
 private:
     struct SubmitRequest;
@@ -256,6 +271,8 @@ private:
     // Keeps what the user typed for recall, unless it was typed over a
     // password field.
     void rememberInstruction(const QString &typed);
+    // A reply shown in full becomes an exchange the next instruction refines.
+    void rememberTurn(const ConversationTurn &turn);
     static void log(const QString &message);
     void sendSignal(const QString &name, const AnalyticsParameters &parameters = {});
 
@@ -294,6 +311,8 @@ private:
     qint64 m_inputRevision = 0;
     QString m_revisionTrackedInputText;
     std::optional<qint64> m_lastResponseInputRevision;
+    QList<ConversationTurn> m_turns;
+    qsizetype m_refiningTurn = 0;
     QTimer m_modelLoadingTimer;
 
     // The selection.

@@ -51,6 +51,11 @@ void AppState::resetStateForOpen()
     m_inputRevision = 0;
     m_revisionTrackedInputText.clear();
     m_lastResponseInputRevision.reset();
+    if (!m_turns.isEmpty()) {
+        m_turns.clear();
+        m_refiningTurn = 0;
+        Q_EMIT turnsChanged();
+    }
     setSelectionContext(std::nullopt);
     m_selectionTargetPid = 0;
     m_selectionRestorePid = 0;

@@ -171,6 +171,9 @@ void CommandInputField::keyPressEvent(QKeyEvent *event)
             onEscape();
         return;
     }
+    if (key == Qt::Key_Backspace && modifiers == (Qt::ControlModifier | Qt::ShiftModifier) &&
+        onStartOver && onStartOver())
+        return;
     if ((key == Qt::Key_Up || key == Qt::Key_Down) && modifiers == Qt::NoModifier && onRecall &&
         onRecall(key == Qt::Key_Up))
         return;

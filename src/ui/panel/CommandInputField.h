@@ -49,6 +49,9 @@ public:
     // Tab: true when it switched between the reply and its changes, which
     // then takes the key.
     std::function<bool()> onCompare;
+    // Ctrl+Shift+Backspace: true when it dropped the session's replies, so
+    // the next instruction goes with the selection alone.
+    std::function<bool()> onStartOver;
 
 protected:
     bool event(QEvent *event) override;

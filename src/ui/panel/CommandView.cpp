@@ -151,8 +151,15 @@ void CommandView::buildChrome()
     m_preview->setAccessibleName(tr("Selected text"));
     headerLayout->addWidget(m_thumbnail);
     headerLayout->addWidget(m_marker);
+    m_turn = new QLabel(m_header);
+    m_turn->setFont(BarStyle::bodyFont());
+    m_turn->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 166);"));
+    m_turn->setToolTip(tr("Ctrl+Shift+Backspace starts over with the selection alone"));
+    m_turn->setAccessibleDescription(m_turn->toolTip());
+    m_turn->hide();
     headerLayout->addWidget(m_preview, 1);
     headerLayout->addStretch(0);
+    headerLayout->addWidget(m_turn);
 
     m_inputArea = new QWidget(m_chrome);
     auto *inputLayout = new QVBoxLayout(m_inputArea);
@@ -188,6 +195,12 @@ void CommandView::buildChrome()
         updateChip();
     };
     m_input->onCompare = [this] { return m_model.toggleDifference(); };
+    m_input->onStartOver = [this] {
+        if (m_appState.turns().isEmpty())
+            return false;
+        m_appState.startOver();
+        return true;
+    };
     m_input->onRecall = [this](bool older) {
         const auto recalled = older ? m_model.recallOlder(m_input->text()) : m_model.recallNewer();
         if (recalled)
@@ -240,6 +253,7 @@ void CommandView::connectState()
     connect(state, &AppState::hasSelectionChanged, this, &CommandView::updateHeader);
     connect(state, &AppState::selectedTextPreviewChanged, this, &CommandView::updateHeader);
     connect(state, &AppState::capturedImageChanged, this, &CommandView::updateHeader);
+    connect(state, &AppState::turnsChanged, this, &CommandView::updateHeader);
     connect(&m_model, &PanelModel::statusMessageChanged, this, &CommandView::updateStatus);
     connect(&m_model, &PanelModel::showCopiedFeedbackChanged, this,
             [this] { m_copyHint->setShowsCopied(m_model.showCopiedFeedback()); });
@@ -414,7 +428,11 @@ void CommandView::updateHeader()
     if (imageData)
         image = QImage::fromData(*imageData);
     const bool hasImage = !image.isNull();
-    m_header->setVisible(hasImage || preview.has_value());
+    const qsizetype turn = m_appState.refiningTurn();
+    m_turn->setText(turn ? tr("Refining · %1").arg(turn) : QString());
+    m_turn->setAccessibleName(m_turn->text());
+    m_turn->setVisible(turn > 0);
+    m_header->setVisible(hasImage || preview.has_value() || turn > 0);
     m_thumbnail->setVisible(hasImage);
     m_marker->setVisible(!hasImage && preview.has_value());
     m_preview->setVisible(!hasImage && preview.has_value());

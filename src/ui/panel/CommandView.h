@@ -54,6 +54,8 @@ public:
     ResponseTextView *responseView() const { return m_response; }
     CopyHintButton *copyHint() const { return m_copyHint; }
     QLabel *statusLabel() const { return m_status; }
+    // "Refining · 2" while the next instruction refines the reply.
+    QLabel *turnLabel() const { return m_turn; }
     LoadingStreakOverlay *streak() const { return m_overlay; }
 
 Q_SIGNALS:
@@ -95,6 +97,7 @@ private:
 
     QWidget *m_chrome = nullptr;
     QWidget *m_header = nullptr;
+    QLabel *m_turn = nullptr;
     QLabel *m_thumbnail = nullptr;
     QWidget *m_marker = nullptr;
     QLabel *m_preview = nullptr;

@@ -161,6 +161,39 @@ private Q_SLOTS:
         QCOMPARE(editor->documentText(), QStringLiteral("Teh cat sat."));
     }
 
+    // A second instruction refines the reply: the server gets the selection
+    // with the first instruction, the reply, then the new instruction.
+    void aSecondInstructionRefinesTheReply()
+    {
+        QString error;
+        auto editor = TestEditor::start(TestEditor::Kind::gtk,
+                                        QStringLiteral("A long and winding sentence."), &error);
+        QVERIFY2(editor, qPrintable(error));
+        QVERIFY(editor->type({QStringLiteral("ctrl+a")}));
+        for (const char *reply : {"A sentence.", "A winding sentence."})
+            m_server.enqueue("POST", "/openai/v1/chat",
+                             TestHttpServer::Response::eventStream(
+                                 {delta(QString::fromLatin1(reply)),
+                                  TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))}));
+
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 10000);
+        QVERIFY(askInBar(QStringLiteral("shorter"), QStringLiteral("A sentence.")));
+        QVERIFY(askInBar(QStringLiteral(" but winding"), QStringLiteral("A winding sentence.")));
+        const QJsonArray messages =
+            m_server.requests().last().jsonBody().value(QLatin1String("messages")).toArray();
+        QCOMPARE(messages.size(), 4);
+        const QString first = messages[1][QLatin1String("content")].toString();
+        QVERIFY(first.contains(QStringLiteral("A long and winding sentence.")) &&
+                first.contains(QStringLiteral("shorter")));
+        QCOMPARE(messages[2][QLatin1String("role")].toString(), QStringLiteral("assistant"));
+        QCOMPARE(messages[2][QLatin1String("content")].toString(), QStringLiteral("A sentence."));
+        QCOMPARE(messages[3][QLatin1String("content")].toString(),
+                 QStringLiteral("shorter but winding"));
+        QVERIFY(
+            !readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Refining · 2")).isEmpty());
+    }
+
     // Hiding forgets the bar's active window at once, while X11 reports
     // the loss of focus 100 ms late: a bar opened again within that time
     // must still take its keys and close on a click elsewhere.

@@ -49,6 +49,7 @@ AIRequestContext context(std::optional<QString> selection = std::nullopt,
             selection,
             image,
             {},
+            {},
             {}};
 }
 

@@ -178,6 +178,49 @@ private Q_SLOTS:
         QVERIFY(!TestSandbox::flushedLog().contains(QStringLiteral("AIza")));
     }
 
+    // Refining sends the session's exchanges as alternating turns in each
+    // provider's own format, the selection with the first instruction.
+    void refiningSendsTheEarlierTurns_data()
+    {
+        QTest::addColumn<QString>("providerID");
+        QTest::newRow("chat completions") << "openai";
+        QTest::newRow("anthropic") << "anthropic";
+        QTest::newRow("gemini") << "google";
+    }
+
+    void refiningSendsTheEarlierTurns()
+    {
+        QFETCH(QString, providerID);
+        AIRequestContext context = makeContext(ContextKind::selection);
+        context.earlierTurns = {{QStringLiteral("shorter"), QStringLiteral("Short.")},
+                                {QStringLiteral("more formal"), QStringLiteral("Formal.")}};
+        context.instruction = QStringLiteral("in French");
+        const Exchange result = exchange(m_server, m_client, providerID, context, false);
+        QCOMPARE(result.text, QStringLiteral("ok"));
+
+        const QJsonObject body = result.request->jsonBody();
+        const auto [systemPrompt, firstPrompt] =
+            AIRequestSupport::buildPrompts(QStringLiteral("shorter"), context.selectedText);
+        QStringList turns;
+        if (providerID == "openai") {
+            for (const QJsonValue message : body.value("messages").toArray())
+                turns << message["role"].toString() + ": " + message["content"].toString();
+            QCOMPARE(turns.takeFirst(), "system: " + systemPrompt);
+        } else if (providerID == "anthropic") {
+            QCOMPARE(body.value("system").toString(), systemPrompt);
+            for (const QJsonValue message : body.value("messages").toArray())
+                turns << message["role"].toString() + ": " +
+                             message["content"][0]["text"].toString();
+        } else {
+            for (const QJsonValue content : body.value("contents").toArray())
+                turns << content["role"].toString() + ": " + content["parts"][0]["text"].toString();
+            turns[0].replace(systemPrompt + "\n\n", QString());
+        }
+        const QString model = providerID == "google" ? "model" : "assistant";
+        QCOMPARE(turns, (QStringList{"user: " + firstPrompt, model + ": Short.",
+                                     "user: more formal", model + ": Formal.", "user: in French"}));
+    }
+
     void hedgedAttemptResendsTheSameIdempotencyKey()
     {
         const QByteArray path = endpointPath("openai");
