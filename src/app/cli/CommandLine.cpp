@@ -31,8 +31,9 @@ namespace CommandLine {
 const QList<CliCommand> &commands()
 {
     static const QList<CliCommand> table{
-        askCommand(),    keyCommand(),    providersCommand(),   signInCommand(),  signOutCommand(),
-        doctorCommand(), toggleCommand(), preferencesCommand(), captureCommand(), quitCommand(),
+        askCommand(),         keyCommand(),     providersCommand(), signInCommand(),
+        signOutCommand(),     doctorCommand(),  toggleCommand(),    runCommand(),
+        preferencesCommand(), captureCommand(), quitCommand(),
     };
     return table;
 }

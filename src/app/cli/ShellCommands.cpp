@@ -1,6 +1,7 @@
 #include "cli/ShellCommands.h"
 
 #include "cli/Terminal.h"
+#include "core/settings/SettingsStore.h"
 #include "shell/ActivationRequest.h"
 #include "shell/ApplicationBus.h"
 #include "shell/ShellClient.h"
@@ -9,15 +10,11 @@
 
 namespace {
 
-// Calls `method` on the running application, starting it first when
-// `startIfNeeded` and none runs.
-int callApplication(const QString &command, const QStringList &arguments, const QString &method,
-                    bool startIfNeeded)
+// Calls `method` with `callArguments` on the running application, starting
+// it first when `startIfNeeded` and none runs.
+int callRunningApplication(const QString &command, const QString &method,
+                           const QVariantList &callArguments, bool startIfNeeded)
 {
-    if (!arguments.isEmpty()) {
-        Terminal::printError(QStringLiteral("wrenlark %1: takes no arguments").arg(command));
-        return ExitStatus::usage;
-    }
     if (const QString problem = ShellClient::busProblem(); !problem.isEmpty()) {
         Terminal::printError(QStringLiteral("wrenlark %1: %2").arg(command, problem));
         return ExitStatus::failure;
@@ -34,9 +31,6 @@ int callApplication(const QString &command, const QStringList &arguments, const 
             return ExitStatus::failure;
         }
     }
-    QVariantList callArguments;
-    if (method != QStringLiteral("Quit"))
-        callArguments << ActivationRequest::platformDataFromEnvironment();
     const QDBusMessage reply =
         ShellClient::call(ApplicationBus::shellInterface, method, callArguments);
     if (reply.type() == QDBusMessage::ErrorMessage) {
@@ -45,6 +39,38 @@ int callApplication(const QString &command, const QStringList &arguments, const 
         return ExitStatus::failure;
     }
     return ExitStatus::success;
+}
+
+// A command of no arguments that calls `method`.
+int callApplication(const QString &command, const QStringList &arguments, const QString &method,
+                    bool startIfNeeded)
+{
+    if (!arguments.isEmpty()) {
+        Terminal::printError(QStringLiteral("wrenlark %1: takes no arguments").arg(command));
+        return ExitStatus::usage;
+    }
+    QVariantList callArguments;
+    if (method != QStringLiteral("Quit"))
+        callArguments << ActivationRequest::platformDataFromEnvironment();
+    return callRunningApplication(command, method, callArguments, startIfNeeded);
+}
+
+int runSavedCommand(const QStringList &arguments)
+{
+    if (arguments.size() != 1) {
+        Terminal::printError(QStringLiteral("wrenlark run: takes one saved command's shorthand"));
+        return ExitStatus::usage;
+    }
+    const QString shorthand = arguments.first().trimmed();
+    if (!SettingsStore().resolveCommand(shorthand)) {
+        Terminal::printError(QStringLiteral("wrenlark run: no saved command \"%1\"; the saved "
+                                            "commands are in Settings → Commands.")
+                                 .arg(shorthand));
+        return ExitStatus::usage;
+    }
+    return callRunningApplication(QStringLiteral("run"), QStringLiteral("RunCommand"),
+                                  {shorthand, ActivationRequest::platformDataFromEnvironment()},
+                                  true);
 }
 
 const QString busNote =
@@ -67,6 +93,21 @@ CliCommand toggleCommand()
             return callApplication(QStringLiteral("toggle"), arguments, QStringLiteral("Toggle"),
                                    true);
         },
+    };
+}
+
+CliCommand runCommand()
+{
+    return {
+        QStringLiteral("run"),
+        QStringLiteral("SHORTHAND"),
+        QStringLiteral("Open the command bar and send a saved command about the selection."),
+        QStringLiteral("Like the global shortcut followed by typing SHORTHAND and Return: the\n"
+                       "reply streams at once, Ctrl+Return writes it over the selection. Bind it\n"
+                       "to a key in the desktop's keyboard settings, e.g. `wrenlark run eng`.\n"
+                       "Starts Wrenlark when it is not running.\n\n") +
+            busNote,
+        &runSavedCommand,
     };
 }
 

@@ -2,9 +2,10 @@
 
 #include "cli/CliCommand.h"
 
-// `wrenlark toggle`, `preferences`, `capture` and `quit`: commands for
+// `wrenlark toggle`, `run`, `preferences`, `capture` and `quit`: commands for
 // the running application, over the session bus.
 CliCommand toggleCommand();
+CliCommand runCommand();
 CliCommand preferencesCommand();
 CliCommand quitCommand();
 CliCommand captureCommand();

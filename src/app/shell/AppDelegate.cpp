@@ -307,6 +307,20 @@ void AppDelegate::toggle(const ActivationRequest &activation)
     m_panelController->show(panelActivation);
 }
 
+void AppDelegate::runCommand(const QString &shorthand, const ActivationRequest &activation)
+{
+    if (!m_panelController)
+        return;
+    if (!m_panelController->isPanelVisible() && !m_panelController->hasPendingShow()) {
+        PanelActivation panelActivation;
+        panelActivation.timestamp = activation.timestamp;
+        panelActivation.startupId = activation.startupId;
+        panelActivation.activationToken = activation.activationToken;
+        m_panelController->show(panelActivation);
+    }
+    m_appState->submitWhenSelectionKnown(shorthand);
+}
+
 void AppDelegate::startCapture(const ActivationRequest &activation)
 {
     if (!m_panelController || !m_screenSelection || m_screenSelection->isActive())

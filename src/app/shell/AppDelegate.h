@@ -61,6 +61,7 @@ public:
     // ShellCommandTarget
     void reopen(const ActivationRequest &activation) override;
     void toggle(const ActivationRequest &activation) override;
+    void runCommand(const QString &shorthand, const ActivationRequest &activation) override;
     void showPreferences(const QString &source, const ActivationRequest &activation) override;
     void showOnboarding(const ActivationRequest &activation) override;
     void startCapture(const ActivationRequest &activation) override;

@@ -90,6 +90,11 @@ void ShellAdaptor::Toggle(const QVariantMap &platformData)
     m_target->toggle(ActivationRequest::fromPlatformData(platformData));
 }
 
+void ShellAdaptor::RunCommand(const QString &shorthand, const QVariantMap &platformData)
+{
+    m_target->runCommand(shorthand, ActivationRequest::fromPlatformData(platformData));
+}
+
 void ShellAdaptor::ShowPreferences(const QVariantMap &platformData)
 {
     m_target->showPreferences(commandLineSource, ActivationRequest::fromPlatformData(platformData));

@@ -59,6 +59,7 @@ public:
 
 public Q_SLOTS:
     void Toggle(const QVariantMap &platformData);
+    void RunCommand(const QString &shorthand, const QVariantMap &platformData);
     void ShowPreferences(const QVariantMap &platformData);
     void ShowOnboarding(const QVariantMap &platformData);
     void StartCapture(const QVariantMap &platformData);

@@ -14,6 +14,9 @@ public:
     // The application was started again (a launcher, `wrenlark`).
     virtual void reopen(const ActivationRequest &activation) = 0;
     virtual void toggle(const ActivationRequest &activation) = 0;
+    // Opens the bar (when closed) and sends the saved command `shorthand`
+    // about the selection.
+    virtual void runCommand(const QString &shorthand, const ActivationRequest &activation) = 0;
     virtual void showPreferences(const QString &source, const ActivationRequest &activation) = 0;
     virtual void showOnboarding(const ActivationRequest &activation) = 0;
     // Lets the user drag a screen region and opens the bar about it.

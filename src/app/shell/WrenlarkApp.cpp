@@ -79,6 +79,10 @@ int run(int &argc, char **argv, bool startedAtLogin)
         AppDelegate **delegate;
         void reopen(const ActivationRequest &a) override { (*delegate)->reopen(a); }
         void toggle(const ActivationRequest &a) override { (*delegate)->toggle(a); }
+        void runCommand(const QString &s, const ActivationRequest &a) override
+        {
+            (*delegate)->runCommand(s, a);
+        }
         void showPreferences(const QString &s, const ActivationRequest &a) override
         {
             (*delegate)->showPreferences(s, a);

@@ -261,6 +261,14 @@ void AppState::submit(SubmitAction action)
     runSubmitRequest(request);
 }
 
+void AppState::submitWhenSelectionKnown(const QString &instruction)
+{
+    inputChanged(instruction);
+    m_submitWhenDetected = isDetectingSelection();
+    if (!m_submitWhenDetected)
+        submit(SubmitAction::showOutput);
+}
+
 void AppState::rememberTurn(const ConversationTurn &turn)
 {
     m_turns.append(turn);

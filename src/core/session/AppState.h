@@ -166,6 +166,9 @@ public:
     void submit(SubmitAction action);
     void submitFromCommandReplaceShortcut();
     void copyResponseToClipboard();
+    // Puts `instruction` (a saved command's shorthand) in the input and sends
+    // it as soon as the selection is known.
+    void submitWhenSelectionKnown(const QString &instruction);
     void cancelActiveSubmitRequest(bool resetUI);
     // Forgets the replies of this session: the next instruction goes with
     // the selection alone.
@@ -313,6 +316,8 @@ private:
     std::optional<qint64> m_lastResponseInputRevision;
     QList<ConversationTurn> m_turns;
     qsizetype m_refiningTurn = 0;
+    // A command to send once the selection read ends.
+    bool m_submitWhenDetected = false;
     QTimer m_modelLoadingTimer;
 
     // The selection.

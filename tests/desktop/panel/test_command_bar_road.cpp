@@ -194,6 +194,37 @@ private Q_SLOTS:
             !readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Refining · 2")).isEmpty());
     }
 
+    // `wrenlark run eng`, as a key bound in the desktop's settings runs it:
+    // the bar opens over the selection with the saved command sent.
+    void aSavedCommandRunFromTheDesktop()
+    {
+        QString error;
+        auto editor =
+            TestEditor::start(TestEditor::Kind::gtk, QStringLiteral("Hallo Welt"), &error);
+        QVERIFY2(editor, qPrintable(error));
+        QVERIFY(editor->type({QStringLiteral("ctrl+a")}));
+        m_server.enqueue("POST", "/openai/v1/chat",
+                         TestHttpServer::Response::eventStream(
+                             {delta(QStringLiteral("Hello world")),
+                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))}));
+
+        QCOMPARE(m_app->runCommand({QStringLiteral("run"), QStringLiteral("eng")}).exitCode, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Response"))
+                .endsWith(QStringLiteral("Hello world")),
+            15000);
+        const QString user = m_server.requests()
+                                 .last()
+                                 .jsonBody()
+                                 .value(QLatin1String("messages"))
+                                 .toArray()[1][QLatin1String("content")]
+                                 .toString();
+        QVERIFY2(user.contains(QStringLiteral("Hallo Welt")) &&
+                     user.contains(QStringLiteral("translate to English")),
+                 qPrintable(user));
+        QCOMPARE(m_app->runCommand({QStringLiteral("run"), QStringLiteral("nosuch")}).exitCode, 2);
+    }
+
     // Hiding forgets the bar's active window at once, while X11 reports
     // the loss of focus 100 ms late: a bar opened again within that time
     // must still take its keys and close on a click elsewhere.
