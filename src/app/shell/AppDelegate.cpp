@@ -318,7 +318,7 @@ void AppDelegate::runCommand(const QString &shorthand, const ActivationRequest &
         panelActivation.activationToken = activation.activationToken;
         m_panelController->show(panelActivation);
     }
-    m_appState->submitWhenSelectionKnown(shorthand);
+    m_appState->runSavedCommand(shorthand);
 }
 
 void AppDelegate::startCapture(const ActivationRequest &activation)

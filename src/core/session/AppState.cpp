@@ -261,12 +261,24 @@ void AppState::submit(SubmitAction action)
     runSubmitRequest(request);
 }
 
-void AppState::submitWhenSelectionKnown(const QString &instruction)
+void AppState::runSavedCommand(const QString &shorthand)
 {
-    inputChanged(instruction);
-    m_submitWhenDetected = isDetectingSelection();
-    if (!m_submitWhenDetected)
-        submit(SubmitAction::showOutput);
+    const std::optional<UserCommand> command = m_settingsStore->savedCommand(shorthand);
+    const SubmitAction action = command && command->replaceAtOnce ? SubmitAction::replaceSelection
+                                                                  : SubmitAction::showOutput;
+    inputChanged(shorthand);
+    if (isDetectingSelection())
+        m_submitWhenDetected = action;
+    else
+        sendSavedCommand(action);
+}
+
+void AppState::sendSavedCommand(SubmitAction action)
+{
+    submit(action);
+    // The bar says what it is about to do.
+    if (action == SubmitAction::replaceSelection && m_isLoading)
+        setStatus(SessionStatus::Kind::writingWhenComplete);
 }
 
 void AppState::rememberTurn(const ConversationTurn &turn)

@@ -166,9 +166,10 @@ public:
     void submit(SubmitAction action);
     void submitFromCommandReplaceShortcut();
     void copyResponseToClipboard();
-    // Puts `instruction` (a saved command's shorthand) in the input and sends
-    // it as soon as the selection is known.
-    void submitWhenSelectionKnown(const QString &instruction);
+    // Puts a saved command's shorthand in the input and sends it as soon as
+    // the selection is known; a command set to replace at once writes its
+    // reply over the selection when complete, and the bar closes.
+    void runSavedCommand(const QString &shorthand);
     void cancelActiveSubmitRequest(bool resetUI);
     // Forgets the replies of this session: the next instruction goes with
     // the selection alone.
@@ -271,6 +272,7 @@ private:
     // which are done while the user types.
     void warmUpProviderConnection();
 
+    void sendSavedCommand(SubmitAction action);
     // Keeps what the user typed for recall, unless it was typed over a
     // password field.
     void rememberInstruction(const QString &typed);
@@ -317,7 +319,7 @@ private:
     QList<ConversationTurn> m_turns;
     qsizetype m_refiningTurn = 0;
     // A command to send once the selection read ends.
-    bool m_submitWhenDetected = false;
+    std::optional<SubmitAction> m_submitWhenDetected;
     QTimer m_modelLoadingTimer;
 
     // The selection.

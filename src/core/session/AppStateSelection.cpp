@@ -93,7 +93,7 @@ void AppState::cancelDetectionReaders()
 
 void AppState::cancelSelectionDetection()
 {
-    m_submitWhenDetected = false;
+    m_submitWhenDetected.reset();
     cancelDetectionReaders();
     // A re-read for the replace key belongs to the session being left too.
     if (SelectionFetch *fetch = std::exchange(m_replaceRefresh, nullptr)) {
@@ -186,8 +186,8 @@ void AppState::applyDetectionResult(const SelectionResult &result, const QString
         boolText(result.needsPermission) + QStringLiteral(" elapsed=") +
         QString::number(std::max<qint64>(0, elapsedMilliseconds)) + QStringLiteral("ms"));
     applySelectionStatus(result);
-    if (std::exchange(m_submitWhenDetected, false))
-        submit(SubmitAction::showOutput);
+    if (const auto action = std::exchange(m_submitWhenDetected, std::nullopt))
+        sendSavedCommand(*action);
 }
 
 void AppState::applySelectionStatus(const SelectionResult &result)

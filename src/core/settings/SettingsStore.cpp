@@ -206,12 +206,19 @@ void SettingsStore::saveCommands(const QList<UserCommand> &commands)
 
 std::optional<QString> SettingsStore::resolveCommand(const QString &text)
 {
+    if (const auto command = savedCommand(text))
+        return command->instruction;
+    return std::nullopt;
+}
+
+std::optional<UserCommand> SettingsStore::savedCommand(const QString &text)
+{
     const QString key = text.trimmed().toLower();
     if (key.isEmpty())
         return std::nullopt;
     for (const UserCommand &command : loadCommands()) {
         if (command.command.toLower() == key)
-            return command.instruction;
+            return command;
     }
     return std::nullopt;
 }

@@ -80,6 +80,8 @@ public:
     // The instruction of the first command whose shorthand equals the text,
     // trimmed, ignoring case.
     std::optional<QString> resolveCommand(const QString &text);
+    // That command itself.
+    std::optional<UserCommand> savedCommand(const QString &text);
 
     bool didCompleteOnboarding() const;
     void setDidCompleteOnboarding(bool completed);

@@ -19,7 +19,8 @@ std::optional<UserCommand> decodeCommand(const QJsonValue &value)
     const QUuid uuid = QUuid::fromString(id.toString());
     if (uuid.isNull())
         return std::nullopt;
-    return UserCommand{uuid, command.toString(), instruction.toString()};
+    return UserCommand{uuid, command.toString(), instruction.toString(),
+                       object.value(QLatin1String("replaceAtOnce")).toBool(false)};
 }
 
 } // namespace
@@ -27,8 +28,8 @@ std::optional<UserCommand> decodeCommand(const QJsonValue &value)
 QList<UserCommand> UserCommand::defaultCommands()
 {
     return {
-        {QUuid::createUuid(), QStringLiteral("eng"), QStringLiteral("translate to English")},
-        {QUuid::createUuid(), QStringLiteral("gram"), QStringLiteral("fix grammar")},
+        {QUuid::createUuid(), QStringLiteral("eng"), QStringLiteral("translate to English"), false},
+        {QUuid::createUuid(), QStringLiteral("gram"), QStringLiteral("fix grammar"), false},
     };
 }
 
@@ -36,11 +37,14 @@ QByteArray UserCommand::encodeList(const QList<UserCommand> &commands)
 {
     QJsonArray array;
     for (const UserCommand &command : commands) {
-        array.append(QJsonObject{
+        QJsonObject object{
             {QLatin1String("id"), command.id.toString(QUuid::WithoutBraces).toUpper()},
             {QLatin1String("command"), command.command},
             {QLatin1String("instruction"), command.instruction},
-        });
+        };
+        if (command.replaceAtOnce)
+            object.insert(QLatin1String("replaceAtOnce"), true);
+        array.append(object);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
 }

@@ -12,6 +12,9 @@ struct UserCommand
     QUuid id;
     QString command;
     QString instruction;
+    // Run from outside the bar (`wrenlark run`), its reply is written over
+    // the selection as soon as it is complete.
+    bool replaceAtOnce = false;
 
     friend bool operator==(const UserCommand &, const UserCommand &) = default;
 
@@ -20,7 +23,8 @@ struct UserCommand
     static QList<UserCommand> defaultCommands();
 
     // A JSON array of {"id", "command", "instruction"}, the id as an upper-case
-    // UUID string.
+    // UUID string, and "replaceAtOnce": true where it is set (so lists
+    // without it read as before, also in earlier versions).
     static QByteArray encodeList(const QList<UserCommand> &commands);
     // Nothing unless the bytes are a JSON array whose every element is an
     // object with all three members as strings and a valid UUID as id.

@@ -4,6 +4,7 @@
 #include "ui/common/StyledLabel.h"
 #include "ui/common/WindowStyle.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -114,6 +115,13 @@ QWidget *CommandsPreferencesView::makeRow(const UserCommand &command)
     instruction->setObjectName(QStringLiteral("instruction"));
     instruction->setPlaceholderText(tr("Instruction"));
     instruction->setAccessibleName(tr("Instruction"));
+    auto *replace = new QCheckBox(tr("Replace at once"), row);
+    replace->setObjectName(QStringLiteral("replaceAtOnce"));
+    replace->setAccessibleName(replace->text());
+    replace->setToolTip(tr("Run with `wrenlark run %1`, write the reply over the selection "
+                           "as soon as it is complete")
+                            .arg(command.command.isEmpty() ? tr("SHORTHAND") : command.command));
+    replace->setChecked(command.replaceAtOnce);
     auto *remove = new QToolButton(row);
     remove->setIcon(QIcon::fromTheme(QStringLiteral("list-remove")));
     remove->setText(tr("Remove"));
@@ -125,6 +133,7 @@ QWidget *CommandsPreferencesView::makeRow(const UserCommand &command)
     remove->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(shorthand);
     layout->addWidget(instruction, 1);
+    layout->addWidget(replace);
     layout->addWidget(remove);
 
     const QUuid id = command.id;
@@ -133,13 +142,20 @@ QWidget *CommandsPreferencesView::makeRow(const UserCommand &command)
     };
     connect(shorthand, &QLineEdit::textEdited, this, changed);
     connect(instruction, &QLineEdit::textEdited, this, changed);
+    connect(replace, &QCheckBox::toggled, this, [this, id](bool on) {
+        for (UserCommand &each : m_commands) {
+            if (each.id == id)
+                each.replaceAtOnce = on;
+        }
+        save();
+    });
     connect(remove, &QToolButton::clicked, this, [this, id] { removeCommand(id); });
     return row;
 }
 
 void CommandsPreferencesView::addCommand()
 {
-    m_commands.append(UserCommand{QUuid::createUuid(), QString(), QString()});
+    m_commands.append(UserCommand{QUuid::createUuid(), QString(), QString(), false});
     save();
     QWidget *row = makeRow(m_commands.last());
     m_rows->insertWidget(m_rows->count() - 1, row);

@@ -223,6 +223,22 @@ private Q_SLOTS:
                      user.contains(QStringLiteral("translate to English")),
                  qPrintable(user));
         QCOMPARE(m_app->runCommand({QStringLiteral("run"), QStringLiteral("nosuch")}).exitCode, 2);
+        QVERIFY(key(QStringLiteral("Escape")));
+
+        // A command set to replace at once writes its reply and closes the bar.
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(m_app->pid()).isEmpty(), 5000);
+        m_app->setSetting(QStringLiteral("user_commands"),
+                          QStringLiteral(R"([{"id":"6F1C3A52-0B1D-4C54-9D3E-2B7F1A0C9E11",)"
+                                         R"("command":"fixit","instruction":"fix the spelling",)"
+                                         R"("replaceAtOnce":true}])"));
+        // Written without being shown, the reply is asked for whole.
+        m_server.enqueue("POST", "/openai/v1/chat",
+                         TestHttpServer::Response::body(
+                             200, R"({"choices":[{"message":{"content":"Hello World"}}]})"));
+        QVERIFY(editor->type({QStringLiteral("ctrl+a")}));
+        QCOMPARE(m_app->runCommand({QStringLiteral("run"), QStringLiteral("fixit")}).exitCode, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(editor->documentText(), QStringLiteral("Hello World"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindows(m_app->pid()).isEmpty(), 10000);
     }
 
     // Hiding forgets the bar's active window at once, while X11 reports
