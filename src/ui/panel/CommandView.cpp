@@ -354,8 +354,12 @@ QSize CommandView::thumbnailSize(const QSize &imageSize)
 void CommandView::refreshRenderedResponseIfNeeded()
 {
     const QString text = m_appState.responseText();
-    if (text == m_renderedResponseSource)
-        return;
+    if (text != m_renderedResponseSource)
+        renderResponse(text);
+}
+
+void CommandView::renderResponse(const QString &text)
+{
     m_renderedResponseSource = text;
     ++m_renderCount;
     m_responseRenderer.render(text, m_response->document());
@@ -372,20 +376,19 @@ void CommandView::refreshRenderedResponseIfNeeded()
 void CommandView::showDifference()
 {
     if (!m_model.showsDifference()) {
-        if (m_response->accessibleDescription().isEmpty())
+        if (!std::exchange(m_differenceShown, false))
             return;
         m_response->setAccessibleDescription(QString());
+        // The document holds the changes: the reply is rendered from scratch.
         m_responseRenderer = IncrementalResponseRenderer();
-        m_renderedResponseSource.clear();
-        refreshRenderedResponseIfNeeded();
+        renderResponse(m_appState.responseText());
         return;
     }
     const QList<WordDiff::Segment> &segments = m_model.difference();
     if (segments.isEmpty())
         return; // still being compared
+    m_differenceShown = true;
     m_response->document()->setHtml(differenceHtml(segments));
-    // The reply shown again after this is rendered anew.
-    m_renderedResponseSource = QStringLiteral("\x01");
     const QString spoken = WordDiff::spokenSummary(segments);
     m_response->setAccessibleDescription(spoken);
     LiveRegion::announce(m_status, tr("Changes: %1").arg(spoken));

@@ -73,6 +73,7 @@ private:
     void connectState();
     void pickRandomPlaceholderForCurrentOpen();
     void refreshRenderedResponseIfNeeded();
+    void renderResponse(const QString &text);
     void updateResponseHeight();
     void updateHeader();
     void updateStatus();
@@ -92,6 +93,8 @@ private:
     IncrementalResponseRenderer m_responseRenderer;
     double m_renderedResponseHeight = 0;
     bool m_streamedResponseReachedVisibleLimit = false;
+    // The response view shows the reply's changes instead of the reply.
+    bool m_differenceShown = false;
     int m_renderCount = 0;
     int m_measureCount = 0;
 

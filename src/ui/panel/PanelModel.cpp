@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QThreadPool>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -99,12 +100,13 @@ void PanelModel::compare(const QString &before, const QString &after)
     });
 }
 
+// Also on every streamed piece of a reply: nothing to do unless shown.
 void PanelModel::hideDifference()
 {
-    m_differenceID = QUuid();
-    m_difference.clear();
     if (!std::exchange(m_showsDifference, false))
         return;
+    m_differenceID = QUuid();
+    m_difference.clear();
     Q_EMIT differenceChanged();
 }
 
