@@ -40,6 +40,15 @@ bool FakeGlobalShortcutService::setShortcut(const QString &name,
     return true;
 }
 
+void FakeGlobalShortcutService::setCommandShortcuts(const QList<CommandShortcut> &commands)
+{
+    m_shortcuts.removeIf([](const auto &entry) { return !commandId(entry.key()).isNull(); });
+    for (const CommandShortcut &command : commands) {
+        if (!command.shortcut.isEmpty())
+            m_shortcuts.insert(commandName(command.id), command.shortcut);
+    }
+}
+
 QString FakeGlobalShortcutService::registrationError(const QString &name) const
 {
     const auto current = shortcut(name);

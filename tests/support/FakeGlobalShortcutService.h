@@ -20,6 +20,8 @@ public:
     bool setShortcut(const QString &name, const std::optional<QString> &portableText) override;
     QString registrationError(const QString &name) const override;
     QString mechanismDescription() const override { return QStringLiteral("in-memory fake"); }
+    // Keeps each command's shortcut under its command name, as given.
+    void setCommandShortcuts(const QList<CommandShortcut> &commands) override;
 
     // The desktop refuses `portableText` from now on, with `message` (by
     // default "<text> is used by another program.").

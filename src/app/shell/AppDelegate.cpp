@@ -121,14 +121,10 @@ void AppDelegate::applicationDidFinishLaunching()
     if (m_desktop.shortcuts) {
         UserDefaults settings;
         FirstRunShortcut::apply(*m_desktop.shortcuts, settings, m_desktop.commandKeybinding.get());
+        m_desktop.shortcuts->setCommandShortcuts(
+            UserCommand::shortcutsOf(m_settingsStore->loadCommands()));
         connect(m_desktop.shortcuts.get(), &GlobalShortcutService::activated, this,
-                [this](const QString &name, quint32 timestamp) {
-                    const ActivationRequest activation{timestamp, {}, pressActivationToken()};
-                    if (name == GlobalShortcutService::toggleWrenlark)
-                        toggle(activation);
-                    else if (name == GlobalShortcutService::screenSelection)
-                        startCapture(activation);
-                });
+                &AppDelegate::shortcutPressed);
     }
     QTimer::singleShot(0, this, [this] {
         // Started at login, only onboarding that is due shows.
@@ -319,6 +315,26 @@ void AppDelegate::runCommand(const QString &shorthand, const ActivationRequest &
         m_panelController->show(panelActivation);
     }
     m_appState->runSavedCommand(shorthand);
+}
+
+void AppDelegate::shortcutPressed(const QString &name, quint32 timestamp)
+{
+    const ActivationRequest activation{timestamp, {}, pressActivationToken()};
+    if (name == GlobalShortcutService::toggleWrenlark)
+        toggle(activation);
+    else if (name == GlobalShortcutService::screenSelection)
+        startCapture(activation);
+    else if (const QUuid id = GlobalShortcutService::commandId(name); !id.isNull())
+        runCommandWithId(id, activation);
+}
+
+void AppDelegate::runCommandWithId(const QUuid &id, const ActivationRequest &activation)
+{
+    const QList<UserCommand> commands = m_settingsStore->loadCommands();
+    const auto found = std::find_if(commands.cbegin(), commands.cend(),
+                                    [&id](const UserCommand &command) { return command.id == id; });
+    if (found != commands.cend())
+        runCommand(found->command, activation);
 }
 
 void AppDelegate::startCapture(const ActivationRequest &activation)

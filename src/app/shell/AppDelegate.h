@@ -84,6 +84,9 @@ private:
     bool hasVisibleWindows() const;
     static void takeActivation(const ActivationRequest &activation);
     QByteArray pressActivationToken() const;
+    void shortcutPressed(const QString &name, quint32 timestamp);
+    // A saved command's shortcut: the command as it is stored now.
+    void runCommandWithId(const QUuid &id, const ActivationRequest &activation);
     void beginCapture(const ActivationRequest &activation);
 
     DesktopServices m_desktop;

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 #include <optional>
 
 // Named shortcuts that fire anywhere on the desktop. A shortcut is kept as
@@ -24,6 +25,18 @@ public:
 
     // The names this application declares, in the order Settings lists them.
     static QStringList names() { return {toggleWrenlark, screenSelection}; }
+
+    // A saved command's shortcut goes by "command-<id>".
+    static QString commandName(const QUuid &id)
+    {
+        return QStringLiteral("command-") + id.toString(QUuid::WithoutBraces);
+    }
+    // The saved command a name belongs to; null for this application's own.
+    static QUuid commandId(const QString &name)
+    {
+        return name.startsWith(QLatin1String("command-")) ? QUuid::fromString(name.mid(8))
+                                                          : QUuid();
+    }
 
     // Keys that only modify another (Shift, Ctrl, Lock keys...): a shortcut
     // needs one more key besides them.
@@ -47,6 +60,14 @@ public:
             return false;
         }
     }
+
+    // A saved command's shortcut, as registered.
+    struct CommandShortcut
+    {
+        QUuid id;
+        QString shorthand;
+        QString shortcut;
+    };
 
     using QObject::QObject;
 
@@ -72,6 +93,12 @@ public:
         Q_UNUSED(portableText);
         return std::nullopt;
     }
+    // Registers the shortcuts of the saved commands (stored with the
+    // commands, not here) in place of the earlier list's, under
+    // commandName(); a command without a shortcut may be listed. A key that another shortcut of
+    // this application already has is not registered; registrationError() says which has it. A
+    // command's shortcut that fails leaves every other one working.
+    virtual void setCommandShortcuts(const QList<CommandShortcut> &commands) = 0;
     // The activation token the desktop sent with the press being handled
     // (Wayland portals); empty when there is none.
     virtual QByteArray pressActivationToken() const { return {}; }

@@ -20,7 +20,8 @@ std::optional<UserCommand> decodeCommand(const QJsonValue &value)
     if (uuid.isNull())
         return std::nullopt;
     return UserCommand{uuid, command.toString(), instruction.toString(),
-                       object.value(QLatin1String("replaceAtOnce")).toBool(false)};
+                       object.value(QLatin1String("replaceAtOnce")).toBool(false),
+                       object.value(QLatin1String("shortcut")).toString()};
 }
 
 } // namespace
@@ -28,9 +29,22 @@ std::optional<UserCommand> decodeCommand(const QJsonValue &value)
 QList<UserCommand> UserCommand::defaultCommands()
 {
     return {
-        {QUuid::createUuid(), QStringLiteral("eng"), QStringLiteral("translate to English"), false},
-        {QUuid::createUuid(), QStringLiteral("gram"), QStringLiteral("fix grammar"), false},
+        {QUuid::createUuid(),
+         QStringLiteral("eng"),
+         QStringLiteral("translate to English"),
+         false,
+         {}},
+        {QUuid::createUuid(), QStringLiteral("gram"), QStringLiteral("fix grammar"), false, {}},
     };
+}
+
+QList<GlobalShortcutService::CommandShortcut>
+UserCommand::shortcutsOf(const QList<UserCommand> &commands)
+{
+    QList<GlobalShortcutService::CommandShortcut> shortcuts;
+    for (const UserCommand &command : commands)
+        shortcuts.append({command.id, command.command, command.shortcut});
+    return shortcuts;
 }
 
 QByteArray UserCommand::encodeList(const QList<UserCommand> &commands)
@@ -44,6 +58,8 @@ QByteArray UserCommand::encodeList(const QList<UserCommand> &commands)
         };
         if (command.replaceAtOnce)
             object.insert(QLatin1String("replaceAtOnce"), true);
+        if (!command.shortcut.isEmpty())
+            object.insert(QLatin1String("shortcut"), command.shortcut);
         array.append(object);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Compact);

@@ -1,10 +1,13 @@
 #include "ui/preferences/CommandsPreferencesView.h"
 
+#include "core/desktop/GlobalShortcutService.h"
 #include "core/settings/SettingsStore.h"
 #include "ui/common/StyledLabel.h"
 #include "ui/common/WindowStyle.h"
+#include "ui/preferences/ShortcutRecorder.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -25,6 +28,7 @@ CommandsPreferencesView::CommandsPreferencesView(const PreferencesDependencies &
                                                  QWidget *parent)
     : QWidget(parent)
     , m_store(dependencies.makeSettingsStore())
+    , m_shortcuts(dependencies.shortcuts)
     , m_rowsHost(new QWidget)
     , m_rows(new QVBoxLayout(m_rowsHost))
     , m_scroll(new QScrollArea(this))
@@ -68,6 +72,12 @@ CommandsPreferencesView::CommandsPreferencesView(const PreferencesDependencies &
     buttons->addStretch();
     layout->addLayout(buttons);
     connect(m_addButton, &QPushButton::clicked, this, &CommandsPreferencesView::addCommand);
+    if (m_shortcuts)
+        connect(m_shortcuts, &GlobalShortcutService::shortcutChanged, this,
+                [this](const QString &name) {
+                    if (const QUuid id = GlobalShortcutService::commandId(name); !id.isNull())
+                        showShortcutState(id);
+                });
 
     reload();
 }
@@ -96,15 +106,17 @@ void CommandsPreferencesView::rebuildRows()
         QWidget *row = makeRow(command);
         m_rows->insertWidget(m_rows->count() - 1, row);
         m_rowWidgets.append(row);
+        showShortcutState(command.id);
     }
 }
 
 QWidget *CommandsPreferencesView::makeRow(const UserCommand &command)
 {
     auto *row = new QWidget(m_rowsHost);
-    auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
+    auto *layout = new QGridLayout(row);
+    layout->setContentsMargins(0, 0, 0, 6);
+    layout->setHorizontalSpacing(8);
+    layout->setVerticalSpacing(4);
 
     auto *shorthand = new QLineEdit(command.command, row);
     shorthand->setObjectName(QStringLiteral("shorthand"));
@@ -115,13 +127,6 @@ QWidget *CommandsPreferencesView::makeRow(const UserCommand &command)
     instruction->setObjectName(QStringLiteral("instruction"));
     instruction->setPlaceholderText(tr("Instruction"));
     instruction->setAccessibleName(tr("Instruction"));
-    auto *replace = new QCheckBox(tr("Replace at once"), row);
-    replace->setObjectName(QStringLiteral("replaceAtOnce"));
-    replace->setAccessibleName(replace->text());
-    replace->setToolTip(tr("Run with `wrenlark run %1`, write the reply over the selection "
-                           "as soon as it is complete")
-                            .arg(command.command.isEmpty() ? tr("SHORTHAND") : command.command));
-    replace->setChecked(command.replaceAtOnce);
     auto *remove = new QToolButton(row);
     remove->setIcon(QIcon::fromTheme(QStringLiteral("list-remove")));
     remove->setText(tr("Remove"));
@@ -131,10 +136,14 @@ QWidget *CommandsPreferencesView::makeRow(const UserCommand &command)
                                                        : Qt::ToolButtonIconOnly);
     remove->setAutoRaise(true);
     remove->setFocusPolicy(Qt::StrongFocus);
-    layout->addWidget(shorthand);
-    layout->addWidget(instruction, 1);
-    layout->addWidget(replace);
-    layout->addWidget(remove);
+    layout->addWidget(shorthand, 0, 0);
+    layout->addWidget(instruction, 0, 1);
+    layout->addWidget(remove, 0, 2);
+    layout->addLayout(makeShortcutLine(command, row), 1, 1);
+    auto *message = StyledLabel::message(row);
+    message->setObjectName(QStringLiteral("shortcutMessage"));
+    layout->addWidget(message, 2, 1);
+    layout->setColumnStretch(1, 1);
 
     const QUuid id = command.id;
     const auto changed = [this, id, shorthand, instruction] {
@@ -142,20 +151,95 @@ QWidget *CommandsPreferencesView::makeRow(const UserCommand &command)
     };
     connect(shorthand, &QLineEdit::textEdited, this, changed);
     connect(instruction, &QLineEdit::textEdited, this, changed);
-    connect(replace, &QCheckBox::toggled, this, [this, id](bool on) {
-        for (UserCommand &each : m_commands) {
-            if (each.id == id)
-                each.replaceAtOnce = on;
-        }
-        save();
-    });
     connect(remove, &QToolButton::clicked, this, [this, id] { removeCommand(id); });
     return row;
 }
 
+// The command's global shortcut, and whether its reply is written at once.
+QHBoxLayout *CommandsPreferencesView::makeShortcutLine(const UserCommand &command, QWidget *row)
+{
+    auto *line = new QHBoxLayout;
+    line->setSpacing(8);
+    auto *label = StyledLabel::caption(tr("Shortcut"), row);
+    auto *recorder = new ShortcutRecorder(row);
+    recorder->setObjectName(QStringLiteral("shortcut"));
+    recorder->setAccessibleName(tr("Shortcut"));
+    // Its field, which holds the chord a screen reader reads, answers to the same name.
+    if (auto *field = recorder->findChild<QLineEdit *>())
+        field->setAccessibleName(tr("Shortcut"));
+    recorder->setAccessibleDescription(
+        tr("Opens the command bar over the selection with this command sent"));
+    recorder->setFixedWidth(160);
+    recorder->setEnabled(!m_shortcuts.isNull());
+    recorder->setPortableText(command.shortcut.isEmpty() ? std::nullopt
+                                                         : std::optional(command.shortcut));
+    label->setBuddy(recorder);
+    auto *clear = new QPushButton(tr("Clear"), row);
+    clear->setObjectName(QStringLiteral("clearShortcut"));
+    clear->setAccessibleName(tr("Clear"));
+    clear->setAccessibleDescription(tr("Remove the shortcut of this command"));
+    WindowStyle::makeRoomy(clear);
+    clear->setEnabled(!m_shortcuts.isNull() && !command.shortcut.isEmpty());
+    auto *replace = new QCheckBox(tr("Replace at once"), row);
+    replace->setObjectName(QStringLiteral("replaceAtOnce"));
+    replace->setAccessibleName(replace->text());
+    replace->setToolTip(tr("Run by its shortcut or with `wrenlark run %1`, write the reply over "
+                           "the selection as soon as it is complete")
+                            .arg(command.command.isEmpty() ? tr("SHORTHAND") : command.command));
+    replace->setChecked(command.replaceAtOnce);
+    line->addWidget(label);
+    line->addWidget(recorder);
+    line->addWidget(clear);
+    line->addSpacing(8);
+    line->addWidget(replace);
+    line->addStretch();
+
+    const QUuid id = command.id;
+    connect(recorder, &ShortcutRecorder::shortcutRecorded, this,
+            [this, id](const std::optional<QString> &text) { setShortcut(id, text); });
+    connect(recorder, &ShortcutRecorder::refused, this, [this, id](const QString &reason) {
+        if (StyledLabel *message = shortcutMessage(id))
+            message->showMessage(reason, true);
+    });
+    connect(clear, &QPushButton::clicked, this, [this, id] { setShortcut(id, std::nullopt); });
+    connect(replace, &QCheckBox::toggled, this, [this, id](bool on) {
+        if (UserCommand *each = find(id)) {
+            each->replaceAtOnce = on;
+            save();
+        }
+    });
+    return line;
+}
+
+void CommandsPreferencesView::setShortcut(const QUuid &id, const std::optional<QString> &text)
+{
+    UserCommand *command = find(id);
+    if (!command)
+        return;
+    command->shortcut = text.value_or(QString());
+    save();
+    showShortcutState(id);
+}
+
+void CommandsPreferencesView::showShortcutState(const QUuid &id)
+{
+    const qsizetype index = indexOf(id);
+    if (index < 0 || !m_shortcuts)
+        return;
+    QWidget *row = m_rowWidgets.value(index);
+    const UserCommand &command = m_commands[index];
+    if (auto *recorder = row->findChild<ShortcutRecorder *>(QStringLiteral("shortcut")))
+        recorder->setPortableText(command.shortcut.isEmpty() ? std::nullopt
+                                                             : std::optional(command.shortcut));
+    if (auto *clear = row->findChild<QPushButton *>(QStringLiteral("clearShortcut")))
+        clear->setEnabled(!command.shortcut.isEmpty());
+    shortcutMessage(id)->showMessage(
+        m_shortcuts->registrationError(GlobalShortcutService::commandName(id)), true);
+}
+
 void CommandsPreferencesView::addCommand()
 {
-    m_commands.append(UserCommand{QUuid::createUuid(), QString(), QString(), false});
+    m_commands.append(UserCommand{QUuid::createUuid(), QString(), QString(), false, {}});
     save();
     QWidget *row = makeRow(m_commands.last());
     m_rows->insertWidget(m_rows->count() - 1, row);
@@ -166,37 +250,62 @@ void CommandsPreferencesView::addCommand()
 
 void CommandsPreferencesView::removeCommand(const QUuid &id)
 {
-    for (qsizetype index = 0; index < m_commands.size(); ++index) {
-        if (m_commands[index].id != id)
-            continue;
-        m_commands.removeAt(index);
-        save();
-        m_rowWidgets.takeAt(index)->deleteLater();
-        // The keyboard stays in the list: on the next row, else on the add button.
-        if (index < m_rowWidgets.size())
-            shorthandField(int(index))->setFocus(Qt::OtherFocusReason);
-        else
-            m_addButton->setFocus(Qt::OtherFocusReason);
+    const qsizetype index = indexOf(id);
+    if (index < 0)
         return;
-    }
+    m_commands.removeAt(index);
+    m_rowWidgets.takeAt(index)->deleteLater();
+    save();
+    // The keyboard stays in the list: on the next row, else on the add button.
+    if (index < m_rowWidgets.size())
+        shorthandField(int(index))->setFocus(Qt::OtherFocusReason);
+    else
+        m_addButton->setFocus(Qt::OtherFocusReason);
 }
 
 void CommandsPreferencesView::edited(const QUuid &id, const QString &shorthand,
                                      const QString &instruction)
 {
-    for (UserCommand &command : m_commands) {
-        if (command.id == id) {
-            command.command = shorthand;
-            command.instruction = instruction;
-            save();
-            return;
-        }
+    if (UserCommand *command = find(id)) {
+        command->command = shorthand;
+        command->instruction = instruction;
+        save();
     }
 }
 
 void CommandsPreferencesView::save()
 {
     m_store->saveCommands(m_commands);
+    if (m_shortcuts)
+        m_shortcuts->setCommandShortcuts(UserCommand::shortcutsOf(m_commands));
+}
+
+qsizetype CommandsPreferencesView::indexOf(const QUuid &id) const
+{
+    for (qsizetype index = 0; index < m_commands.size(); ++index) {
+        if (m_commands[index].id == id)
+            return index;
+    }
+    return -1;
+}
+
+UserCommand *CommandsPreferencesView::find(const QUuid &id)
+{
+    const qsizetype index = indexOf(id);
+    return index < 0 ? nullptr : &m_commands[index];
+}
+
+StyledLabel *CommandsPreferencesView::shortcutMessage(const QUuid &id) const
+{
+    QWidget *row = m_rowWidgets.value(indexOf(id));
+    return row ? row->findChild<StyledLabel *>(QStringLiteral("shortcutMessage")) : nullptr;
+}
+
+ShortcutRecorder *CommandsPreferencesView::shortcutRecorder(int index) const
+{
+    return m_rowWidgets.value(index)
+               ? m_rowWidgets[index]->findChild<ShortcutRecorder *>(QStringLiteral("shortcut"))
+               : nullptr;
 }
 
 QLineEdit *CommandsPreferencesView::shorthandField(int index) const

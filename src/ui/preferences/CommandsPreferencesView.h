@@ -4,18 +4,25 @@
 #include "ui/preferences/PreferencesDependencies.h"
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
+class GlobalShortcutService;
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QScrollArea;
 class QVBoxLayout;
 class SettingsStore;
+class ShortcutRecorder;
+class StyledLabel;
 
 // The Commands tab: the saved shorthands and their instructions, one editable
-// row each. Every change (an edit in a row, an added or removed row) stores
-// the whole list at once.
+// row each, with a global shortcut that runs the command. Every change (an
+// edit in a row, an added or removed row) stores the whole list at once and
+// registers the shortcuts it now holds.
 class CommandsPreferencesView : public QWidget
 {
     Q_OBJECT
@@ -35,6 +42,9 @@ public:
     // The fields of row `index`: shorthand and instruction.
     QLineEdit *shorthandField(int index) const;
     QLineEdit *instructionField(int index) const;
+    ShortcutRecorder *shortcutRecorder(int index) const;
+    // What row `id` says about its shortcut (refused, or why not usable).
+    StyledLabel *shortcutMessage(const QUuid &id) const;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -42,10 +52,16 @@ protected:
 private:
     void rebuildRows();
     QWidget *makeRow(const UserCommand &command);
+    QHBoxLayout *makeShortcutLine(const UserCommand &command, QWidget *row);
     void edited(const QUuid &id, const QString &shorthand, const QString &instruction);
+    void setShortcut(const QUuid &id, const std::optional<QString> &text);
+    void showShortcutState(const QUuid &id);
     void save();
+    qsizetype indexOf(const QUuid &id) const;
+    UserCommand *find(const QUuid &id);
 
     std::unique_ptr<SettingsStore> m_store;
+    QPointer<GlobalShortcutService> m_shortcuts;
     QList<UserCommand> m_commands;
     QWidget *m_rowsHost;
     QVBoxLayout *m_rows;

@@ -3,9 +3,9 @@
 // typed, Return; the reply streams in (read over AT-SPI, as a screen reader
 // reads it), Ctrl+Return pressed while it still streams writes it over the
 // selection once complete, with one request, and the user's clipboard stays
-// as it was. A bar closed and opened again at once works whole. Two quick
-// presses over a browser-like target never show the bar. A screen reader
-// hears how a reply ended, and that a local server is loading its model.
+// as it was. A saved command's own shortcut opens the bar with it sent. A bar closed and opened
+// again at once works whole. Two quick presses over a browser-like target never show the bar. A
+// screen reader hears how a reply ended, and that a local server is loading its model.
 #include "DesktopSelectionFixture.h"
 #include "ResidentApp.h"
 #include "support/TestHttpServer.h"
@@ -62,6 +62,12 @@ private Q_SLOTS:
         QVERIFY(m_reader.start());
         m_app = std::make_unique<ResidentApp>();
         m_app->setSetting(QStringLiteral("did_complete_onboarding"), true);
+        m_app->setSetting(QStringLiteral("user_commands"),
+                          QStringLiteral(R"([{"id":"0B8E3F4A-7C2D-4E1F-9A6B-5D3C2E1F0A9B",)"
+                                         R"("command":"eng","instruction":"translate to English"},)"
+                                         R"({"id":"5A2B1C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D",)"
+                                         R"("command":"shout","instruction":"upper case",)"
+                                         R"("shortcut":"Ctrl+Alt+U"}])"));
         QVERIFY(m_app->configureProvider(m_server.url(QStringLiteral("/openai/v1/chat"))));
         QVERIFY(m_app->start());
         QTRY_COMPARE_WITH_TIMEOUT(m_app->diagnostics().value(QStringLiteral("shortcut")).toString(),
@@ -133,6 +139,39 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(editor->documentText(), QStringLiteral("hello WORLD foo"), 10000);
         QTRY_COMPARE(clipboardText(), QStringLiteral("kept"));
         QCOMPARE(m_server.requestCount(), requestsBefore + 1);
+    }
+
+    // A saved command's own shortcut over a selection: the bar opens with
+    // the command sent, and Ctrl+Return is the only other key.
+    void aSavedCommandsShortcut()
+    {
+        QString error;
+        auto editor =
+            TestEditor::start(TestEditor::Kind::gtk, QStringLiteral("quiet please"), &error);
+        QVERIFY2(editor, qPrintable(error));
+        QVERIFY(editor->type({QStringLiteral("ctrl+a")}));
+        m_server.enqueue("POST", "/openai/v1/chat",
+                         TestHttpServer::Response::eventStream(
+                             {delta(QStringLiteral("QUIET ")), delta(QStringLiteral("PLEASE")),
+                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))}));
+
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+u")}));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Response"))
+                .endsWith(QStringLiteral("QUIET PLEASE")),
+            15000);
+        const QString user = m_server.requests()
+                                 .last()
+                                 .jsonBody()
+                                 .value(QLatin1String("messages"))
+                                 .toArray()[1][QLatin1String("content")]
+                                 .toString();
+        QVERIFY2(user.contains(QStringLiteral("quiet please")) &&
+                     user.contains(QStringLiteral("upper case")),
+                 qPrintable(user));
+        QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 10000);
+        QVERIFY(key(QStringLiteral("ctrl+Return")));
+        QTRY_COMPARE_WITH_TIMEOUT(editor->documentText(), QStringLiteral("QUIET PLEASE"), 10000);
     }
 
     // Tab shows the reply as its changes to the selection; a screen reader

@@ -1,7 +1,9 @@
 // Adding the shortcut that runs `wrenlark toggle` to GNOME's own keyboard
 // shortcuts, through the real GSettings and schemas over a keyfile backend,
 // checked with the `gsettings` tool as another program reads it.
+#include "core/desktop/GlobalShortcutService.h"
 #include "platform/linux/desktops/gnome/GnomeCommandKeybinding.h"
+#include "platform/linux/desktops/gnome/GnomeShortcutBackend.h"
 #include "platform/linux/shortcuts/ShortcutKey.h"
 
 #include <QProcess>
@@ -133,6 +135,37 @@ private Q_SLOTS:
                  std::optional<QString>(QStringLiteral("Ctrl+Alt+W")));
         QCOMPARE(entry(usersWrenlark, QStringLiteral("command")),
                  QStringLiteral("'/usr/local/bin/wrenlark --toggle'"));
+    }
+
+    // A saved command's shortcut is a custom shortcut of its own running
+    // `wrenlark run SHORTHAND`, beside the user's; it follows a renamed
+    // command, and goes with the command. The bar's own is refused with
+    // what to do instead.
+    void savedCommandsGetShortcutsOfTheirOwn()
+    {
+        GnomeShortcutBackend backend;
+        const QString name = GlobalShortcutService::commandName(QUuid::createUuid());
+        const QString path = GnomeShortcutBackend::entryPath(name);
+        backend.setAction(
+            name, {QStringLiteral("Run eng"), {QStringLiteral("run"), QStringLiteral("eng")}});
+        QCOMPARE(backend.bind(name, ShortcutKey::fromPortableText(QStringLiteral("Ctrl+Alt+E"))),
+                 QString());
+        QCOMPARE(list(), quotedList({terminal, usersWrenlark, path}));
+        QVERIFY2(entry(path, QStringLiteral("command")).contains(QStringLiteral(" run eng")),
+                 qPrintable(entry(path, QStringLiteral("command"))));
+        QCOMPARE(entry(path, QStringLiteral("binding")), QStringLiteral("'<Control><Alt>e'"));
+
+        backend.setAction(name, {QStringLiteral("Run it all"),
+                                 {QStringLiteral("run"), QStringLiteral("it all")}});
+        QVERIFY2(entry(path, QStringLiteral("command")).contains(QStringLiteral(" run 'it all'")),
+                 qPrintable(entry(path, QStringLiteral("command"))));
+        QVERIFY(!backend
+                     .bind(GlobalShortcutService::toggleWrenlark,
+                           ShortcutKey::fromPortableText(QStringLiteral("Alt+Space")))
+                     .isEmpty());
+
+        QCOMPARE(backend.bind(name, std::nullopt), QString());
+        QCOMPARE(list(), quotedList({terminal, usersWrenlark}));
     }
 
     // Outside GNOME its shortcuts would do nothing: nothing is offered or written.

@@ -303,9 +303,24 @@ private Q_SLOTS:
         QCOMPARE(stored.last().command, QString());
         QCOMPARE(stored.last().instruction, QString());
 
+        // A shortcut recorded in a row is stored with the command and
+        // registered; what the desktop says of it shows under the row.
+        m_shortcuts->refuse(QStringLiteral("Ctrl+Alt+E"));
+        commands->shortcutRecorder(1)->setFocus();
+        QTest::keyClick(commands->shortcutRecorder(1), Qt::Key_E,
+                        Qt::ControlModifier | Qt::AltModifier);
+        const UserCommand gram = SettingsStore().loadCommands().at(1);
+        QCOMPARE(gram.shortcut, QStringLiteral("Ctrl+Alt+E"));
+        QCOMPARE(m_shortcuts->shortcut(GlobalShortcutService::commandName(gram.id)),
+                 QStringLiteral("Ctrl+Alt+E"));
+        QCOMPARE(commands->shortcutMessage(gram.id)->text(),
+                 QStringLiteral("Ctrl+Alt+E is used by another program."));
+
         commands->removeCommand(stored.first().id);
         QCOMPARE(SettingsStore().loadCommands().size(), 3);
         QCOMPARE(SettingsStore().resolveCommand(QStringLiteral("eng")), std::nullopt);
+        QCOMPARE(m_shortcuts->shortcut(GlobalShortcutService::commandName(gram.id)),
+                 QStringLiteral("Ctrl+Alt+E"));
     }
 
     void keyWithBlanksIsStoredAndShownTrimmed()

@@ -210,6 +210,58 @@ private Q_SLOTS:
         QCOMPARE(activated.size(), 2);
         QCOMPARE(activated.first().at(1).toUInt(), 42u);
     }
+
+    // Saved commands' shortcuts beside the bar's: a key already taken by
+    // another of ours is said and not grabbed twice; one the desktop refuses
+    // leaves the others working; a removed command lets its key go.
+    void commandShortcutsBesideTheBars()
+    {
+        auto service = makeService({QStringLiteral("Ctrl+Alt+X")});
+        QVERIFY(service->setShortcut(toggle, QStringLiteral("Alt+Space")));
+        const QUuid eng = QUuid::createUuid(), gram = QUuid::createUuid(),
+                    fix = QUuid::createUuid(), plain = QUuid::createUuid();
+        const QString engName = GlobalShortcutService::commandName(eng);
+        QCOMPARE(GlobalShortcutService::commandId(engName), eng);
+        QVERIFY(GlobalShortcutService::commandId(toggle).isNull());
+        service->setCommandShortcuts({{eng, QStringLiteral("eng"), QStringLiteral("Ctrl+Alt+E")},
+                                      {gram, QStringLiteral("gram"), QStringLiteral("Alt+Space")},
+                                      {fix, QStringLiteral("fix"), QStringLiteral("Ctrl+Alt+X")},
+                                      {plain, QStringLiteral("plain"), QString()}});
+        QCOMPARE(m_backend->bound.value(engName), QStringLiteral("Ctrl+Alt+E"));
+        QCOMPARE(m_backend->bound.value(toggle), QStringLiteral("Alt+Space"));
+        QCOMPARE(service->registrationError(GlobalShortcutService::commandName(gram)),
+                 QStringLiteral("Alt+Space already opens the command bar."));
+        QVERIFY(!m_backend->bound.contains(GlobalShortcutService::commandName(gram)));
+        QCOMPARE(service->registrationError(GlobalShortcutService::commandName(fix)),
+                 QStringLiteral("Ctrl+Alt+X is used by another program."));
+        QCOMPARE(m_notifications.size(), 0);
+        QVERIFY(!m_backend->bound.contains(GlobalShortcutService::commandName(plain)));
+
+        QSignalSpy activated(service.get(), &GlobalShortcutService::activated);
+        m_backend->press(toggle);
+        m_backend->press(engName);
+        QCOMPARE(activated.size(), 2);
+        QCOMPARE(activated.last().first().toString(), engName);
+
+        // The same key on another command is refused by name; when the holder
+        // goes, the next registration gives it to the one that asked.
+        const QUuid again = QUuid::createUuid();
+        service->setCommandShortcuts(
+            {{eng, QStringLiteral("eng"), QStringLiteral("Ctrl+Alt+E")},
+             {again, QStringLiteral("again"), QStringLiteral("Ctrl+Alt+E")}});
+        QCOMPARE(service->registrationError(GlobalShortcutService::commandName(again)),
+                 QStringLiteral("Ctrl+Alt+E already runs the command \"eng\"."));
+        service->setCommandShortcuts(
+            {{again, QStringLiteral("again"), QStringLiteral("Ctrl+Alt+E")}});
+        QVERIFY(!m_backend->bound.contains(engName));
+        QCOMPARE(m_backend->bound.value(GlobalShortcutService::commandName(again)),
+                 QStringLiteral("Ctrl+Alt+E"));
+        QCOMPARE(service->registrationError(GlobalShortcutService::commandName(again)), QString());
+        QCOMPARE(m_backend->action(GlobalShortcutService::commandName(again)).arguments,
+                 QStringList({QStringLiteral("run"), QStringLiteral("again")}));
+        service->setCommandShortcuts({});
+        QCOMPARE(m_backend->bound.keys(), QStringList{toggle});
+    }
 };
 
 int main(int argc, char *argv[])

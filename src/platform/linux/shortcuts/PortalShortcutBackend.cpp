@@ -202,7 +202,7 @@ QVariant PortalShortcutBackend::wantedShortcuts() const
     PortalShortcutList shortcuts;
     for (auto it = m_wanted.cbegin(); it != m_wanted.cend(); ++it)
         shortcuts.append({it.key(),
-                          {{QStringLiteral("description"), describe(it.key())},
+                          {{QStringLiteral("description"), action(it.key()).description},
                            {QStringLiteral("preferred_trigger"), it->freedesktopTrigger()}}});
     return QVariant::fromValue(shortcuts);
 }

@@ -30,8 +30,10 @@ SettingsGlobalShortcutService::SettingsGlobalShortcutService(
 
 SettingsGlobalShortcutService::~SettingsGlobalShortcutService()
 {
-    for (const QString &name : names())
-        m_backend->bind(name, std::nullopt);
+    if (m_backend->keepsBindings())
+        return;
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+        m_backend->bind(it.key(), std::nullopt);
 }
 
 void SettingsGlobalShortcutService::load(const QString &name)
@@ -53,6 +55,15 @@ void SettingsGlobalShortcutService::load(const QString &name)
 void SettingsGlobalShortcutService::registerEntry(const QString &name)
 {
     Entry &entry = m_entries[name];
+    // One key, one action: a key grabbed twice would do whichever came first.
+    if (entry.key) {
+        if (const QString holder = holderOf(*entry.key, name); !holder.isEmpty()) {
+            m_backend->bind(name, std::nullopt);
+            entry.error =
+                tr("%1 already %2.").arg(entry.key->portableText(), describeHolder(holder));
+            return;
+        }
+    }
     const QString reason = m_backend->bind(name, entry.key);
     if (!entry.key)
         return;
@@ -87,6 +98,72 @@ void SettingsGlobalShortcutService::onPressed(const QString &name, quint32 times
     m_pressActivationToken = activationToken;
     Q_EMIT activated(name, timestamp);
     m_pressActivationToken.clear();
+}
+
+void SettingsGlobalShortcutService::setCommandShortcuts(const QList<CommandShortcut> &commands)
+{
+    unbindCommandsOutside(commands);
+    for (const CommandShortcut &command : commands) {
+        if (command.shortcut.isEmpty())
+            continue;
+        const QString name = commandName(command.id);
+        m_backend->setAction(name, {tr("Run the Wrenlark command \"%1\"").arg(command.shorthand),
+                                    {QStringLiteral("run"), command.shorthand}});
+        m_commandShorthands.insert(name, command.shorthand);
+        Entry &entry = m_entries[name];
+        const std::optional<ShortcutKey> key = ShortcutKey::fromPortableText(command.shortcut);
+        if (key && key == entry.key && entry.error.isEmpty())
+            continue;
+        if (entry.key)
+            m_backend->bind(name, std::nullopt);
+        entry.key = key;
+        entry.error.clear();
+        if (key)
+            registerEntry(name);
+        else
+            entry.error = tr("The shortcut \"%1\" is not understood; record another one.")
+                              .arg(command.shortcut);
+        Q_EMIT shortcutChanged(name);
+    }
+}
+
+void SettingsGlobalShortcutService::unbindCommandsOutside(const QList<CommandShortcut> &commands)
+{
+    QHash<QString, QString> wanted;
+    for (const CommandShortcut &command : commands) {
+        if (!command.shortcut.isEmpty())
+            wanted.insert(commandName(command.id), command.shortcut);
+    }
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        const QString name = it.key();
+        if (commandId(name).isNull() || wanted.contains(name)) {
+            ++it;
+            continue;
+        }
+        if (it->key)
+            m_backend->bind(name, std::nullopt);
+        m_commandShorthands.remove(name);
+        it = m_entries.erase(it);
+        Q_EMIT shortcutChanged(name);
+    }
+}
+
+QString SettingsGlobalShortcutService::holderOf(const ShortcutKey &key, const QString &except) const
+{
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+        if (it.key() != except && it->key == key && it->error.isEmpty())
+            return it.key();
+    }
+    return {};
+}
+
+QString SettingsGlobalShortcutService::describeHolder(const QString &name) const
+{
+    if (name == toggleWrenlark)
+        return tr("opens the command bar");
+    if (name == screenSelection)
+        return tr("asks about a screen region");
+    return tr("runs the command \"%1\"").arg(m_commandShorthands.value(name));
 }
 
 void SettingsGlobalShortcutService::onChangedByDesktop(const QString &name,

@@ -41,6 +41,7 @@ public:
     QString registrationError(const QString &name) const override;
     QString mechanismDescription() const override;
     std::optional<QString> desktopUseOf(const QString &portableText) const override;
+    void setCommandShortcuts(const QList<CommandShortcut> &commands) override;
 
     // Whether the settings file holds a value for the name at all (a cleared
     // or unreadable one counts).
@@ -59,6 +60,11 @@ private:
     };
 
     void load(const QString &name);
+    void unbindCommandsOutside(const QList<CommandShortcut> &commands);
+    // The named shortcut of this application that has `key` already; empty
+    // when none.
+    QString holderOf(const ShortcutKey &key, const QString &except) const;
+    QString describeHolder(const QString &name) const;
     void registerEntry(const QString &name);
     void report(const QString &name, const QString &reason);
     void onPressed(const QString &name, quint32 timestamp, const QByteArray &activationToken);
@@ -68,5 +74,7 @@ private:
     mutable UserDefaults m_settings;
     Notify m_notify;
     QHash<QString, Entry> m_entries;
+    // The shorthand of each command that has a shortcut, by command name.
+    QHash<QString, QString> m_commandShorthands;
     QByteArray m_pressActivationToken;
 };

@@ -18,12 +18,15 @@ public:
                               "settings");
     }
 
-    QString bind(const QString &, const std::optional<ShortcutKey> &key) override
+    QString bind(const QString &name, const std::optional<ShortcutKey> &key) override
     {
         if (!key)
             return {};
+        const QStringList arguments = action(name).arguments;
+        if (arguments.isEmpty())
+            return tr("This desktop offers no global shortcuts to applications.");
         return tr("This desktop offers no global shortcuts to applications; bind the command "
-                  "`wrenlark toggle` to %1 in your desktop's keyboard settings.")
-            .arg(key->portableText());
+                  "`wrenlark %1` to %2 in your desktop's keyboard settings.")
+            .arg(arguments.join(u' '), key->portableText());
     }
 };

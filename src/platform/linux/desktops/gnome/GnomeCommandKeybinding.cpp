@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringList>
 #include <gio/gio.h>
@@ -145,22 +146,34 @@ QString lockedMessage()
 
 } // namespace
 
-GnomeCommandKeybinding::GnomeCommandKeybinding(bool onGnome, QString command)
+GnomeCommandKeybinding::GnomeCommandKeybinding(bool onGnome, QString command, QString path,
+                                               QString name)
     : m_onGnome(onGnome)
     , m_command(std::move(command))
+    , m_path(std::move(path))
+    , m_name(std::move(name))
 {
 }
 
-QString GnomeCommandKeybinding::commandForThisExecutable()
+QString GnomeCommandKeybinding::commandForThisExecutable(const QStringList &arguments)
 {
+    const auto quoted = [](const QString &word) {
+        static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./+-]+$"));
+        if (plain.match(word).hasMatch())
+            return word;
+        gchar *quotedWord = g_shell_quote(word.toUtf8().constData());
+        const QString text = QString::fromUtf8(quotedWord);
+        g_free(quotedWord);
+        return text;
+    };
     const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
     const QString inPath = QStandardPaths::findExecutable(QStringLiteral("wrenlark"));
-    if (!inPath.isEmpty() && QFileInfo(inPath).canonicalFilePath() == self)
-        return QStringLiteral("wrenlark toggle");
-    gchar *quoted = g_shell_quote(self.toUtf8().constData());
-    const QString command = QString::fromUtf8(quoted) + QStringLiteral(" toggle");
-    g_free(quoted);
-    return command;
+    QStringList words{!inPath.isEmpty() && QFileInfo(inPath).canonicalFilePath() == self
+                          ? QStringLiteral("wrenlark")
+                          : quoted(self)};
+    for (const QString &argument : arguments)
+        words << quoted(argument);
+    return words.join(u' ');
 }
 
 bool GnomeCommandKeybinding::runsToggle(const QString &command)
@@ -269,9 +282,8 @@ bool GnomeCommandKeybinding::install(const QString &portableShortcut, QString *e
     }
     // The entry is complete before it is listed, so GNOME never binds half of it.
     {
-        Settings entry(entrySchema, ownPath);
-        if (!entry.setString("name", QStringLiteral("Wrenlark")) ||
-            !entry.setString("command", m_command) ||
+        Settings entry(entrySchema, m_path);
+        if (!entry.setString("name", m_name) || !entry.setString("command", m_command) ||
             !entry.setString("binding", key->gtkAccelerator())) {
             *error = lockedMessage();
             return false;
@@ -279,9 +291,9 @@ bool GnomeCommandKeybinding::install(const QString &portableShortcut, QString *e
     }
     Settings list(listSchema);
     QStringList paths = list.strings(listKey);
-    if (paths.contains(ownPath))
+    if (paths.contains(m_path))
         return true;
-    paths << ownPath;
+    paths << m_path;
     if (!list.setStrings(listKey, paths)) {
         *error = lockedMessage();
         return false;
@@ -298,12 +310,12 @@ bool GnomeCommandKeybinding::remove(QString *error)
     {
         Settings list(listSchema);
         QStringList paths = list.strings(listKey);
-        if (paths.removeAll(ownPath) > 0 && !list.setStrings(listKey, paths)) {
+        if (paths.removeAll(m_path) > 0 && !list.setStrings(listKey, paths)) {
             *error = lockedMessage();
             return false;
         }
     }
-    Settings entry(entrySchema, ownPath);
+    Settings entry(entrySchema, m_path);
     for (const char *key : {"name", "command", "binding"})
         entry.reset(key);
     return true;

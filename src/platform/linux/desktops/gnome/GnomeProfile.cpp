@@ -1,6 +1,7 @@
 #include "platform/linux/desktops/gnome/GnomeProfile.h"
 
 #include "platform/linux/desktops/gnome/GnomeCommandKeybinding.h"
+#include "platform/linux/desktops/gnome/GnomeShortcutBackend.h"
 #include "platform/linux/desktops/gnome/MutterRemoteDesktopKeys.h"
 
 #include <QCoreApplication>
@@ -50,6 +51,13 @@ QString GnomeProfile::shortcutNotice() const
 QString GnomeProfile::focusUntold(const DesktopEnvironment &) const
 {
     return QStringLiteral("GNOME Shell tells no other program which window has the focus");
+}
+
+std::unique_ptr<ShortcutBackend> GnomeProfile::shortcutBackend(Session::ShortcutMethod method) const
+{
+    if (method != Session::ShortcutMethod::bindCommand)
+        return {};
+    return std::make_unique<GnomeShortcutBackend>();
 }
 
 std::shared_ptr<KeySynthesizer>

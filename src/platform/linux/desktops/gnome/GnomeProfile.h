@@ -18,6 +18,7 @@ public:
     QString bindInstructions() const override;
     QString shortcutNotice() const override;
     QString focusUntold(const DesktopEnvironment &environment) const override;
+    std::unique_ptr<ShortcutBackend> shortcutBackend(Session::ShortcutMethod method) const override;
     std::shared_ptr<KeySynthesizer>
     keySynthesizer(Session::KeySynthesisMethod method) const override;
     std::shared_ptr<CommandKeybindingService> commandKeybinding() const override;

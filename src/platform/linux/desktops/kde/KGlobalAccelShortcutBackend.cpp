@@ -88,9 +88,9 @@ int combined(const ShortcutKey &key)
 
 // kglobalaccel's name of an action: component, action, and how System
 // Settings shows each.
-QStringList actionId(const QString &name)
+QStringList actionId(const QString &name, const ShortcutBackend::Action &action)
 {
-    return {component, name, QStringLiteral("Wrenlark"), ShortcutBackend::describe(name)};
+    return {component, name, QStringLiteral("Wrenlark"), action.description};
 }
 
 QDBusMessage registryCall(const QString &method, const QList<QVariant> &arguments)
@@ -156,7 +156,8 @@ KGlobalAccelShortcutBackend::~KGlobalAccelShortcutBackend()
     // Waited for: the process may end right after.
     for (auto it = m_attempts.cbegin(); it != m_attempts.cend(); ++it)
         QDBusConnection::sessionBus().call(
-            registryCall(QStringLiteral("setInactive"), {actionId(it.key())}), QDBus::Block, 500);
+            registryCall(QStringLiteral("setInactive"), {actionId(it.key(), action(it.key()))}),
+            QDBus::Block, 500);
 }
 
 QString KGlobalAccelShortcutBackend::mechanismDescription() const
@@ -170,18 +171,19 @@ QString KGlobalAccelShortcutBackend::bind(const QString &name,
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!key) {
         if (m_attempts.remove(name))
-            bus.asyncCall(registryCall(QStringLiteral("unRegister"), {actionId(name)}));
+            bus.asyncCall(
+                registryCall(QStringLiteral("unRegister"), {actionId(name, action(name))}));
         return {};
     }
     const QUuid attempt = QUuid::createUuid();
     m_attempts.insert(name, attempt);
     // One connection's calls arrive in order: the action is known by the
     // time its keys are set.
-    bus.asyncCall(registryCall(QStringLiteral("doRegister"), {actionId(name)}));
+    bus.asyncCall(registryCall(QStringLiteral("doRegister"), {actionId(name, action(name))}));
     const QList<KeySequence> keys{{{combined(*key), 0, 0, 0}}};
-    const QDBusMessage set =
-        registryCall(QStringLiteral("setShortcutKeys"),
-                     {actionId(name), QVariant::fromValue(keys), setPresent | noAutoloading});
+    const QDBusMessage set = registryCall(
+        QStringLiteral("setShortcutKeys"),
+        {actionId(name, action(name)), QVariant::fromValue(keys), setPresent | noAutoloading});
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(set, callTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, name, key = *key, attempt](QDBusPendingCallWatcher *finished) {
