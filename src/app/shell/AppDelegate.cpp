@@ -10,7 +10,6 @@
 #include "platform/linux/session/LogindSleepMonitor.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 #include "platform/linux/tray/TrayHosts.h"
-#include "ui/AppNotifications.h"
 #include "ui/capture/ScreenSelectionController.h"
 #include "ui/onboarding/OnboardingWindowController.h"
 #include "ui/panel/CommandPanelController.h"
@@ -105,7 +104,7 @@ void AppDelegate::applicationDidFinishLaunching()
     if (m_desktop.loginItems)
         LaunchAtLoginManager::applyStoredChoice(*m_settingsStore, *m_desktop.loginItems);
     buildStatusItem();
-    connect(&AppNotifications::shared(), &AppNotifications::onboardingCompleted, this,
+    connect(m_onboarding.get(), &OnboardingWindowController::completed, this,
             &AppDelegate::handleOnboardingCompleted);
     // Settings... (Ctrl+,) and Quit (Ctrl+Q) work in every window of ours.
     qApp->installEventFilter(this);

@@ -89,6 +89,7 @@ class AppState : public QObject
                    selectedTextPreviewChanged)
 
 public:
+    // The preview of an insertion point; the bar shows it translated.
     static inline const QString nothingSelectedPreview = QStringLiteral("<nothing selected>");
     // A refining request carries at most this many earlier exchanges; past
     // it the oldest go, except the first, whose instruction goes with the

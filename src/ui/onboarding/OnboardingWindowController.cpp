@@ -2,7 +2,6 @@
 
 #include "core/analytics/AppAnalytics.h"
 #include "core/settings/SettingsStore.h"
-#include "ui/AppNotifications.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/onboarding/OnboardingRootView.h"
 #include "ui/onboarding/OnboardingWindow.h"
@@ -46,7 +45,7 @@ void OnboardingWindowController::completeOnboarding()
 {
     m_settingsStore->setDidCompleteOnboarding(true);
     m_dependencies.analytics->signal(QStringLiteral("Onboarding.completed"));
-    Q_EMIT AppNotifications::shared().onboardingCompleted();
+    Q_EMIT completed();
     m_window->close();
 }
 

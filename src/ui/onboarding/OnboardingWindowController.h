@@ -12,7 +12,7 @@ class SettingsStore;
 
 // Owns the one setup window: created once, hidden (never destroyed) when
 // closed, centred the first time it is shown. Completing the setup records
-// it, announces "wrenlarkOnboardingCompleted" and closes the window.
+// it, announces completed() and closes the window.
 class OnboardingWindowController : public QObject
 {
     Q_OBJECT
@@ -30,6 +30,9 @@ public:
 
     QWidget *window() const;
     OnboardingRootView *rootView() const;
+
+Q_SIGNALS:
+    void completed();
 
 private:
     void centerWindowIfNeeded();

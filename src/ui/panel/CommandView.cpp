@@ -444,8 +444,10 @@ void CommandView::updateHeader()
         m_thumbnail->setFixedSize(size);
         m_thumbnail->setPixmap(roundedThumbnail(image, size, devicePixelRatioF()));
     } else if (preview) {
-        m_preview->setText(*preview);
-        m_preview->setToolTip(*preview);
+        const QString text =
+            *preview == AppState::nothingSelectedPreview ? tr("<nothing selected>") : *preview;
+        m_preview->setText(text);
+        m_preview->setToolTip(text);
     }
     // The selection is often known only after the opening chose a
     // placeholder; a question for no selection must not stay up then.

@@ -3,7 +3,6 @@
 #include "core/analytics/AppAnalytics.h"
 #include "core/settings/ApiKeyCheck.h"
 #include "core/settings/SettingsStore.h"
-#include "ui/AppNotifications.h"
 #include "ui/common/APIKeyHelpLink.h"
 #include "ui/common/DeviceCodeView.h"
 #include "ui/common/LocalServerEditor.h"
@@ -125,8 +124,6 @@ AIProvidersPreferencesView::AIProvidersPreferencesView(const PreferencesDependen
             [this](const QString &message) { signInFailed(message); });
     connect(m_signIn, &SubscriptionSignIn::runningChanged, this,
             &AIProvidersPreferencesView::updateDetails);
-    connect(&AppNotifications::shared(), &AppNotifications::preferencesWillClose, this,
-            &AIProvidersPreferencesView::saveSelectedProvider);
     reload();
 }
 

@@ -1,6 +1,6 @@
 #include "ui/preferences/PreferencesWindow.h"
 
-#include "ui/AppNotifications.h"
+#include "ui/preferences/AIProvidersPreferencesView.h"
 #include "ui/preferences/PreferencesRootView.h"
 
 #include <QCloseEvent>
@@ -16,6 +16,8 @@ PreferencesWindow::PreferencesWindow(const PreferencesDependencies &dependencies
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_root);
+    connect(this, &PreferencesWindow::willClose, m_root->providersView(),
+            &AIProvidersPreferencesView::saveSelectedProvider);
     for (const QKeySequence &keys :
          {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)}) {
         auto *shortcut = new QShortcut(keys, this);
@@ -28,6 +30,6 @@ void PreferencesWindow::closeEvent(QCloseEvent *event)
     // A field being edited commits its value when it loses the focus.
     if (QWidget *focused = focusWidget())
         focused->clearFocus();
-    Q_EMIT AppNotifications::shared().preferencesWillClose();
+    Q_EMIT willClose();
     event->accept();
 }

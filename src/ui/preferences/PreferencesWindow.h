@@ -6,7 +6,8 @@ class PreferencesRootView;
 struct PreferencesDependencies;
 
 // The Settings window. Closing it commits the field being edited, announces
-// "wrenlarkPreferencesWillClose" and hides it; it never ends the application.
+// willClose() (what is being edited is stored then) and hides it; it never
+// ends the application.
 class PreferencesWindow : public QWidget
 {
     Q_OBJECT
@@ -16,6 +17,9 @@ public:
                                QWidget *parent = nullptr);
 
     PreferencesRootView *rootView() const { return m_root; }
+
+Q_SIGNALS:
+    void willClose();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

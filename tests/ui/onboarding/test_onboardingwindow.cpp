@@ -11,7 +11,6 @@
 #include "support/FakeCommandKeybinding.h"
 #include "support/FakeSecretStore.h"
 #include "support/SecretServiceTestEnvironment.h"
-#include "ui/AppNotifications.h"
 #include "ui/common/APIKeyHelpLink.h"
 #include "ui/common/DesktopShortcutRow.h"
 #include "ui/common/DeviceCodeView.h"
@@ -547,7 +546,7 @@ private Q_SLOTS:
 
     void completingRecordsItAndCloses()
     {
-        QSignalSpy completed(&AppNotifications::shared(), &AppNotifications::onboardingCompleted);
+        QSignalSpy completed(&controller(), &OnboardingWindowController::completed);
         QVERIFY(openProviders(openAI));
         typeKey(QStringLiteral("sk-done"));
         QTRY_VERIFY(root()->forwardButton()->isEnabled());

@@ -18,7 +18,6 @@
 #include "support/SecretServiceTestEnvironment.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSandbox.h"
-#include "ui/AppNotifications.h"
 #include "ui/common/DesktopShortcutRow.h"
 #include "ui/common/DeviceCodeView.h"
 #include "ui/common/LocalServerEditor.h"
@@ -29,6 +28,7 @@
 #include "ui/preferences/GeneralPreferencesView.h"
 #include "ui/preferences/KeyboardPermissionRow.h"
 #include "ui/preferences/PreferencesRootView.h"
+#include "ui/preferences/PreferencesWindow.h"
 #include "ui/preferences/PreferencesWindowController.h"
 #include "ui/preferences/ShortcutRecorder.h"
 
@@ -242,10 +242,11 @@ private Q_SLOTS:
 
     void windowTabsAndClosing()
     {
-        QSignalSpy willClose(&AppNotifications::shared(), &AppNotifications::preferencesWillClose);
         QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
         controller().show(QStringLiteral("keyboard_shortcut"));
         QWidget *window = controller().window();
+        QSignalSpy willClose(static_cast<PreferencesWindow *>(window),
+                             &PreferencesWindow::willClose);
         QCOMPARE(window->windowTitle(), QStringLiteral("Settings"));
         QCOMPARE(window->size(), QSize(620, 620));
         QCOMPARE(root()->count(), 3);
