@@ -139,10 +139,10 @@ QWidget *CommandsPreferencesView::makeRow(const UserCommand &command)
     layout->addWidget(shorthand, 0, 0);
     layout->addWidget(instruction, 0, 1);
     layout->addWidget(remove, 0, 2);
-    layout->addLayout(makeShortcutLine(command, row), 1, 1);
+    layout->addLayout(makeShortcutLine(command, row), 1, 0, 1, 2);
     auto *message = StyledLabel::message(row);
     message->setObjectName(QStringLiteral("shortcutMessage"));
-    layout->addWidget(message, 2, 1);
+    layout->addWidget(message, 2, 0, 1, 2);
     layout->setColumnStretch(1, 1);
 
     const QUuid id = command.id;
@@ -169,7 +169,7 @@ QHBoxLayout *CommandsPreferencesView::makeShortcutLine(const UserCommand &comman
         field->setAccessibleName(tr("Shortcut"));
     recorder->setAccessibleDescription(
         tr("Opens the command bar over the selection with this command sent"));
-    recorder->setFixedWidth(160);
+    recorder->setFixedWidth(150);
     recorder->setEnabled(!m_shortcuts.isNull());
     recorder->setPortableText(command.shortcut.isEmpty() ? std::nullopt
                                                          : std::optional(command.shortcut));
@@ -178,7 +178,6 @@ QHBoxLayout *CommandsPreferencesView::makeShortcutLine(const UserCommand &comman
     clear->setObjectName(QStringLiteral("clearShortcut"));
     clear->setAccessibleName(tr("Clear"));
     clear->setAccessibleDescription(tr("Remove the shortcut of this command"));
-    WindowStyle::makeRoomy(clear);
     clear->setEnabled(!m_shortcuts.isNull() && !command.shortcut.isEmpty());
     auto *replace = new QCheckBox(tr("Replace at once"), row);
     replace->setObjectName(QStringLiteral("replaceAtOnce"));
