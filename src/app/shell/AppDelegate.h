@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -85,6 +86,9 @@ private:
     static void takeActivation(const ActivationRequest &activation);
     QByteArray pressActivationToken() const;
     void beginCapture(const ActivationRequest &activation);
+    // Gives memory back to the system a moment after the application let
+    // go of it (start-up done, a bar or Settings closed).
+    void scheduleMemoryRelease();
 
     DesktopServices m_desktop;
     AppAnalytics &m_analytics;
@@ -99,6 +103,7 @@ private:
     std::unique_ptr<ScreenSelectionController> m_screenSelection;
     std::unique_ptr<StatusItem> m_statusItem;
     QPointer<QDBusServiceWatcher> m_trayHostWatcher;
+    QTimer m_memoryRelease;
     bool m_terminated = false;
     // Toggles asked for so far (shortcut presses and calls), for diagnostics.
     qint64 m_toggleCount = 0;
