@@ -1,11 +1,16 @@
-// bench_shell [--presses 50] [--idle-seconds 60]
+// bench_shell [--presses 50] [--idle-seconds 60] [--binary PATH]
 //
 // 1. Start-up: from starting `wrenlark` to the StatusNotifierWatcher's
 //    StatusNotifierItemRegistered signal for it.
-// 2. Idle: resident memory (VmRSS) after start-up, and the context switches
-//    of all its threads over --idle-seconds (every wake-up is one).
+// 2. Idle: resident memory (VmRSS, and how much of it is anonymous memory
+//    rather than mapped files) after start-up, and the context switches of
+//    all its threads over --idle-seconds (every wake-up is one).
 // 3. Shortcut: an XTest Alt+Space press to _NET_ACTIVE_WINDOW naming a
-//    window of the application; a second press closes the bar again.
+//    window of the application; a second press closes the bar again. The
+//    first press (the first bar after start) is also reported on its own.
+// 4. Resident memory again, two seconds after the last bar closed.
+// 5. `wrenlark preferences` to the Settings window active, the first and the
+//    second time (Escape closes it in between), and resident memory after.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDir>
@@ -23,6 +28,8 @@
 #include <X11/keysym.h>
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
+#include <iterator>
 
 namespace {
 
@@ -51,6 +58,26 @@ long statusField(const QString &path, const char *field)
         if (line.startsWith(field))
             return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toLong();
     return 0;
+}
+
+// VmRSS, and the anonymous part of it (heap, stacks, the rest is mostly
+// mapped libraries and fonts).
+void printResidentMemory(qint64 pid, const char *when)
+{
+    const QString proc = QStringLiteral("/proc/%1/").arg(pid);
+    const long rss = statusField(proc + QStringLiteral("status"), "VmRSS:");
+    const long anonymous = statusField(proc + QStringLiteral("smaps_rollup"), "Anonymous:");
+    std::printf("%s resident memory: %.1f MB (anonymous %.1f MB, mapped files and shared "
+                "%.1f MB)\n",
+                when, double(rss) / 1024.0, double(anonymous) / 1024.0,
+                double(rss - anonymous) / 1024.0);
+}
+
+void settle(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 // Context switches of each thread, by thread id.
@@ -113,21 +140,12 @@ long windowPid(Display *display, unsigned long window, Atom pidAtom)
     return pid;
 }
 
-// Presses Alt+Space and waits until the active window does (or, with
-// `toApp` false, no longer does) belong to `pid`. Milliseconds, -1 on time-out.
-double pressAndWait(Display *display, qint64 pid, bool toApp)
+// Waits until the active window does (or, with `toApp` false, no longer
+// does) belong to `pid`. Milliseconds since `clock` started, -1 on time-out.
+double waitForActive(Display *display, qint64 pid, bool toApp, const QElapsedTimer &clock)
 {
     const Atom activeAtom = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
     const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
-    const KeyCode alt = XKeysymToKeycode(display, XK_Alt_L);
-    const KeyCode space = XKeysymToKeycode(display, XK_space);
-    QElapsedTimer clock;
-    clock.start();
-    XTestFakeKeyEvent(display, alt, True, CurrentTime);
-    XTestFakeKeyEvent(display, space, True, CurrentTime);
-    XTestFakeKeyEvent(display, space, False, CurrentTime);
-    XTestFakeKeyEvent(display, alt, False, CurrentTime);
-    XFlush(display);
     while (clock.elapsed() < 3000) {
         while (XPending(display)) {
             XEvent event;
@@ -144,6 +162,44 @@ double pressAndWait(Display *display, qint64 pid, bool toApp)
         select(ConnectionNumber(display) + 1, &fds, nullptr, nullptr, &limit);
     }
     return -1;
+}
+
+void typeKeys(Display *display, std::initializer_list<KeySym> keys)
+{
+    for (KeySym key : keys)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, *key), False, CurrentTime);
+    XFlush(display);
+}
+
+// Presses Alt+Space and waits until the active window does (or, with
+// `toApp` false, no longer does) belong to `pid`. Milliseconds, -1 on time-out.
+double pressAndWait(Display *display, qint64 pid, bool toApp)
+{
+    QElapsedTimer clock;
+    clock.start();
+    typeKeys(display, {XK_Alt_L, XK_space});
+    return waitForActive(display, pid, toApp, clock);
+}
+
+// Runs `wrenlark preferences` and waits until a window of `pid` is active,
+// then closes it with Escape. Milliseconds, -1 on time-out.
+double openSettings(Display *display, qint64 pid, const QString &binary,
+                    const QProcessEnvironment &environment)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QProcess command;
+    command.setProcessEnvironment(environment);
+    command.start(binary, {QStringLiteral("preferences")});
+    const double opened = waitForActive(display, pid, true, clock);
+    command.waitForFinished(5000);
+    typeKeys(display, {XK_Escape});
+    QElapsedTimer closing;
+    closing.start();
+    waitForActive(display, pid, false, closing);
+    return opened;
 }
 
 double percentile(QList<double> values, double p)
@@ -164,6 +220,11 @@ int main(int argc, char *argv[])
     };
     const int presses = option(QStringLiteral("--presses"), 50);
     const int idleSeconds = option(QStringLiteral("--idle-seconds"), 60);
+    // Another build of the application, to compare two side by side.
+    const qsizetype binaryAt = arguments.indexOf(QStringLiteral("--binary"));
+    const QString binary = binaryAt >= 0 && binaryAt + 1 < arguments.size()
+                               ? arguments.at(binaryAt + 1)
+                               : QStringLiteral(WRENLARK_BINARY);
 
     QTemporaryDir home;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -182,7 +243,7 @@ int main(int argc, char *argv[])
     wrenlark.setProcessChannelMode(QProcess::ForwardedChannels);
     QElapsedTimer clock;
     clock.start();
-    wrenlark.start(QStringLiteral(WRENLARK_BINARY), {});
+    wrenlark.start(binary, {});
     QTimer::singleShot(10000, &waiter.loop, &QEventLoop::quit);
     waiter.loop.exec();
     if (waiter.item.isEmpty()) {
@@ -191,12 +252,9 @@ int main(int argc, char *argv[])
     }
     std::printf("start-up to registered tray icon: %.1f ms\n", double(clock.nsecsElapsed()) / 1e6);
 
-    QEventLoop settle;
-    QTimer::singleShot(2000, &settle, &QEventLoop::quit);
-    settle.exec();
+    settle(2000);
     const qint64 pid = wrenlark.processId();
-    std::printf("idle resident memory: %.1f MB\n",
-                double(statusField(QStringLiteral("/proc/%1/status").arg(pid), "VmRSS:")) / 1024.0);
+    printResidentMemory(pid, "idle");
     const QHash<QString, long> before = contextSwitches(pid);
     QEventLoop idle;
     QTimer::singleShot(idleSeconds * 1000, &idle, &QEventLoop::quit);
@@ -211,6 +269,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "bench_shell: no X display\n");
         return 1;
     }
+    // The active window may be gone by the time its owner is asked for.
+    XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
     XSelectInput(display, DefaultRootWindow(display), PropertyChangeMask);
     QList<double> opens;
     int failures = 0;
@@ -225,10 +285,22 @@ int main(int argc, char *argv[])
         usleep(50000);
     }
     std::printf("shortcut press to active bar over %lld presses: p50 %.1f ms, p95 %.1f ms, "
-                "max %.1f ms, %d without an active bar\n",
+                "max %.1f ms, first %.1f ms, %d without an active bar\n",
                 static_cast<long long>(opens.size()), percentile(opens, 0.5),
                 percentile(opens, 0.95),
-                opens.isEmpty() ? 0.0 : *std::max_element(opens.begin(), opens.end()), failures);
+                opens.isEmpty() ? 0.0 : *std::max_element(opens.begin(), opens.end()),
+                opens.isEmpty() ? 0.0 : opens.first(), failures);
+    settle(2000);
+    printResidentMemory(pid, "after the bar sessions,");
+    // The command's own start is in both figures; their difference is what
+    // the first opening adds.
+    const double firstSettings = openSettings(display, pid, binary, environment);
+    usleep(200000);
+    const double secondSettings = openSettings(display, pid, binary, environment);
+    std::printf("`wrenlark preferences` to active Settings: first %.1f ms, second %.1f ms\n",
+                firstSettings, secondSettings);
+    settle(2000);
+    printResidentMemory(pid, "after Settings,");
     XCloseDisplay(display);
     wrenlark.terminate();
     wrenlark.waitForFinished(5000);

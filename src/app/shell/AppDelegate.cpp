@@ -10,6 +10,7 @@
 #include "platform/linux/session/LogindSleepMonitor.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 #include "platform/linux/tray/TrayHosts.h"
+#include "shell/MemoryRelease.h"
 #include "ui/capture/ScreenSelectionController.h"
 #include "ui/onboarding/OnboardingWindowController.h"
 #include "ui/panel/CommandPanelController.h"
@@ -33,6 +34,9 @@ const QString trayHostService = QString::fromLatin1(TrayHosts::watcherService);
 // How long the windows under a closing bar get to repaint before a capture
 // photographs the screens.
 constexpr int barGoneDelayMs = 150;
+// How long after start-up, or after a window closed, free memory is given
+// back: late enough for the deferred deletions and repaints of the close.
+constexpr int memoryReleaseDelayMs = 1000;
 
 } // namespace
 
@@ -80,6 +84,12 @@ AppDelegate::AppDelegate(DesktopServices desktop, AppAnalytics &analytics,
     onboarding.shortcuts = m_desktop.shortcuts.get();
     onboarding.desktopNotices = m_desktop.notices;
     m_onboarding = std::make_unique<OnboardingWindowController>(onboarding);
+
+    m_memoryRelease.setSingleShot(true);
+    m_memoryRelease.setInterval(memoryReleaseDelayMs);
+    connect(&m_memoryRelease, &QTimer::timeout, this, [] { MemoryRelease::releaseUnusedMemory(); });
+    connect(m_preferences.get(), &PreferencesWindowController::windowWillClose, this,
+            &AppDelegate::scheduleMemoryRelease);
 }
 
 // Connections do not survive a suspend, and may lead nowhere after the
@@ -111,9 +121,10 @@ void AppDelegate::applicationDidFinishLaunching()
     m_panelController =
         std::make_unique<CommandPanelController>(*m_appState, m_desktop, m_analytics);
     m_appState->setRequestClose(
-        [panel = QPointer<CommandPanelController>(m_panelController.get())] {
+        [this, panel = QPointer<CommandPanelController>(m_panelController.get())] {
             if (panel)
                 panel->hide();
+            scheduleMemoryRelease();
         });
     if (m_desktop.capture)
         m_screenSelection = std::make_unique<ScreenSelectionController>(m_desktop.capture);
@@ -125,6 +136,7 @@ void AppDelegate::applicationDidFinishLaunching()
         connect(m_desktop.shortcuts.get(), &GlobalShortcutService::activated, this,
                 &AppDelegate::shortcutPressed);
     }
+    scheduleMemoryRelease();
     QTimer::singleShot(0, this, [this] {
         // Started at login, only onboarding that is due shows.
         if (!m_environment.startedAtLogin || !m_settingsStore->didCompleteOnboarding())
@@ -132,6 +144,11 @@ void AppDelegate::applicationDidFinishLaunching()
         else
             updateOnboardingMenuItemVisibility();
     });
+}
+
+void AppDelegate::scheduleMemoryRelease()
+{
+    m_memoryRelease.start();
 }
 
 void AppDelegate::buildStatusItem()
@@ -295,6 +312,8 @@ void AppDelegate::toggle(const ActivationRequest &activation)
         m_appState->handleEscape(UsageSessionEndReason::toggleShortcut);
         return;
     }
+    // Not while the bar opens: the release walks the whole heap.
+    m_memoryRelease.stop();
     PanelActivation panelActivation;
     panelActivation.timestamp = activation.timestamp;
     panelActivation.startupId = activation.startupId;

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -88,6 +89,9 @@ private:
     // A saved command's shortcut: the command as it is stored now.
     void runCommandWithId(const QUuid &id, const ActivationRequest &activation);
     void beginCapture(const ActivationRequest &activation);
+    // Gives memory back to the system a moment after the application let
+    // go of it (start-up done, a bar or Settings closed).
+    void scheduleMemoryRelease();
 
     DesktopServices m_desktop;
     AppAnalytics &m_analytics;
@@ -102,6 +106,7 @@ private:
     std::unique_ptr<ScreenSelectionController> m_screenSelection;
     std::unique_ptr<StatusItem> m_statusItem;
     QPointer<QDBusServiceWatcher> m_trayHostWatcher;
+    QTimer m_memoryRelease;
     bool m_terminated = false;
     // Toggles asked for so far (shortcut presses and calls), for diagnostics.
     qint64 m_toggleCount = 0;

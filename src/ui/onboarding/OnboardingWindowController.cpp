@@ -10,15 +10,22 @@ OnboardingWindowController::OnboardingWindowController(const OnboardingDependenc
     : m_dependencies(dependencies)
 {
     m_settingsStore = m_dependencies.makeSettingsStore();
-    m_window = new OnboardingWindow(m_dependencies);
-    m_window->resize(preferredContentSize);
-    connect(m_window->rootView(), &OnboardingRootView::completionRequested, this,
-            &OnboardingWindowController::completeOnboarding);
 }
 
 OnboardingWindowController::~OnboardingWindowController()
 {
     delete m_window;
+}
+
+OnboardingWindow *OnboardingWindowController::ensureWindow()
+{
+    if (!m_window) {
+        m_window = new OnboardingWindow(m_dependencies);
+        m_window->resize(preferredContentSize);
+        connect(m_window->rootView(), &OnboardingRootView::completionRequested, this,
+                &OnboardingWindowController::completeOnboarding);
+    }
+    return m_window;
 }
 
 void OnboardingWindowController::centerWindowIfNeeded()
@@ -31,6 +38,7 @@ void OnboardingWindowController::centerWindowIfNeeded()
 
 void OnboardingWindowController::show()
 {
+    ensureWindow();
     centerWindowIfNeeded();
     m_dependencies.analytics->signal(QStringLiteral("Onboarding.shown"));
     WindowPlacement::bringToFront(m_window);
@@ -38,7 +46,7 @@ void OnboardingWindowController::show()
 
 bool OnboardingWindowController::isVisible() const
 {
-    return m_window->isVisible();
+    return m_window && m_window->isVisible();
 }
 
 void OnboardingWindowController::completeOnboarding()
@@ -46,15 +54,16 @@ void OnboardingWindowController::completeOnboarding()
     m_settingsStore->setDidCompleteOnboarding(true);
     m_dependencies.analytics->signal(QStringLiteral("Onboarding.completed"));
     Q_EMIT completed();
-    m_window->close();
+    if (m_window)
+        m_window->close();
 }
 
-QWidget *OnboardingWindowController::window() const
+QWidget *OnboardingWindowController::window()
 {
-    return m_window;
+    return ensureWindow();
 }
 
-OnboardingRootView *OnboardingWindowController::rootView() const
+OnboardingRootView *OnboardingWindowController::rootView()
 {
-    return m_window->rootView();
+    return ensureWindow()->rootView();
 }

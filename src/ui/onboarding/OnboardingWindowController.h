@@ -10,8 +10,9 @@ class OnboardingRootView;
 class OnboardingWindow;
 class SettingsStore;
 
-// Owns the one setup window: created once, hidden (never destroyed) when
-// closed, centred the first time it is shown. Completing the setup records
+// Owns the one setup window: created when it is first shown (once setup is
+// complete, runs never need it), then hidden (never destroyed) when closed,
+// centred the first time it is shown. Completing the setup records
 // it, announces completed() and closes the window.
 class OnboardingWindowController : public QObject
 {
@@ -28,17 +29,19 @@ public:
     bool isVisible() const;
     void completeOnboarding();
 
-    QWidget *window() const;
-    OnboardingRootView *rootView() const;
+    // Both create the window if it does not exist yet.
+    QWidget *window();
+    OnboardingRootView *rootView();
 
 Q_SIGNALS:
     void completed();
 
 private:
+    OnboardingWindow *ensureWindow();
     void centerWindowIfNeeded();
 
     OnboardingDependencies m_dependencies;
     std::unique_ptr<SettingsStore> m_settingsStore;
-    OnboardingWindow *m_window;
+    OnboardingWindow *m_window = nullptr;
     bool m_hasCentered = false;
 };

@@ -9,8 +9,6 @@ PreferencesWindowController::PreferencesWindowController(
     const PreferencesDependencies &dependencies)
     : m_dependencies(dependencies)
 {
-    m_window = new PreferencesWindow(m_dependencies);
-    m_window->resize(preferredContentSize);
 }
 
 PreferencesWindowController::~PreferencesWindowController()
@@ -18,8 +16,20 @@ PreferencesWindowController::~PreferencesWindowController()
     delete m_window;
 }
 
+PreferencesWindow *PreferencesWindowController::ensureWindow()
+{
+    if (!m_window) {
+        m_window = new PreferencesWindow(m_dependencies);
+        m_window->resize(preferredContentSize);
+        connect(m_window, &PreferencesWindow::willClose, this,
+                &PreferencesWindowController::windowWillClose);
+    }
+    return m_window;
+}
+
 void PreferencesWindowController::show(const QString &source)
 {
+    ensureWindow();
     if (!m_hasCentered) {
         m_hasCentered = true;
         WindowPlacement::centerOnScreen(m_window, preferredContentSize);
@@ -31,15 +41,15 @@ void PreferencesWindowController::show(const QString &source)
 
 bool PreferencesWindowController::isVisible() const
 {
-    return m_window->isVisible();
+    return m_window && m_window->isVisible();
 }
 
-QWidget *PreferencesWindowController::window() const
+QWidget *PreferencesWindowController::window()
 {
-    return m_window;
+    return ensureWindow();
 }
 
-PreferencesRootView *PreferencesWindowController::rootView() const
+PreferencesRootView *PreferencesWindowController::rootView()
 {
-    return m_window->rootView();
+    return ensureWindow()->rootView();
 }

@@ -9,8 +9,9 @@
 class PreferencesRootView;
 class PreferencesWindow;
 
-// Owns the one Settings window: created once, hidden (never destroyed) when
-// closed, centred the first time it is shown.
+// Owns the one Settings window: created when it is first needed (most runs
+// never open it), then hidden (never destroyed) when closed, centred the
+// first time it is shown.
 class PreferencesWindowController : public QObject
 {
     Q_OBJECT
@@ -27,11 +28,18 @@ public:
     void show(const QString &source);
     bool isVisible() const;
 
-    QWidget *window() const;
-    PreferencesRootView *rootView() const;
+    // Both create the window if it does not exist yet.
+    QWidget *window();
+    PreferencesRootView *rootView();
+
+Q_SIGNALS:
+    // The window is closing; what was being edited in it is stored.
+    void windowWillClose();
 
 private:
+    PreferencesWindow *ensureWindow();
+
     PreferencesDependencies m_dependencies;
-    PreferencesWindow *m_window;
+    PreferencesWindow *m_window = nullptr;
     bool m_hasCentered = false;
 };
