@@ -102,7 +102,7 @@ Check accessibilityBus()
 Check xtest(const DesktopSession &session)
 {
     const QString name = QStringLiteral("XTest (synthesized copy and paste keys)");
-    if (hasGui() && XTestKeyboard::shared().isAvailable())
+    if (hasGui() && XTestKeyboard().isAvailable())
         return {name, QStringLiteral("available"), true, true};
     if (session.keySynthesis.method == DesktopSession::KeySynthesisMethod::mutterRemoteDesktop ||
         session.keySynthesis.method == DesktopSession::KeySynthesisMethod::remoteDesktopPortal ||

@@ -7,7 +7,7 @@
 
 bool XTestKeySynthesizer::isAvailable()
 {
-    return XTestKeyboard::shared().isAvailable();
+    return m_keyboard.isAvailable();
 }
 
 bool XTestKeySynthesizer::reaches(qint32 pid)
@@ -18,7 +18,7 @@ bool XTestKeySynthesizer::reaches(qint32 pid)
 bool XTestKeySynthesizer::sendChord(const KeyChord &chord, QString *error)
 {
     QString detail;
-    if (XTestKeyboard::shared().sendChord(chord, &detail))
+    if (m_keyboard.sendChord(chord, &detail))
         return true;
     if (error)
         *error = QCoreApplication::translate("XTestKeySynthesizer",

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/linux/keys/KeySynthesizer.h"
+#include "platform/linux/x11/XTestKeyboard.h"
 
 // Keys through the XTest extension (XTestKeyboard): X11 sessions, and X11
 // applications under XWayland.
@@ -20,4 +21,5 @@ public:
 
 private:
     bool m_x11WindowsOnly;
+    XTestKeyboard m_keyboard;
 };

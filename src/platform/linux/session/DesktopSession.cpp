@@ -303,7 +303,7 @@ DesktopSession DesktopSession::current()
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         probes.qtPlatform = QGuiApplication::platformName();
         probes.x11Reachable = X11Desktop::shared().isAvailable();
-        probes.xtestAvailable = probes.x11Reachable && XTestKeyboard::shared().isAvailable();
+        probes.xtestAvailable = probes.x11Reachable && XTestKeyboard().isAvailable();
     }
     if (sessionKind(environment) == Kind::wayland) {
         probes.globalShortcutsPortal = PortalShortcutBackend::isOffered();

@@ -78,12 +78,6 @@ KeyCode spareKeyCode(Display *display)
 
 } // namespace
 
-XTestKeyboard &XTestKeyboard::shared()
-{
-    static XTestKeyboard keyboard;
-    return keyboard;
-}
-
 bool XTestKeyboard::isAvailable()
 {
     Display *display = X11Desktop::shared().display();

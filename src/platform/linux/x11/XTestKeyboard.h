@@ -2,13 +2,11 @@
 
 #include "platform/linux/keys/KeyChord.h"
 
-// Types key chords into the focused window through the XTest extension.
-// Main thread only.
+// Types key chords into the focused window through the XTest extension, on
+// the display of X11Desktop. Holds nothing of its own. Main thread only.
 class XTestKeyboard
 {
 public:
-    static XTestKeyboard &shared();
-
     bool isAvailable();
 
     // Sends exactly `chord` to the window that has the keyboard focus. Any
@@ -19,7 +17,4 @@ public:
     // the active layout lacks is typed through a spare key code mapped for
     // the moment. False, with `error`, when the chord cannot be typed.
     bool sendChord(const KeyChord &chord, QString *error = nullptr);
-
-private:
-    XTestKeyboard() = default;
 };
