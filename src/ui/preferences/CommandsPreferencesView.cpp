@@ -14,6 +14,7 @@
 #include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -147,7 +148,7 @@ QWidget *CommandsPreferencesView::makeRow(const UserCommand &command)
             if (each.id == id)
                 each.replaceAtOnce = on;
         }
-        save();
+        store(id);
     });
     connect(remove, &QToolButton::clicked, this, [this, id] { removeCommand(id); });
     return row;
@@ -156,7 +157,7 @@ QWidget *CommandsPreferencesView::makeRow(const UserCommand &command)
 void CommandsPreferencesView::addCommand()
 {
     m_commands.append(UserCommand{QUuid::createUuid(), QString(), QString(), false});
-    save();
+    store(m_commands.last().id);
     QWidget *row = makeRow(m_commands.last());
     m_rows->insertWidget(m_rows->count() - 1, row);
     m_rowWidgets.append(row);
@@ -169,8 +170,10 @@ void CommandsPreferencesView::removeCommand(const QUuid &id)
     for (qsizetype index = 0; index < m_commands.size(); ++index) {
         if (m_commands[index].id != id)
             continue;
-        m_commands.removeAt(index);
-        save();
+        const UserCommand removed = m_commands.takeAt(index);
+        m_store->updateCommands([&removed](QList<UserCommand> &stored) {
+            stored.removeIf([&removed](const UserCommand &each) { return each.id == removed.id; });
+        });
         m_rowWidgets.takeAt(index)->deleteLater();
         // The keyboard stays in the list: on the next row, else on the add button.
         if (index < m_rowWidgets.size())
@@ -188,15 +191,27 @@ void CommandsPreferencesView::edited(const QUuid &id, const QString &shorthand,
         if (command.id == id) {
             command.command = shorthand;
             command.instruction = instruction;
-            save();
+            store(id);
             return;
         }
     }
 }
 
-void CommandsPreferencesView::save()
+void CommandsPreferencesView::store(const QUuid &id)
 {
-    m_store->saveCommands(m_commands);
+    const auto shown = std::find_if(m_commands.cbegin(), m_commands.cend(),
+                                    [&id](const UserCommand &each) { return each.id == id; });
+    if (shown == m_commands.cend())
+        return;
+    m_store->updateCommands([&shown](QList<UserCommand> &stored) {
+        for (UserCommand &each : stored) {
+            if (each.id == shown->id) {
+                each = *shown;
+                return;
+            }
+        }
+        stored.append(*shown);
+    });
 }
 
 QLineEdit *CommandsPreferencesView::shorthandField(int index) const

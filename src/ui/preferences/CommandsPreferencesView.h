@@ -14,8 +14,9 @@ class QVBoxLayout;
 class SettingsStore;
 
 // The Commands tab: the saved shorthands and their instructions, one editable
-// row each. Every change (an edit in a row, an added or removed row) stores
-// the whole list at once.
+// row each. Every change (an edit in a row, an added or removed row) is
+// stored at once, as a change of that one command to the list as stored
+// then: what another process or an editor changed meanwhile stays.
 class CommandsPreferencesView : public QWidget
 {
     Q_OBJECT
@@ -43,7 +44,9 @@ private:
     void rebuildRows();
     QWidget *makeRow(const UserCommand &command);
     void edited(const QUuid &id, const QString &shorthand, const QString &instruction);
-    void save();
+    // Stores the command of this id as the rows show it, in its place, or
+    // appended when the stored list no longer has it.
+    void store(const QUuid &id);
 
     std::unique_ptr<SettingsStore> m_store;
     QList<UserCommand> m_commands;
