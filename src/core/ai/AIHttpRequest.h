@@ -9,6 +9,15 @@
 // on every attempt, apart from the per-attempt time-out.
 struct AIHttpRequest
 {
+    AIHttpRequest() = default;
+    AIHttpRequest(const AIHttpRequest &) = default;
+    AIHttpRequest(AIHttpRequest &&) = default;
+    AIHttpRequest &operator=(const AIHttpRequest &) = default;
+    AIHttpRequest &operator=(AIHttpRequest &&) = default;
+    // The last copy wipes `secrets` (see SecretMemory): the request is built
+    // once and its copies live as long as its attempts.
+    ~AIHttpRequest();
+
     QNetworkRequest request;
     QByteArray method = QByteArrayLiteral("POST");
     QByteArray body;

@@ -278,6 +278,14 @@ AIWholeResponseAttempt::AIWholeResponseAttempt(QNetworkAccessManager *session,
 {
 }
 
+// What the network thread reads ahead counts towards the body's bound only
+// once it is handed on: without a limit it could pile up well beyond it
+// while the main thread is busy.
+qint64 AIWholeResponseAttempt::readAheadLimit() const
+{
+    return 1024 * 1024;
+}
+
 void AIWholeResponseAttempt::bytesArrived(const QByteArray &bytes)
 {
     if (bytes.isEmpty())

@@ -106,6 +106,7 @@ public:
                            QObject *parent);
 
 protected:
+    qint64 readAheadLimit() const override;
     void bytesArrived(const QByteArray &bytes) override;
     void transferFinished() override;
 

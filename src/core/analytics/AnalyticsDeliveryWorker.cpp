@@ -2,6 +2,7 @@
 
 #include "core/support/Logging.h"
 #include "core/support/MonotonicClock.h"
+#include "core/support/ReplyBodyLimit.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,6 +13,8 @@
 #include <algorithm>
 
 namespace {
+
+constexpr qint64 maximumAnswerBytes = 64 * 1024;
 
 // The service will not take these signals, now or later. Time-outs and rate
 // limits are worth another try.
@@ -140,6 +143,8 @@ void AnalyticsDeliveryWorker::sendNextBatch()
     request.setTransferTimeout(secondsToMilliseconds(m_options.requestTimeoutSeconds));
     QNetworkReply *reply =
         m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    // Only the status is read; Qt would keep any body however long.
+    ReplyBodyLimit::apply(reply, maximumAnswerBytes);
     m_inFlight = reply;
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, ids] { batchFinished(reply, ids); });

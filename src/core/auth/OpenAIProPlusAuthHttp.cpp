@@ -1,5 +1,7 @@
 #include "core/auth/OpenAIProPlusAuthHttp.h"
 
+#include "core/support/ReplyBodyLimit.h"
+
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -29,7 +31,9 @@ QNetworkReply *post(QNetworkAccessManager &session, const QUrl &url, const QByte
     request.setRawHeader("Content-Type", contentType);
     if (withUserAgent)
         request.setRawHeader("User-Agent", "Wrenlark/1");
-    return session.post(request, body);
+    QNetworkReply *reply = session.post(request, body);
+    ReplyBodyLimit::apply(reply, maximumAnswerBytes);
+    return reply;
 }
 
 } // namespace
@@ -51,6 +55,11 @@ QNetworkReply *postJson(QNetworkAccessManager &session, const QUrl &url, const Q
 Result result(QNetworkReply *reply)
 {
     Result result;
+    if (ReplyBodyLimit::wasExceeded(*reply)) {
+        result.error = OpenAIProPlusAuthError::decodingFailed(
+            QStringLiteral("The answer is larger than %1 KiB.").arg(maximumAnswerBytes / 1024));
+        return result;
+    }
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid()) {
         result.statusCode = status.toInt();

@@ -17,6 +17,10 @@ class QNetworkReply;
 // device requests, all POSTs with an idle time-out.
 namespace OpenAIProPlusAuthHttp {
 
+// No answer of the sign-in comes near this (tokens are a few KiB); a longer
+// one is cut off as it arrives and ends as a failure.
+constexpr qint64 maximumAnswerBytes = 1024 * 1024;
+
 struct Result
 {
     // A transport failure, or a reply that is not HTTP.

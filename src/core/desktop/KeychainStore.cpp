@@ -2,6 +2,7 @@
 
 #include "core/support/AppMetadata.h"
 #include "core/support/Logging.h"
+#include "core/support/SecretMemory.h"
 #include "core/support/Utf8.h"
 
 #include <QMutex>
@@ -47,12 +48,15 @@ std::optional<QString> KeychainStore::read(const QString &account) const
                    SecretStore::Result::failed(-1, QStringLiteral("No secret store")));
         return std::nullopt;
     }
-    const auto result = m_backend->copyMatching(m_service, account);
+    auto result = m_backend->copyMatching(m_service, account);
     switch (result.status) {
     case SecretStore::Status::itemNotFound:
         return std::nullopt;
-    case SecretStore::Status::success:
-        return decodeUtf8Strictly(result.payload);
+    case SecretStore::Status::success: {
+        auto text = decodeUtf8Strictly(result.payload);
+        SecretMemory::wipe(result.payload);
+        return text;
+    }
     case SecretStore::Status::failure:
         logFailure("read", account, result);
         return std::nullopt;

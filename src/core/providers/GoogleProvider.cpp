@@ -4,6 +4,7 @@
 #include "core/ai/AIRequestSupport.h"
 #include "core/providers/GeminiResponseBody.h"
 #include "core/providers/ProviderWire.h"
+#include "core/support/SecretMemory.h"
 
 #include <QUrlQuery>
 
@@ -59,10 +60,14 @@ std::optional<QUrl> GoogleProvider::requestURL(const AIRequestContext &context) 
 
     // QUrlQuery leaves "+" as it is, which servers read as a space, so the
     // key goes in fully percent-encoded.
+    QByteArray encodedKey = QUrl::toPercentEncoding(context.apiKey);
+    QString keyText = QString::fromLatin1(encodedKey);
     QUrlQuery query;
-    query.addQueryItem(QStringLiteral("key"),
-                       QString::fromLatin1(QUrl::toPercentEncoding(context.apiKey)));
+    query.addQueryItem(QStringLiteral("key"), keyText);
     url->setQuery(query);
+    query.clear();
+    SecretMemory::wipe(encodedKey);
+    SecretMemory::wipe(keyText);
     if (!url->isValid())
         return std::nullopt;
     return url;

@@ -2,6 +2,7 @@
 
 #include "core/providers/ProviderWire.h"
 #include "core/providers/ServerAddress.h"
+#include "core/support/ReplyBodyLimit.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -91,13 +92,9 @@ void LocalServerProbe::get(const QUrl &url)
                          QNetworkRequest::SameOriginRedirectPolicy);
     // A key that would end its header early is not sent at all.
     if (!m_apiKey.isEmpty() && ProviderWire::isSendableHeaderValue(m_apiKey))
-        request.setRawHeader("Authorization", "Bearer " + m_apiKey.toUtf8());
+        ProviderWire::setBearerAuthorization(request, m_apiKey);
     m_reply = m_network->get(request);
-    QNetworkReply *reply = m_reply;
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > maximumAnswerBytes)
-            reply->abort();
-    });
+    ReplyBodyLimit::apply(m_reply, maximumAnswerBytes);
 }
 
 QString LocalServerProbe::unreachable(const QNetworkReply &reply) const

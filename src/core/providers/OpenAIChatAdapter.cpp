@@ -77,7 +77,7 @@ std::optional<AIHttpRequest> OpenAIChatAdapter::httpRequest(const AIRequestConte
     http.request = ProviderWire::postRequest(endpoint);
     // In this order: a later header of the same name replaces an earlier one.
     if (!context.apiKey.isEmpty())
-        http.request.setRawHeader("Authorization", "Bearer " + context.apiKey.toUtf8());
+        ProviderWire::setBearerAuthorization(http.request, context.apiKey);
     http.request.setRawHeader("Content-Type", "application/json");
     for (const auto &[name, value] : m_extraHeaders)
         http.request.setRawHeader(name, value);

@@ -121,7 +121,7 @@ OpenAIProPlusResponsesAdapter::httpRequest(const AIRequestContext &context,
         return std::nullopt;
     AIHttpRequest http;
     http.request = ProviderWire::postRequest(m_endpoint);
-    http.request.setRawHeader("Authorization", "Bearer " + session.accessToken.toUtf8());
+    ProviderWire::setBearerAuthorization(http.request, session.accessToken);
     http.request.setRawHeader("Content-Type", "application/json");
     http.request.setRawHeader("originator", m_authManager->originator().toUtf8());
     http.request.setRawHeader("User-Agent", "Wrenlark/1");

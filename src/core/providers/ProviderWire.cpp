@@ -3,6 +3,7 @@
 #include "core/ai/AIReply.h"
 #include "core/catalog/SharedModelCatalogStore.h"
 #include "core/support/Logging.h"
+#include "core/support/SecretMemory.h"
 
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -43,6 +44,13 @@ bool isSendableHeaderValue(const QString &value)
             return false;
     }
     return true;
+}
+
+void setBearerAuthorization(QNetworkRequest &request, const QString &credential)
+{
+    QByteArray utf8 = credential.toUtf8();
+    request.setRawHeader("Authorization", "Bearer " + utf8);
+    SecretMemory::wipe(utf8);
 }
 
 AIReply *notSent(const QString &providerID, const QString &reason)

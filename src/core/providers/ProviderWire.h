@@ -34,6 +34,10 @@ QNetworkRequest postRequest(const QUrl &url);
 // breaks or other control characters, which would end the header early.
 bool isSendableHeaderValue(const QString &value);
 
+// Sets "Authorization: Bearer <credential>"; the UTF-8 copy of the
+// credential made for it is wiped (the header's own copy is Qt's).
+void setBearerAuthorization(QNetworkRequest &request, const QString &credential);
+
 // A reply that fails because the request could not be formed; the reason is
 // logged without any URL or credential.
 AIReply *notSent(const QString &providerID, const QString &reason);

@@ -12,6 +12,7 @@
 #include "core/settings/SettingsStore.h"
 #include "core/support/Logging.h"
 #include "core/support/MonotonicClock.h"
+#include "core/support/SecretMemory.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -259,6 +260,8 @@ void AppState::submit(SubmitAction action)
                 {P::usesSavedCommand, boolean(resolved.has_value())}});
 
     runSubmitRequest(request);
+    // The request holds the key now; this copy is not needed again.
+    SecretMemory::wipe(request->config.apiKey);
 }
 
 void AppState::runSavedCommand(const QString &shorthand)

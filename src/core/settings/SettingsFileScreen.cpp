@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSaveFile>
 
 namespace {
@@ -179,6 +180,11 @@ void SettingsFileScreen::screen()
 
 void SettingsFileScreen::screenContents()
 {
+    // QSettings' own lock: no other process writes between the reading
+    // here and the rewriting or moving aside.
+    QLockFile lock(m_filePath + QStringLiteral(".lock"));
+    if (!lock.lock())
+        return; // QSettings reports what it cannot write
     QFile file(m_filePath);
     if (file.size() > maximumFileBytes) {
         const QString aside = m_filePath + QStringLiteral(".too-large");

@@ -204,6 +204,17 @@ void SettingsStore::saveCommands(const QList<UserCommand> &commands)
     m_defaults.setValue(SettingsKeys::userCommands.name, UserCommand::encodeList(commands));
 }
 
+void SettingsStore::updateCommands(const std::function<void(QList<UserCommand> &)> &change)
+{
+    loadCommands(); // sets what cannot be read aside, so the change below starts from a list
+    m_defaults.update(SettingsKeys::userCommands.name, [&](const QVariant &stored) {
+        QList<UserCommand> commands =
+            UserCommand::decodeList(stored.toByteArray()).value_or(QList<UserCommand>());
+        change(commands);
+        return QVariant(UserCommand::encodeList(commands));
+    });
+}
+
 std::optional<QString> SettingsStore::resolveCommand(const QString &text)
 {
     if (const auto command = savedCommand(text))

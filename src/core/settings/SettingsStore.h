@@ -77,6 +77,11 @@ public:
     // The saved commands; the default ones when none (or nothing readable) is stored.
     QList<UserCommand> loadCommands();
     void saveCommands(const QList<UserCommand> &commands);
+    // Applies `change` to the stored list with no other write in between, so
+    // a window that shows the list changes one command without undoing what
+    // another process or an editor changed meanwhile. `change` must not use
+    // this store.
+    void updateCommands(const std::function<void(QList<UserCommand> &)> &change);
     // The instruction of the first command whose shorthand equals the text,
     // trimmed, ignoring case.
     std::optional<QString> resolveCommand(const QString &text);

@@ -3,6 +3,11 @@
 #include "core/settings/SettingsKeys.h"
 #include "core/support/Logging.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
 
 QString UserDefaults::standardFilePath()
@@ -59,16 +64,24 @@ bool UserDefaults::boolValue(const QString &key) const
 
 void UserDefaults::setValue(const QString &key, const QVariant &value)
 {
-    refresh();
-    m_settings.setValue(key, value);
-    commit();
+    write([&] { m_settings.setValue(key, value); });
 }
 
 void UserDefaults::remove(const QString &key)
 {
-    refresh();
-    m_settings.remove(key);
-    commit();
+    write([&] { m_settings.remove(key); });
+}
+
+void UserDefaults::update(const QString &key,
+                          const std::function<QVariant(const QVariant &)> &change)
+{
+    write([&] {
+        const QVariant changed = change(m_settings.value(key));
+        if (changed.isValid())
+            m_settings.setValue(key, changed);
+        else
+            m_settings.remove(key);
+    });
 }
 
 void UserDefaults::refresh() const
@@ -78,10 +91,30 @@ void UserDefaults::refresh() const
     m_settings.sync();
 }
 
-void UserDefaults::commit()
+void UserDefaults::write(const std::function<void()> &write)
 {
-    m_settings.sync();
-    if (m_settings.status() == QSettings::AccessError)
+    const QString path = m_settings.fileName();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QLockFile writing(path + QStringLiteral(".write.lock"));
+    if (!writing.lock()) {
         qCWarning(lcSettings).noquote()
-            << QStringLiteral("Could not write the settings file %1.").arg(m_settings.fileName());
+            << QStringLiteral("Could not lock the settings file %1 for writing.").arg(path);
+        return;
+    }
+    refresh();
+    const QDateTime before = QFileInfo(path).lastModified();
+    write();
+    m_settings.sync();
+    if (m_settings.status() == QSettings::AccessError) {
+        qCWarning(lcSettings).noquote()
+            << QStringLiteral("Could not write the settings file %1.").arg(path);
+        return;
+    }
+    if (before.isValid() && QFileInfo(path).lastModified() <= before) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) ||
+            !file.setFileTime(before.addMSecs(1), QFileDevice::FileModificationTime))
+            qCWarning(lcSettings).noquote()
+                << QStringLiteral("Could not mark the settings file %1 as changed.").arg(path);
+    }
 }

@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <optional>
 
 // The user's plain settings (never secrets): an INI file at
@@ -13,6 +14,14 @@
 // cached here: every read first picks up changes that another instance or
 // another process (the command line, the desktop application) wrote, and
 // every write goes to the file at once, so all instances agree.
+//
+// QSettings writes under "<file>.lock", re-reading the file first, but it
+// tells whether the file changed only by its size and its modification time
+// in milliseconds: a write of another process that kept the size and fell
+// in the same millisecond (or tick of a coarser file system clock) as the
+// one seen last would be overwritten with the old value. So every write here
+// also holds "<file>.write.lock" and leaves the file with a modification
+// time later than the one it had, which makes each write visible to all.
 //
 // The file is screened before QSettings reads it (see SettingsFileScreen):
 // what cannot be read safely is set aside, the rest is kept.
@@ -41,10 +50,15 @@ public:
 
     void setValue(const QString &key, const QVariant &value);
     void remove(const QString &key);
+    // Replaces the stored value (invalid: none) with what `change` makes of
+    // it, with no other write in between; an invalid result removes the key.
+    // `change` must not use this object.
+    void update(const QString &key, const std::function<QVariant(const QVariant &)> &change);
 
 private:
     void refresh() const;
-    void commit();
+    // Runs `write` on m_settings and saves it, while no other writer can.
+    void write(const std::function<void()> &write);
 
     // Before m_settings: QSettings reads the file as it is constructed.
     mutable SettingsFileScreen m_screen;

@@ -9,7 +9,6 @@
 namespace {
 
 constexpr QChar noBreakSpace(0x00A0);
-constexpr QChar objectReplacement(0xFFFC);
 
 // Inline syntax only: no raw HTML, no indented code, no tables; the reply's
 // links and images are shown, never fetched or opened.

@@ -204,7 +204,7 @@ QHBoxLayout *CommandsPreferencesView::makeShortcutLine(const UserCommand &comman
     connect(replace, &QCheckBox::toggled, this, [this, id](bool on) {
         if (UserCommand *each = find(id)) {
             each->replaceAtOnce = on;
-            save();
+            store(id);
         }
     });
     return line;
@@ -216,7 +216,7 @@ void CommandsPreferencesView::setShortcut(const QUuid &id, const std::optional<Q
     if (!command)
         return;
     command->shortcut = text.value_or(QString());
-    save();
+    store(id);
     showShortcutState(id);
 }
 
@@ -239,7 +239,7 @@ void CommandsPreferencesView::showShortcutState(const QUuid &id)
 void CommandsPreferencesView::addCommand()
 {
     m_commands.append(UserCommand{QUuid::createUuid(), QString(), QString(), false, {}});
-    save();
+    store(m_commands.last().id);
     QWidget *row = makeRow(m_commands.last());
     m_rows->insertWidget(m_rows->count() - 1, row);
     m_rowWidgets.append(row);
@@ -254,7 +254,10 @@ void CommandsPreferencesView::removeCommand(const QUuid &id)
         return;
     m_commands.removeAt(index);
     m_rowWidgets.takeAt(index)->deleteLater();
-    save();
+    m_store->updateCommands([&id](QList<UserCommand> &stored) {
+        stored.removeIf([&id](const UserCommand &each) { return each.id == id; });
+    });
+    registerShortcuts();
     // The keyboard stays in the list: on the next row, else on the add button.
     if (index < m_rowWidgets.size())
         shorthandField(int(index))->setFocus(Qt::OtherFocusReason);
@@ -268,15 +271,31 @@ void CommandsPreferencesView::edited(const QUuid &id, const QString &shorthand,
     if (UserCommand *command = find(id)) {
         command->command = shorthand;
         command->instruction = instruction;
-        save();
+        store(id);
     }
 }
 
-void CommandsPreferencesView::save()
+void CommandsPreferencesView::store(const QUuid &id)
 {
-    m_store->saveCommands(m_commands);
+    const UserCommand *shown = find(id);
+    if (!shown)
+        return;
+    m_store->updateCommands([shown](QList<UserCommand> &stored) {
+        for (UserCommand &each : stored) {
+            if (each.id == shown->id) {
+                each = *shown;
+                return;
+            }
+        }
+        stored.append(*shown);
+    });
+    registerShortcuts();
+}
+
+void CommandsPreferencesView::registerShortcuts()
+{
     if (m_shortcuts)
-        m_shortcuts->setCommandShortcuts(UserCommand::shortcutsOf(m_commands));
+        m_shortcuts->setCommandShortcuts(UserCommand::shortcutsOf(m_store->loadCommands()));
 }
 
 qsizetype CommandsPreferencesView::indexOf(const QUuid &id) const

@@ -21,8 +21,10 @@ class StyledLabel;
 
 // The Commands tab: the saved shorthands and their instructions, one editable
 // row each, with a global shortcut that runs the command. Every change (an
-// edit in a row, an added or removed row) stores the whole list at once and
-// registers the shortcuts it now holds.
+// edit in a row, an added or removed row) is stored at once, as a change of
+// that one command to the list as stored then (what another process or an
+// editor changed meanwhile stays), and the shortcuts of the stored list are
+// registered.
 class CommandsPreferencesView : public QWidget
 {
     Q_OBJECT
@@ -56,7 +58,10 @@ private:
     void edited(const QUuid &id, const QString &shorthand, const QString &instruction);
     void setShortcut(const QUuid &id, const std::optional<QString> &text);
     void showShortcutState(const QUuid &id);
-    void save();
+    // Stores the command of this id as the rows show it, in its place, or
+    // appended when the stored list no longer has it.
+    void store(const QUuid &id);
+    void registerShortcuts();
     qsizetype indexOf(const QUuid &id) const;
     UserCommand *find(const QUuid &id);
 

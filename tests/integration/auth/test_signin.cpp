@@ -1,4 +1,5 @@
 #include "AuthTestSupport.h"
+#include "core/auth/OpenAIProPlusAuthHttp.h"
 #include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/auth/PKCECodes.h"
 #include "support/FakeSecretStore.h"
@@ -413,6 +414,24 @@ private Q_SLOTS:
         QCOMPARE(m_manager->storedSession(), before);
         QVERIFY(TestSandbox::flushedLog().contains(
             QStringLiteral("[ERROR] OpenAI Pro/Plus token refresh failed with status 401.")));
+    }
+
+    // An answer that never ends is cut off at the bound, not kept whole.
+    void oversizedAnswerFailsTheRefreshClearly()
+    {
+        manager();
+        storeSession(now() + 5);
+        const auto before = m_manager->storedSession();
+        m_authority.enqueue(
+            "POST", "/oauth/token",
+            Response::body(200, QByteArray(OpenAIProPlusAuthHttp::maximumAnswerBytes * 4, ' ')));
+        auto *reply = m_manager->validSession();
+        QVERIFY(waitForReply(reply));
+        QCOMPARE(reply->error()->kind(), Kind::decodingFailed);
+        QVERIFY2(reply->error()->errorDescription().contains(
+                     QStringLiteral("The answer is larger than 1024 KiB.")),
+                 qPrintable(reply->error()->errorDescription()));
+        QCOMPARE(m_manager->storedSession(), before);
     }
 };
 

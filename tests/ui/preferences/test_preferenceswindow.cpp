@@ -292,15 +292,21 @@ private Q_SLOTS:
         QCOMPARE(controller().window()->focusWidget(), commands->shorthandField(2));
         QTest::keyClicks(commands->shorthandField(2), QStringLiteral("sum"));
         QCOMPARE(SettingsStore().loadCommands().last().command, QStringLiteral("sum"));
+        // A command another process saves meanwhile stays through edits here.
+        QList<UserCommand> elsewhere = SettingsStore().loadCommands();
+        elsewhere.append(
+            {QUuid::createUuid(), QStringLiteral("tl"), QStringLiteral("to Latin"), false});
+        SettingsStore().saveCommands(elsewhere);
         QTest::keyClicks(commands->instructionField(2), QStringLiteral("summarize"));
         QCOMPARE(SettingsStore().resolveCommand(QStringLiteral("SUM")),
                  QStringLiteral("summarize"));
+        QCOMPARE(SettingsStore().resolveCommand(QStringLiteral("tl")), QStringLiteral("to Latin"));
 
         // A row added and left empty stays when the window closes.
         QTest::mouseClick(commands->addButton(), Qt::LeftButton);
         controller().window()->close();
         const QList<UserCommand> stored = SettingsStore().loadCommands();
-        QCOMPARE(stored.size(), 4);
+        QCOMPARE(stored.size(), 5);
         QCOMPARE(stored.last().command, QString());
         QCOMPARE(stored.last().instruction, QString());
 
@@ -318,7 +324,7 @@ private Q_SLOTS:
                  QStringLiteral("Ctrl+Alt+E is used by another program."));
 
         commands->removeCommand(stored.first().id);
-        QCOMPARE(SettingsStore().loadCommands().size(), 3);
+        QCOMPARE(SettingsStore().loadCommands().size(), 4);
         QCOMPARE(SettingsStore().resolveCommand(QStringLiteral("eng")), std::nullopt);
         QCOMPARE(m_shortcuts->shortcut(GlobalShortcutService::commandName(gram.id)),
                  QStringLiteral("Ctrl+Alt+E"));

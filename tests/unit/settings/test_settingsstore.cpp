@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <array>
 
@@ -87,25 +88,39 @@ private Q_SLOTS:
         QCOMPARE(first.currentProvider()->id(), QStringLiteral("openai-pro-plus"));
     }
 
-    // Two processes write keys of their own to the file at once, in a
-    // loop: neither loses a write of the other.
+    // Two processes overwrite a key of their own in turn, with values of one
+    // length (the file keeps its size), each right after the other, well
+    // within one tick of the file system's clock: neither loses a write of
+    // the other.
     void racingWritersLoseNothing()
     {
-        constexpr int writes = 150;
+        constexpr int rounds = 200;
+        // In memory, where a write takes far less than a millisecond.
+        QTemporaryDir folder(QStringLiteral("/dev/shm/wrenlark-test-XXXXXX"));
+        QVERIFY(folder.isValid());
+        const QString file = folder.filePath(QStringLiteral("Wrenlark.conf"));
         std::array<QProcess, 2> writers;
         const QStringList names{QStringLiteral("racer_a"), QStringLiteral("racer_b")};
-        for (qsizetype i = 0; i < 2; ++i)
+        for (qsizetype i = 0; i < 2; ++i) {
+            writers[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
             writers[i].start(QCoreApplication::applicationFilePath(),
-                             {QStringLiteral("--write"), names.at(i), QString::number(writes)});
+                             {QStringLiteral("--write"), file, names.at(i)});
+        }
+        for (int round = 0; round < rounds; ++round) {
+            for (QProcess &writer : writers) {
+                writer.write("\n");
+                QVERIFY2(writer.waitForReadyRead(30000), "a writer found its value lost");
+                writer.readLine();
+            }
+        }
         for (QProcess &writer : writers) {
-            QVERIFY(writer.waitForFinished(60000));
+            writer.closeWriteChannel();
+            QVERIFY(writer.waitForFinished(30000));
             QCOMPARE(writer.exitCode(), 0);
         }
-        const UserDefaults settings;
-        for (const QString &name : names) {
-            for (int i = 0; i < writes; ++i)
-                QCOMPARE(settings.value(QStringLiteral("%1_%2").arg(name).arg(i)).toInt(), i);
-        }
+        const UserDefaults settings(file);
+        for (const QString &name : names)
+            QCOMPARE(settings.value(name).toInt(), rounds - 1);
     }
 
     void defaultCommandsAreWrittenOnFirstRead()
@@ -218,10 +233,25 @@ private Q_SLOTS:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    // One of the racing writers: `--write NAME COUNT` sets NAME_0 … NAME_COUNT-1.
+    // One of the racing writers: `--write FILE NAME` sets NAME to 0, 1, 2 …
+    // at each line on its input, first checking that its last value is
+    // still there, and answers each with a line.
     if (argc == 4 && QByteArray(argv[1]) == "--write") {
-        for (int i = 0; i < QByteArray(argv[3]).toInt(); ++i)
-            UserDefaults().setValue(QStringLiteral("%1_%2").arg(QLatin1String(argv[2])).arg(i), i);
+        const QString name = QString::fromLatin1(argv[3]);
+        UserDefaults settings(QString::fromLocal8Bit(argv[2]));
+        QFile input;
+        QFile output;
+        if (!input.open(stdin, QIODevice::ReadOnly) || !output.open(stdout, QIODevice::WriteOnly))
+            return 2;
+        for (int i = 0; !input.readLine().isEmpty(); ++i) {
+            if (i > 0 && settings.value(name).toInt() != i - 1) {
+                qWarning("%s: the value %d was lost", argv[3], i - 1);
+                return 1;
+            }
+            settings.setValue(name, QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0')));
+            output.write("\n");
+            output.flush();
+        }
         return 0;
     }
     TestSettingsStore test;
