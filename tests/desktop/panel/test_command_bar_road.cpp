@@ -54,6 +54,29 @@ class CommandBarRoadTest : public QObject
     ScreenReader m_reader;
     std::unique_ptr<ResidentApp> m_app;
 
+    // Whether the bar shows `reply` for a request whose user message held
+    // the selection and the saved command's instruction.
+    bool replyShownFor(const QString &reply, const QString &selection, const QString &instruction)
+    {
+        const bool shown = QTest::qWaitFor(
+            [&] {
+                return readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Response"))
+                    .endsWith(reply);
+            },
+            15000);
+        if (m_server.requests().isEmpty())
+            return false;
+        const QString user = m_server.requests()
+                                 .last()
+                                 .jsonBody()
+                                 .value(QLatin1String("messages"))
+                                 .toArray()[1][QLatin1String("content")]
+                                 .toString();
+        if (!user.contains(selection) || !user.contains(instruction))
+            qWarning("%s", qPrintable(user));
+        return shown && user.contains(selection) && user.contains(instruction);
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -156,19 +179,8 @@ private Q_SLOTS:
                               TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))}));
 
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+u")}));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Response"))
-                .endsWith(QStringLiteral("QUIET PLEASE")),
-            15000);
-        const QString user = m_server.requests()
-                                 .last()
-                                 .jsonBody()
-                                 .value(QLatin1String("messages"))
-                                 .toArray()[1][QLatin1String("content")]
-                                 .toString();
-        QVERIFY2(user.contains(QStringLiteral("quiet please")) &&
-                     user.contains(QStringLiteral("upper case")),
-                 qPrintable(user));
+        QVERIFY(replyShownFor(QStringLiteral("QUIET PLEASE"), QStringLiteral("quiet please"),
+                              QStringLiteral("upper case")));
         QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 10000);
         QVERIFY(key(QStringLiteral("ctrl+Return")));
         QTRY_COMPARE_WITH_TIMEOUT(editor->documentText(), QStringLiteral("QUIET PLEASE"), 10000);
@@ -248,19 +260,8 @@ private Q_SLOTS:
                               TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))}));
 
         QCOMPARE(m_app->runCommand({QStringLiteral("run"), QStringLiteral("eng")}).exitCode, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Response"))
-                .endsWith(QStringLiteral("Hello world")),
-            15000);
-        const QString user = m_server.requests()
-                                 .last()
-                                 .jsonBody()
-                                 .value(QLatin1String("messages"))
-                                 .toArray()[1][QLatin1String("content")]
-                                 .toString();
-        QVERIFY2(user.contains(QStringLiteral("Hallo Welt")) &&
-                     user.contains(QStringLiteral("translate to English")),
-                 qPrintable(user));
+        QVERIFY(replyShownFor(QStringLiteral("Hello world"), QStringLiteral("Hallo Welt"),
+                              QStringLiteral("translate to English")));
         QCOMPARE(m_app->runCommand({QStringLiteral("run"), QStringLiteral("nosuch")}).exitCode, 2);
         QVERIFY(key(QStringLiteral("Escape")));
 
