@@ -61,10 +61,12 @@ void SettingsGlobalShortcutService::registerEntry(const QString &name)
             m_backend->bind(name, std::nullopt);
             entry.error =
                 tr("%1 already %2.").arg(entry.key->portableText(), describeHolder(holder));
+            entry.heldByOurs = true;
             return;
         }
     }
     const QString reason = m_backend->bind(name, entry.key);
+    entry.heldByOurs = false;
     if (!entry.key)
         return;
     entry.error.clear();
@@ -112,7 +114,9 @@ void SettingsGlobalShortcutService::setCommandShortcuts(const QList<CommandShort
         m_commandShorthands.insert(name, command.shorthand);
         Entry &entry = m_entries[name];
         const std::optional<ShortcutKey> key = ShortcutKey::fromPortableText(command.shortcut);
-        if (key && key == entry.key && entry.error.isEmpty())
+        // A key the desktop refused is asked for again only when it changes
+        // (or at the next start): asking a portal opens its dialog again.
+        if (key && key == entry.key && !entry.heldByOurs)
             continue;
         if (entry.key)
             m_backend->bind(name, std::nullopt);

@@ -57,6 +57,9 @@ private:
     {
         std::optional<ShortcutKey> key;
         QString error;
+        // The error is that another shortcut of ours has the key: tried
+        // again at the next registration, when that one may have let it go.
+        bool heldByOurs = false;
     };
 
     void load(const QString &name);
