@@ -54,6 +54,29 @@ class CommandBarRoadTest : public QObject
     ScreenReader m_reader;
     std::unique_ptr<ResidentApp> m_app;
 
+    // A GTK editor holding `text`, all of it selected; null when it cannot
+    // start or select (the reason is logged).
+    static std::unique_ptr<TestEditor> editorWithAllSelected(const QString &text)
+    {
+        QString error;
+        auto editor = TestEditor::start(TestEditor::Kind::gtk, text, &error);
+        if (!editor || !editor->type({QStringLiteral("ctrl+a")})) {
+            qWarning("%s", qPrintable(error));
+            return nullptr;
+        }
+        return editor;
+    }
+
+    // Queues a reply streamed in `parts` for the next request.
+    void enqueueStreamedReply(const QStringList &parts)
+    {
+        QList<QByteArray> events;
+        for (const QString &part : parts)
+            events << delta(part);
+        events << TestHttpServer::sseData(QByteArrayLiteral("[DONE]"));
+        m_server.enqueue("POST", "/openai/v1/chat", TestHttpServer::Response::eventStream(events));
+    }
+
     // Whether the bar shows `reply` for a request whose user message held
     // the selection and the saved command's instruction.
     bool replyShownFor(const QString &reply, const QString &selection, const QString &instruction)
@@ -168,15 +191,9 @@ private Q_SLOTS:
     // the command sent, and Ctrl+Return is the only other key.
     void aSavedCommandsShortcut()
     {
-        QString error;
-        auto editor =
-            TestEditor::start(TestEditor::Kind::gtk, QStringLiteral("quiet please"), &error);
-        QVERIFY2(editor, qPrintable(error));
-        QVERIFY(editor->type({QStringLiteral("ctrl+a")}));
-        m_server.enqueue("POST", "/openai/v1/chat",
-                         TestHttpServer::Response::eventStream(
-                             {delta(QStringLiteral("QUIET ")), delta(QStringLiteral("PLEASE")),
-                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))}));
+        auto editor = editorWithAllSelected(QStringLiteral("quiet please"));
+        QVERIFY(editor);
+        enqueueStreamedReply({QStringLiteral("QUIET "), QStringLiteral("PLEASE")});
 
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+u")}));
         QVERIFY(replyShownFor(QStringLiteral("QUIET PLEASE"), QStringLiteral("quiet please"),
@@ -190,15 +207,9 @@ private Q_SLOTS:
     // reads them in words.
     void tabComparesBeforeWriting()
     {
-        QString error;
-        auto editor =
-            TestEditor::start(TestEditor::Kind::gtk, QStringLiteral("Teh cat sat."), &error);
-        QVERIFY2(editor, qPrintable(error));
-        QVERIFY(editor->type({QStringLiteral("ctrl+a")}));
-        m_server.enqueue("POST", "/openai/v1/chat",
-                         TestHttpServer::Response::eventStream(
-                             {delta(QStringLiteral("The cat sat.")),
-                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))}));
+        auto editor = editorWithAllSelected(QStringLiteral("Teh cat sat."));
+        QVERIFY(editor);
+        enqueueStreamedReply({QStringLiteral("The cat sat.")});
 
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
         QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 10000);
@@ -216,16 +227,10 @@ private Q_SLOTS:
     // with the first instruction, the reply, then the new instruction.
     void aSecondInstructionRefinesTheReply()
     {
-        QString error;
-        auto editor = TestEditor::start(TestEditor::Kind::gtk,
-                                        QStringLiteral("A long and winding sentence."), &error);
-        QVERIFY2(editor, qPrintable(error));
-        QVERIFY(editor->type({QStringLiteral("ctrl+a")}));
-        for (const char *reply : {"A sentence.", "A winding sentence."})
-            m_server.enqueue("POST", "/openai/v1/chat",
-                             TestHttpServer::Response::eventStream(
-                                 {delta(QString::fromLatin1(reply)),
-                                  TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))}));
+        auto editor = editorWithAllSelected(QStringLiteral("A long and winding sentence."));
+        QVERIFY(editor);
+        enqueueStreamedReply({QStringLiteral("A sentence.")});
+        enqueueStreamedReply({QStringLiteral("A winding sentence.")});
 
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+space")}));
         QTRY_COMPARE_WITH_TIMEOUT(activeWindowPid(), m_app->pid(), 10000);
@@ -249,15 +254,9 @@ private Q_SLOTS:
     // the bar opens over the selection with the saved command sent.
     void aSavedCommandRunFromTheDesktop()
     {
-        QString error;
-        auto editor =
-            TestEditor::start(TestEditor::Kind::gtk, QStringLiteral("Hallo Welt"), &error);
-        QVERIFY2(editor, qPrintable(error));
-        QVERIFY(editor->type({QStringLiteral("ctrl+a")}));
-        m_server.enqueue("POST", "/openai/v1/chat",
-                         TestHttpServer::Response::eventStream(
-                             {delta(QStringLiteral("Hello world")),
-                              TestHttpServer::sseData(QByteArrayLiteral("[DONE]"))}));
+        auto editor = editorWithAllSelected(QStringLiteral("Hallo Welt"));
+        QVERIFY(editor);
+        enqueueStreamedReply({QStringLiteral("Hello world")});
 
         QCOMPARE(m_app->runCommand({QStringLiteral("run"), QStringLiteral("eng")}).exitCode, 0);
         QVERIFY(replyShownFor(QStringLiteral("Hello world"), QStringLiteral("Hallo Welt"),
