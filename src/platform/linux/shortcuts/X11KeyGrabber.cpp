@@ -45,6 +45,19 @@ bool isKeymapChange(const xcb_generic_event_t *event, quint8 xkbFirstEvent)
            (event->pad0 == xkbNewKeyboardNotify || event->pad0 == xkbMapNotify);
 }
 
+// A window of ours gained or lost the focus: the bar opened (or a window
+// took its place), or the press closed it. The focus events that a grab
+// itself causes do not count.
+bool isFocusMove(const xcb_generic_event_t *event, xcb_window_t root)
+{
+    const quint8 type = event->response_type & 0x7f;
+    if (type != XCB_FOCUS_IN && type != XCB_FOCUS_OUT)
+        return false;
+    const auto *focus = reinterpret_cast<const xcb_focus_in_event_t *>(event);
+    return focus->event != root && focus->mode != XCB_NOTIFY_MODE_GRAB &&
+           focus->mode != XCB_NOTIFY_MODE_UNGRAB && focus->detail != XCB_NOTIFY_DETAIL_POINTER;
+}
+
 } // namespace
 
 X11KeyGrabber::X11KeyGrabber(QObject *parent)
@@ -66,6 +79,9 @@ X11KeyGrabber::X11KeyGrabber(QObject *parent)
     if (xkb && xkb->present)
         m_xkbFirstEvent = xkb->first_event;
     free(xkb);
+    m_typeAheadBound.setSingleShot(true);
+    m_typeAheadBound.setInterval(typeAheadBoundMs);
+    connect(&m_typeAheadBound, &QTimer::timeout, this, &X11KeyGrabber::letKeyboardGo);
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -75,6 +91,7 @@ X11KeyGrabber::~X11KeyGrabber()
         return;
     if (QCoreApplication::instance())
         QCoreApplication::instance()->removeNativeEventFilter(this);
+    letKeyboardGo();
     for (const Grab &existing : std::as_const(m_grabs))
         ungrab(existing);
     xcb_flush(m_connection);
@@ -115,7 +132,7 @@ QString X11KeyGrabber::grab(const Grab &wanted)
     for (size_t i = 0; i < std::size(lockVariants); ++i)
         cookies[i] =
             xcb_grab_key_checked(m_connection, 1, m_root, wanted.modifiers | lockVariants[i],
-                                 wanted.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+                                 wanted.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_SYNC);
     QString refusal;
     for (const xcb_void_cookie_t cookie : cookies) {
         if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
@@ -184,11 +201,37 @@ void X11KeyGrabber::grabAgainForTheNewKeymap()
     }
 }
 
+// With no window of ours focused, what is typed now belongs to the bar
+// about to open; with one focused, it reaches that window anyway.
+void X11KeyGrabber::holdTypeAhead()
+{
+    if (QGuiApplication::focusWindow()) {
+        letKeyboardGo();
+        return;
+    }
+    m_holdingTypeAhead = true;
+    m_typeAheadBound.start();
+}
+
+// Lets the server deliver what it queued since the press. Harmless when
+// nothing is frozen: the server ignores it then.
+void X11KeyGrabber::letKeyboardGo()
+{
+    m_holdingTypeAhead = false;
+    m_typeAheadBound.stop();
+    xcb_allow_events(m_connection, XCB_ALLOW_ASYNC_KEYBOARD, XCB_CURRENT_TIME);
+    xcb_flush(m_connection);
+}
+
 bool X11KeyGrabber::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
 {
     if (eventType != "xcb_generic_event_t" || m_grabs.isEmpty())
         return false;
     auto *event = static_cast<xcb_generic_event_t *>(message);
+    if (m_holdingTypeAhead && isFocusMove(event, m_root)) {
+        letKeyboardGo();
+        return false;
+    }
     if (isKeymapChange(event, m_xkbFirstEvent)) {
         grabAgainForTheNewKeymap();
         return false; // Qt follows the new map too
@@ -198,6 +241,8 @@ bool X11KeyGrabber::nativeEventFilter(const QByteArray &eventType, void *message
         return false;
     auto *keyEvent = reinterpret_cast<xcb_key_press_event_t *>(event);
     const quint16 state = keyEvent->state & relevantModifiers;
+    // Each press of a grabbed key froze the keyboard; every path below
+    // either holds it for the bar or lets it go.
     for (auto grab = m_grabs.cbegin(); grab != m_grabs.cend(); ++grab) {
         if (grab->keycode != keyEvent->detail || grab->modifiers != state)
             continue;
@@ -205,10 +250,15 @@ bool X11KeyGrabber::nativeEventFilter(const QByteArray &eventType, void *message
             m_lastRelease.insert(keyEvent->detail, keyEvent->time);
             return true;
         }
-        if (m_lastRelease.value(keyEvent->detail, 0) == keyEvent->time && keyEvent->time != 0)
-            return true; // auto-repeat
+        if (m_lastRelease.value(keyEvent->detail, 0) == keyEvent->time && keyEvent->time != 0) {
+            letKeyboardGo(); // auto-repeat
+            return true;
+        }
+        holdTypeAhead();
         Q_EMIT pressed(grab.key(), keyEvent->time);
         return true;
     }
+    if (type == XCB_KEY_PRESS && keyEvent->event == m_root)
+        letKeyboardGo(); // a grab this process no longer knows of
     return false;
 }

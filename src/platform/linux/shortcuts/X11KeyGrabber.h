@@ -5,6 +5,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QHash>
 #include <QList>
+#include <QTimer>
 
 // Global shortcuts on X11: passive key grabs on the root window, made on
 // Qt's own connection so the presses arrive in Qt's event stream, where a
@@ -15,6 +16,13 @@
 // one by one: a key another client holds answers BadAccess, and then the
 // variants already taken are released again and the refusal is returned.
 //
+// Keys typed right after a shortcut would reach the window the user came
+// from until the bar has the focus. So the grabs freeze the keyboard at
+// their press (synchronous grab mode): the server queues what is typed next
+// and hands it on, in order, once a window of ours gains or loses the focus
+// (or after a bound, or at once when one of ours already has it). Keys typed
+// through XTest end the freeze too: they drop the grab.
+//
 // A grab holds a key code, which a keyboard layout maps to a key symbol:
 // when the layout changes (setxkbmap, the desktop's layout switcher), each
 // shortcut is grabbed again at the key code of its symbol in the new map.
@@ -24,6 +32,9 @@ class X11KeyGrabber : public ShortcutBackend, public QAbstractNativeEventFilter
 
 public:
     // Needs a QGuiApplication on the xcb platform; isAvailable() says.
+    // How long the keyboard stays frozen at most after a press.
+    static constexpr int typeAheadBoundMs = 750;
+
     explicit X11KeyGrabber(QObject *parent = nullptr);
     ~X11KeyGrabber() override;
 
@@ -47,6 +58,8 @@ private:
     // The key code of `keysym` in the server's current map; 0 when no key has it.
     quint8 keycodeOf(quint32 keysym) const;
     void grabAgainForTheNewKeymap();
+    void holdTypeAhead();
+    void letKeyboardGo();
 
     struct xcb_connection_t *m_connection = nullptr;
     quint32 m_root = 0;
@@ -57,4 +70,6 @@ private:
     // The server time of the last release of each grabbed key code: X
     // reports an auto-repeated key as a release and a press at one time.
     QHash<quint8, quint32> m_lastRelease;
+    bool m_holdingTypeAhead = false;
+    QTimer m_typeAheadBound;
 };
