@@ -163,10 +163,10 @@ private Q_SLOTS:
 
         // Typed in the same breath as the shortcut, long before the bar can
         // have the focus: the keys wait for it, and none reach the editor.
-        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("0"),
-                         QStringLiteral("alt+space"), QStringLiteral("type"),
-                         QStringLiteral("--delay"), QStringLiteral("0"),
-                         QStringLiteral("upper case")}));
+        QVERIFY(
+            xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("0"),
+                     QStringLiteral("alt+space"), QStringLiteral("type"), QStringLiteral("--delay"),
+                     QStringLiteral("0"), QStringLiteral("upper case")}));
         QTRY_VERIFY_WITH_TIMEOUT(
             readAccessible(QStringLiteral("wrenlark"), QStringLiteral("Instruction"))
                 .endsWith(QStringLiteral("upper case")),
