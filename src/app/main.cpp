@@ -7,6 +7,7 @@
 #include "core/support/AppMetadata.h"
 #include "core/support/FileLogger.h"
 #include "platform/linux/LibsecretSecretStore.h"
+#include "platform/linux/portal/PortalProxyResolver.h"
 #include "platform/linux/session/DisplayReachability.h"
 #include "shell/WrenlarkApp.h"
 
@@ -42,7 +43,8 @@ int main(int argc, char *argv[])
     // From here on the logging categories write to the log file. The first
     // message creates it, so a command-line run still names its own below.
     FileLogger::installMessageSink();
-    NetworkProxies::useSystemSettings();
+    NetworkProxies::useSystemSettings([resolver = std::make_shared<PortalProxyResolver>()](
+                                          const QUrl &url) { return resolver->lookup(url); });
     bool startedAtLogin = false;
     if (startsResidentApplication(argc, argv, &startedAtLogin)) {
         dropUnreachableDisplays();

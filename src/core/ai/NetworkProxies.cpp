@@ -1,9 +1,44 @@
 #include "core/ai/NetworkProxies.h"
 
+#include "core/support/ConfigurationFile.h"
+
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 
 namespace {
+
+bool environmentNamesProxies()
+{
+    for (const char *name : {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY", "all_proxy",
+                             "ALL_PROXY", "no_proxy", "NO_PROXY"})
+        if (!qEnvironmentVariableIsEmpty(name))
+            return true;
+    return false;
+}
+
+class SystemProxyFactory : public QNetworkProxyFactory
+{
+public:
+    explicit SystemProxyFactory(NetworkProxies::DesktopLookup desktopLookup)
+        : m_desktopLookup(std::move(desktopLookup))
+        , m_environmentDecides(environmentNamesProxies())
+    {
+    }
+
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
+    {
+        if (ConfigurationFile::isLoopbackHost(query.peerHostName()))
+            return {QNetworkProxy::NoProxy};
+        if (!m_environmentDecides && m_desktopLookup)
+            if (auto proxies = m_desktopLookup(query.url()); proxies && !proxies->isEmpty())
+                return *proxies;
+        return systemProxyForQuery(query);
+    }
+
+private:
+    const NetworkProxies::DesktopLookup m_desktopLookup;
+    const bool m_environmentDecides;
+};
 
 QString schemeOf(QNetworkProxy::ProxyType type)
 {
@@ -23,9 +58,11 @@ QString schemeOf(QNetworkProxy::ProxyType type)
 
 } // namespace
 
-void NetworkProxies::useSystemSettings()
+void NetworkProxies::useSystemSettings(DesktopLookup desktopLookup)
 {
-    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    // Qt owns the factory from here on.
+    QNetworkProxyFactory::setApplicationProxyFactory(
+        new SystemProxyFactory(std::move(desktopLookup)));
 }
 
 QString NetworkProxies::describeRoute(const QUrl &url)
