@@ -33,7 +33,7 @@ class X11KeyGrabber : public ShortcutBackend, public QAbstractNativeEventFilter
 public:
     // Needs a QGuiApplication on the xcb platform; isAvailable() says.
     // How long the keyboard stays frozen at most after a press.
-    static constexpr int typeAheadBoundMs = 750;
+    static constexpr int typeAheadBoundMs = 1000;
 
     explicit X11KeyGrabber(QObject *parent = nullptr);
     ~X11KeyGrabber() override;
