@@ -113,7 +113,9 @@ int run(int &argc, char **argv, bool startedAtLogin)
     AppAnalytics &analytics = AppAnalytics::shared();
     analytics.initialize();
     const AIProviderRegistry &registry = AIProviderRegistry::shared();
-    DesktopServices desktop = createLinuxDesktopServices(LinuxDesktopRole::residentApplication);
+    LinuxDesktopConnections connections;
+    DesktopServices desktop =
+        createLinuxDesktopServices(connections, LinuxDesktopRole::residentApplication);
 
     AppDelegate::Environment environment;
     environment.notify = &DesktopNotifications::show;
@@ -131,7 +133,7 @@ int run(int &argc, char **argv, bool startedAtLogin)
     delegate.applicationWillTerminate();
     // A clipboard this process still serves (a restore after a probe, a
     // copied reply) goes to a keeper instead of vanishing with us.
-    DesktopSelection::settleClipboard();
+    DesktopSelection::settleClipboard(connections.clipboard);
     analytics.shutdown();
     return status;
 }
