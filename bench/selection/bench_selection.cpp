@@ -138,7 +138,8 @@ int main(int argc, char *argv[])
     prepareLinuxDesktopProcess();
     QApplication app(argc, argv);
     const int runs = argc > 1 ? QByteArray(argv[1]).toInt() : 50;
-    DesktopServices services = createLinuxDesktopServices();
+    LinuxDesktopConnections desktop;
+    DesktopServices services = createLinuxDesktopServices(desktop);
     auto *selection = dynamic_cast<LinuxSelectionService *>(services.selection.get());
     if (!services.trust->isTrusted()) {
         QTextStream(stderr) << "the AT-SPI bus is not enabled\n";

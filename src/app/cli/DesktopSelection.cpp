@@ -5,7 +5,6 @@
 #include "cli/Terminal.h"
 #include "core/desktop/DesktopServices.h"
 #include "platform/linux/LinuxDesktopServices.h"
-#include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
 #include "platform/linux/session/DesktopSession.h"
 
@@ -26,12 +25,19 @@ namespace {
 // exiting (the restore itself waits at most a few seconds).
 constexpr int clipboardRestoreLimitMs = 6000;
 
+// Kept to the end of the process, after the services that use them.
+LinuxDesktopConnections &connections()
+{
+    static auto *desktop = new LinuxDesktopConnections;
+    return *desktop;
+}
+
 DesktopServices &services()
 {
     static DesktopServices desktop = [] {
         // Key sessions close while the bus and the application are still there.
         qAddPostRoutine([] { services() = {}; });
-        return createLinuxDesktopServices();
+        return createLinuxDesktopServices(connections());
     }();
     return desktop;
 }
@@ -58,12 +64,12 @@ void waitForClipboard()
 // it would vanish when the command ends (X11 clipboards live in their
 // owner). A detached copy of this program takes it over and serves it until
 // something else is copied.
-void handOverClipboard()
+void handOverClipboard(ClipboardAccess &access)
 {
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (!clipboard->ownsClipboard())
         return;
-    const PasteboardSnapshot snapshot = ClipboardAccess::shared().snapshot(QClipboard::Clipboard);
+    const PasteboardSnapshot snapshot = access.snapshot(QClipboard::Clipboard);
     if (snapshot.isEmpty())
         return;
     const QString folder = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
@@ -99,10 +105,10 @@ void handOverClipboard()
 
 namespace DesktopSelection {
 
-void settleClipboard()
+void settleClipboard(ClipboardAccess &clipboard)
 {
     waitForClipboard();
-    handOverClipboard();
+    handOverClipboard(clipboard);
 }
 
 int keepClipboard(const QString &snapshotFile)
@@ -184,12 +190,12 @@ std::optional<SelectionContext> read(int *exitStatus)
     if (fetch->wasCancelled()) {
         // A cancelled probe still puts the clipboard back; let it.
         waitForClipboard();
-        handOverClipboard();
+        handOverClipboard(connections().clipboard);
         *exitStatus = ExitStatus::interrupted;
         return std::nullopt;
     }
     waitForClipboard();
-    handOverClipboard();
+    handOverClipboard(connections().clipboard);
     const SelectionResult &result = fetch->result();
     if (result.needsPermission) {
         Terminal::printError(QStringLiteral("Enable Accessibility permission to read selections.\n"
@@ -216,7 +222,7 @@ int replace(const SelectionContext &context, const QString &reply)
     QObject::connect(operation.get(), &ReplacementOperation::finished, &loop, &QEventLoop::quit);
     loop.exec();
     waitForClipboard();
-    handOverClipboard();
+    handOverClipboard(connections().clipboard);
     if (!operation->wasDispatched()) {
         const QString reason = operation->failureMessage();
         Terminal::printError(reason.isEmpty() ? QStringLiteral("Couldn't replace the selection.")

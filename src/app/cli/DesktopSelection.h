@@ -4,6 +4,8 @@
 
 #include <optional>
 
+class ClipboardAccess;
+
 // `wrenlark ask --from-selection [--replace]`: the selection of the frontmost
 // application stands in for standard input, and the reply can be written
 // back over it, through the same desktop services as the command bar.
@@ -32,7 +34,7 @@ int keepClipboard(const QString &snapshotFile);
 // Before this process exits: waits until no probe or paste holds the
 // clipboard, then hands a clipboard this process still owns to a keeper
 // process (X11 clipboards live in their owner).
-void settleClipboard();
+void settleClipboard(ClipboardAccess &clipboard);
 
 // Writes `reply` over the selection it was read from (at the caret for an
 // insertion point) and waits until the user's clipboard is back where a

@@ -40,7 +40,7 @@ bool hasGui()
     return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr;
 }
 
-Check displayServer()
+Check displayServer(X11Desktop &x11Desktop)
 {
     const QString x11 = qEnvironmentVariable("DISPLAY");
     const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
@@ -50,7 +50,7 @@ Check displayServer()
                                "reaches which applications")
                     .arg(wayland, x11),
                 true, true};
-    if (!x11.isEmpty() && hasGui() && X11Desktop::shared().isAvailable())
+    if (!x11.isEmpty() && hasGui() && x11Desktop.isAvailable())
         return {QStringLiteral("Display server"), QStringLiteral("X11 (%1)").arg(x11), true, true};
     if (!x11.isEmpty())
         return {QStringLiteral("Display server"),
@@ -64,7 +64,7 @@ Check displayServer()
             QStringLiteral("none (DISPLAY and WAYLAND_DISPLAY are not set)"), true, false};
 }
 
-Check windowManager(const DesktopSession &session)
+Check windowManager(const DesktopSession &session, X11Desktop &desktop)
 {
     const QString name = QStringLiteral("Window manager");
     // XWayland's window manager tells nothing; the compositor's IPC does.
@@ -72,9 +72,8 @@ Check windowManager(const DesktopSession &session)
         return {name, QStringLiteral("sway (windows tracked over its IPC)"), true, true};
     if (session.windowTracking.method == DesktopSession::WindowTrackingMethod::kwinScript)
         return {name, QStringLiteral("KWin (windows tracked by a KWin script)"), true, true};
-    if (!hasGui() || !X11Desktop::shared().isAvailable())
+    if (!hasGui() || !desktop.isAvailable())
         return {name, QStringLiteral("unknown (no X11 display)"), true, false};
-    auto &desktop = X11Desktop::shared();
     const QString wm = desktop.windowManagerName();
     if (wm.isEmpty())
         return {name,
@@ -99,10 +98,10 @@ Check accessibilityBus()
             true, false};
 }
 
-Check xtest(const DesktopSession &session)
+Check xtest(const DesktopSession &session, X11Desktop &x11)
 {
     const QString name = QStringLiteral("XTest (synthesized copy and paste keys)");
-    if (hasGui() && XTestKeyboard().isAvailable())
+    if (hasGui() && XTestKeyboard(x11).isAvailable())
         return {name, QStringLiteral("available"), true, true};
     if (session.keySynthesis.method == DesktopSession::KeySynthesisMethod::mutterRemoteDesktop ||
         session.keySynthesis.method == DesktopSession::KeySynthesisMethod::remoteDesktopPortal ||
@@ -345,11 +344,16 @@ int runDoctor(const QStringList &arguments)
         Terminal::printError(QStringLiteral("wrenlark doctor: takes no arguments"));
         return ExitStatus::usage;
     }
-    const DesktopSession session = DesktopSession::current();
-    QList<Check> checks{displayServer()};
+    X11Desktop x11;
+    const DesktopSession session = DesktopSession::current(x11);
+    QList<Check> checks{displayServer(x11)};
     checks += sessionChoices(session);
-    checks += {windowManager(session), accessibilityBus(), xtest(session),
-               secretService(),        trayHost(),         globalShortcutRoute(session),
+    checks += {windowManager(session, x11),
+               accessibilityBus(),
+               xtest(session, x11),
+               secretService(),
+               trayHost(),
+               globalShortcutRoute(session),
                shortcutPortal()};
     checks += remoteDesktopConsent(session);
     checks += desktopKeybinding(session);

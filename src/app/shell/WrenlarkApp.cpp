@@ -12,6 +12,7 @@
 #include "shell/AppDelegate.h"
 #include "shell/ApplicationBus.h"
 #include "shell/ShellClient.h"
+#include "shell/ShellCommandRelay.h"
 #include "shell/TerminationSignals.h"
 
 #include <QApplication>
@@ -73,29 +74,9 @@ int run(int &argc, char **argv, bool startedAtLogin)
         QCoreApplication::quit();
     });
 
-    AppDelegate *delegateSlot = nullptr;
-    struct Forwarder : ShellCommandTarget
-    {
-        AppDelegate **delegate;
-        void reopen(const ActivationRequest &a) override { (*delegate)->reopen(a); }
-        void toggle(const ActivationRequest &a) override { (*delegate)->toggle(a); }
-        void runCommand(const QString &s, const ActivationRequest &a) override
-        {
-            (*delegate)->runCommand(s, a);
-        }
-        void showPreferences(const QString &s, const ActivationRequest &a) override
-        {
-            (*delegate)->showPreferences(s, a);
-        }
-        void showOnboarding(const ActivationRequest &a) override { (*delegate)->showOnboarding(a); }
-        void startCapture(const ActivationRequest &a) override { (*delegate)->startCapture(a); }
-        void quit() override { (*delegate)->quit(); }
-        QVariantMap diagnostics() const override { return (*delegate)->diagnostics(); }
-    } forwarder;
-    forwarder.delegate = &delegateSlot;
-
     // Calls arrive from the event loop, when the delegate has launched.
-    switch (ApplicationBus::claim(&forwarder)) {
+    ShellCommandRelay shellCommands;
+    switch (ApplicationBus::claim(&shellCommands)) {
     case ApplicationBus::Ownership::ownedByAnother:
         return handOver();
     case ApplicationBus::Ownership::noBus:
@@ -113,13 +94,15 @@ int run(int &argc, char **argv, bool startedAtLogin)
     AppAnalytics &analytics = AppAnalytics::shared();
     analytics.initialize();
     const AIProviderRegistry &registry = AIProviderRegistry::shared();
-    DesktopServices desktop = createLinuxDesktopServices(LinuxDesktopRole::residentApplication);
+    LinuxDesktopConnections connections;
+    DesktopServices desktop =
+        createLinuxDesktopServices(connections, LinuxDesktopRole::residentApplication);
 
     AppDelegate::Environment environment;
     environment.notify = &DesktopNotifications::show;
     environment.startedAtLogin = startedAtLogin;
     AppDelegate delegate(desktop, analytics, registry, environment);
-    delegateSlot = &delegate;
+    shellCommands.deliverTo(delegate);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      &AppDelegate::applicationWillTerminate);
@@ -131,7 +114,7 @@ int run(int &argc, char **argv, bool startedAtLogin)
     delegate.applicationWillTerminate();
     // A clipboard this process still serves (a restore after a probe, a
     // copied reply) goes to a keeper instead of vanishing with us.
-    DesktopSelection::settleClipboard();
+    DesktopSelection::settleClipboard(connections.clipboard);
     analytics.shutdown();
     return status;
 }

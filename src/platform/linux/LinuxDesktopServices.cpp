@@ -5,10 +5,10 @@
 #include "platform/linux/accessibility/AtspiBusTrust.h"
 #include "platform/linux/applications/LinuxRunningApplications.h"
 #include "platform/linux/applications/LinuxTargetAppClassifier.h"
+#include "platform/linux/applications/X11WindowSource.h"
 #include "platform/linux/autostart/XdgAutostartLoginItem.h"
 #include "platform/linux/capture/LinuxScreenCapture.h"
 #include "platform/linux/capture/PortalScreenCaptureService.h"
-#include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/QtTextClipboard.h"
 #include "platform/linux/desktops/DesktopProfile.h"
 #include "platform/linux/keys/PortalKeyboardPermission.h"
@@ -82,7 +82,7 @@ KeyTyping portalKeys(LinuxDesktopRole role, const DesktopSession &session)
 // XTest stays the method on X11; under XWayland its keys reach X11
 // windows only.
 KeyTyping chooseKeySynthesizer(LinuxDesktopRole role, const DesktopSession &session,
-                               const DesktopProfile &profile)
+                               const DesktopProfile &profile, X11Desktop &x11)
 {
     using Method = DesktopSession::KeySynthesisMethod;
     const bool wayland = session.kind == DesktopSession::Kind::wayland;
@@ -95,7 +95,8 @@ KeyTyping chooseKeySynthesizer(LinuxDesktopRole role, const DesktopSession &sess
     else if (method == Method::virtualKeyboard)
         typing.keys = virtualKeyboard(role);
     else
-        typing.keys = std::make_shared<XTestKeySynthesizer>(wayland && method == Method::xtest);
+        typing.keys =
+            std::make_shared<XTestKeySynthesizer>(x11, wayland && method == Method::xtest);
     if (wayland)
         qCInfo(lcDesktop).noquote() << QStringLiteral("Keys: typed through the %1.")
                                            .arg(typing.keys->mechanismDescription());
@@ -105,17 +106,21 @@ KeyTyping chooseKeySynthesizer(LinuxDesktopRole role, const DesktopSession &sess
 // On a Wayland session only a compositor that says so over its own IPC
 // knows the Wayland windows; elsewhere the X11 window manager tells.
 std::shared_ptr<RunningApplications> createRunningApplications(const DesktopSession &session,
-                                                               const DesktopProfile &profile)
+                                                               const DesktopProfile &profile,
+                                                               X11Desktop &x11)
 {
+    auto x11Windows = [&x11] {
+        return std::make_shared<LinuxRunningApplications>(std::make_shared<X11WindowSource>(x11));
+    };
     if (session.kind != DesktopSession::Kind::wayland)
-        return std::make_shared<LinuxRunningApplications>();
+        return x11Windows();
     qCInfo(lcDesktop).noquote() << QStringLiteral("Windows: %1, %2.")
                                        .arg(DesktopSession::name(session.windowTracking.method),
                                             session.windowTracking.reason);
     if (auto own =
             profile.windowSource(session.windowTracking.method, DesktopEnvironment::fromProcess()))
         return std::make_shared<LinuxRunningApplications>(std::move(own));
-    return std::make_shared<LinuxRunningApplications>();
+    return x11Windows();
 }
 
 } // namespace
@@ -128,32 +133,32 @@ void prepareLinuxDesktopProcess()
     }
 }
 
-DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
+DesktopServices createLinuxDesktopServices(LinuxDesktopConnections &desktop, LinuxDesktopRole role)
 {
     // Qt has read it by now; programs started from here get their own choice.
     if (std::exchange(setNoGlib, false))
         qunsetenv("QT_NO_GLIB");
     // Every method from one look at the session: its probes ask the bus, the
     // X server and the compositor.
-    const DesktopSession session = DesktopSession::current();
+    const DesktopSession session = DesktopSession::current(desktop.x11);
     const DesktopProfile &profile = DesktopProfile::of(session.family);
     DesktopServices services;
-    services.applications = createRunningApplications(session, profile);
+    services.applications = createRunningApplications(session, profile, desktop.x11);
     services.classifier = std::make_shared<LinuxTargetAppClassifier>();
     services.trust = std::make_shared<AtspiBusTrust>();
     services.clipboard = std::make_shared<QtTextClipboard>();
-    ClipboardAccess::shared().setHandedToWaylandOnlyWhileFocused(
+    desktop.clipboard.setHandedToWaylandOnlyWhileFocused(
         session.clipboardReach.method != DesktopSession::ClipboardReach::allWindows);
     services.capture = createCapture(session);
-    KeyTyping typing = chooseKeySynthesizer(role, session, profile);
-    services.panelWindow = std::make_shared<X11PanelWindowSupport>();
+    KeyTyping typing = chooseKeySynthesizer(role, session, profile, desktop.x11);
+    services.panelWindow = std::make_shared<X11PanelWindowSupport>(desktop.x11);
     auto selection = std::make_shared<LinuxSelectionService>(
-        services.applications, services.classifier, services.trust, typing.keys);
+        desktop, services.applications, services.classifier, services.trust, typing.keys);
     selection->setStrategies({true, session.primarySelection.method ==
                                         DesktopSession::PrimarySelectionMethod::x11OwnerChecked});
     services.selection = std::move(selection);
     services.replacement = std::make_shared<LinuxReplacementService>(
-        services.applications, services.classifier, std::move(typing.keys));
+        desktop, services.applications, services.classifier, std::move(typing.keys));
     services.loginItems = std::make_shared<XdgAutostartLoginItem>();
     services.urlOpener = std::make_shared<DesktopUrlOpener>();
     if (role == LinuxDesktopRole::residentApplication) {
@@ -164,9 +169,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopRole role)
             SessionNotices::forSession(session, services.commandKeybinding != nullptr);
         services.keyboardPermission = std::move(typing.permission);
     }
-    // Start following focus changes now, so the focused element of the
-    // application the user comes from is known when the bar opens.
-    if (!AtspiWorker::shared().ownsDefaultContext())
+    if (!desktop.atspi.ownsDefaultContext())
         qCInfo(lcDesktop).noquote()
             << QStringLiteral("AT-SPI shares the GLib context with Qt; call "
                               "prepareLinuxDesktopProcess() before the QApplication.");

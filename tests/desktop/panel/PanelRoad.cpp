@@ -35,7 +35,7 @@ PanelRoad::PanelRoad()
                                  m_endReasons.append(it.value());
                          }
                      });
-    const DesktopServices desktop = createLinuxDesktopServices();
+    const DesktopServices desktop = createLinuxDesktopServices(m_desktop);
     AppStateDependencies dependencies;
     dependencies.desktop = desktop;
     dependencies.settingsStore = std::make_unique<SettingsStore>();

@@ -2,6 +2,7 @@
 
 #include "core/session/AppState.h"
 #include "core/session/InstructionHistory.h"
+#include "platform/linux/LinuxDesktopConnections.h"
 #include "ui/panel/CommandPanelController.h"
 
 #include <QList>
@@ -46,6 +47,7 @@ public:
     static void configureProvider(const TestHttpServer &server);
 
 private:
+    LinuxDesktopConnections m_desktop;
     std::unique_ptr<AppAnalytics> m_analytics;
     InstructionHistory m_instructionHistory;
     std::unique_ptr<AppState> m_state;

@@ -74,6 +74,7 @@ private:
     DesktopServices servicesTypingWith(std::shared_ptr<KeySynthesizer> keys);
 
     QTemporaryDir m_files;
+    std::unique_ptr<LinuxDesktopConnections> m_desktop;
     DesktopServices m_services;
     const QList<std::pair<QString, QByteArray>> m_userClipboard{
         {QStringLiteral("text/plain"), QByteArrayLiteral("the user's text")},
@@ -86,7 +87,8 @@ void ClipboardProbeTest::initTestCase()
 {
     if (const auto reason = DesktopTestSession::unavailableReason())
         QSKIP(qPrintable(*reason));
-    m_services = createLinuxDesktopServices();
+    m_desktop = std::make_unique<LinuxDesktopConnections>();
+    m_services = createLinuxDesktopServices(*m_desktop);
 }
 
 void ClipboardProbeTest::cleanup()
@@ -101,11 +103,11 @@ DesktopServices ClipboardProbeTest::servicesTypingWith(std::shared_ptr<KeySynthe
 {
     DesktopServices services = m_services;
     auto selection = std::make_shared<LinuxSelectionService>(
-        m_services.applications, m_services.classifier, m_services.trust, keys);
+        *m_desktop, m_services.applications, m_services.classifier, m_services.trust, keys);
     selection->setStrategies({true, false});
     services.selection = std::move(selection);
     services.replacement = std::make_shared<LinuxReplacementService>(
-        m_services.applications, m_services.classifier, std::move(keys));
+        *m_desktop, m_services.applications, m_services.classifier, std::move(keys));
     return services;
 }
 
@@ -188,6 +190,10 @@ public:
 class LateKeys : public KeySynthesizer
 {
 public:
+    explicit LateKeys(X11Desktop &x11)
+        : m_xtest(x11)
+    {
+    }
     bool isAvailable() override { return true; }
     bool sendChord(const KeyChord &chord, QString *) override
     {
@@ -350,7 +356,7 @@ void ClipboardProbeTest::cancelledProbeStillRestoresTheClipboard()
 void ClipboardProbeTest::cancelledProbeOutwaitsALateCopy()
 {
     useStrategies(false);
-    auto keys = std::make_shared<LateKeys>();
+    auto keys = std::make_shared<LateKeys>(m_desktop->x11);
     const DesktopServices typing = servicesTypingWith(keys);
     auto owner = ownClipboard(m_userClipboard);
     QVERIFY(owner);

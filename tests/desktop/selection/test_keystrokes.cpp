@@ -29,6 +29,7 @@ private:
     std::unique_ptr<TestEditor> editorWithSelection();
     SelectionResult probe(const TestEditor &editor);
 
+    std::unique_ptr<LinuxDesktopConnections> m_desktop;
     DesktopServices m_services;
 };
 
@@ -36,7 +37,8 @@ void KeystrokeTest::initTestCase()
 {
     if (const auto reason = DesktopTestSession::unavailableReason())
         QSKIP(qPrintable(*reason));
-    m_services = createLinuxDesktopServices();
+    m_desktop = std::make_unique<LinuxDesktopConnections>();
+    m_services = createLinuxDesktopServices(*m_desktop);
     // Only the clipboard probe types keys.
     dynamic_cast<LinuxSelectionService *>(m_services.selection.get())->setStrategies({true, false});
 }

@@ -33,6 +33,7 @@ private:
     SelectionResult read(const TestEditor &editor);
     void addEditorRows();
 
+    std::unique_ptr<LinuxDesktopConnections> m_desktop;
     DesktopServices m_services;
 };
 
@@ -40,7 +41,8 @@ void SelectionAccessibilityTest::initTestCase()
 {
     if (const auto reason = DesktopTestSession::unavailableReason())
         QSKIP(qPrintable(*reason));
-    m_services = createLinuxDesktopServices();
+    m_desktop = std::make_unique<LinuxDesktopConnections>();
+    m_services = createLinuxDesktopServices(*m_desktop);
     if (!m_services.trust->isTrusted())
         QSKIP("the accessibility bus of the private desktop is not enabled");
 }

@@ -32,6 +32,7 @@ private:
     void useStrategies(bool primary);
 
     QTemporaryDir m_folder;
+    std::unique_ptr<LinuxDesktopConnections> m_desktop;
     DesktopServices m_services;
 };
 
@@ -39,7 +40,8 @@ void TerminalTest::initTestCase()
 {
     if (const auto reason = DesktopTestSession::unavailableReason())
         QSKIP(qPrintable(*reason));
-    m_services = createLinuxDesktopServices();
+    m_desktop = std::make_unique<LinuxDesktopConnections>();
+    m_services = createLinuxDesktopServices(*m_desktop);
 }
 
 void TerminalTest::cleanup()

@@ -96,10 +96,9 @@ ClipboardKeys ClipboardKeys::forNames(const QStringList &names)
     return keys;
 }
 
-ClipboardKeys ClipboardKeys::forProcess(qint32 pid)
+ClipboardKeys ClipboardKeys::forProcess(qint32 pid, X11Desktop &x11)
 {
     QStringList names = ProcessInfo::names(pid);
-    auto &desktop = X11Desktop::shared();
-    names += desktop.windowClass(desktop.topWindowOfProcess(pid));
+    names += x11.windowClass(x11.topWindowOfProcess(pid));
     return forNames(names);
 }

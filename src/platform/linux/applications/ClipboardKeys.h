@@ -5,6 +5,8 @@
 #include <QtGlobal>
 #include <optional>
 
+class X11Desktop;
+
 // The keystrokes that copy and paste in an application. Ctrl+C and Ctrl+V,
 // except in terminal emulators, where Ctrl+C interrupts the running program:
 // most of them copy with Ctrl+Shift+C and paste with Ctrl+Shift+V. xterm and
@@ -22,7 +24,7 @@ struct ClipboardKeys
     bool pasteReadsPrimary = false;
 
     // Main thread only (reads window classes).
-    static ClipboardKeys forProcess(qint32 pid);
+    static ClipboardKeys forProcess(qint32 pid, X11Desktop &x11);
     // From the names an application goes by (executable, command, window
     // class), compared without case.
     static ClipboardKeys forNames(const QStringList &names);

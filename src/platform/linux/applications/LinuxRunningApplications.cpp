@@ -1,17 +1,12 @@
 #include "platform/linux/applications/LinuxRunningApplications.h"
 
 #include "platform/linux/applications/ProcessInfo.h"
-#include "platform/linux/applications/X11WindowSource.h"
+#include "platform/linux/applications/WindowSource.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QWindow>
-
-LinuxRunningApplications::LinuxRunningApplications()
-    : LinuxRunningApplications(std::make_shared<X11WindowSource>())
-{
-}
 
 LinuxRunningApplications::LinuxRunningApplications(std::shared_ptr<WindowSource> windows)
     : m_windows(std::move(windows))

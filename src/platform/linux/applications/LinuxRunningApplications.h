@@ -12,8 +12,6 @@ class WindowSource;
 class LinuxRunningApplications : public RunningApplications
 {
 public:
-    // The X11 window manager's windows.
-    LinuxRunningApplications();
     explicit LinuxRunningApplications(std::shared_ptr<WindowSource> windows);
     ~LinuxRunningApplications() override;
 

@@ -7,24 +7,21 @@
 
 qint32 X11WindowSource::focusedWindowPid()
 {
-    auto &desktop = X11Desktop::shared();
-    return desktop.windowPid(desktop.activeWindow());
+    return m_x11.windowPid(m_x11.activeWindow());
 }
 
 std::optional<QString> X11WindowSource::windowClassOf(qint32 pid)
 {
-    auto &desktop = X11Desktop::shared();
-    const auto window = desktop.topWindowOfProcess(pid);
+    const auto window = m_x11.topWindowOfProcess(pid);
     if (window == 0)
         return std::nullopt;
-    const QStringList windowClass = desktop.windowClass(window);
+    const QStringList windowClass = m_x11.windowClass(window);
     return windowClass.size() == 2 ? windowClass.at(1) : QString();
 }
 
 bool X11WindowSource::focusWindowOf(qint32 pid)
 {
-    auto &desktop = X11Desktop::shared();
-    return desktop.activateWindow(desktop.topWindowOfProcess(pid));
+    return m_x11.activateWindow(m_x11.topWindowOfProcess(pid));
 }
 
 void X11WindowSource::focusOwnWindow(QWindow *window)

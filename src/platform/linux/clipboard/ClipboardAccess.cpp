@@ -36,14 +36,9 @@ QVariant StagedMimeData::retrieveData(const QString &mimeType, QMetaType type) c
     return QMimeData::retrieveData(mimeType, type);
 }
 
-ClipboardAccess &ClipboardAccess::shared()
-{
-    static ClipboardAccess *access = new ClipboardAccess;
-    return *access;
-}
-
-ClipboardAccess::ClipboardAccess()
-    : m_clipboard(QGuiApplication::clipboard())
+ClipboardAccess::ClipboardAccess(X11Desktop &x11)
+    : m_x11(x11)
+    , m_clipboard(QGuiApplication::clipboard())
 {
     connect(m_clipboard, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::FindBuffer)
@@ -62,8 +57,7 @@ void ClipboardAccess::setHandedToWaylandOnlyWhileFocused(bool onlyWhileFocused)
 
 bool ClipboardAccess::reachesWhileFocused(qint32 pid) const
 {
-    return !m_handedOverOnlyWhileFocused ||
-           (pid != 0 && X11Desktop::shared().topWindowOfProcess(pid) != 0);
+    return !m_handedOverOnlyWhileFocused || (pid != 0 && m_x11.topWindowOfProcess(pid) != 0);
 }
 
 quint64 ClipboardAccess::changeCount(QClipboard::Mode mode) const

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <optional>
 
+class X11Desktop;
+
 // Text this process puts on a clipboard for a moment (a probe's sentinel, a
 // reply to paste). It carries the hint that tells clipboard managers not to
 // record it, and it notices when another client fetches its text.
@@ -39,7 +41,7 @@ class ClipboardAccess : public QObject
     Q_OBJECT
 
 public:
-    static ClipboardAccess &shared();
+    explicit ClipboardAccess(X11Desktop &x11);
     // Qt's own format for decoded images; never a format the owner offered.
     static QString qtImageFormat() { return QStringLiteral("application/x-qt-image"); }
 
@@ -77,8 +79,7 @@ public:
     bool reachesWhileFocused(qint32 pid) const;
 
 private:
-    ClipboardAccess();
-
+    X11Desktop &m_x11;
     QClipboard *m_clipboard = nullptr;
     quint64 m_changes[2] = {0, 0};
     bool m_handedOverOnlyWhileFocused = false;

@@ -297,12 +297,6 @@ bool DataControlClipboard::isOfferedBy(const WaylandGlobals &globals)
            globals.offers(wl_seat_interface.name);
 }
 
-DataControlClipboard &DataControlClipboard::shared()
-{
-    static auto *clipboard = new DataControlClipboard;
-    return *clipboard;
-}
-
 DataControlClipboard::DataControlClipboard()
 {
     // A reader that goes away mid-transfer must not end this process.

@@ -36,7 +36,7 @@ public:
     // Whether these globals of the compositor hold the protocol and a seat.
     static bool isOfferedBy(const WaylandGlobals &globals);
 
-    static DataControlClipboard &shared();
+    DataControlClipboard();
     ~DataControlClipboard() override;
 
     // Whether the compositor offers the protocol and a seat.
@@ -69,8 +69,6 @@ private:
     struct Source;
     class PipeReader;
     class SelectionRead;
-
-    DataControlClipboard();
 
     bool ensureConnected();
     std::unique_ptr<Connection> connectToCompositor(QString *error);

@@ -12,7 +12,7 @@ bool XTestKeySynthesizer::isAvailable()
 
 bool XTestKeySynthesizer::reaches(qint32 pid)
 {
-    return !m_x11WindowsOnly || (pid != 0 && X11Desktop::shared().topWindowOfProcess(pid) != 0);
+    return !m_x11WindowsOnly || (pid != 0 && m_x11.topWindowOfProcess(pid) != 0);
 }
 
 bool XTestKeySynthesizer::sendChord(const KeyChord &chord, QString *error)

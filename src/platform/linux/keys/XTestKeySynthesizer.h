@@ -9,8 +9,10 @@ class XTestKeySynthesizer : public KeySynthesizer
 {
 public:
     // Under XWayland the keys reach X11 windows only.
-    explicit XTestKeySynthesizer(bool x11WindowsOnly = false)
-        : m_x11WindowsOnly(x11WindowsOnly)
+    explicit XTestKeySynthesizer(X11Desktop &x11, bool x11WindowsOnly = false)
+        : m_x11(x11)
+        , m_x11WindowsOnly(x11WindowsOnly)
+        , m_keyboard(x11)
     {
     }
 
@@ -20,6 +22,7 @@ public:
     QString mechanismDescription() const override;
 
 private:
+    X11Desktop &m_x11;
     bool m_x11WindowsOnly;
     XTestKeyboard m_keyboard;
 };

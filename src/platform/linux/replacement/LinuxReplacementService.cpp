@@ -3,6 +3,7 @@
 #include "core/desktop/RunningApplications.h"
 #include "core/desktop/TargetAppClassifier.h"
 #include "core/support/Logging.h"
+#include "platform/linux/LinuxDesktopConnections.h"
 #include "platform/linux/replacement/AtspiTextWriter.h"
 #include "platform/linux/selection/AtspiElement.h"
 #include "platform/linux/selection/AtspiWorker.h"
@@ -19,11 +20,13 @@ void logInfo(const QString &message)
 
 } // namespace
 
-LinuxReplacementService::LinuxReplacementService(std::shared_ptr<RunningApplications> applications,
+LinuxReplacementService::LinuxReplacementService(LinuxDesktopConnections &desktop,
+                                                 std::shared_ptr<RunningApplications> applications,
                                                  std::shared_ptr<TargetAppClassifier> classifier,
                                                  std::shared_ptr<KeySynthesizer> keys,
                                                  QObject *parent)
     : QObject(parent)
+    , m_desktop(desktop)
     , m_applications(std::move(applications))
     , m_classifier(std::move(classifier))
     , m_keys(std::move(keys))
@@ -59,7 +62,7 @@ ReplacementOperation *LinuxReplacementService::replaceSelection(const SelectionC
     QPointer<LinuxReplacementService> self(this);
     const auto range = context.selectedRange;
     const QString expected = context.selectedText;
-    AtspiWorker::shared().post([=] {
+    m_desktop.atspi.post([=] {
         if (cancellation.isCancelled())
             return;
         QString message;
@@ -103,7 +106,7 @@ void LinuxReplacementService::paste(ReplacementOperation *operation, const QStri
 {
     QPointer<ReplacementOperation> guard(operation);
     PasteOperation::start(
-        text, pid, *m_applications, m_keys, cancellation,
+        text, pid, m_desktop, *m_applications, m_keys, cancellation,
         [guard](bool dispatched, const QString &failureMessage) {
             if (guard)
                 guard->finish(dispatched, failureMessage);

@@ -7,6 +7,7 @@
 #include <memory>
 
 class KeySynthesizer;
+class LinuxDesktopConnections;
 class RunningApplications;
 class TargetAppClassifier;
 
@@ -19,7 +20,8 @@ class LinuxReplacementService : public QObject, public ReplacementService
 
 public:
     // `keys` types the paste keystroke.
-    LinuxReplacementService(std::shared_ptr<RunningApplications> applications,
+    LinuxReplacementService(LinuxDesktopConnections &desktop,
+                            std::shared_ptr<RunningApplications> applications,
                             std::shared_ptr<TargetAppClassifier> classifier,
                             std::shared_ptr<KeySynthesizer> keys, QObject *parent = nullptr);
 
@@ -33,6 +35,7 @@ private:
     void paste(ReplacementOperation *operation, const QString &text, qint32 pid,
                const CancellationFlag &cancellation);
 
+    LinuxDesktopConnections &m_desktop;
     std::shared_ptr<RunningApplications> m_applications;
     std::shared_ptr<TargetAppClassifier> m_classifier;
     std::shared_ptr<KeySynthesizer> m_keys;

@@ -1,8 +1,7 @@
 #include "platform/linux/replacement/PasteClipboard.h"
 
 #include "core/support/Logging.h"
-#include "platform/linux/clipboard/ClipboardAccess.h"
-#include "platform/linux/clipboard/DataControlClipboard.h"
+#include "platform/linux/LinuxDesktopConnections.h"
 
 #include <QPointer>
 
@@ -11,25 +10,23 @@ namespace {
 class X11PasteClipboard : public PasteClipboard
 {
 public:
-    explicit X11PasteClipboard(QClipboard::Mode mode)
+    X11PasteClipboard(QClipboard::Mode mode, ClipboardAccess &clipboard)
         : m_mode(mode)
+        , m_clipboard(clipboard)
     {
     }
 
-    bool reaches(qint32 pid) const override
-    {
-        return ClipboardAccess::shared().reachesWhileFocused(pid);
-    }
+    bool reaches(qint32 pid) const override { return m_clipboard.reachesWhileFocused(pid); }
     // X11 applications ask the owner for the text when they paste.
     double settleSeconds() const override { return 0; }
     void save(QObject *, std::function<void(bool)> then) override
     {
-        m_saved = ClipboardAccess::shared().snapshot(m_mode);
+        m_saved = m_clipboard.snapshot(m_mode);
         then(true);
     }
     bool stage(const QString &text) override
     {
-        m_staged = ClipboardAccess::shared().stage(text, m_mode);
+        m_staged = m_clipboard.stage(text, m_mode);
         return m_staged;
     }
     void watchForFetch() override
@@ -40,20 +37,20 @@ public:
     bool wasFetched() const override { return !m_staged || m_staged->wasFetched(); }
     void restore() override
     {
-        auto &clipboard = ClipboardAccess::shared();
-        if (clipboard.holds(m_staged, m_mode))
-            clipboard.restore(m_saved, m_mode);
+        if (m_clipboard.holds(m_staged, m_mode))
+            m_clipboard.restore(m_saved, m_mode);
     }
     bool copy(const QString &text) override
     {
         // A copy goes to CLIPBOARD: what was staged on PRIMARY goes back.
         if (m_mode != QClipboard::Clipboard)
             restore();
-        return ClipboardAccess::shared().copyText(text);
+        return m_clipboard.copyText(text);
     }
 
 private:
     QClipboard::Mode m_mode;
+    ClipboardAccess &m_clipboard;
     PasteboardSnapshot m_saved;
     QPointer<StagedMimeData> m_staged;
 };
@@ -61,6 +58,11 @@ private:
 class WaylandPasteClipboard : public PasteClipboard
 {
 public:
+    explicit WaylandPasteClipboard(DataControlClipboard &clipboard)
+        : m_clipboard(clipboard)
+    {
+    }
+
     bool reaches(qint32) const override { return true; }
     // A Wayland application learns of the selection with its focus, and a
     // paste key it handles before that pastes nothing. Measured on sway 1.7
@@ -69,48 +71,46 @@ public:
     double settleSeconds() const override { return 0.3; }
     void save(QObject *context, std::function<void(bool)> then) override
     {
-        DataControlClipboard::shared().read(context,
-                                            [this, then](std::optional<PasteboardSnapshot> saved) {
-                                                if (saved)
-                                                    m_saved = *saved;
-                                                then(saved.has_value());
-                                            });
+        m_clipboard.read(context, [this, then](std::optional<PasteboardSnapshot> saved) {
+            if (saved)
+                m_saved = *saved;
+            then(saved.has_value());
+        });
     }
     bool stage(const QString &text) override
     {
-        m_staged =
-            DataControlClipboard::shared().write(DataControlClipboard::textSnapshot(text), true);
+        m_staged = m_clipboard.write(DataControlClipboard::textSnapshot(text), true);
         return m_staged != 0;
     }
-    void watchForFetch() override { DataControlClipboard::shared().watchForFetch(m_staged); }
-    bool wasFetched() const override { return DataControlClipboard::shared().wasFetched(m_staged); }
+    void watchForFetch() override { m_clipboard.watchForFetch(m_staged); }
+    bool wasFetched() const override { return m_clipboard.wasFetched(m_staged); }
     void restore() override
     {
-        auto &clipboard = DataControlClipboard::shared();
-        if (clipboard.holds(m_staged))
-            clipboard.write(m_saved, false);
+        if (m_clipboard.holds(m_staged))
+            m_clipboard.write(m_saved, false);
     }
     bool copy(const QString &text) override
     {
-        return DataControlClipboard::shared().write(DataControlClipboard::textSnapshot(text),
-                                                    false) != 0;
+        return m_clipboard.write(DataControlClipboard::textSnapshot(text), false) != 0;
     }
 
 private:
+    DataControlClipboard &m_clipboard;
     PasteboardSnapshot m_saved;
     quint64 m_staged = 0;
 };
 
 } // namespace
 
-std::unique_ptr<PasteClipboard> PasteClipboard::forTarget(qint32 pid, QClipboard::Mode mode)
+std::unique_ptr<PasteClipboard> PasteClipboard::forTarget(qint32 pid, QClipboard::Mode mode,
+                                                          LinuxDesktopConnections &desktop)
 {
-    if (mode == QClipboard::Clipboard && !ClipboardAccess::shared().reachesWhileFocused(pid)) {
-        auto &wayland = DataControlClipboard::shared();
+    if (mode == QClipboard::Clipboard && !desktop.clipboard.reachesWhileFocused(pid)) {
+        auto &wayland = desktop.waylandClipboard;
         if (wayland.isAvailable())
-            return std::make_unique<WaylandPasteClipboard>();
+            return std::make_unique<WaylandPasteClipboard>(wayland);
         qCInfo(lcReplacement).noquote()
             << QStringLiteral("Replacement: no Wayland clipboard (%1).").arg(wayland.lastError());
     }
-    return std::make_unique<X11PasteClipboard>(mode);
+    return std::make_unique<X11PasteClipboard>(mode, desktop.clipboard);
 }

@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+class LinuxDesktopConnections;
+
 // The clipboard a paste goes through: the one the target application reads
 // when its paste key is typed. It saves what the user had, stages the text,
 // tells when the target took it, and puts the user's clipboard back.
@@ -18,7 +20,8 @@ public:
     // (sway under XWayland) and the target has no X11 window, the Wayland
     // clipboard through the data-control protocol, when the compositor
     // offers it.
-    static std::unique_ptr<PasteClipboard> forTarget(qint32 pid, QClipboard::Mode mode);
+    static std::unique_ptr<PasteClipboard> forTarget(qint32 pid, QClipboard::Mode mode,
+                                                     LinuxDesktopConnections &desktop);
 
     // Whether the target's windows read this clipboard while they have the
     // focus.

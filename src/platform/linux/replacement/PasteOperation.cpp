@@ -2,6 +2,7 @@
 
 #include "core/desktop/RunningApplications.h"
 #include "core/support/Logging.h"
+#include "platform/linux/LinuxDesktopConnections.h"
 #include "platform/linux/applications/ActivationWait.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
 #include "platform/linux/keys/KeySynthesizer.h"
@@ -16,11 +17,12 @@ constexpr double pollInterval = 0.02;
 
 } // namespace
 
-void PasteOperation::start(const QString &text, qint32 pid, RunningApplications &applications,
-                           std::shared_ptr<KeySynthesizer> keys, CancellationFlag cancellation,
-                           Dispatched dispatched, const Timing &timing)
+void PasteOperation::start(const QString &text, qint32 pid, LinuxDesktopConnections &desktop,
+                           RunningApplications &applications, std::shared_ptr<KeySynthesizer> keys,
+                           CancellationFlag cancellation, Dispatched dispatched,
+                           const Timing &timing)
 {
-    auto *operation = new PasteOperation(text, pid, applications, std::move(keys),
+    auto *operation = new PasteOperation(text, pid, desktop, applications, std::move(keys),
                                          std::move(cancellation), std::move(dispatched), timing);
     QPointer<PasteOperation> guard(operation);
     ClipboardLock::acquire([guard] {
@@ -31,11 +33,13 @@ void PasteOperation::start(const QString &text, qint32 pid, RunningApplications 
     });
 }
 
-PasteOperation::PasteOperation(const QString &text, qint32 pid, RunningApplications &applications,
+PasteOperation::PasteOperation(const QString &text, qint32 pid, LinuxDesktopConnections &desktop,
+                               RunningApplications &applications,
                                std::shared_ptr<KeySynthesizer> keys, CancellationFlag cancellation,
                                Dispatched dispatched, const Timing &timing)
     : m_text(text)
     , m_pid(pid)
+    , m_desktop(desktop)
     , m_applications(applications)
     , m_keySynthesizer(std::move(keys))
     , m_cancellation(std::move(cancellation))
@@ -48,9 +52,9 @@ void PasteOperation::begin()
 {
     if (m_cancellation.isCancelled())
         return end();
-    m_keys = ClipboardKeys::forProcess(m_pid);
+    m_keys = ClipboardKeys::forProcess(m_pid, m_desktop.x11);
     m_clipboard = PasteClipboard::forTarget(
-        m_pid, m_keys.pasteReadsPrimary ? QClipboard::Selection : QClipboard::Clipboard);
+        m_pid, m_keys.pasteReadsPrimary ? QClipboard::Selection : QClipboard::Clipboard, m_desktop);
     // Said while the bar still has the focus, so the reply left on the
     // clipboard reaches the compositor.
     if (const QString unreachable = whyUnreachable(); !unreachable.isEmpty()) {

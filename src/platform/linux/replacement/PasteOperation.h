@@ -40,14 +40,14 @@ public:
     // clipboard is back already. Not called when cancelled first.
     using Dispatched = std::function<void(bool sent, const QString &failureMessage)>;
 
-    static void start(const QString &text, qint32 pid, RunningApplications &applications,
-                      std::shared_ptr<KeySynthesizer> keys, CancellationFlag cancellation,
-                      Dispatched dispatched, const Timing &timing);
+    static void start(const QString &text, qint32 pid, LinuxDesktopConnections &desktop,
+                      RunningApplications &applications, std::shared_ptr<KeySynthesizer> keys,
+                      CancellationFlag cancellation, Dispatched dispatched, const Timing &timing);
 
 private:
-    PasteOperation(const QString &text, qint32 pid, RunningApplications &applications,
-                   std::shared_ptr<KeySynthesizer> keys, CancellationFlag cancellation,
-                   Dispatched dispatched, const Timing &timing);
+    PasteOperation(const QString &text, qint32 pid, LinuxDesktopConnections &desktop,
+                   RunningApplications &applications, std::shared_ptr<KeySynthesizer> keys,
+                   CancellationFlag cancellation, Dispatched dispatched, const Timing &timing);
 
     void begin();
     void stageAndActivate();
@@ -61,6 +61,7 @@ private:
 
     QString m_text;
     qint32 m_pid;
+    LinuxDesktopConnections &m_desktop;
     RunningApplications &m_applications;
     const std::shared_ptr<KeySynthesizer> m_keySynthesizer;
     CancellationFlag m_cancellation;

@@ -2,16 +2,17 @@
 
 #include "platform/linux/selection/AtspiWorker.h"
 
-AccessibleElementRef AtspiElement::wrap(AtspiAccessible *accessible, qint32 pid, TextUnit unit,
-                                        const QString &descriptor)
+AccessibleElementRef AtspiElement::wrap(AtspiWorker &worker, AtspiAccessible *accessible,
+                                        qint32 pid, TextUnit unit, const QString &descriptor)
 {
     g_object_ref(accessible);
-    return AccessibleElementRef(new AtspiElement(accessible, pid, unit, descriptor));
+    return AccessibleElementRef(new AtspiElement(worker, accessible, pid, unit, descriptor));
 }
 
-AtspiElement::AtspiElement(AtspiAccessible *accessible, qint32 pid, TextUnit unit,
-                           QString descriptor)
-    : m_accessible(accessible)
+AtspiElement::AtspiElement(AtspiWorker &worker, AtspiAccessible *accessible, qint32 pid,
+                           TextUnit unit, QString descriptor)
+    : m_worker(worker)
+    , m_accessible(accessible)
     , m_pid(pid)
     , m_unit(unit)
     , m_descriptor(std::move(descriptor))
@@ -20,5 +21,5 @@ AtspiElement::AtspiElement(AtspiAccessible *accessible, qint32 pid, TextUnit uni
 
 AtspiElement::~AtspiElement()
 {
-    AtspiWorker::shared().post([accessible = m_accessible] { g_object_unref(accessible); });
+    m_worker.post([accessible = m_accessible] { g_object_unref(accessible); });
 }

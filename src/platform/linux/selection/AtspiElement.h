@@ -5,14 +5,16 @@
 
 #include <atspi/atspi.h>
 
+class AtspiWorker;
+
 // An AT-SPI accessible held for the core. Its reference is dropped on the
 // AT-SPI worker thread whichever thread lets go of it last.
 class AtspiElement : public AccessibleElement
 {
 public:
     // Takes a new reference to `accessible`. Worker thread only.
-    static AccessibleElementRef wrap(AtspiAccessible *accessible, qint32 pid, TextUnit unit,
-                                     const QString &descriptor);
+    static AccessibleElementRef wrap(AtspiWorker &worker, AtspiAccessible *accessible, qint32 pid,
+                                     TextUnit unit, const QString &descriptor);
 
     QString descriptor() const override { return m_descriptor; }
     // Worker thread only.
@@ -23,8 +25,10 @@ public:
     ~AtspiElement() override;
 
 private:
-    AtspiElement(AtspiAccessible *accessible, qint32 pid, TextUnit unit, QString descriptor);
+    AtspiElement(AtspiWorker &worker, AtspiAccessible *accessible, qint32 pid, TextUnit unit,
+                 QString descriptor);
 
+    AtspiWorker &m_worker;
     AtspiAccessible *m_accessible;
     qint32 m_pid;
     TextUnit m_unit;

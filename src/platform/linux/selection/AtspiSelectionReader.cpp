@@ -94,7 +94,7 @@ AtspiReadOutcome AtspiSelectionReader::read(qint32 targetPid)
         return outcome;
     }
     outcome.focusedElement = AtspiElement::wrap(
-        focused.get(), contextPid,
+        m_worker, focused.get(), contextPid,
         m_worker.countsUtf16(focused.get()) ? TextUnit::utf16 : TextUnit::codePoints,
         descriptor(focused.get(), contextPid));
 
@@ -383,7 +383,7 @@ SelectionContext AtspiSelectionReader::contextFor(AtspiAccessible *element, qint
 {
     SelectionContext context;
     const TextUnit unit = m_worker.countsUtf16(element) ? TextUnit::utf16 : TextUnit::codePoints;
-    context.element = AtspiElement::wrap(element, pid, unit, descriptor(element, pid));
+    context.element = AtspiElement::wrap(m_worker, element, pid, unit, descriptor(element, pid));
     context.selectedText = std::move(text);
     context.selectedRange = range;
     context.pid = pid;

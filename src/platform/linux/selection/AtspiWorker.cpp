@@ -30,13 +30,6 @@ void deleteJob(gpointer data)
 
 } // namespace
 
-AtspiWorker &AtspiWorker::shared()
-{
-    // Never destroyed: the thread runs until the process ends.
-    static AtspiWorker *worker = new AtspiWorker;
-    return *worker;
-}
-
 AtspiWorker::AtspiWorker()
 {
     // libatspi attaches its direct connections to applications to the

@@ -20,8 +20,11 @@
 class AtspiWorker
 {
 public:
-    // Started on first use.
-    static AtspiWorker &shared();
+    // Starts the thread. One per process (libatspi's state is the process's),
+    // made by LinuxDesktopConnections and never deleted: the thread runs
+    // until the process ends.
+    AtspiWorker();
+    Q_DISABLE_COPY_MOVE(AtspiWorker)
 
     // Whether libatspi connected to the accessibility bus.
     bool isConnected() const { return m_connected.load(); }
@@ -48,8 +51,6 @@ public:
     bool countsUtf16(AtspiAccessible *accessible);
 
 private:
-    AtspiWorker();
-
     static bool mainThreadRunsGlib();
     void run();
     void adoptApplicationConnections();

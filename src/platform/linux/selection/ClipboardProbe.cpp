@@ -2,12 +2,10 @@
 
 #include "core/desktop/RunningApplications.h"
 #include "core/support/Logging.h"
+#include "platform/linux/LinuxDesktopConnections.h"
 #include "platform/linux/applications/ActivationWait.h"
-#include "platform/linux/clipboard/ClipboardAccess.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
-#include "platform/linux/clipboard/DataControlClipboard.h"
 #include "platform/linux/keys/KeySynthesizer.h"
-#include "platform/linux/x11/X11Desktop.h"
 
 #include <QTextBoundaryFinder>
 #include <QTimer>
@@ -38,11 +36,12 @@ qsizetype characterCount(const QString &text)
 
 } // namespace
 
-void ClipboardProbe::run(Request request, RunningApplications &applications,
-                         std::shared_ptr<KeySynthesizer> keys, Completion done)
+void ClipboardProbe::run(Request request, LinuxDesktopConnections &desktop,
+                         RunningApplications &applications, std::shared_ptr<KeySynthesizer> keys,
+                         Completion done)
 {
-    auto *probe =
-        new ClipboardProbe(std::move(request), applications, std::move(keys), std::move(done));
+    auto *probe = new ClipboardProbe(std::move(request), desktop, applications, std::move(keys),
+                                     std::move(done));
     QPointer<ClipboardProbe> guard(probe);
     ClipboardLock::acquire([guard] {
         if (guard)
@@ -62,9 +61,13 @@ int ClipboardProbe::keystrokesSent()
     return sentKeystrokes;
 }
 
-ClipboardProbe::ClipboardProbe(Request request, RunningApplications &applications,
+ClipboardProbe::ClipboardProbe(Request request, LinuxDesktopConnections &desktop,
+                               RunningApplications &applications,
                                std::shared_ptr<KeySynthesizer> keys, Completion done)
     : m_request(std::move(request))
+    , m_x11(desktop.x11)
+    , m_clipboard(desktop.clipboard)
+    , m_waylandClipboard(desktop.waylandClipboard)
     , m_applications(applications)
     , m_keySynthesizer(std::move(keys))
     , m_done(std::move(done))
@@ -76,8 +79,8 @@ void ClipboardProbe::begin()
     m_clock.restart();
     if (cancelled())
         return end(std::nullopt);
-    auto &clipboard = ClipboardAccess::shared();
-    m_keys = ClipboardKeys::forProcess(m_request.targetPid);
+    auto &clipboard = m_clipboard;
+    m_keys = ClipboardKeys::forProcess(m_request.targetPid, m_x11);
     m_sentinel = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     // The target's windows do not see X11's clipboard: its copy goes to the
     // Wayland clipboard, read and put back there where the compositor lets
@@ -85,7 +88,7 @@ void ClipboardProbe::begin()
     // for good.
     if (const qint32 target = m_request.targetPid;
         target != 0 && !clipboard.reachesWhileFocused(target)) {
-        if (DataControlClipboard::shared().isAvailable())
+        if (m_waylandClipboard.isAvailable())
             return beginOverWayland();
         log(QStringLiteral("copy keystroke not sent (the compositor hands this X11 client's "
                            "clipboard to no Wayland window that has the focus)."));
@@ -106,7 +109,7 @@ void ClipboardProbe::begin()
 void ClipboardProbe::beginOverWayland()
 {
     m_overWayland = true;
-    DataControlClipboard::shared().read(this, [this](std::optional<PasteboardSnapshot> saved) {
+    m_waylandClipboard.read(this, [this](std::optional<PasteboardSnapshot> saved) {
         if (cancelled())
             return end(std::nullopt);
         if (!saved) {
@@ -115,8 +118,8 @@ void ClipboardProbe::beginOverWayland()
             return end(std::nullopt);
         }
         m_snapshot = *saved;
-        m_sentinelSource = DataControlClipboard::shared().write(
-            DataControlClipboard::textSnapshot(m_sentinel), true);
+        m_sentinelSource =
+            m_waylandClipboard.write(DataControlClipboard::textSnapshot(m_sentinel), true);
         if (m_sentinelSource == 0)
             return end(std::nullopt);
         activateTarget();
@@ -136,9 +139,9 @@ void ClipboardProbe::activateTarget()
 void ClipboardProbe::restoreUsersClipboard()
 {
     if (m_overWayland)
-        DataControlClipboard::shared().write(m_snapshot, false);
+        m_waylandClipboard.write(m_snapshot, false);
     else
-        ClipboardAccess::shared().restore(m_snapshot, QClipboard::Clipboard);
+        m_clipboard.restore(m_snapshot, QClipboard::Clipboard);
 }
 
 void ClipboardProbe::afterActivation()
@@ -207,7 +210,7 @@ void ClipboardProbe::retryCopy()
 
 void ClipboardProbe::endFastPhase()
 {
-    m_postCopyCount = ClipboardAccess::shared().changeCount(QClipboard::Clipboard);
+    m_postCopyCount = m_clipboard.changeCount(QClipboard::Clipboard);
     m_applications.restoreFocus(m_request.restorePid);
     if (m_text)
         return finish();
@@ -227,7 +230,7 @@ void ClipboardProbe::slowTick()
 
 void ClipboardProbe::finish()
 {
-    auto &clipboard = ClipboardAccess::shared();
+    auto &clipboard = m_clipboard;
     if (!m_text && !cancelled() && changed() && !heldByAnotherProcess() && !m_overWayland) {
         m_text = clipboard.richText(QClipboard::Clipboard, m_sentinel);
         if (m_text)
@@ -290,7 +293,7 @@ bool ClipboardProbe::copiedByTarget() const
     if (m_overWayland)
         return true;
     const qint32 target = m_request.targetPid;
-    return target == 0 || X11Desktop::shared().selectionOwnerPid("CLIPBOARD") == target;
+    return target == 0 || m_x11.selectionOwnerPid("CLIPBOARD") == target;
 }
 
 bool ClipboardProbe::heldByAnotherProcess() const
@@ -298,15 +301,15 @@ bool ClipboardProbe::heldByAnotherProcess() const
     const qint32 target = m_request.targetPid;
     if (target == 0 || m_overWayland || !changed())
         return false;
-    const qint32 owner = X11Desktop::shared().selectionOwnerPid("CLIPBOARD");
+    const qint32 owner = m_x11.selectionOwnerPid("CLIPBOARD");
     return owner != 0 && owner != target && owner != m_applications.ownPid();
 }
 
 bool ClipboardProbe::changed() const
 {
     if (m_overWayland)
-        return !DataControlClipboard::shared().holds(m_sentinelSource);
-    return ClipboardAccess::shared().changeCount(QClipboard::Clipboard) != m_baseline;
+        return !m_waylandClipboard.holds(m_sentinelSource);
+    return m_clipboard.changeCount(QClipboard::Clipboard) != m_baseline;
 }
 
 bool ClipboardProbe::pollForText()
@@ -319,7 +322,7 @@ bool ClipboardProbe::pollForText()
         m_firstChangeMs = m_clock.elapsedMilliseconds();
     if (m_overWayland)
         return readWaylandText();
-    m_text = ClipboardAccess::shared().plainText(QClipboard::Clipboard, m_sentinel);
+    m_text = m_clipboard.plainText(QClipboard::Clipboard, m_sentinel);
     if (m_text) {
         m_mode = QStringLiteral("plain");
         return true;
@@ -337,21 +340,21 @@ bool ClipboardProbe::readWaylandText()
     if (m_readingText)
         return false;
     m_readingText = true;
-    DataControlClipboard::shared().read(
-        this,
-        [this](std::optional<PasteboardSnapshot> copied) {
-            m_readingText = false;
-            const QString text = copied && !copied->isEmpty()
-                                     ? QString::fromUtf8(copied->items.first().first().second)
-                                     : QString();
-            if (!text.isEmpty() && text != m_sentinel)
-                m_text = text;
-            else
-                m_changeWithoutText = true;
-        },
-        1000,
-        {QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("UTF8_STRING"),
-         QStringLiteral("text/plain")});
+    m_waylandClipboard.read(this,
+                            [this](std::optional<PasteboardSnapshot> copied) {
+                                m_readingText = false;
+                                const QString text =
+                                    copied && !copied->isEmpty()
+                                        ? QString::fromUtf8(copied->items.first().first().second)
+                                        : QString();
+                                if (!text.isEmpty() && text != m_sentinel)
+                                    m_text = text;
+                                else
+                                    m_changeWithoutText = true;
+                            },
+                            1000,
+                            {QStringLiteral("text/plain;charset=utf-8"),
+                             QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain")});
     return false;
 }
 
@@ -400,7 +403,7 @@ void ClipboardProbe::decideRestore(const std::optional<QString> &captured)
         return restoreUsersClipboard();
     if (heldByAnotherProcess())
         return;
-    auto &clipboard = ClipboardAccess::shared();
+    auto &clipboard = m_clipboard;
     bool restore = false;
     if (captured) {
         // Put the user's clipboard back only over the copy this probe caused;

@@ -12,9 +12,13 @@
 #include <memory>
 #include <optional>
 
+class ClipboardAccess;
+class DataControlClipboard;
 class KeySynthesizer;
+class LinuxDesktopConnections;
 class RunningApplications;
 class StagedMimeData;
+class X11Desktop;
 
 // Reads another application's selection by making it copy: saves the whole
 // clipboard (X11's, or the Wayland one where X11's does not reach the
@@ -47,8 +51,9 @@ public:
     // Queues a probe that types the copy keystroke with `keys`; `done` is
     // called on the main thread with the text, or nothing when none was
     // captured or the probe was cancelled.
-    static void run(Request request, RunningApplications &applications,
-                    std::shared_ptr<KeySynthesizer> keys, Completion done);
+    static void run(Request request, LinuxDesktopConnections &desktop,
+                    RunningApplications &applications, std::shared_ptr<KeySynthesizer> keys,
+                    Completion done);
 
     // Probes waiting or running (for tests and diagnostics).
     static int activeCount();
@@ -56,8 +61,9 @@ public:
     static int keystrokesSent();
 
 private:
-    ClipboardProbe(Request request, RunningApplications &applications,
-                   std::shared_ptr<KeySynthesizer> keys, Completion done);
+    ClipboardProbe(Request request, LinuxDesktopConnections &desktop,
+                   RunningApplications &applications, std::shared_ptr<KeySynthesizer> keys,
+                   Completion done);
 
     void begin();
     void beginOverWayland();
@@ -90,6 +96,9 @@ private:
     void end(std::optional<QString> text);
 
     Request m_request;
+    X11Desktop &m_x11;
+    ClipboardAccess &m_clipboard;
+    DataControlClipboard &m_waylandClipboard;
     RunningApplications &m_applications;
     const std::shared_ptr<KeySynthesizer> m_keySynthesizer;
     Completion m_done;

@@ -4,6 +4,7 @@
 #include "core/desktop/RunningApplications.h"
 #include "core/desktop/TargetAppClassifier.h"
 #include "core/support/Logging.h"
+#include "platform/linux/LinuxDesktopConnections.h"
 #include "platform/linux/selection/AtspiSelectionReader.h"
 #include "platform/linux/selection/AtspiWorker.h"
 #include "platform/linux/selection/ClipboardProbe.h"
@@ -25,11 +26,13 @@ SelectionResult contextResult(AccessibleElementRef element, QString text, qint32
 
 } // namespace
 
-LinuxSelectionService::LinuxSelectionService(std::shared_ptr<RunningApplications> applications,
+LinuxSelectionService::LinuxSelectionService(LinuxDesktopConnections &desktop,
+                                             std::shared_ptr<RunningApplications> applications,
                                              std::shared_ptr<TargetAppClassifier> classifier,
                                              std::shared_ptr<AccessibilityTrust> trust,
                                              std::shared_ptr<KeySynthesizer> keys, QObject *parent)
     : QObject(parent)
+    , m_desktop(desktop)
     , m_applications(std::move(applications))
     , m_classifier(std::move(classifier))
     , m_trust(std::move(trust))
@@ -72,8 +75,9 @@ SelectionFetch *LinuxSelectionService::fetchSelection(const SelectionRequest &re
     QPointer<LinuxSelectionService> self(this);
     const CancellationFlag cancellation = fetch->cancellationFlag();
     const qint32 ownPid = m_applications->ownPid();
-    AtspiWorker::shared().post([=, classifier = m_classifier] {
-        AtspiSelectionReader reader(AtspiWorker::shared(), *classifier, cancellation, ownPid);
+    AtspiWorker &worker = m_desktop.atspi;
+    worker.post([=, &worker, classifier = m_classifier] {
+        AtspiSelectionReader reader(worker, *classifier, cancellation, ownPid);
         auto outcome = std::make_shared<AtspiReadOutcome>(reader.read(target));
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -96,7 +100,7 @@ void LinuxSelectionService::continueWithoutAccessibility(SelectionFetch *fetch,
 {
     const qint32 pid = outcome.contextPid;
     if (m_strategies.primarySelection) {
-        if (auto text = PrimarySelection::textOwnedBy(pid)) {
+        if (auto text = PrimarySelection::textOwnedBy(pid, m_desktop.x11, m_desktop.clipboard)) {
             fetch->finishWithResult(contextResult(outcome.focusedElement, *text, pid));
             return;
         }
@@ -119,7 +123,7 @@ LinuxSelectionService::fetchSelectionViaClipboardOnly(const SelectionRequest &re
     }
     const qint32 target = request.targetPid.value_or(0);
     if (m_strategies.primarySelection) {
-        if (auto text = PrimarySelection::textOwnedBy(target)) {
+        if (auto text = PrimarySelection::textOwnedBy(target, m_desktop.x11, m_desktop.clipboard)) {
             fetch->finishWithResult(contextResult(nullptr, *text, target));
             return fetch;
         }
@@ -140,7 +144,7 @@ void LinuxSelectionService::probeClipboard(SelectionFetch *fetch, const Selectio
     probe.cancellation = fetch->cancellationFlag();
     QPointer<SelectionFetch> guard(fetch);
     ClipboardProbe::run(
-        std::move(probe), *m_applications, m_keys,
+        std::move(probe), m_desktop, *m_applications, m_keys,
         [guard, element, pid](std::optional<QString> text, const QString &keysNotice) {
             if (!guard)
                 return;

@@ -7,6 +7,7 @@
 
 class AccessibilityTrust;
 class KeySynthesizer;
+class LinuxDesktopConnections;
 class RunningApplications;
 class TargetAppClassifier;
 struct AtspiReadOutcome;
@@ -29,7 +30,8 @@ public:
 
     // `classifier` must be callable from any thread; `keys` types the
     // clipboard probe's copy keystroke.
-    LinuxSelectionService(std::shared_ptr<RunningApplications> applications,
+    LinuxSelectionService(LinuxDesktopConnections &desktop,
+                          std::shared_ptr<RunningApplications> applications,
                           std::shared_ptr<TargetAppClassifier> classifier,
                           std::shared_ptr<AccessibilityTrust> trust,
                           std::shared_ptr<KeySynthesizer> keys, QObject *parent = nullptr);
@@ -47,6 +49,7 @@ private:
     void probeClipboard(SelectionFetch *fetch, const SelectionRequest &request, qint32 pid,
                         const QString &reason, AccessibleElementRef element);
 
+    LinuxDesktopConnections &m_desktop;
     std::shared_ptr<RunningApplications> m_applications;
     std::shared_ptr<TargetAppClassifier> m_classifier;
     std::shared_ptr<AccessibilityTrust> m_trust;

@@ -7,13 +7,13 @@
 
 namespace PrimarySelection {
 
-std::optional<QString> textOwnedBy(qint32 pid)
+std::optional<QString> textOwnedBy(qint32 pid, X11Desktop &x11, ClipboardAccess &clipboard)
 {
     if (pid <= 0 || pid == qint32(QCoreApplication::applicationPid()))
         return std::nullopt;
-    if (X11Desktop::shared().selectionOwnerPid("PRIMARY") != pid)
+    if (x11.selectionOwnerPid("PRIMARY") != pid)
         return std::nullopt;
-    return ClipboardAccess::shared().plainText(QClipboard::Selection);
+    return clipboard.plainText(QClipboard::Selection);
 }
 
 } // namespace PrimarySelection

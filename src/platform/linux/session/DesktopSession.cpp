@@ -296,14 +296,14 @@ DesktopSession DesktopSession::decide(const DesktopEnvironment &environment,
     return session;
 }
 
-DesktopSession DesktopSession::current()
+DesktopSession DesktopSession::current(X11Desktop &x11)
 {
     const DesktopEnvironment environment = DesktopEnvironment::fromProcess();
     DesktopProbes probes;
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         probes.qtPlatform = QGuiApplication::platformName();
-        probes.x11Reachable = X11Desktop::shared().isAvailable();
-        probes.xtestAvailable = probes.x11Reachable && XTestKeyboard().isAvailable();
+        probes.x11Reachable = x11.isAvailable();
+        probes.xtestAvailable = probes.x11Reachable && XTestKeyboard(x11).isAvailable();
     }
     if (sessionKind(environment) == Kind::wayland) {
         probes.globalShortcutsPortal = PortalShortcutBackend::isOffered();

@@ -4,6 +4,8 @@
 #include <QString>
 #include <optional>
 
+class X11Desktop;
+
 // The variables a desktop session sets for the programs in it.
 struct DesktopEnvironment
 {
@@ -87,9 +89,9 @@ public:
     static DesktopSession decide(const DesktopEnvironment &environment,
                                  const DesktopProbes &probes);
     // This process's session: its environment, and probes that ask the X
-    // server, the session bus and the compositor (blocking for at most a
-    // second each).
-    static DesktopSession current();
+    // server (over `x11`), the session bus and the compositor (blocking for
+    // at most a second each).
+    static DesktopSession current(X11Desktop &x11);
 
     // The Qt platform plugin to ask for before the QApplication exists;
     // empty to leave the choice to Qt. The user's QT_QPA_PLATFORM wins.

@@ -37,12 +37,6 @@ QList<unsigned long> longProperty(Display *display, Window window, Atom property
 
 } // namespace
 
-X11Desktop &X11Desktop::shared()
-{
-    static X11Desktop desktop;
-    return desktop;
-}
-
 X11Desktop::X11Desktop()
 {
     m_display = XOpenDisplay(nullptr);

@@ -9,14 +9,17 @@ struct _XDisplay;
 
 // The X11 desktop as the window manager describes it (EWMH): the active
 // window, the managed windows and the processes that own them, activation,
-// selection owners. Main thread only. Uses a connection of its own, opened
-// on first use, so its requests never interleave with Qt's.
+// selection owners. Main thread only. Uses a connection of its own, so its
+// requests never interleave with Qt's; LinuxDesktopConnections holds the
+// process's one.
 class X11Desktop
 {
 public:
     using WindowId = quint64;
 
-    static X11Desktop &shared();
+    X11Desktop();
+    ~X11Desktop();
+    Q_DISABLE_COPY_MOVE(X11Desktop)
 
     // False when there is no X display (Wayland without Xwayland, no DISPLAY).
     bool isAvailable() const { return m_display != nullptr; }
@@ -46,9 +49,6 @@ public:
     qint32 selectionOwnerPid(const char *selectionName);
 
 private:
-    X11Desktop();
-    ~X11Desktop();
-
     unsigned long atom(const char *name);
     QList<WindowId> windowListProperty(WindowId window, const char *property);
     WindowId topLevelOf(WindowId window);

@@ -41,9 +41,9 @@ bool isViewable(Display *display, Window window)
 
 } // namespace
 
-X11PanelWindowSupport::X11PanelWindowSupport()
-    : m_available(QGuiApplication::platformName() == QLatin1String("xcb") &&
-                  X11Desktop::shared().isAvailable())
+X11PanelWindowSupport::X11PanelWindowSupport(X11Desktop &x11)
+    : m_x11(x11)
+    , m_available(QGuiApplication::platformName() == QLatin1String("xcb") && x11.isAvailable())
 {
 }
 
@@ -51,7 +51,7 @@ void X11PanelWindowSupport::preparePanelWindow(WindowId window)
 {
     if (!m_available || window == 0)
         return;
-    Display *display = X11Desktop::shared().display();
+    Display *display = m_x11.display();
     // Written before the window is mapped, so the window manager reads them
     // when it manages the window; the toolkit keeps states it did not set.
     const std::array<Atom, 4> states{
@@ -71,8 +71,8 @@ void X11PanelWindowSupport::activatePanelWindow(WindowId window, quint32 timesta
 {
     if (!m_available || window == 0)
         return;
-    Display *display = X11Desktop::shared().display();
-    const Window activeWindow = X11Desktop::shared().activeWindow();
+    Display *display = m_x11.display();
+    const Window activeWindow = m_x11.activeWindow();
     // The states again for a window manager that dropped them on an unmap.
     const Atom wmState = atom(display, "_NET_WM_STATE");
     sendToRoot(display, window, wmState,
@@ -97,8 +97,8 @@ std::optional<QPoint> X11PanelWindowSupport::focusedWindowCenter()
 {
     if (!m_available)
         return std::nullopt;
-    Display *display = X11Desktop::shared().display();
-    const Window window = X11Desktop::shared().activeWindow();
+    Display *display = m_x11.display();
+    const Window window = m_x11.activeWindow();
     if (window == 0)
         return std::nullopt;
     Window root = 0;
@@ -122,7 +122,7 @@ bool X11PanelWindowSupport::hasCompositor()
 {
     if (!m_available)
         return false;
-    Display *display = X11Desktop::shared().display();
+    Display *display = m_x11.display();
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
     return XGetSelectionOwner(display, atom(display, name.constData())) != 0;
 }
@@ -138,6 +138,6 @@ std::optional<bool> X11PanelWindowSupport::holdsKeyboardFocus(WindowId window)
         return std::nullopt;
     Window focus = 0;
     int revert = 0;
-    XGetInputFocus(X11Desktop::shared().display(), &focus, &revert);
+    XGetInputFocus(m_x11.display(), &focus, &revert);
     return focus == Window(window);
 }

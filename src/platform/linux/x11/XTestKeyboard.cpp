@@ -80,7 +80,7 @@ KeyCode spareKeyCode(Display *display)
 
 bool XTestKeyboard::isAvailable()
 {
-    Display *display = X11Desktop::shared().display();
+    Display *display = m_x11.display();
     int eventBase = 0;
     int errorBase = 0;
     int major = 0;
@@ -95,7 +95,7 @@ bool XTestKeyboard::sendChord(const KeyChord &chord, QString *error)
             *error = message;
         return false;
     };
-    Display *display = X11Desktop::shared().display();
+    Display *display = m_x11.display();
     if (!display)
         return fail(QStringLiteral("no X display"));
     if (!isAvailable())
@@ -142,8 +142,8 @@ bool XTestKeyboard::sendChord(const KeyChord &chord, QString *error)
     XSync(display, False);
 
     if (temporary != 0) {
-        QTimer::singleShot(temporaryMappingMilliseconds, [temporary] {
-            Display *d = X11Desktop::shared().display();
+        QTimer::singleShot(temporaryMappingMilliseconds, [temporary, x11 = &m_x11] {
+            Display *d = x11->display();
             KeySym none[2] = {NoSymbol, NoSymbol};
             XChangeKeyboardMapping(d, temporary, 2, none, 1);
             XFlush(d);

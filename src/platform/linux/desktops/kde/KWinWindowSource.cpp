@@ -176,10 +176,6 @@ void KWinWindowSource::unloadFocusScript(std::function<void()> then)
 
 void KWinWindowSource::focusOwnWindow(QWindow *window)
 {
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        m_x11.focusOwnWindow(window);
-        return;
-    }
     window->raise();
     window->requestActivate();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/linux/applications/WindowSource.h"
-#include "platform/linux/applications/X11WindowSource.h"
 
 #include <QDBusContext>
 #include <QList>
@@ -65,5 +64,4 @@ private:
     int m_focusRequests = 0;
     // Unloads the focusing script a moment after it ran.
     QTimer m_focusUnload;
-    X11WindowSource m_x11;
 };
