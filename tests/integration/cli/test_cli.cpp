@@ -655,6 +655,12 @@ private Q_SLOTS:
         QProcess process;
         start(process, {QStringLiteral("ask"), QStringLiteral("hello")}, {});
         QVERIFY(m_server.waitForRequests(before + 1, processTimeoutMs));
+        // The command line loads none of the desktop's libraries.
+        const QByteArray maps = readFile(QStringLiteral("/proc/%1/maps").arg(process.processId()));
+        QVERIFY(maps.contains("libQt6Core"));
+        for (const char *library :
+             {"libQt6Gui", "libQt6Widgets", "libX11", "libxcb", "libatspi", "libwayland"})
+            QVERIFY2(!maps.contains(library), library);
         ::kill(pid_t(process.processId()), SIGINT);
         finish(process);
 
