@@ -13,13 +13,13 @@ DeferredSecretStore::~DeferredSecretStore() = default;
 SecretStore *DeferredSecretStore::store()
 {
     std::call_once(m_loading, [this] {
-        QLibrary module(m_modulePath);
+        QLibrary library(m_modulePath);
         using Factory = SecretStore *(*)();
-        const auto create = reinterpret_cast<Factory>(module.resolve(factoryName));
+        const auto create = reinterpret_cast<Factory>(library.resolve(factoryName));
         if (create)
             m_store.reset(create());
         else
-            m_problem = module.errorString();
+            m_problem = library.errorString();
     });
     return m_store.get();
 }
