@@ -10,6 +10,9 @@
 #
 #   bench/streaming/run.sh [runs]        default: 3 runs of each
 #
+# WRENLARK_COMPARE=PATH adds a row for another build's `wrenlark ask`, run
+# the same way right after this build's.
+#
 # The command line reads its key from the keyring, so the whole run happens
 # inside tests/support/desktop-session (a private keyring and home folder).
 # Installs the openai package into bench/streaming/node_modules on first use.
@@ -85,6 +88,9 @@ for deltas in 100000 200000; do
     report curl "curl -N" curl -sN -X POST -H 'Content-Type: application/json' -d '{"stream":true}' \
         -o /dev/null -w 'first_byte_s=%{time_starttransfer}\n' "$base/chat/completions"
     report ask "wrenlark ask" "${ask[@]}"
+    if [[ -n ${WRENLARK_COMPARE:-} ]]; then
+        report other "wrenlark ask (compared)" sh -c 'exec "$0" ask --provider openai --model m go >/dev/null' "$WRENLARK_COMPARE"
+    fi
     report client "AIClient (adapter)" "$build/bench/streaming/bench_aiclient_streaming" "$base/chat/completions"
     report json "AIClient (QJsonDoc)" "$build/bench/streaming/bench_aiclient_streaming" "$base/chat/completions" json
     report npm "$npm_label" node "$here/openai_sdk_stream.mjs" "$base"

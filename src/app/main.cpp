@@ -1,81 +1,36 @@
+// `wrenlark`: the command line. It links Qt Core, Network and D-Bus and the
+// core, loads the keyring client when a command reads a key, and hands the resident application and
+// the commands that work with the desktop over to `wrenlark-desktop` (cli/DesktopPart.h).
 #include "ProcessHardening.h"
 #include "cli/CommandLine.h"
-#include "cli/DesktopSelection.h"
+#include "cli/DesktopPart.h"
 #include "core/ai/NetworkProxies.h"
 #include "core/desktop/KeychainStore.h"
-#include "core/desktop/LoginItemService.h"
 #include "core/support/AppMetadata.h"
 #include "core/support/FileLogger.h"
-#include "platform/linux/LibsecretSecretStore.h"
-#include "platform/linux/portal/PortalProxyResolver.h"
-#include "platform/linux/session/DisplayReachability.h"
-#include "shell/WrenlarkApp.h"
+#include "platform/headless/DeferredSecretStore.h"
+#include "platform/headless/PortalProxyResolver.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <cstdio>
 #include <memory>
-
-namespace {
-
-// `wrenlark` alone starts the resident application; so does the login
-// item, with its argument.
-bool startsResidentApplication(int argc, char *argv[], bool *startedAtLogin)
-{
-    *startedAtLogin =
-        argc == 2 && LoginItemService::startedAtLoginArgument == QLatin1String(argv[1]);
-    return argc == 1 || *startedAtLogin;
-}
-
-// A display that cannot be opened would stop the program in Qt.
-void dropUnreachableDisplays()
-{
-    for (const QString &sentence : DisplayReachability::dropUnreachableDisplays())
-        std::fprintf(stderr, "wrenlark: %s\n", qPrintable(sentence));
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
+    if (DesktopPart::handlesRun(argc, argv))
+        return DesktopPart::exec(argv);
+
     // Before any key is read from the keyring or standard input.
     ProcessHardening::keepSecretsOutOfCoreDumps();
-    // From here on the logging categories write to the log file. The first
-    // message creates it, so a command-line run still names its own below.
+    // A command-line run keeps its own log, so it never replaces the desktop
+    // application's.
     FileLogger::installMessageSink();
-    NetworkProxies::useSystemSettings([resolver = std::make_shared<PortalProxyResolver>()](
-                                          const QUrl &url) { return resolver->lookup(url); });
-    bool startedAtLogin = false;
-    if (startsResidentApplication(argc, argv, &startedAtLogin)) {
-        dropUnreachableDisplays();
-        if (!WrenlarkApp::hasDesktopSession()) {
-            std::fputs(WrenlarkApp::missingDesktopMessage(), stderr);
-            return 1;
-        }
-        return WrenlarkApp::run(argc, argv, startedAtLogin);
-    }
-
-    // Before anything logs: a command-line run keeps its own log, so it never
-    // replaces the desktop application's.
     FileLogger::setLogFileName(QStringLiteral("cli.log"));
+    NetworkProxies::useSystemSettings(PortalProxyResolver::desktopLookup());
 
-    // Commands that work with the desktop (its clipboard, keyboard and tray)
-    // need a QApplication on the X11 display; the others need no display.
-    std::unique_ptr<QCoreApplication> app;
-    const bool needsDesktop = DesktopSelection::needsDesktop(argc, argv);
-    if (needsDesktop)
-        dropUnreachableDisplays();
-    if (needsDesktop && DesktopSelection::hasDisplay()) {
-        DesktopSelection::prepareDesktop();
-        app = std::make_unique<QApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
+    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("wrenlark"));
     QCoreApplication::setApplicationVersion(AppMetadata::versionWithBuild());
-    KeychainStore::setDefaultBackend(std::make_shared<LibsecretSecretStore>());
-
-    if (argc == 3 && QByteArray(argv[1]) == DesktopSelection::keepClipboardCommand)
-        return DesktopSelection::keepClipboard(QString::fromLocal8Bit(argv[2]));
+    KeychainStore::setDefaultBackend(std::make_shared<DeferredSecretStore>(
+        QString::fromStdString(DesktopPart::privateFilePath("wrenlark-keyring.so"))));
     return CommandLine::run(QCoreApplication::arguments());
 }

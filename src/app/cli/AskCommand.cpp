@@ -1,7 +1,6 @@
 #include "cli/AskCommand.h"
 
 #include "cli/CommandLine.h"
-#include "cli/DesktopSelection.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/ProviderArgument.h"
 #include "cli/Terminal.h"
@@ -10,6 +9,7 @@
 #include "core/settings/SettingsStore.h"
 #include "core/support/Logging.h"
 #include "core/support/Utf8.h"
+#include "core/support/WrenlarkCommand.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -296,7 +296,7 @@ int sendRequest(const AIProvider &provider, const AIRequestContext &context, QSt
     return reportOutcome(*reply, output, replyText);
 }
 
-int runAsk(const QStringList &arguments)
+int runAsk(const QStringList &arguments, const DesktopCommands &desktop)
 {
     const auto options = parseOptions(arguments);
     if (!options)
@@ -316,7 +316,13 @@ int runAsk(const QStringList &arguments)
     std::optional<QString> selection;
     std::optional<SelectionContext> desktopSelection;
     if (options->fromSelection) {
-        desktopSelection = DesktopSelection::read(&exitStatus);
+        if (!desktop.readSelection) {
+            Terminal::printError(QStringLiteral("wrenlark ask: --from-selection needs %1, which "
+                                                "is not installed beside this program.")
+                                     .arg(QLatin1String(WrenlarkCommand::desktopExecutableName)));
+            return ExitStatus::failure;
+        }
+        desktopSelection = desktop.readSelection(&exitStatus);
         if (!desktopSelection)
             return exitStatus;
         // A caret without a selection: the instruction goes alone.
@@ -340,12 +346,12 @@ int runAsk(const QStringList &arguments)
     // Only a complete reply is written back; an interrupted one writes nothing.
     if (status != ExitStatus::success || !options->replace)
         return status;
-    return DesktopSelection::replace(*desktopSelection, reply);
+    return desktop.replaceSelection(*desktopSelection, reply);
 }
 
 } // namespace
 
-CliCommand askCommand()
+CliCommand askCommand(const DesktopCommands &desktop)
 {
     return {
         QStringLiteral("ask"),
@@ -374,6 +380,6 @@ CliCommand askCommand()
             "\n"
             "Exit status: 0 when the reply is complete, 1 when the request failed or the\n"
             "reply was cut short, 2 for unusable arguments or input, 130 after Ctrl+C."),
-        runAsk,
+        [desktop](const QStringList &arguments) { return runAsk(arguments, desktop); },
     };
 }

@@ -3,5 +3,6 @@
 #include "cli/CliCommand.h"
 
 // `wrenlark ask [--provider ID] [--model NAME] INSTRUCTION...`: the standard
-// input is the selected text, the reply streams to standard output.
-CliCommand askCommand();
+// input is the selected text, the reply streams to standard output. With
+// --from-selection the text comes from `desktop` instead.
+CliCommand askCommand(const DesktopCommands &desktop);

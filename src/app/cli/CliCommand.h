@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/desktop/SelectionContext.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 // Exit statuses of `wrenlark`.
 namespace ExitStatus {
@@ -28,4 +31,18 @@ struct CliCommand
     // Runs the command with the arguments after its name and returns the
     // exit status. It may run a local event loop; the QCoreApplication exists.
     std::function<int(const QStringList &arguments)> run;
+};
+
+// What only the desktop executable can do for the commands: `wrenlark`
+// hands `doctor` and `ask --from-selection` over to it (DesktopPart.h), so
+// in `wrenlark` itself these stay empty.
+struct DesktopCommands
+{
+    // `doctor`: the checks of this desktop.
+    std::function<int(const QStringList &arguments)> doctor;
+    // The selection of the frontmost application; prints why and sets the
+    // exit status when there is none.
+    std::function<std::optional<SelectionContext>(int *exitStatus)> readSelection;
+    // Writes a reply over the selection it was read from; the exit status.
+    std::function<int(const SelectionContext &context, const QString &reply)> replaceSelection;
 };

@@ -28,24 +28,23 @@ namespace CommandLine {
 // output and messages to standard error (Terminal.h), log through lcCli
 // (core/support/Logging.h; the command line's own log file, cli.log) and may
 // run a local event loop (InterruptWatcher turns Ctrl+C into a cancellation).
-const QList<CliCommand> &commands()
+QList<CliCommand> commands(const DesktopCommands &desktop)
 {
-    static const QList<CliCommand> table{
-        askCommand(),         keyCommand(),     providersCommand(), signInCommand(),
-        signOutCommand(),     doctorCommand(),  toggleCommand(),    runCommand(),
-        preferencesCommand(), captureCommand(), quitCommand(),
+    return {
+        askCommand(desktop),  keyCommand(),           providersCommand(), signInCommand(),
+        signOutCommand(),     doctorCommand(desktop), toggleCommand(),    runCommand(),
+        preferencesCommand(), captureCommand(),       quitCommand(),
     };
-    return table;
 }
 
 namespace {
 
-const CliCommand *findCommand(const QString &name)
+std::optional<CliCommand> findCommand(const QString &name, const DesktopCommands &desktop = {})
 {
-    const auto &all = commands();
+    const QList<CliCommand> all = commands(desktop);
     const auto found = std::find_if(
         all.begin(), all.end(), [&](const CliCommand &command) { return command.name == name; });
-    return found == all.end() ? nullptr : &*found;
+    return found == all.end() ? std::nullopt : std::optional<CliCommand>(*found);
 }
 
 bool isHelpOption(const QString &argument)
@@ -65,7 +64,7 @@ int printHelp(const QStringList &topics)
         Terminal::writeOutput(helpText());
         return ExitStatus::success;
     }
-    const CliCommand *command = findCommand(topics.first());
+    const auto command = findCommand(topics.first());
     if (!command) {
         Terminal::printError(QStringLiteral("wrenlark: no such command: ") + topics.first());
         return ExitStatus::usage;
@@ -97,7 +96,7 @@ std::optional<int> printGeneratedFile(const QStringList &arguments)
 
 bool hasCommand(const QString &name)
 {
-    return findCommand(name) != nullptr;
+    return findCommand(name).has_value();
 }
 
 QString helpText()
@@ -136,7 +135,7 @@ QString commandHelpText(const CliCommand &command)
     return text;
 }
 
-int run(const QStringList &arguments)
+int run(const QStringList &arguments, const DesktopCommands &desktop)
 {
     QStringList rest = arguments.mid(1);
     // The spelling desktops' keyboard settings are often shown.
@@ -153,7 +152,7 @@ int run(const QStringList &arguments)
     if (const auto status = printGeneratedFile(rest))
         return *status;
 
-    const CliCommand *command = findCommand(first);
+    const auto command = findCommand(first, desktop);
     if (!command) {
         Terminal::printError(QStringLiteral("wrenlark: unknown command or option: %1\n"
                                             "Run `wrenlark --help` to see the commands.")

@@ -11,10 +11,10 @@
 namespace CommandLine {
 
 // `arguments` as QCoreApplication::arguments() gives them (program first).
-int run(const QStringList &arguments);
+int run(const QStringList &arguments, const DesktopCommands &desktop = {});
 
 // Every registered command, in the order the help lists them.
-const QList<CliCommand> &commands();
+QList<CliCommand> commands(const DesktopCommands &desktop = {});
 bool hasCommand(const QString &name);
 
 QString helpText();

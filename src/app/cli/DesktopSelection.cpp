@@ -1,9 +1,11 @@
 #include "cli/DesktopSelection.h"
 
 #include "cli/CliCommand.h"
+#include "cli/DesktopPart.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/Terminal.h"
 #include "core/desktop/DesktopServices.h"
+#include "core/support/WrenlarkCommand.h"
 #include "platform/linux/LinuxDesktopServices.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
 #include "platform/linux/session/DesktopSession.h"
@@ -85,8 +87,8 @@ void handOverClipboard(ClipboardAccess &access)
         stream << type << bytes;
     file.close();
     if (!QProcess::startDetached(
-            QCoreApplication::applicationFilePath(),
-            {QString::fromLatin1(DesktopSelection::keepClipboardCommand), file.fileName()})) {
+            WrenlarkCommand::path(),
+            {QString::fromLatin1(DesktopPart::keepClipboardCommand), file.fileName()})) {
         QFile::remove(file.fileName());
         return;
     }
@@ -143,25 +145,6 @@ int keepClipboard(const QString &snapshotFile)
 bool hasDisplay()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY");
-}
-
-bool needsDesktop(int argc, char *argv[])
-{
-    if (argc < 2)
-        return false;
-    const QByteArray command(argv[1]);
-    if (command == "doctor" || command == keepClipboardCommand)
-        return true;
-    if (command != "ask")
-        return false;
-    for (int i = 2; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "--from-selection")
-            return true;
-        if (argument == "--" || !argument.startsWith('-'))
-            return false;
-    }
-    return false;
 }
 
 void prepareDesktop()

@@ -11,10 +11,6 @@ class ClipboardAccess;
 // back over it, through the same desktop services as the command bar.
 namespace DesktopSelection {
 
-// Whether this command line needs the desktop: a QApplication on the X11
-// display (for the clipboard, the keyboard and the tray). True for `doctor`
-// and for `ask ... --from-selection`. Call before any application object.
-bool needsDesktop(int argc, char *argv[]);
 // Whether an X display can be reached (DISPLAY is set).
 bool hasDisplay();
 // Makes Qt use the X11 platform when an X server is there (also under
@@ -27,8 +23,7 @@ void prepareDesktop();
 std::optional<SelectionContext> read(int *exitStatus);
 
 // The hidden command that keeps serving a clipboard after this process has
-// exited: `wrenlark __keep-clipboard FILE`.
-inline constexpr char keepClipboardCommand[] = "__keep-clipboard";
+// exited: `wrenlark __keep-clipboard FILE` (DesktopPart::keepClipboardCommand).
 int keepClipboard(const QString &snapshotFile);
 
 // Before this process exits: waits until no probe or paste holds the

@@ -6,7 +6,7 @@
 #include "core/analytics/AppAnalytics.h"
 #include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/auth/OpenAIProPlusAuthReply.h"
-#include "platform/linux/DesktopUrlOpener.h"
+#include "platform/headless/XdgUrlOpener.h"
 
 #include <QEventLoop>
 #include <memory>
@@ -28,7 +28,7 @@ public:
     }
 
 private:
-    DesktopUrlOpener m_browser;
+    XdgUrlOpener m_browser;
 };
 
 void trackSignedIn()

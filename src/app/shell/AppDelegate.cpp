@@ -7,6 +7,7 @@
 #include "core/settings/SettingsStore.h"
 #include "core/settings/UserDefaults.h"
 #include "core/support/Logging.h"
+#include "core/support/WrenlarkCommand.h"
 #include "platform/linux/session/LogindSleepMonitor.h"
 #include "platform/linux/shortcuts/FirstRunShortcut.h"
 #include "platform/linux/tray/TrayHosts.h"
@@ -282,8 +283,7 @@ void AppDelegate::restartWithSettings()
         {QStringLiteral("-c"),
          QStringLiteral("while kill -0 \"$1\" 2>/dev/null; do sleep 0.1; done; "
                         "exec \"$0\" preferences"),
-         QCoreApplication::applicationFilePath(),
-         QString::number(QCoreApplication::applicationPid())});
+         WrenlarkCommand::path(), QString::number(QCoreApplication::applicationPid())});
     if (!started) {
         qCWarning(lcApp).noquote() << QStringLiteral("Could not start Wrenlark again.");
         return;

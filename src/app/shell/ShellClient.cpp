@@ -1,8 +1,8 @@
 #include "shell/ShellClient.h"
 
+#include "core/support/WrenlarkCommand.h"
 #include "shell/ApplicationBus.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
@@ -47,7 +47,7 @@ bool start(QString *problem)
     QEventLoop loop;
     QObject::connect(&watcher, &QDBusServiceWatcher::serviceRegistered, &loop, &QEventLoop::quit);
     QProcess process;
-    process.setProgram(QCoreApplication::applicationFilePath());
+    process.setProgram(WrenlarkCommand::path());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("XDG_ACTIVATION_TOKEN"));
     environment.remove(QStringLiteral("DESKTOP_STARTUP_ID"));

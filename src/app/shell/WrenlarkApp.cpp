@@ -6,7 +6,7 @@
 #include "core/providers/AIProviderRegistry.h"
 #include "core/support/AppMetadata.h"
 #include "core/support/Logging.h"
-#include "platform/linux/LibsecretSecretStore.h"
+#include "platform/headless/LibsecretSecretStore.h"
 #include "platform/linux/LinuxDesktopServices.h"
 #include "platform/linux/notifications/DesktopNotifications.h"
 #include "shell/AppDelegate.h"

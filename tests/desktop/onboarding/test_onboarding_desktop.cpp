@@ -335,9 +335,19 @@ private Q_SLOTS:
         const bool launching =
             atspi(QStringLiteral("describe"), QStringLiteral("Launch Wrenlark at login"))
                 .contains("checked");
+        // The login item runs the `wrenlark` users run, not the desktop part
+        // that it hands the resident application over to.
+        const auto loginItemRunsWrenlark = [&] {
+            QFile entry(autostart);
+            return entry.open(QIODevice::ReadOnly) &&
+                   entry.readAll().contains("\nExec=" + qgetenv("WRENLARK_BINARY") +
+                                            " --started-at-login\n");
+        };
         QCOMPARE(QFileInfo::exists(autostart), launching);
+        QVERIFY(!launching || loginItemRunsWrenlark());
         QVERIFY(atspiDone(QStringLiteral("do"), QStringLiteral("Launch Wrenlark at login")));
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo::exists(autostart), !launching, 10000);
+        QVERIFY(launching || loginItemRunsWrenlark());
         QCOMPARE(atspi(QStringLiteral("describe"), QStringLiteral("Launch Wrenlark at login"))
                      .contains("checked"),
                  !launching);

@@ -1,7 +1,7 @@
 #include "AuthTestSupport.h"
 #include "core/auth/OpenAIProPlusAuthManager.h"
+#include "platform/headless/LibsecretSecretStore.h"
 #include "platform/linux/DesktopUrlOpener.h"
-#include "platform/linux/LibsecretSecretStore.h"
 #include "support/SecretServiceTestEnvironment.h"
 #include "support/TestSandbox.h"
 

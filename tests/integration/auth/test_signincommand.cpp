@@ -1,6 +1,6 @@
 #include "AuthTestSupport.h"
 #include "core/auth/OpenAIProPlusAuthManager.h"
-#include "platform/linux/LibsecretSecretStore.h"
+#include "platform/headless/LibsecretSecretStore.h"
 #include "support/SecretServiceTestEnvironment.h"
 
 #include <QDateTime>

@@ -19,6 +19,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 
@@ -116,10 +117,11 @@ class TestCommandLine : public QObject
         return environment;
     }
 
-    void start(QProcess &process, const QStringList &arguments, const QByteArray &input)
+    void start(QProcess &process, const QStringList &arguments, const QByteArray &input,
+               const QString &program = qEnvironmentVariable("WRENLARK_BINARY"))
     {
         process.setProcessEnvironment(environment());
-        process.start(qEnvironmentVariable("WRENLARK_BINARY"), arguments);
+        process.start(program, arguments);
         QVERIFY(process.waitForStarted());
         process.write(input);
         process.closeWriteChannel();
@@ -140,10 +142,11 @@ class TestCommandLine : public QObject
     }
 
     // Runs the binary to its end while this thread keeps serving HTTP.
-    Run run(const QStringList &arguments, const QByteArray &input = {})
+    Run run(const QStringList &arguments, const QByteArray &input = {},
+            const QString &program = qEnvironmentVariable("WRENLARK_BINARY"))
     {
         QProcess process;
-        start(process, arguments, input);
+        start(process, arguments, input, program);
         finish(process);
         return {process.exitCode(), process.readAllStandardOutput(),
                 process.readAllStandardError()};
@@ -242,6 +245,27 @@ private Q_SLOTS:
             QVERIFY2(result.error().contains(message), qPrintable(result.error()));
             QVERIFY(result.out.isEmpty());
         }
+    }
+
+    // A `wrenlark` that lost the parts it hands over to and loads (a broken
+    // install) fails and says why, for the desktop's commands and keys alike.
+    void withoutItsPartsTheCommandLineFails()
+    {
+        QTemporaryDir dir;
+        const QString lone = dir.filePath(QStringLiteral("wrenlark"));
+        QVERIFY(QFile::copy(qEnvironmentVariable("WRENLARK_BINARY"), lone));
+        QCOMPARE(run({QStringLiteral("--version")}, {}, lone).exitCode, 0);
+
+        const Run doctor = run({QStringLiteral("doctor")}, {}, lone);
+        QCOMPARE(doctor.exitCode, 1);
+        QVERIFY2(doctor.error().contains("wrenlark-desktop"), qPrintable(doctor.error()));
+
+        const Run stored =
+            run({QStringLiteral("key"), QStringLiteral("set"), QStringLiteral("openai")},
+                "sk-test-1", lone);
+        QCOMPARE(stored.exitCode, 1);
+        QVERIFY(readFile(statePath(QStringLiteral("cli.log")))
+                    .contains("The Secret Service client could not be loaded"));
     }
 
     void withoutSecretServiceKeysAreMissingAndSavesFail()
@@ -655,6 +679,12 @@ private Q_SLOTS:
         QProcess process;
         start(process, {QStringLiteral("ask"), QStringLiteral("hello")}, {});
         QVERIFY(m_server.waitForRequests(before + 1, processTimeoutMs));
+        // The command line loads none of the desktop's libraries.
+        const QByteArray maps = readFile(QStringLiteral("/proc/%1/maps").arg(process.processId()));
+        QVERIFY(maps.contains("libQt6Core"));
+        for (const char *library :
+             {"libQt6Gui", "libQt6Widgets", "libX11", "libxcb", "libatspi", "libwayland"})
+            QVERIFY2(!maps.contains(library), library);
         ::kill(pid_t(process.processId()), SIGINT);
         finish(process);
 

@@ -102,6 +102,8 @@ void PackagingTest::installsEverythingUnderAnyPrefix()
 
     const QStringList expected{
         QStringLiteral("bin/wrenlark"),
+        QStringLiteral("libexec/wrenlark/wrenlark-desktop"),
+        QStringLiteral("libexec/wrenlark/wrenlark-keyring.so"),
         QStringLiteral("share/applications/com.wrenlark.Wrenlark.desktop"),
         QStringLiteral("share/dbus-1/services/com.wrenlark.Wrenlark.service"),
         QStringLiteral("share/icons/hicolor/scalable/apps/com.wrenlark.Wrenlark.svg"),
@@ -121,7 +123,8 @@ void PackagingTest::installsEverythingUnderAnyPrefix()
         QFile file(files.next());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray content = file.readAll();
-        if (file.fileName().endsWith(QStringLiteral("/bin/wrenlark")))
+        if (file.fileName().endsWith(QStringLiteral("/bin/wrenlark")) ||
+            file.fileName().contains(QStringLiteral("/libexec/wrenlark/")))
             continue; // debug information names the sources
         QVERIFY2(!content.contains(buildDir.toUtf8()), qPrintable(file.fileName()));
     }
@@ -133,6 +136,12 @@ void PackagingTest::installsEverythingUnderAnyPrefix()
     QVERIFY2(
         service.contains(QStringLiteral("Exec=") + prefixPath + QStringLiteral("/bin/wrenlark")),
         qPrintable(service));
+
+    // The installed command hands the desktop's commands over to its part
+    // in libexec, wherever the prefix is.
+    const Run doctor =
+        run(prefixPath + QStringLiteral("/bin/wrenlark"), {QStringLiteral("doctor")});
+    QVERIFY2(doctor.output.contains(QStringLiteral("Display server: ")), qPrintable(doctor.output));
 
     if (haveProgram(QStringLiteral("desktop-file-validate"))) {
         const Run validate =

@@ -4,7 +4,7 @@
 // this machine's own addresses come first; a portal without the resolver
 // leaves the decision to the system's settings.
 #include "core/ai/NetworkProxies.h"
-#include "platform/linux/portal/PortalProxyResolver.h"
+#include "platform/headless/PortalProxyResolver.h"
 #include "support/StandInPortal.h"
 
 #include <QDBusConnection>

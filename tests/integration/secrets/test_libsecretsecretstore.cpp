@@ -2,7 +2,7 @@
 // tests/support/desktop-session).
 
 #include "core/desktop/KeychainStore.h"
-#include "platform/linux/LibsecretSecretStore.h"
+#include "platform/headless/LibsecretSecretStore.h"
 #include "support/SecretServiceTestEnvironment.h"
 #include "support/TestSandbox.h"
 

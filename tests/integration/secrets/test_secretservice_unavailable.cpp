@@ -5,7 +5,7 @@
 // D-Bus.
 
 #include "core/desktop/KeychainStore.h"
-#include "platform/linux/LibsecretSecretStore.h"
+#include "platform/headless/LibsecretSecretStore.h"
 #include "support/TestSandbox.h"
 
 #include <QDBusConnection>

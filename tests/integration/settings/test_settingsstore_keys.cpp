@@ -4,7 +4,7 @@
 
 #include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/settings/SettingsStore.h"
-#include "platform/linux/LibsecretSecretStore.h"
+#include "platform/headless/LibsecretSecretStore.h"
 #include "support/SecretServiceTestEnvironment.h"
 
 #include <QFile>

@@ -6,7 +6,7 @@
 #include "core/auth/OpenAIProPlusAuthProtocol.h"
 #include "core/settings/SettingsStore.h"
 #include "integration/auth/AuthTestSupport.h"
-#include "platform/linux/LibsecretSecretStore.h"
+#include "platform/headless/LibsecretSecretStore.h"
 #include "support/FakeAccessibilityTrust.h"
 #include "support/FakeCommandKeybinding.h"
 #include "support/FakeSecretStore.h"

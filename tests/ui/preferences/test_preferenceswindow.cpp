@@ -12,7 +12,7 @@
 #include "core/settings/SettingsStore.h"
 #include "core/support/AppMetadata.h"
 #include "integration/auth/AuthTestSupport.h"
-#include "platform/linux/LibsecretSecretStore.h"
+#include "platform/headless/LibsecretSecretStore.h"
 #include "support/FakeCommandKeybinding.h"
 #include "support/FakeGlobalShortcutService.h"
 #include "support/SecretServiceTestEnvironment.h"

@@ -2,8 +2,8 @@
 
 #include "core/support/ConfigurationFile.h"
 #include "core/support/Logging.h"
+#include "core/support/WrenlarkCommand.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,7 +29,7 @@ QString runningExecutablePath()
     const QString appImage = qEnvironmentVariable("APPIMAGE");
     if (!appImage.isEmpty() && QFileInfo(appImage).isFile())
         return appImage;
-    return QCoreApplication::applicationFilePath();
+    return WrenlarkCommand::path();
 }
 
 QString quoteArgument(const QString &argument)

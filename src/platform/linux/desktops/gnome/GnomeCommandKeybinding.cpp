@@ -1,5 +1,6 @@
 #include "platform/linux/desktops/gnome/GnomeCommandKeybinding.h"
 
+#include "core/support/WrenlarkCommand.h"
 #include "platform/linux/shortcuts/ShortcutKey.h"
 
 #include <QCoreApplication>
@@ -166,7 +167,7 @@ QString GnomeCommandKeybinding::commandForThisExecutable(const QStringList &argu
         g_free(quotedWord);
         return text;
     };
-    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+    const QString self = QFileInfo(WrenlarkCommand::path()).canonicalFilePath();
     const QString inPath = QStandardPaths::findExecutable(QStringLiteral("wrenlark"));
     QStringList words{!inPath.isEmpty() && QFileInfo(inPath).canonicalFilePath() == self
                           ? QStringLiteral("wrenlark")

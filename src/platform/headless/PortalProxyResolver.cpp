@@ -1,4 +1,4 @@
-#include "platform/linux/portal/PortalProxyResolver.h"
+#include "platform/headless/PortalProxyResolver.h"
 
 #include "core/support/Logging.h"
 
@@ -29,6 +29,13 @@ std::optional<QNetworkProxy::ProxyType> proxyType(const QString &scheme)
 PortalProxyResolver::PortalProxyResolver(const QString &connectionName)
     : m_connectionName(connectionName)
 {
+}
+
+NetworkProxies::DesktopLookup PortalProxyResolver::desktopLookup()
+{
+    return [resolver = std::make_shared<PortalProxyResolver>()](const QUrl &url) {
+        return resolver->lookup(url);
+    };
 }
 
 std::optional<QList<QNetworkProxy>> PortalProxyResolver::lookup(const QUrl &url)
@@ -62,11 +69,17 @@ std::optional<QStringList> PortalProxyResolver::ask(const QString &destination)
         QStringLiteral("/org/freedesktop/portal/desktop"),
         QStringLiteral("org.freedesktop.portal.ProxyResolver"), QStringLiteral("Lookup"));
     call << destination;
+    // Started at login before the portal, or a terminal without a desktop:
+    // the system's settings answer until a portal runs.
+    call.setAutoStartService(false);
     QDBusConnection bus = m_connectionName.isEmpty() ? QDBusConnection::sessionBus()
                                                      : QDBusConnection(m_connectionName);
     const QDBusMessage reply = bus.call(call, QDBus::Block, answerTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
         return reply.arguments().constFirst().toStringList();
+    const QDBusError::ErrorType error = QDBusError(reply).type();
+    if (error == QDBusError::ServiceUnknown || error == QDBusError::Disconnected)
+        return std::nullopt;
     // No portal, no resolver in it, or no answer in time: the system's
     // settings decide from now on.
     m_unavailable = true;

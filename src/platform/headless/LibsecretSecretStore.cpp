@@ -1,4 +1,4 @@
-#include "platform/linux/LibsecretSecretStore.h"
+#include "platform/headless/LibsecretSecretStore.h"
 
 #include <chrono>
 #include <functional>
