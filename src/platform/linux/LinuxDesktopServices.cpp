@@ -30,14 +30,15 @@ namespace {
 
 bool setNoGlib = false;
 
-std::shared_ptr<ScreenCaptureService> createCapture(const DesktopSession &session)
+std::shared_ptr<ScreenCaptureService> createCapture(const DesktopSession &session,
+                                                    WaylandWindowExporter &exporter)
 {
     // Under XWayland too: its screen shows the Wayland windows as black. A
     // portal that offers no screenshots now may start later.
     if (session.kind == DesktopSession::Kind::wayland &&
         session.client.method != DesktopSession::Client::none)
-        return std::make_shared<PortalScreenCaptureService>();
-    return createLinuxScreenCapture();
+        return std::make_shared<PortalScreenCaptureService>(exporter);
+    return createLinuxScreenCapture(exporter);
 }
 
 // How keys are typed, and the permission the desktop asks for, where it
@@ -149,7 +150,7 @@ DesktopServices createLinuxDesktopServices(LinuxDesktopConnections &desktop, Lin
     services.clipboard = std::make_shared<QtTextClipboard>();
     desktop.clipboard.setHandedToWaylandOnlyWhileFocused(
         session.clipboardReach.method != DesktopSession::ClipboardReach::allWindows);
-    services.capture = createCapture(session);
+    services.capture = createCapture(session, desktop.windowExporter);
     KeyTyping typing = chooseKeySynthesizer(role, session, profile, desktop.x11);
     services.panelWindow = std::make_shared<X11PanelWindowSupport>(desktop.x11);
     auto selection = std::make_shared<LinuxSelectionService>(

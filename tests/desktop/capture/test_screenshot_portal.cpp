@@ -1,4 +1,5 @@
 #include "platform/linux/capture/PortalScreenCaptureService.h"
+#include "platform/linux/wayland/WaylandWindowExport.h"
 #include "support/DesktopTestSession.h"
 #include "support/StandInPortal.h"
 
@@ -110,7 +111,8 @@ void ScreenshotPortalTest::initTestCase()
 std::optional<ScreenGrabResult> ScreenshotPortalTest::grab()
 {
     std::optional<ScreenGrabResult> result;
-    PortalScreenCaptureService service;
+    WaylandWindowExporter exporter;
+    PortalScreenCaptureService service(exporter);
     service.grabScreens([&result](ScreenGrabResult r) { result = std::move(r); });
     if (!QTest::qWaitFor([&result] { return result.has_value(); }, 10000))
         qWarning("The portal request did not finish.");
@@ -146,7 +148,8 @@ void ScreenshotPortalTest::portalPictureBecomesTheScreensImages()
     // A region across the picture's seam, cut at the picture's scale.
     const QRect desktop = desktopGeometry();
     const QPoint seam(desktop.center().x() + 1, desktop.top() + 10);
-    PortalScreenCaptureService service;
+    WaylandWindowExporter exporter;
+    PortalScreenCaptureService service(exporter);
     const CapturedRegion region = service.encodeRegion(result->grab, screen.screenName,
                                                        QRectF(seam.x() - 10, seam.y(), 20, 10));
     QVERIFY2(region.succeeded(), qPrintable(region.error));

@@ -7,6 +7,7 @@
 #include "SwayTree.h"
 #include "platform/linux/capture/PortalScreenCaptureService.h"
 #include "platform/linux/capture/ScreenImageCodec.h"
+#include "platform/linux/wayland/WaylandWindowExport.h"
 #include "support/DesktopTestSession.h"
 
 #include <QApplication>
@@ -80,7 +81,8 @@ QString portalLog()
 std::optional<ScreenGrabResult> grab(int timeoutMs = 20000)
 {
     std::optional<ScreenGrabResult> result;
-    PortalScreenCaptureService service;
+    WaylandWindowExporter exporter;
+    PortalScreenCaptureService service(exporter);
     QElapsedTimer clock;
     clock.start();
     service.grabScreens([&result](ScreenGrabResult r) { result = std::move(r); });
@@ -229,7 +231,8 @@ void WaylandScreenshotTest::checkGrab(const ScreenGrab &grab)
     // block of each colour, in its corner, at the picture's scale.
     const QScreen *screen = QGuiApplication::screenAt(window.center());
     QVERIFY(screen);
-    PortalScreenCaptureService service;
+    WaylandWindowExporter exporter;
+    PortalScreenCaptureService service(exporter);
     const QRectF rect(QPointF(window.center() - QPoint(20, 10)), QSizeF(40, 20));
     const CapturedRegion region = service.encodeRegion(grab, screen->name(), rect);
     QVERIFY2(region.succeeded(), qPrintable(region.error));

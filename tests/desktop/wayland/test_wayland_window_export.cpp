@@ -84,6 +84,8 @@ class WaylandWindowExportTest : public QObject
 {
     Q_OBJECT
 
+    WaylandWindowExporter m_exporter;
+
 private Q_SLOTS:
     void init()
     {
@@ -101,13 +103,13 @@ private Q_SLOTS:
         window.show();
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::focusWindow(), &window, 10000);
 
-        const QString parent = portalParentWindow();
+        const QString parent = portalParentWindow(m_exporter);
         QVERIFY2(parent.startsWith(QLatin1String("wayland:")), qPrintable(parent));
         const QString handle = parent.mid(8);
         QVERIFY(!handle.isEmpty());
         QVERIFY(importer.imports(handle));
         // One export while the window stays.
-        QCOMPARE(portalParentWindow(), parent);
+        QCOMPARE(portalParentWindow(m_exporter), parent);
         // A made-up handle is no window.
         QVERIFY(!importer.imports(QStringLiteral("no-such-handle")));
 
@@ -119,7 +121,7 @@ private Q_SLOTS:
         window.show();
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::focusWindow(), &window, 10000);
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QString again = WaylandWindowExport::handleFor(&window);
+        const QString again = m_exporter.handleFor(&window);
         QVERIFY2(!again.isEmpty() && again != handle, qPrintable(again));
         QVERIFY(importer.imports(again));
     }
@@ -127,8 +129,8 @@ private Q_SLOTS:
     void onlyShownToplevelsAreExported()
     {
         QRasterWindow hidden;
-        QVERIFY(WaylandWindowExport::handleFor(&hidden).isEmpty());
-        QVERIFY(WaylandWindowExport::handleFor(nullptr).isEmpty());
+        QVERIFY(m_exporter.handleFor(&hidden).isEmpty());
+        QVERIFY(m_exporter.handleFor(nullptr).isEmpty());
 
         QRasterWindow window;
         window.resize(300, 200);
@@ -140,9 +142,9 @@ private Q_SLOTS:
         popup.resize(100, 50);
         popup.show();
         QVERIFY(QTest::qWaitForWindowExposed(&popup));
-        QVERIFY(WaylandWindowExport::handleFor(&popup).isEmpty());
+        QVERIFY(m_exporter.handleFor(&popup).isEmpty());
         // The connection survived: the toplevel still exports.
-        QVERIFY(!WaylandWindowExport::handleFor(&window).isEmpty());
+        QVERIFY(!m_exporter.handleFor(&window).isEmpty());
     }
 };
 

@@ -5,9 +5,9 @@
 
 #include <QGuiApplication>
 
-std::shared_ptr<ScreenCaptureService> createLinuxScreenCapture()
+std::shared_ptr<ScreenCaptureService> createLinuxScreenCapture(WaylandWindowExporter &exporter)
 {
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-        return std::make_shared<PortalScreenCaptureService>();
+        return std::make_shared<PortalScreenCaptureService>(exporter);
     return std::make_shared<X11ScreenCaptureService>();
 }

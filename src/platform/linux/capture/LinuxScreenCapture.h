@@ -4,7 +4,9 @@
 
 #include <memory>
 
+class WaylandWindowExporter;
+
 // The capture that fits the running session: the Screenshot portal under
 // Wayland, the X server's own images otherwise. Call after the
 // QGuiApplication exists.
-std::shared_ptr<ScreenCaptureService> createLinuxScreenCapture();
+std::shared_ptr<ScreenCaptureService> createLinuxScreenCapture(WaylandWindowExporter &exporter);

@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 
-QString portalParentWindow()
+QString portalParentWindow(WaylandWindowExporter &exporter)
 {
     const QString platform = QGuiApplication::platformName();
     if (platform != QLatin1String("xcb") && platform != QLatin1String("wayland"))
@@ -20,6 +20,6 @@ QString portalParentWindow()
         return {};
     if (platform == QLatin1String("xcb"))
         return QStringLiteral("x11:") + QString::number(window->winId(), 16);
-    const QString handle = WaylandWindowExport::handleFor(window);
+    const QString handle = exporter.handleFor(window);
     return handle.isEmpty() ? QString() : QStringLiteral("wayland:") + handle;
 }

@@ -14,7 +14,8 @@ void PortalScreenCaptureService::grabScreens(GrabCallback done)
 {
     // The overlay does not exist yet: the parent is whatever window of ours
     // the user is in.
-    (new PortalScreenshotRequest(std::move(done), responseTimeout, portalParentWindow()))->start();
+    (new PortalScreenshotRequest(std::move(done), responseTimeout, portalParentWindow(m_exporter)))
+        ->start();
 }
 
 CapturedRegion PortalScreenCaptureService::encodeRegion(const ScreenGrab &grab,

@@ -54,15 +54,31 @@ bool isXdgToplevel(QWindow *window)
     return shell.isEmpty() || shell == "xdg-shell";
 }
 
-// The exporter, bound once on Qt's own connection through a queue of ours,
-// so its events never reach Qt's dispatch. Lives as long as the process.
-class Exporter : public QObject
+} // namespace
+
+// Bound once on Qt's own connection through a queue of ours, so its events
+// never reach Qt's dispatch.
+class WaylandWindowExporter::Exporter : public QObject
 {
 public:
-    static Exporter &shared()
+    Exporter() = default;
+    Q_DISABLE_COPY_MOVE(Exporter)
+
+    ~Exporter() override
     {
-        static auto *exporter = new Exporter;
-        return *exporter;
+        // Qt's connection goes with the application: nothing left to release.
+        if (!qGuiApp || !m_display)
+            return;
+        for (auto &[window, exported] : m_exports) {
+            window->removeEventFilter(this);
+            disconnect(exported->windowGone);
+            zxdg_exported_v2_destroy(exported->object);
+        }
+        if (m_exporter)
+            zxdg_exporter_v2_destroy(m_exporter);
+        wl_registry_destroy(m_registry);
+        wl_display_flush(m_display);
+        wl_event_queue_destroy(m_queue);
     }
 
     QString handleFor(QWindow *window, int timeoutMs)
@@ -151,15 +167,16 @@ private:
     std::unordered_map<QWindow *, std::unique_ptr<Export>> m_exports;
 };
 
-} // namespace
+WaylandWindowExporter::WaylandWindowExporter()
+    : m_exporter(std::make_unique<Exporter>())
+{
+}
 
-namespace WaylandWindowExport {
+WaylandWindowExporter::~WaylandWindowExporter() = default;
 
-QString handleFor(QWindow *window, int timeoutMs)
+QString WaylandWindowExporter::handleFor(QWindow *window, int timeoutMs)
 {
     if (!isXdgToplevel(window))
         return {};
-    return Exporter::shared().handleFor(window, timeoutMs);
+    return m_exporter->handleFor(window, timeoutMs);
 }
-
-} // namespace WaylandWindowExport
