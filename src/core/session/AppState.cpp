@@ -271,16 +271,24 @@ void AppState::runSavedCommand(const QString &shorthand)
                                                                   : SubmitAction::showOutput;
     inputChanged(shorthand);
     if (isDetectingSelection())
-        m_submitWhenDetected = action;
+        m_submitWhenDetected = PendingCommand{shorthand, action};
     else
-        sendSavedCommand(action);
+        sendSavedCommand({shorthand, action});
 }
 
-void AppState::sendSavedCommand(SubmitAction action)
+void AppState::sendSavedCommand(const PendingCommand &command)
 {
-    submit(action);
+    // Keys typed while the selection was read (right after the command's
+    // shortcut) went into the input after the shorthand: the command is
+    // sent as it was asked for, and they stay there for the next turn.
+    const QString typed = m_inputText;
+    if (typed != command.shorthand)
+        inputChanged(command.shorthand);
+    submit(command.action);
+    if (typed != command.shorthand)
+        inputChanged(typed);
     // The bar says what it is about to do.
-    if (action == SubmitAction::replaceSelection && m_isLoading)
+    if (command.action == SubmitAction::replaceSelection && m_isLoading)
         setStatus(SessionStatus::Kind::writingWhenComplete);
 }
 

@@ -273,7 +273,12 @@ private:
     // which are done while the user types.
     void warmUpProviderConnection();
 
-    void sendSavedCommand(SubmitAction action);
+    struct PendingCommand
+    {
+        QString shorthand;
+        SubmitAction action = SubmitAction::showOutput;
+    };
+    void sendSavedCommand(const PendingCommand &command);
     // Keeps what the user typed for recall, unless it was typed over a
     // password field.
     void rememberInstruction(const QString &typed);
@@ -320,7 +325,7 @@ private:
     QList<ConversationTurn> m_turns;
     qsizetype m_refiningTurn = 0;
     // A command to send once the selection read ends.
-    std::optional<SubmitAction> m_submitWhenDetected;
+    std::optional<PendingCommand> m_submitWhenDetected;
     QTimer m_modelLoadingTimer;
 
     // The selection.

@@ -186,8 +186,8 @@ void AppState::applyDetectionResult(const SelectionResult &result, const QString
         boolText(result.needsPermission) + QStringLiteral(" elapsed=") +
         QString::number(std::max<qint64>(0, elapsedMilliseconds)) + QStringLiteral("ms"));
     applySelectionStatus(result);
-    if (const auto action = std::exchange(m_submitWhenDetected, std::nullopt))
-        sendSavedCommand(*action);
+    if (const auto command = std::exchange(m_submitWhenDetected, std::nullopt))
+        sendSavedCommand(*command);
 }
 
 void AppState::applySelectionStatus(const SelectionResult &result)
