@@ -258,7 +258,9 @@ bool X11KeyGrabber::nativeEventFilter(const QByteArray &eventType, void *message
         Q_EMIT pressed(grab.key(), keyEvent->time);
         return true;
     }
-    if (type == XCB_KEY_PRESS && keyEvent->event == m_root)
-        letKeyboardGo(); // a grab this process no longer knows of
+    // A grab released meanwhile may still have frozen the keyboard at its
+    // press, reported to the root or to a focused window of ours.
+    if (type == XCB_KEY_PRESS)
+        letKeyboardGo();
     return false;
 }
