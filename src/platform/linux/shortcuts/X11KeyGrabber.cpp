@@ -209,7 +209,6 @@ void X11KeyGrabber::holdTypeAhead()
         letKeyboardGo();
         return;
     }
-    m_holdingTypeAhead = true;
     m_typeAheadBound.start();
 }
 
@@ -217,7 +216,6 @@ void X11KeyGrabber::holdTypeAhead()
 // nothing is frozen: the server ignores it then.
 void X11KeyGrabber::letKeyboardGo()
 {
-    m_holdingTypeAhead = false;
     m_typeAheadBound.stop();
     xcb_allow_events(m_connection, XCB_ALLOW_ASYNC_KEYBOARD, XCB_CURRENT_TIME);
     xcb_flush(m_connection);
@@ -228,7 +226,7 @@ bool X11KeyGrabber::nativeEventFilter(const QByteArray &eventType, void *message
     if (eventType != "xcb_generic_event_t" || m_grabs.isEmpty())
         return false;
     auto *event = static_cast<xcb_generic_event_t *>(message);
-    if (m_holdingTypeAhead && isFocusMove(event, m_root)) {
+    if (m_typeAheadBound.isActive() && isFocusMove(event, m_root)) {
         letKeyboardGo();
         return false;
     }

@@ -70,6 +70,6 @@ private:
     // The server time of the last release of each grabbed key code: X
     // reports an auto-repeated key as a release and a press at one time.
     QHash<quint8, quint32> m_lastRelease;
-    bool m_holdingTypeAhead = false;
+    // Runs while keys typed after a press are held for the bar.
     QTimer m_typeAheadBound;
 };
