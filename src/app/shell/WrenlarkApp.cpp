@@ -2,7 +2,7 @@
 
 #include "cli/DesktopSelection.h"
 #include "core/analytics/AppAnalytics.h"
-#include "core/desktop/KeychainStore.h"
+#include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/providers/AIProviderRegistry.h"
 #include "core/support/AppMetadata.h"
 #include "core/support/Logging.h"
@@ -90,8 +90,9 @@ int run(int &argc, char **argv, bool startedAtLogin)
 
     // Analytics reads which providers have keys, so the keyring comes first;
     // then the application's own entry starts analytics before anything else.
-    KeychainStore::setDefaultBackend(std::make_shared<LibsecretSecretStore>());
-    AppAnalytics &analytics = AppAnalytics::shared();
+    const auto secrets = std::make_shared<LibsecretSecretStore>();
+    OpenAIProPlusAuthManager::createShared(secrets);
+    AppAnalytics &analytics = AppAnalytics::createShared(secrets);
     analytics.initialize();
     const AIProviderRegistry &registry = AIProviderRegistry::shared();
     LinuxDesktopConnections connections;
@@ -101,7 +102,7 @@ int run(int &argc, char **argv, bool startedAtLogin)
     AppDelegate::Environment environment;
     environment.notify = &DesktopNotifications::show;
     environment.startedAtLogin = startedAtLogin;
-    AppDelegate delegate(desktop, analytics, registry, environment);
+    AppDelegate delegate(desktop, secrets, analytics, registry, environment);
     shellCommands.deliverTo(delegate);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,

@@ -8,20 +8,27 @@
 #include <QUuid>
 #include <algorithm>
 
-AppAnalytics &AppAnalytics::shared()
+AppAnalytics &AppAnalytics::createShared(std::shared_ptr<SecretStore> secrets)
 {
-    static AppAnalytics *const instance = [] {
-        auto *analytics = new AppAnalytics;
+    static QMutex creation;
+    static AppAnalytics *instance = nullptr;
+    QMutexLocker lock(&creation);
+    if (!instance) {
+        instance = new AppAnalytics(std::move(secrets));
         // A last chance to deliver and stop the worker if the application
         // did not shut analytics down itself.
         qAddPostRoutine([] { AppAnalytics::shared().shutdown(); });
-        return analytics;
-    }();
+    }
     return *instance;
 }
 
-AppAnalytics::AppAnalytics()
-    : m_settingsStore(std::make_unique<SettingsStore>())
+AppAnalytics &AppAnalytics::shared()
+{
+    return createShared(nullptr);
+}
+
+AppAnalytics::AppAnalytics(std::shared_ptr<SecretStore> secrets)
+    : m_settingsStore(std::make_unique<SettingsStore>(std::move(secrets)))
     , m_providerRegistry(AIProviderRegistry::shared())
     , m_useConfiguredEndpoint(true)
 {
