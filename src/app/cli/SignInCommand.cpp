@@ -33,7 +33,7 @@ private:
 
 void trackSignedIn(const std::shared_ptr<SecretStore> &secrets)
 {
-    AppAnalytics &analytics = AppAnalytics::createShared(secrets);
+    AppAnalytics &analytics = AppAnalytics::createShared(secrets, AIProviderRegistry::shared());
     analytics.initialize();
     analytics.trackProviderConfigured(providerID, QStringLiteral("cli"),
                                       ProviderAuthenticationMode::oauth);

@@ -24,7 +24,7 @@ int runSignOut(const QStringList &arguments, const std::shared_ptr<SecretStore> 
             (note.isEmpty() ? QString() : u'\n' + note));
         return ExitStatus::failure;
     }
-    AppAnalytics &analytics = AppAnalytics::createShared(secrets);
+    AppAnalytics &analytics = AppAnalytics::createShared(secrets, AIProviderRegistry::shared());
     analytics.initialize();
     analytics.signal(AnalyticsSignal::providerDisconnected,
                      {{AnalyticsParameter::providerID, QStringLiteral("openai-pro-plus")},

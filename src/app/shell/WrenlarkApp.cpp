@@ -88,13 +88,14 @@ int run(int &argc, char **argv, bool startedAtLogin)
         break;
     }
 
-    // Analytics reads which providers have keys, so the keyring comes first;
+    // Analytics reads which providers have keys, so the keyring and the
+    // providers come first;
     // then the application's own entry starts analytics before anything else.
     const auto secrets = std::make_shared<LibsecretSecretStore>();
     OpenAIProPlusAuthManager::createShared(secrets);
-    AppAnalytics &analytics = AppAnalytics::createShared(secrets);
-    analytics.initialize();
     const AIProviderRegistry &registry = AIProviderRegistry::shared();
+    AppAnalytics &analytics = AppAnalytics::createShared(secrets, registry);
+    analytics.initialize();
     LinuxDesktopConnections connections;
     DesktopServices desktop =
         createLinuxDesktopServices(connections, LinuxDesktopRole::residentApplication);

@@ -8,13 +8,14 @@
 #include <QUuid>
 #include <algorithm>
 
-AppAnalytics &AppAnalytics::createShared(std::shared_ptr<SecretStore> secrets)
+AppAnalytics &AppAnalytics::createShared(std::shared_ptr<SecretStore> secrets,
+                                         const AIProviderRegistry &providerRegistry)
 {
     static QMutex creation;
     static AppAnalytics *instance = nullptr;
     QMutexLocker lock(&creation);
     if (!instance) {
-        instance = new AppAnalytics(std::move(secrets));
+        instance = new AppAnalytics(std::move(secrets), providerRegistry);
         // A last chance to deliver and stop the worker if the application
         // did not shut analytics down itself.
         qAddPostRoutine([] { AppAnalytics::shared().shutdown(); });
@@ -24,12 +25,13 @@ AppAnalytics &AppAnalytics::createShared(std::shared_ptr<SecretStore> secrets)
 
 AppAnalytics &AppAnalytics::shared()
 {
-    return createShared(nullptr);
+    return createShared(nullptr, AIProviderRegistry::shared());
 }
 
-AppAnalytics::AppAnalytics(std::shared_ptr<SecretStore> secrets)
+AppAnalytics::AppAnalytics(std::shared_ptr<SecretStore> secrets,
+                           const AIProviderRegistry &providerRegistry)
     : m_settingsStore(std::make_unique<SettingsStore>(std::move(secrets)))
-    , m_providerRegistry(AIProviderRegistry::shared())
+    , m_providerRegistry(providerRegistry)
     , m_useConfiguredEndpoint(true)
 {
 }

@@ -33,15 +33,16 @@ public:
     static inline const QString parameterKeyPrefix = QStringLiteral("Wrenlark.");
 
     // The process-wide facade, never replaced and never destroyed. The
-    // composition root creates it over the desktop's secret store before
-    // anything reaches it through shared(); the first call creates it, later
-    // ones return it.
-    static AppAnalytics &createShared(std::shared_ptr<SecretStore> secrets);
+    // composition root creates it over the desktop's secret store and the
+    // provider registry before anything reaches it through shared(); the
+    // first call creates it, later ones return it.
+    static AppAnalytics &createShared(std::shared_ptr<SecretStore> secrets,
+                                      const AIProviderRegistry &providerRegistry);
     static AppAnalytics &shared();
 
-    // With a settings store of its own over `secrets`, the shared registry
+    // With a settings store of its own over `secrets`, `providerRegistry`
     // and the delivery the configuration asks for.
-    explicit AppAnalytics(std::shared_ptr<SecretStore> secrets);
+    AppAnalytics(std::shared_ptr<SecretStore> secrets, const AIProviderRegistry &providerRegistry);
     // Over other settings and delivery options (tests).
     AppAnalytics(std::unique_ptr<SettingsStore> settingsStore,
                  const AIProviderRegistry &providerRegistry,

@@ -2,6 +2,7 @@
 #include "core/analytics/AnalyticsSignalQueue.h"
 #include "core/analytics/AppAnalytics.h"
 #include "core/auth/OpenAIProPlusAuthManager.h"
+#include "core/providers/AIProviderRegistry.h"
 #include "support/FakeSecretStore.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSandbox.h"
@@ -318,7 +319,7 @@ private Q_SLOTS:
         config.write("{\"endpoint\": \"" + server.url().toEncoded() + "\"}");
         config.close();
         {
-            AppAnalytics analytics(keys);
+            AppAnalytics analytics(keys, AIProviderRegistry::shared());
             analytics.initialize();
             analytics.beginUsageSession(AnalyticsValue::keyboardShortcut, false);
             analytics.endUsageSession(UsageSessionEndReason::appTerminated);
