@@ -7,7 +7,7 @@
 #include "cli/DesktopSelection.h"
 #include "cli/DoctorCommand.h"
 #include "core/ai/NetworkProxies.h"
-#include "core/desktop/KeychainStore.h"
+#include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/support/AppMetadata.h"
 #include "core/support/FileLogger.h"
 #include "core/support/WrenlarkCommand.h"
@@ -30,10 +30,10 @@ void dropUnreachableDisplays()
         std::fprintf(stderr, "wrenlark: %s\n", qPrintable(sentence));
 }
 
-DesktopCommands desktopCommands()
+DesktopCommands desktopCommands(const std::shared_ptr<SecretStore> &secrets)
 {
     return {
-        DoctorChecks::run,
+        [secrets](const QStringList &arguments) { return DoctorChecks::run(arguments, secrets); },
         DesktopSelection::read,
         DesktopSelection::replace,
     };
@@ -78,9 +78,10 @@ int main(int argc, char *argv[])
     }
     QCoreApplication::setApplicationName(QStringLiteral("wrenlark"));
     QCoreApplication::setApplicationVersion(AppMetadata::versionWithBuild());
-    KeychainStore::setDefaultBackend(std::make_shared<LibsecretSecretStore>());
+    const auto secrets = std::make_shared<LibsecretSecretStore>();
+    OpenAIProPlusAuthManager::createShared(secrets);
 
     if (argc == 3 && QByteArray(argv[1]) == DesktopPart::keepClipboardCommand)
         return DesktopSelection::keepClipboard(QString::fromLocal8Bit(argv[2]));
-    return CommandLine::run(QCoreApplication::arguments(), desktopCommands());
+    return CommandLine::run(QCoreApplication::arguments(), secrets, desktopCommands(secrets));
 }

@@ -5,7 +5,7 @@
 #include "cli/CommandLine.h"
 #include "cli/DesktopPart.h"
 #include "core/ai/NetworkProxies.h"
-#include "core/desktop/KeychainStore.h"
+#include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/support/AppMetadata.h"
 #include "core/support/FileLogger.h"
 #include "platform/headless/DeferredSecretStore.h"
@@ -30,7 +30,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("wrenlark"));
     QCoreApplication::setApplicationVersion(AppMetadata::versionWithBuild());
-    KeychainStore::setDefaultBackend(std::make_shared<DeferredSecretStore>(
-        QString::fromStdString(DesktopPart::privateFilePath("wrenlark-keyring.so"))));
-    return CommandLine::run(QCoreApplication::arguments());
+    const auto secrets = std::make_shared<DeferredSecretStore>(
+        QString::fromStdString(DesktopPart::privateFilePath("wrenlark-keyring.so")));
+    OpenAIProPlusAuthManager::createShared(secrets);
+    return CommandLine::run(QCoreApplication::arguments(), secrets);
 }

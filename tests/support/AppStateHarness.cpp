@@ -33,7 +33,7 @@ std::shared_ptr<FakeSecretStore> processSecretStore()
 {
     static const auto store = [] {
         auto secrets = std::make_shared<FakeSecretStore>();
-        KeychainStore::setDefaultBackend(secrets);
+        OpenAIProPlusAuthManager::createShared(secrets);
         return secrets;
     }();
     return store;
@@ -41,7 +41,7 @@ std::shared_ptr<FakeSecretStore> processSecretStore()
 
 void forgetAllCredentials()
 {
-    const KeychainStore keychain;
+    const KeychainStore keychain(processSecretStore());
     for (const AIProviderPointer &provider : AIProviderRegistry::shared().providers())
         keychain.deleteItem(provider->apiKeyAccount());
     keychain.deleteItem(OpenAIProPlusAuthManager::shared().sessionAccount());
@@ -78,7 +78,7 @@ AppStateHarness::AppStateHarness(AppStateTimings timings, bool warmsConnectionOn
     AnalyticsDeliveryOptions delivery; // no endpoint: signals are recorded only
     delivery.queueFilePath =
         qEnvironmentVariable("WRENLARK_TEST_SANDBOX") + QStringLiteral("/analytics-queue.json");
-    m_analytics = std::make_unique<AppAnalytics>(std::make_unique<SettingsStore>(),
+    m_analytics = std::make_unique<AppAnalytics>(std::make_unique<SettingsStore>(m_secrets),
                                                  AIProviderRegistry::shared(), delivery);
     m_analytics->initialize();
     QObject::connect(m_analytics->client(), &AnalyticsClient::signalRecorded,
@@ -95,7 +95,7 @@ AppStateHarness::AppStateHarness(AppStateTimings timings, bool warmsConnectionOn
     dependencies.desktop.classifier = m_classifier;
     dependencies.desktop.applications = m_applications;
     dependencies.desktop.clipboard = m_clipboard;
-    dependencies.settingsStore = std::make_unique<SettingsStore>();
+    dependencies.settingsStore = std::make_unique<SettingsStore>(m_secrets);
     dependencies.analytics = m_analytics.get();
     dependencies.providerRegistry = &AIProviderRegistry::shared();
     dependencies.instructionHistory = &m_instructionHistory;
@@ -113,7 +113,7 @@ AppStateHarness::~AppStateHarness()
 
 void AppStateHarness::configureApiKeyProvider(const QString &providerID)
 {
-    SettingsStore settings;
+    SettingsStore settings(m_secrets);
     const AIProviderPointer provider = AIProviderRegistry::shared().provider(providerID);
     settings.saveApiKey(QStringLiteral("test-key"), *provider);
     settings.setModel(QStringLiteral("model-1"), *provider);

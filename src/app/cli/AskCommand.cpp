@@ -111,14 +111,14 @@ bool readSelection(std::optional<QString> *selection)
     return true;
 }
 
-QString keySetHint()
+QString keySetHint(const KeychainStore &keychain)
 {
     QString hint = QStringLiteral("To use an API key from here: wrenlark key set PROVIDER_ID "
                                   "(reads the key from standard input; providers: %1).")
                        .arg(providerIDList(true));
     if (CommandLine::hasCommand(QStringLiteral("signin")))
         hint += QStringLiteral("\nTo use an OpenAI Pro/Plus account: wrenlark signin");
-    if (const QString note = secretStoreUnavailableNote(); !note.isEmpty())
+    if (const QString note = secretStoreUnavailableNote(keychain); !note.isEmpty())
         hint += u'\n' + note;
     return hint;
 }
@@ -150,7 +150,7 @@ std::optional<AppConfig> resolveConfig(SettingsStore &store, const AskOptions &o
         }
         config = store.loadConfig(*provider);
         if (!config) {
-            const QString note = secretStoreUnavailableNote();
+            const QString note = secretStoreUnavailableNote(store.keychain());
             Terminal::printError(notConfiguredMessage(*provider) +
                                  (note.isEmpty() ? QString() : u'\n' + note));
         }
@@ -158,7 +158,7 @@ std::optional<AppConfig> resolveConfig(SettingsStore &store, const AskOptions &o
         config = store.loadConfig();
         if (!config)
             Terminal::printError(QStringLiteral("Configure any AI provider in Settings\n") +
-                                 keySetHint());
+                                 keySetHint(store.keychain()));
     }
     if (config && options.model)
         config->model = *options.model;
@@ -296,7 +296,8 @@ int sendRequest(const AIProvider &provider, const AIRequestContext &context, QSt
     return reportOutcome(*reply, output, replyText);
 }
 
-int runAsk(const QStringList &arguments, const DesktopCommands &desktop)
+int runAsk(const QStringList &arguments, const std::shared_ptr<SecretStore> &secrets,
+           const DesktopCommands &desktop)
 {
     const auto options = parseOptions(arguments);
     if (!options)
@@ -308,7 +309,7 @@ int runAsk(const QStringList &arguments, const DesktopCommands &desktop)
         return ExitStatus::usage;
     }
 
-    SettingsStore store;
+    SettingsStore store(secrets);
     int exitStatus = ExitStatus::failure;
     const auto config = resolveConfig(store, *options, &exitStatus);
     if (!config)
@@ -351,7 +352,7 @@ int runAsk(const QStringList &arguments, const DesktopCommands &desktop)
 
 } // namespace
 
-CliCommand askCommand(const DesktopCommands &desktop)
+CliCommand askCommand(std::shared_ptr<SecretStore> secrets, const DesktopCommands &desktop)
 {
     return {
         QStringLiteral("ask"),
@@ -380,6 +381,8 @@ CliCommand askCommand(const DesktopCommands &desktop)
             "\n"
             "Exit status: 0 when the reply is complete, 1 when the request failed or the\n"
             "reply was cut short, 2 for unusable arguments or input, 130 after Ctrl+C."),
-        [desktop](const QStringList &arguments) { return runAsk(arguments, desktop); },
+        [secrets, desktop](const QStringList &arguments) {
+            return runAsk(arguments, secrets, desktop);
+        },
     };
 }

@@ -5,4 +5,4 @@
 // `wrenlark ask [--provider ID] [--model NAME] INSTRUCTION...`: the standard
 // input is the selected text, the reply streams to standard output. With
 // --from-selection the text comes from `desktop` instead.
-CliCommand askCommand(const DesktopCommands &desktop);
+CliCommand askCommand(std::shared_ptr<SecretStore> secrets, const DesktopCommands &desktop);

@@ -5,7 +5,10 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
+
+class SecretStore;
 
 // Exit statuses of `wrenlark`.
 namespace ExitStatus {

@@ -28,20 +28,31 @@ namespace CommandLine {
 // output and messages to standard error (Terminal.h), log through lcCli
 // (core/support/Logging.h; the command line's own log file, cli.log) and may
 // run a local event loop (InterruptWatcher turns Ctrl+C into a cancellation).
-QList<CliCommand> commands(const DesktopCommands &desktop)
+QList<CliCommand> commands(const std::shared_ptr<SecretStore> &secrets,
+                           const DesktopCommands &desktop)
 {
     return {
-        askCommand(desktop),  keyCommand(),           providersCommand(), signInCommand(),
-        signOutCommand(),     doctorCommand(desktop), toggleCommand(),    runCommand(),
-        preferencesCommand(), captureCommand(),       quitCommand(),
+        askCommand(secrets, desktop),
+        keyCommand(secrets),
+        providersCommand(secrets),
+        signInCommand(secrets),
+        signOutCommand(secrets),
+        doctorCommand(desktop),
+        toggleCommand(),
+        runCommand(secrets),
+        preferencesCommand(),
+        captureCommand(),
+        quitCommand(),
     };
 }
 
 namespace {
 
-std::optional<CliCommand> findCommand(const QString &name, const DesktopCommands &desktop = {})
+std::optional<CliCommand> findCommand(const QString &name,
+                                      const std::shared_ptr<SecretStore> &secrets = {},
+                                      const DesktopCommands &desktop = {})
 {
-    const QList<CliCommand> all = commands(desktop);
+    const QList<CliCommand> all = commands(secrets, desktop);
     const auto found = std::find_if(
         all.begin(), all.end(), [&](const CliCommand &command) { return command.name == name; });
     return found == all.end() ? std::nullopt : std::optional<CliCommand>(*found);
@@ -135,7 +146,8 @@ QString commandHelpText(const CliCommand &command)
     return text;
 }
 
-int run(const QStringList &arguments, const DesktopCommands &desktop)
+int run(const QStringList &arguments, std::shared_ptr<SecretStore> secrets,
+        const DesktopCommands &desktop)
 {
     QStringList rest = arguments.mid(1);
     // The spelling desktops' keyboard settings are often shown.
@@ -152,7 +164,7 @@ int run(const QStringList &arguments, const DesktopCommands &desktop)
     if (const auto status = printGeneratedFile(rest))
         return *status;
 
-    const auto command = findCommand(first, desktop);
+    const auto command = findCommand(first, secrets, desktop);
     if (!command) {
         Terminal::printError(QStringLiteral("wrenlark: unknown command or option: %1\n"
                                             "Run `wrenlark --help` to see the commands.")

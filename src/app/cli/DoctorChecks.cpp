@@ -320,9 +320,9 @@ Check shortcutPortal()
 
 // Where the current provider's requests go: straight to it, or through the
 // proxy the system's settings name.
-QList<Check> providerProxy()
+QList<Check> providerProxy(const std::shared_ptr<SecretStore> &secrets)
 {
-    const SettingsStore store;
+    const SettingsStore store(secrets);
     const AIProviderPointer provider = store.currentProvider();
     const std::optional<QUrl> origin = provider ? store.serviceOrigin(*provider) : std::nullopt;
     if (!origin)
@@ -339,7 +339,7 @@ QList<Check> providerProxy()
 
 } // namespace
 
-int DoctorChecks::run(const QStringList &arguments)
+int DoctorChecks::run(const QStringList &arguments, const std::shared_ptr<SecretStore> &secrets)
 {
     if (!arguments.isEmpty()) {
         Terminal::printError(QStringLiteral("wrenlark doctor: takes no arguments"));
@@ -359,7 +359,7 @@ int DoctorChecks::run(const QStringList &arguments)
     checks += remoteDesktopConsent(session);
     checks += desktopKeybinding(session);
     checks += runningApplication();
-    checks += providerProxy();
+    checks += providerProxy(secrets);
     bool essentialsOk = true;
     QString text;
     for (const Check &check : checks) {

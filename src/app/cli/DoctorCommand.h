@@ -7,5 +7,6 @@
 CliCommand doctorCommand(const DesktopCommands &desktop);
 
 namespace DoctorChecks {
-int run(const QStringList &arguments);
-}
+// `secrets` is the desktop's secret store, where the settings keep keys.
+int run(const QStringList &arguments, const std::shared_ptr<SecretStore> &secrets);
+} // namespace DoctorChecks

@@ -86,7 +86,7 @@ int deleteKey(SettingsStore &store, const AIProvider &provider)
     return ExitStatus::success;
 }
 
-int setKey(const AIProvider &provider)
+int setKey(const AIProvider &provider, const std::shared_ptr<SecretStore> &secrets)
 {
     int exitStatus = ExitStatus::usage;
     const auto input = readKey(provider, &exitStatus);
@@ -98,7 +98,7 @@ int setKey(const AIProvider &provider)
                                             "give the key alone. Nothing was stored."));
         return ExitStatus::usage;
     }
-    SettingsStore store;
+    SettingsStore store(secrets);
     if (key.isEmpty())
         return deleteKey(store, provider);
     store.saveApiKey(key, provider);
@@ -111,7 +111,7 @@ int setKey(const AIProvider &provider)
     return ExitStatus::success;
 }
 
-int runKey(const QStringList &arguments)
+int runKey(const QStringList &arguments, const std::shared_ptr<SecretStore> &secrets)
 {
     if (arguments.size() != 2 ||
         (arguments[0] != QStringLiteral("set") && arguments[0] != QStringLiteral("delete"))) {
@@ -122,14 +122,14 @@ int runKey(const QStringList &arguments)
     if (!provider)
         return ExitStatus::usage;
     if (arguments[0] == QStringLiteral("set"))
-        return setKey(*provider);
-    SettingsStore store;
+        return setKey(*provider, secrets);
+    SettingsStore store(secrets);
     return deleteKey(store, *provider);
 }
 
 } // namespace
 
-CliCommand keyCommand()
+CliCommand keyCommand(std::shared_ptr<SecretStore> secrets)
 {
     return {
         QStringLiteral("key"),
@@ -143,6 +143,6 @@ CliCommand keyCommand()
                        "  wrenlark key set openai\n"
                        "  wrenlark key set anthropic < anthropic-key.txt\n"
                        "  wrenlark key delete openrouter"),
-        runKey,
+        [secrets](const QStringList &arguments) { return runKey(arguments, secrets); },
     };
 }

@@ -16,9 +16,9 @@ QString providerIDList(bool apiKeyOnly)
     return ids.join(QStringLiteral(", "));
 }
 
-QString secretStoreUnavailableNote()
+QString secretStoreUnavailableNote(const KeychainStore &keychain)
 {
-    const auto backend = KeychainStore::defaultBackend();
+    const auto &backend = keychain.backend();
     if (backend && backend->isAvailable())
         return {};
     FileLogger::shared().flush();

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class KeychainStore;
+
 // A provider named on the command line: the registered provider with exactly
 // that id, or null after printing which ids there are.
 AIProviderPointer providerArgument(const QString &id);
@@ -12,6 +14,6 @@ AIProviderPointer providerArgument(const QString &id);
 // `apiKeyOnly`, only the providers that take an API key.
 QString providerIDList(bool apiKeyOnly = false);
 
-// A note for messages about missing keys when the secret store does not
-// answer at all (keys then read as missing); empty when it does.
-QString secretStoreUnavailableNote();
+// A note for messages about missing keys when the keychain's secret store
+// does not answer at all (keys then read as missing); empty when it does.
+QString secretStoreUnavailableNote(const KeychainStore &keychain);

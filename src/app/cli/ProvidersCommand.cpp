@@ -72,7 +72,8 @@ LocalServerProbe::Result askForModels(const QUrl &address, const QString &apiKey
 // `providers server local http://127.0.0.1:8080/v1`: asks the server for its
 // models and, when it answers, keeps the address (and one of its models when
 // the chosen one is not among them).
-int setServer(const QString &providerID, const QString &text)
+int setServer(const QString &providerID, const QString &text,
+              const std::shared_ptr<SecretStore> &secrets)
 {
     const AIProviderPointer provider = providerArgument(providerID);
     if (!provider)
@@ -85,7 +86,7 @@ int setServer(const QString &providerID, const QString &text)
     const ServerAddress::Checked checked = ServerAddress::checkEndpointOrAddress(text);
     if (checked.address.isEmpty())
         return refuse(checked.problem);
-    SettingsStore store;
+    SettingsStore store(secrets);
     const LocalServerProbe::Result result =
         askForModels(checked.address, store.readApiKey(*provider).value_or(QString()));
     if (!result.problem.isEmpty())
@@ -159,7 +160,7 @@ int addProvider(const QStringList &arguments)
     return ExitStatus::success;
 }
 
-int removeProvider(const QString &id)
+int removeProvider(const QString &id, const std::shared_ptr<SecretStore> &secrets)
 {
     const AIProviderPointer provider = AIProviderRegistry::shared().provider(id);
     if (!SharedModelCatalogStore::shared().isUserProvider(id) || !provider)
@@ -172,24 +173,24 @@ int removeProvider(const QString &id)
         return refuse(QStringLiteral("your model catalog %1 could not be changed: %2.")
                           .arg(SharedModelCatalogStore::userCatalogPath(), problem),
                       ExitStatus::failure);
-    SettingsStore().saveApiKey(QString(), *provider);
+    SettingsStore(secrets).saveApiKey(QString(), *provider);
     Terminal::writeOutput(QStringLiteral("Removed %1 and its key.\n").arg(id));
     return ExitStatus::success;
 }
 
-int runProviders(const QStringList &arguments)
+int runProviders(const QStringList &arguments, const std::shared_ptr<SecretStore> &secrets)
 {
     if (arguments.size() == 3 && arguments.first() == QLatin1String("server"))
-        return setServer(arguments.at(1), arguments.at(2));
+        return setServer(arguments.at(1), arguments.at(2), secrets);
     if (arguments.size() > 1 && arguments.first() == QLatin1String("add"))
         return addProvider(arguments.mid(1));
     if (arguments.size() == 2 && arguments.first() == QLatin1String("remove"))
-        return removeProvider(arguments.at(1));
+        return removeProvider(arguments.at(1), secrets);
     if (!arguments.isEmpty()) {
         Terminal::printError(usage);
         return ExitStatus::usage;
     }
-    SettingsStore store;
+    SettingsStore store(secrets);
     const AIProviderPointer current = store.currentProvider();
     QList<Row> rows{{QString(), QStringLiteral("ID"), QStringLiteral("NAME"),
                      QStringLiteral("MODEL"), QStringLiteral("STATUS")}};
@@ -213,7 +214,7 @@ int runProviders(const QStringList &arguments)
     else if (used != current)
         text += QStringLiteral("%1 is not configured, so requests go to %2.\n")
                     .arg(current->displayName(), used->displayName());
-    if (const QString note = secretStoreUnavailableNote(); !note.isEmpty())
+    if (const QString note = secretStoreUnavailableNote(store.keychain()); !note.isEmpty())
         text += note + u'\n';
     Terminal::writeOutput(text);
     return ExitStatus::success;
@@ -221,7 +222,7 @@ int runProviders(const QStringList &arguments)
 
 } // namespace
 
-CliCommand providersCommand()
+CliCommand providersCommand(std::shared_ptr<SecretStore> secrets)
 {
     return {
         QStringLiteral("providers"),
@@ -236,6 +237,6 @@ CliCommand providersCommand()
                        "(any OpenAI-compatible server or gateway) to your model catalog, with the "
                        "models named by --model or else those the server lists; `remove` takes "
                        "it out again, with its key."),
-        runProviders,
+        [secrets](const QStringList &arguments) { return runProviders(arguments, secrets); },
     };
 }

@@ -4,4 +4,4 @@
 
 // `wrenlark providers`: every provider, its model, whether it is configured,
 // and which one is current.
-CliCommand providersCommand();
+CliCommand providersCommand(std::shared_ptr<SecretStore> secrets);

@@ -55,14 +55,14 @@ int callApplication(const QString &command, const QStringList &arguments, const 
     return callRunningApplication(command, method, callArguments, startIfNeeded);
 }
 
-int runSavedCommand(const QStringList &arguments)
+int runSavedCommand(const QStringList &arguments, const std::shared_ptr<SecretStore> &secrets)
 {
     if (arguments.size() != 1) {
         Terminal::printError(QStringLiteral("wrenlark run: takes one saved command's shorthand"));
         return ExitStatus::usage;
     }
     const QString shorthand = arguments.first().trimmed();
-    if (!SettingsStore().resolveCommand(shorthand)) {
+    if (!SettingsStore(secrets).resolveCommand(shorthand)) {
         Terminal::printError(QStringLiteral("wrenlark run: no saved command \"%1\"; the saved "
                                             "commands are in Settings → Commands.")
                                  .arg(shorthand));
@@ -96,7 +96,7 @@ CliCommand toggleCommand()
     };
 }
 
-CliCommand runCommand()
+CliCommand runCommand(std::shared_ptr<SecretStore> secrets)
 {
     return {
         QStringLiteral("run"),
@@ -107,7 +107,7 @@ CliCommand runCommand()
                        "to a key in the desktop's keyboard settings, e.g. `wrenlark run eng`.\n"
                        "Starts Wrenlark when it is not running.\n\n") +
             busNote,
-        &runSavedCommand,
+        [secrets](const QStringList &arguments) { return runSavedCommand(arguments, secrets); },
     };
 }
 

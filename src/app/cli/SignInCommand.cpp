@@ -31,16 +31,17 @@ private:
     XdgUrlOpener m_browser;
 };
 
-void trackSignedIn()
+void trackSignedIn(const std::shared_ptr<SecretStore> &secrets)
 {
-    AppAnalytics &analytics = AppAnalytics::shared();
+    AppAnalytics &analytics = AppAnalytics::createShared(secrets, AIProviderRegistry::shared());
     analytics.initialize();
     analytics.trackProviderConfigured(providerID, QStringLiteral("cli"),
                                       ProviderAuthenticationMode::oauth);
     analytics.shutdown();
 }
 
-int reportOutcome(const OpenAIProPlusAuthReply &reply, OpenAIProPlusAuthManager &manager)
+int reportOutcome(const OpenAIProPlusAuthReply &reply, OpenAIProPlusAuthManager &manager,
+                  const std::shared_ptr<SecretStore> &secrets)
 {
     switch (reply.state()) {
     case OpenAIProPlusAuthReply::State::succeeded:
@@ -56,18 +57,18 @@ int reportOutcome(const OpenAIProPlusAuthReply &reply, OpenAIProPlusAuthManager 
     // What Settings will show comes from the keyring, not from the reply.
     const auto summary = manager.connectionSummary();
     if (!summary) {
-        const QString note = secretStoreUnavailableNote();
+        const QString note = secretStoreUnavailableNote(manager.keychain());
         Terminal::printError(
             QStringLiteral("Signed in, but the session could not be stored in the keyring.") +
             (note.isEmpty() ? QString() : u'\n' + note));
         return ExitStatus::failure;
     }
-    trackSignedIn();
+    trackSignedIn(secrets);
     Terminal::writeOutput(QStringLiteral("Signed in to OpenAI Pro/Plus: ") + *summary + u'\n');
     return ExitStatus::success;
 }
 
-int runSignIn(const QStringList &arguments)
+int runSignIn(const QStringList &arguments, const std::shared_ptr<SecretStore> &secrets)
 {
     if (!arguments.isEmpty()) {
         Terminal::printError(QStringLiteral("wrenlark signin: takes no arguments"));
@@ -84,12 +85,12 @@ int runSignIn(const QStringList &arguments)
                      &OpenAIProPlusAuthReply::cancel);
     if (!reply->isFinished())
         loop.exec();
-    return reportOutcome(*reply, manager);
+    return reportOutcome(*reply, manager, secrets);
 }
 
 } // namespace
 
-CliCommand signInCommand()
+CliCommand signInCommand(std::shared_ptr<SecretStore> secrets)
 {
     return {
         QStringLiteral("signin"),
@@ -105,6 +106,6 @@ CliCommand signInCommand()
             "\n"
             "Exit status: 0 when signed in, 1 when the sign-in failed, 2 for unusable\n"
             "arguments, 130 after Ctrl+C."),
-        runSignIn,
+        [secrets](const QStringList &arguments) { return runSignIn(arguments, secrets); },
     };
 }

@@ -5,4 +5,4 @@
 // `wrenlark signin`: signs in to the OpenAI Pro/Plus account in the browser
 // (or with a device code when the callback port is taken) and stores the
 // session in the keyring.
-CliCommand signInCommand();
+CliCommand signInCommand(std::shared_ptr<SecretStore> secrets);

@@ -8,7 +8,7 @@
 
 namespace {
 
-int runSignOut(const QStringList &arguments)
+int runSignOut(const QStringList &arguments, const std::shared_ptr<SecretStore> &secrets)
 {
     if (!arguments.isEmpty()) {
         Terminal::printError(QStringLiteral("wrenlark signout: takes no arguments"));
@@ -18,13 +18,13 @@ int runSignOut(const QStringList &arguments)
     manager.disconnect();
     // A keyring that refused the deletion still holds the session.
     if (manager.storedSession()) {
-        const QString note = secretStoreUnavailableNote();
+        const QString note = secretStoreUnavailableNote(manager.keychain());
         Terminal::printError(
             QStringLiteral("The OpenAI Pro/Plus session could not be deleted from the keyring.") +
             (note.isEmpty() ? QString() : u'\n' + note));
         return ExitStatus::failure;
     }
-    AppAnalytics &analytics = AppAnalytics::shared();
+    AppAnalytics &analytics = AppAnalytics::createShared(secrets, AIProviderRegistry::shared());
     analytics.initialize();
     analytics.signal(AnalyticsSignal::providerDisconnected,
                      {{AnalyticsParameter::providerID, QStringLiteral("openai-pro-plus")},
@@ -36,7 +36,7 @@ int runSignOut(const QStringList &arguments)
 
 } // namespace
 
-CliCommand signOutCommand()
+CliCommand signOutCommand(std::shared_ptr<SecretStore> secrets)
 {
     return {
         QStringLiteral("signout"),
@@ -47,6 +47,6 @@ CliCommand signOutCommand()
                        "\n"
                        "Exit status: 0 when no session is stored any more, 1 when the keyring\n"
                        "refused, 2 for unusable arguments."),
-        runSignOut,
+        [secrets](const QStringList &arguments) { return runSignOut(arguments, secrets); },
     };
 }

@@ -4,4 +4,4 @@
 
 // `wrenlark signout`: disconnects the OpenAI Pro/Plus account, as Settings
 // does, by deleting the stored session.
-CliCommand signOutCommand();
+CliCommand signOutCommand(std::shared_ptr<SecretStore> secrets);

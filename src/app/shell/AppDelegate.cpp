@@ -41,16 +41,17 @@ constexpr int memoryReleaseDelayMs = 1000;
 
 } // namespace
 
-AppDelegate::AppDelegate(DesktopServices desktop, AppAnalytics &analytics,
-                         const AIProviderRegistry &registry, Environment environment,
-                         QObject *parent)
+AppDelegate::AppDelegate(DesktopServices desktop, std::shared_ptr<SecretStore> secrets,
+                         AppAnalytics &analytics, const AIProviderRegistry &registry,
+                         Environment environment, QObject *parent)
     : QObject(parent)
     , m_desktop(std::move(desktop))
     , m_analytics(analytics)
     , m_registry(registry)
     , m_environment(std::move(environment))
 {
-    const SettingsStore::Factory makeSettingsStore = SettingsStore::userStores(m_registry);
+    const SettingsStore::Factory makeSettingsStore =
+        SettingsStore::userStores(m_registry, std::move(secrets));
     AppStateDependencies dependencies;
     dependencies.desktop = m_desktop;
     dependencies.settingsStore = makeSettingsStore();

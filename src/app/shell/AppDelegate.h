@@ -18,6 +18,7 @@ class OnboardingWindowController;
 class PreferencesWindowController;
 class QDBusServiceWatcher;
 class ScreenSelectionController;
+class SecretStore;
 class SettingsStore;
 class StatusItem;
 
@@ -38,9 +39,10 @@ public:
         bool startedAtLogin = false;
     };
 
-    AppDelegate(DesktopServices desktop, AppAnalytics &analytics,
-                const AIProviderRegistry &registry, Environment environment,
-                QObject *parent = nullptr);
+    // `secrets` is the desktop's secret store, where the settings keep keys.
+    AppDelegate(DesktopServices desktop, std::shared_ptr<SecretStore> secrets,
+                AppAnalytics &analytics, const AIProviderRegistry &registry,
+                Environment environment, QObject *parent = nullptr);
     ~AppDelegate() override;
 
     void applicationDidFinishLaunching();

@@ -2,7 +2,7 @@
 
 #include "cli/DesktopSelection.h"
 #include "core/analytics/AppAnalytics.h"
-#include "core/desktop/KeychainStore.h"
+#include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/providers/AIProviderRegistry.h"
 #include "core/support/AppMetadata.h"
 #include "core/support/Logging.h"
@@ -88,12 +88,14 @@ int run(int &argc, char **argv, bool startedAtLogin)
         break;
     }
 
-    // Analytics reads which providers have keys, so the keyring comes first;
+    // Analytics reads which providers have keys, so the keyring and the
+    // providers come first;
     // then the application's own entry starts analytics before anything else.
-    KeychainStore::setDefaultBackend(std::make_shared<LibsecretSecretStore>());
-    AppAnalytics &analytics = AppAnalytics::shared();
-    analytics.initialize();
+    const auto secrets = std::make_shared<LibsecretSecretStore>();
+    OpenAIProPlusAuthManager::createShared(secrets);
     const AIProviderRegistry &registry = AIProviderRegistry::shared();
+    AppAnalytics &analytics = AppAnalytics::createShared(secrets, registry);
+    analytics.initialize();
     LinuxDesktopConnections connections;
     DesktopServices desktop =
         createLinuxDesktopServices(connections, LinuxDesktopRole::residentApplication);
@@ -101,7 +103,7 @@ int run(int &argc, char **argv, bool startedAtLogin)
     AppDelegate::Environment environment;
     environment.notify = &DesktopNotifications::show;
     environment.startedAtLogin = startedAtLogin;
-    AppDelegate delegate(desktop, analytics, registry, environment);
+    AppDelegate delegate(desktop, secrets, analytics, registry, environment);
     shellCommands.deliverTo(delegate);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,

@@ -8,21 +8,30 @@
 #include <QUuid>
 #include <algorithm>
 
-AppAnalytics &AppAnalytics::shared()
+AppAnalytics &AppAnalytics::createShared(std::shared_ptr<SecretStore> secrets,
+                                         const AIProviderRegistry &providerRegistry)
 {
-    static AppAnalytics *const instance = [] {
-        auto *analytics = new AppAnalytics;
+    static QMutex creation;
+    static AppAnalytics *instance = nullptr;
+    QMutexLocker lock(&creation);
+    if (!instance) {
+        instance = new AppAnalytics(std::move(secrets), providerRegistry);
         // A last chance to deliver and stop the worker if the application
         // did not shut analytics down itself.
         qAddPostRoutine([] { AppAnalytics::shared().shutdown(); });
-        return analytics;
-    }();
+    }
     return *instance;
 }
 
-AppAnalytics::AppAnalytics()
-    : m_settingsStore(std::make_unique<SettingsStore>())
-    , m_providerRegistry(AIProviderRegistry::shared())
+AppAnalytics &AppAnalytics::shared()
+{
+    return createShared(nullptr, AIProviderRegistry::shared());
+}
+
+AppAnalytics::AppAnalytics(std::shared_ptr<SecretStore> secrets,
+                           const AIProviderRegistry &providerRegistry)
+    : m_settingsStore(std::make_unique<SettingsStore>(std::move(secrets)))
+    , m_providerRegistry(providerRegistry)
     , m_useConfiguredEndpoint(true)
 {
 }

@@ -14,6 +14,7 @@
 
 class AIClientError;
 class AIProviderRegistry;
+class SecretStore;
 class SettingsStore;
 
 // The application's only door to usage analytics. Sends named signals with
@@ -31,12 +32,17 @@ public:
     static inline const QString signalNamePrefix = QStringLiteral("Wrenlark.");
     static inline const QString parameterKeyPrefix = QStringLiteral("Wrenlark.");
 
-    // The process-wide facade, created on first use and never destroyed.
+    // The process-wide facade, never replaced and never destroyed. The
+    // composition root creates it over the desktop's secret store and the
+    // provider registry before anything reaches it through shared(); the
+    // first call creates it, later ones return it.
+    static AppAnalytics &createShared(std::shared_ptr<SecretStore> secrets,
+                                      const AIProviderRegistry &providerRegistry);
     static AppAnalytics &shared();
 
-    // With a settings store of its own, the shared registry and the delivery
-    // the configuration asks for.
-    AppAnalytics();
+    // With a settings store of its own over `secrets`, `providerRegistry`
+    // and the delivery the configuration asks for.
+    AppAnalytics(std::shared_ptr<SecretStore> secrets, const AIProviderRegistry &providerRegistry);
     // Over other settings and delivery options (tests).
     AppAnalytics(std::unique_ptr<SettingsStore> settingsStore,
                  const AIProviderRegistry &providerRegistry,

@@ -9,10 +9,20 @@
 
 #include <QUrlQuery>
 
+OpenAIProPlusAuthManager &
+OpenAIProPlusAuthManager::createShared(std::shared_ptr<SecretStore> secrets)
+{
+    static QMutex creation;
+    static std::unique_ptr<OpenAIProPlusAuthManager> manager;
+    QMutexLocker lock(&creation);
+    if (!manager)
+        manager = std::make_unique<OpenAIProPlusAuthManager>(KeychainStore(std::move(secrets)));
+    return *manager;
+}
+
 OpenAIProPlusAuthManager &OpenAIProPlusAuthManager::shared()
 {
-    static OpenAIProPlusAuthManager manager;
-    return manager;
+    return createShared(nullptr);
 }
 
 OpenAIProPlusAuthManager::OpenAIProPlusAuthManager(

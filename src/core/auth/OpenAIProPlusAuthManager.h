@@ -34,14 +34,18 @@ class OpenAIProPlusAuthManager : public OpenAIProPlusAuthFlowHost, public Provid
 public:
     using Options = OpenAIProPlusAuthOptions;
 
-    // The process-wide manager, created on first use, over the default
-    // keychain backend and the shared sign-in configuration.
+    // The process-wide manager over the application's keychain and the
+    // shared sign-in configuration, never replaced. The composition root
+    // creates it over the desktop's secret store before anything reaches it
+    // through shared(); the first call creates it, later ones return it (one
+    // first reached through shared() has no secret store: nothing is stored).
+    static OpenAIProPlusAuthManager &createShared(std::shared_ptr<SecretStore> secrets);
     static OpenAIProPlusAuthManager &shared();
 
-    // A manager over another keychain, with other waits or another
-    // configuration (tests). Without a configuration it uses the shared one.
+    // A manager over `keychain`, with other waits or another configuration
+    // (tests). Without a configuration it uses the shared one.
     explicit OpenAIProPlusAuthManager(
-        KeychainStore keychain = KeychainStore(), Options options = Options(),
+        KeychainStore keychain, Options options = Options(),
         std::optional<OpenAIProPlusAuthConfiguration> configuration = std::nullopt);
     OpenAIProPlusAuthManager(const OpenAIProPlusAuthManager &) = delete;
     OpenAIProPlusAuthManager &operator=(const OpenAIProPlusAuthManager &) = delete;

@@ -5,33 +5,8 @@
 #include "core/support/SecretMemory.h"
 #include "core/support/Utf8.h"
 
-#include <QMutex>
-
-namespace {
-
-QMutex backendMutex;
-std::shared_ptr<SecretStore> &backendSlot()
-{
-    static std::shared_ptr<SecretStore> backend;
-    return backend;
-}
-
-} // namespace
-
-void KeychainStore::setDefaultBackend(std::shared_ptr<SecretStore> backend)
-{
-    QMutexLocker lock(&backendMutex);
-    backendSlot() = std::move(backend);
-}
-
-std::shared_ptr<SecretStore> KeychainStore::defaultBackend()
-{
-    QMutexLocker lock(&backendMutex);
-    return backendSlot();
-}
-
-KeychainStore::KeychainStore()
-    : KeychainStore(AppMetadata::bundleID())
+KeychainStore::KeychainStore(std::shared_ptr<SecretStore> backend)
+    : KeychainStore(AppMetadata::bundleID(), std::move(backend))
 {
 }
 

@@ -12,17 +12,15 @@
 class KeychainStore
 {
 public:
-    // The backend every store uses unless given another; set once at
-    // start-up by the application (tests set a fake or a private daemon).
-    static void setDefaultBackend(std::shared_ptr<SecretStore> backend);
-    static std::shared_ptr<SecretStore> defaultBackend();
-
-    // Uses the application's bundle identifier as service.
-    KeychainStore();
-    explicit KeychainStore(QString service,
-                           std::shared_ptr<SecretStore> backend = defaultBackend());
+    // Items of the application's bundle identifier as service, in `backend`:
+    // the desktop's secret store, which the composition root creates (tests
+    // hand in a fake or a private daemon). Without a backend every operation
+    // fails and is logged.
+    explicit KeychainStore(std::shared_ptr<SecretStore> backend);
+    KeychainStore(QString service, std::shared_ptr<SecretStore> backend);
 
     QString service() const { return m_service; }
+    const std::shared_ptr<SecretStore> &backend() const { return m_backend; }
 
     std::optional<QString> read(const QString &account) const;
     void save(const QString &account, const QString &value) const;

@@ -26,16 +26,18 @@ std::optional<QString> nonEmpty(std::optional<QString> text)
 
 } // namespace
 
-SettingsStore::SettingsStore()
-    : SettingsStore(KeychainStore(), UserDefaults::standardFilePath(), AIProviderRegistry::shared())
+SettingsStore::SettingsStore(std::shared_ptr<SecretStore> secrets)
+    : SettingsStore(KeychainStore(std::move(secrets)), UserDefaults::standardFilePath(),
+                    AIProviderRegistry::shared())
 {
 }
 
-SettingsStore::Factory SettingsStore::userStores(const AIProviderRegistry &registry)
+SettingsStore::Factory SettingsStore::userStores(const AIProviderRegistry &registry,
+                                                 std::shared_ptr<SecretStore> secrets)
 {
-    return [&registry] {
-        return std::make_unique<SettingsStore>(KeychainStore(), UserDefaults::standardFilePath(),
-                                               registry);
+    return [&registry, secrets = std::move(secrets)] {
+        return std::make_unique<SettingsStore>(KeychainStore(secrets),
+                                               UserDefaults::standardFilePath(), registry);
     };
 }
 

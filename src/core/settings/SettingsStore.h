@@ -26,17 +26,18 @@ public:
     // The apiKey of a subscription configuration.
     static inline const QString oauthSessionPlaceholder = QStringLiteral("oauth-session");
 
-    // The application's keychain, the user's settings file and the shared
-    // registry.
-    SettingsStore();
+    // The application's keychain in `secrets`, the user's settings file and
+    // the shared registry.
+    explicit SettingsStore(std::shared_ptr<SecretStore> secrets);
     // Over other stores (tests).
     SettingsStore(KeychainStore keychain, const QString &settingsFilePath,
                   const AIProviderRegistry &registry);
 
     using Factory = std::function<std::unique_ptr<SettingsStore>()>;
-    // Makes stores over the application's keychain, the user's settings file
-    // and `registry`; callable from any thread.
-    static Factory userStores(const AIProviderRegistry &registry);
+    // Makes stores over the application's keychain in `secrets`, the user's
+    // settings file and `registry`; callable from any thread.
+    static Factory userStores(const AIProviderRegistry &registry,
+                              std::shared_ptr<SecretStore> secrets);
 
     const KeychainStore &keychain() const { return m_keychain; }
     UserDefaults &defaults() { return m_defaults; }

@@ -2,11 +2,13 @@
 
 #include "core/analytics/AnalyticsClient.h"
 #include "core/analytics/AppAnalytics.h"
+#include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/providers/AIProviderRegistry.h"
 #include "core/settings/SettingsStore.h"
 #include "platform/linux/LinuxDesktopServices.h"
 #include "support/AppStateHarness.h"
 #include "support/DesktopTestSession.h"
+#include "support/FakeSecretStore.h"
 #include "ui/panel/CommandPanel.h"
 #include "ui/panel/CommandView.h"
 
@@ -19,12 +21,28 @@
 
 using namespace DesktopTestSession;
 
+namespace {
+
+// The bar is tested here, not the keyring: keys live in memory, one store
+// for the whole run, which the shared sign-in manager uses too.
+std::shared_ptr<SecretStore> keysInMemory()
+{
+    static const auto store = [] {
+        auto secrets = std::make_shared<FakeSecretStore>();
+        OpenAIProPlusAuthManager::createShared(secrets);
+        return secrets;
+    }();
+    return store;
+}
+
+} // namespace
+
 PanelRoad::PanelRoad()
 {
     AnalyticsDeliveryOptions delivery; // no endpoint: signals are recorded only
     delivery.queueFilePath =
         qEnvironmentVariable("WRENLARK_TEST_SANDBOX") + QStringLiteral("/analytics-queue.json");
-    m_analytics = std::make_unique<AppAnalytics>(std::make_unique<SettingsStore>(),
+    m_analytics = std::make_unique<AppAnalytics>(std::make_unique<SettingsStore>(keysInMemory()),
                                                  AIProviderRegistry::shared(), delivery);
     m_analytics->initialize();
     QObject::connect(m_analytics->client(), &AnalyticsClient::signalRecorded,
@@ -38,7 +56,7 @@ PanelRoad::PanelRoad()
     const DesktopServices desktop = createLinuxDesktopServices(m_desktop);
     AppStateDependencies dependencies;
     dependencies.desktop = desktop;
-    dependencies.settingsStore = std::make_unique<SettingsStore>();
+    dependencies.settingsStore = std::make_unique<SettingsStore>(keysInMemory());
     dependencies.analytics = m_analytics.get();
     dependencies.providerRegistry = &AIProviderRegistry::shared();
     dependencies.instructionHistory = &m_instructionHistory;
@@ -116,7 +134,7 @@ void PanelRoad::saveScreenshot(const QString &name) const
 void PanelRoad::configureProvider(const TestHttpServer &server)
 {
     writeSessionTestCatalog(server);
-    SettingsStore settings;
+    SettingsStore settings(keysInMemory());
     const AIProviderPointer provider =
         AIProviderRegistry::shared().provider(QStringLiteral("openai"));
     settings.saveApiKey(QStringLiteral("test-key"), *provider);

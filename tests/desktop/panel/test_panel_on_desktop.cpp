@@ -4,10 +4,8 @@
 // and writes it over the editor's selection without touching the clipboard.
 #include "DesktopSelectionFixture.h"
 #include "PanelRoad.h"
-#include "core/desktop/KeychainStore.h"
 #include "platform/linux/LinuxDesktopServices.h"
 #include "platform/linux/clipboard/ClipboardLock.h"
-#include "support/FakeSecretStore.h"
 #include "support/TestHttpServer.h"
 #include "ui/panel/CommandInputField.h"
 #include "ui/panel/CommandPanel.h"
@@ -299,8 +297,6 @@ int main(int argc, char *argv[])
     preparePlatform();
     prepareLinuxDesktopProcess();
     QApplication app(argc, argv);
-    // The bar is tested here, not the keyring: the key lives in memory.
-    KeychainStore::setDefaultBackend(std::make_shared<FakeSecretStore>());
     // The name screen readers and the tests find the application by.
     QApplication::setApplicationName(QStringLiteral("wrenlark"));
     PanelOnDesktopTest test;

@@ -1,7 +1,8 @@
 #include "core/analytics/AnalyticsClient.h"
 #include "core/analytics/AnalyticsSignalQueue.h"
 #include "core/analytics/AppAnalytics.h"
-#include "core/desktop/KeychainStore.h"
+#include "core/auth/OpenAIProPlusAuthManager.h"
+#include "core/providers/AIProviderRegistry.h"
 #include "support/FakeSecretStore.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSandbox.h"
@@ -308,7 +309,8 @@ private Q_SLOTS:
     // configuration file, queue in the state folder, delivery at shutdown.
     void configuredFacadeDelivers()
     {
-        KeychainStore::setDefaultBackend(std::make_shared<FakeSecretStore>());
+        const auto keys = std::make_shared<FakeSecretStore>();
+        OpenAIProPlusAuthManager::createShared(keys);
         ThreadedServer server(TestHttpServer::Response::json(200, {}));
         const QString configPath = AnalyticsDeliveryOptions::userConfigurationPath();
         QDir().mkpath(QFileInfo(configPath).absolutePath());
@@ -317,7 +319,7 @@ private Q_SLOTS:
         config.write("{\"endpoint\": \"" + server.url().toEncoded() + "\"}");
         config.close();
         {
-            AppAnalytics analytics;
+            AppAnalytics analytics(keys, AIProviderRegistry::shared());
             analytics.initialize();
             analytics.beginUsageSession(AnalyticsValue::keyboardShortcut, false);
             analytics.endUsageSession(UsageSessionEndReason::appTerminated);

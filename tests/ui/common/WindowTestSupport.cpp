@@ -20,10 +20,10 @@
 
 namespace WindowTestSupport {
 
-RecordedAnalytics::RecordedAnalytics()
-    : m_analytics(std::make_unique<AppAnalytics>(std::make_unique<SettingsStore>(),
-                                                 AIProviderRegistry::shared(),
-                                                 AnalyticsDeliveryOptions{}))
+RecordedAnalytics::RecordedAnalytics(std::shared_ptr<SecretStore> secrets)
+    : m_analytics(
+          std::make_unique<AppAnalytics>(std::make_unique<SettingsStore>(std::move(secrets)),
+                                         AIProviderRegistry::shared(), AnalyticsDeliveryOptions{}))
 {
     m_analytics->initialize();
     connect(m_analytics->client(), &AnalyticsClient::signalRecorded, this,
@@ -206,9 +206,9 @@ QString saveScreenshot(QWidget *window, const QString &name)
     return path;
 }
 
-void clearStoredCredentials()
+void clearStoredCredentials(const std::shared_ptr<SecretStore> &secrets)
 {
-    const KeychainStore keychain;
+    const KeychainStore keychain(secrets);
     for (const AIProviderPointer &provider : AIProviderRegistry::shared().providers()) {
         keychain.deleteItem(provider->apiKeyAccount());
         for (const QString &legacy : provider->legacyApiKeyAccounts())

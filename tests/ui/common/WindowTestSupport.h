@@ -9,6 +9,7 @@
 #include <memory>
 
 class QWidget;
+class SecretStore;
 
 // Shared pieces of the window tests.
 namespace WindowTestSupport {
@@ -20,7 +21,8 @@ class RecordedAnalytics : public QObject
     Q_OBJECT
 
 public:
-    RecordedAnalytics();
+    // Keys are read from `secrets`.
+    explicit RecordedAnalytics(std::shared_ptr<SecretStore> secrets);
     ~RecordedAnalytics() override;
 
     AppAnalytics *analytics() const { return m_analytics.get(); }
@@ -49,7 +51,7 @@ void useLargeTextAndHighContrast(qreal fontScale);
 QStringList cutTexts(QWidget *window);
 // Saves the window as test-output/screenshots/<name>.png; the path.
 QString saveScreenshot(QWidget *window, const QString &name);
-// Removes every provider key and the subscription session from the keyring.
-void clearStoredCredentials();
+// Removes every provider key and the subscription session from `secrets`.
+void clearStoredCredentials(const std::shared_ptr<SecretStore> &secrets);
 
 } // namespace WindowTestSupport

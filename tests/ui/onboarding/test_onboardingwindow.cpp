@@ -115,6 +115,8 @@ class TestOnboardingWindow : public QObject
     std::unique_ptr<FakeAuthority> m_fakeAuthority;
     std::shared_ptr<TestBrowser> m_browser;
     std::shared_ptr<SecretStore> m_keyring;
+    std::shared_ptr<SecretStore>
+        m_secrets; // what install() hands the window: m_keyring or a stand-in
     std::unique_ptr<OpenAIProPlusAuthManager> m_auth;
     std::unique_ptr<AIProviderRegistry> m_registry; // its subscription signs in through m_auth
     std::unique_ptr<RecordedAnalytics> m_analytics;
@@ -135,14 +137,14 @@ class TestOnboardingWindow : public QObject
         // The window being replaced still refers to the old manager and registry.
         auto previous = std::move(m_auth);
         auto previousRegistry = std::move(m_registry);
-        m_auth = std::make_unique<OpenAIProPlusAuthManager>(KeychainStore(), options);
+        m_auth = std::make_unique<OpenAIProPlusAuthManager>(KeychainStore(m_secrets), options);
         OnboardingDependencies dependencies;
         m_registry =
             std::make_unique<AIProviderRegistry>(AIProviderRegistry::builtIn(m_auth.get()));
         dependencies.registry = m_registry.get();
         dependencies.analytics = m_analytics->analytics();
         dependencies.browser = m_browser.get();
-        dependencies.makeSettingsStore = SettingsStore::userStores(*m_registry);
+        dependencies.makeSettingsStore = SettingsStore::userStores(*m_registry, m_secrets);
         dependencies.trust = m_trust;
         dependencies.commandKeybinding = m_keybinding;
         dependencies.desktopNotices = m_notices;
@@ -162,11 +164,13 @@ class TestOnboardingWindow : public QObject
     ProvidersStepView *providers() { return root()->providersView(); }
     OnboardingProviderSetupModel *model() { return root()->providerSetup(); }
 
-    static std::optional<QString> storedKey(const QString &providerID)
+    std::optional<QString> storedKey(const QString &providerID) const
     {
-        return KeychainStore().read(
+        return KeychainStore(m_secrets).read(
             AIProviderRegistry::shared().provider(providerID)->apiKeyAccount());
     }
+
+    SettingsStore userSettings() const { return SettingsStore(m_secrets); }
 
     // Shows the window and walks forward to the provider step, choosing `providerID`.
     bool openProviders(const QString &providerID)
@@ -196,15 +200,15 @@ private Q_SLOTS:
         writeConfiguration(m_authority);
         m_fakeAuthority = std::make_unique<FakeAuthority>(m_authority);
         m_keyring = std::make_shared<LibsecretSecretStore>();
-        KeychainStore::setDefaultBackend(m_keyring);
+        OpenAIProPlusAuthManager::createShared(m_keyring);
         usePalette(false);
-        m_analytics = std::make_unique<RecordedAnalytics>();
+        m_analytics = std::make_unique<RecordedAnalytics>(m_keyring);
     }
 
     void init()
     {
-        KeychainStore::setDefaultBackend(m_keyring);
-        clearStoredCredentials();
+        m_secrets = m_keyring;
+        clearStoredCredentials(m_keyring);
         QFile::remove(UserDefaults::standardFilePath());
         m_browser = std::make_shared<TestBrowser>();
         m_trust = std::make_shared<FakeAccessibilityTrust>();
@@ -220,7 +224,7 @@ private Q_SLOTS:
             m_gated->open();
         controller().window()->hide(); // which stores what the window still holds
         model()->waitForKeyring();
-        KeychainStore::setDefaultBackend(m_keyring);
+        m_secrets = m_keyring;
     }
 
     void stepsAndControlBar()
@@ -262,7 +266,7 @@ private Q_SLOTS:
         QVERIFY(!controller().isVisible());
         QCOMPARE(controller().window(), window);
         QCOMPARE(lastWindowClosed.count(), 0);
-        QVERIFY(!SettingsStore().didCompleteOnboarding());
+        QVERIFY(!userSettings().didCompleteOnboarding());
 
         QCOMPARE(m_analytics->count(QStringLiteral("Onboarding.shown")), 1);
         QStringList viewed;
@@ -397,7 +401,7 @@ private Q_SLOTS:
         const auto configured = m_analytics->named(QStringLiteral("Provider.configured"));
         QCOMPARE(configured.size(), 1);
         QCOMPARE(RecordedAnalytics::parameter(configured[0], "location"), "onboarding");
-        QCOMPARE(SettingsStore().currentProvider()->id(), openAI);
+        QCOMPARE(userSettings().currentProvider()->id(), openAI);
     }
 
     void badKeysGetAMessageUnderTheField()
@@ -422,7 +426,7 @@ private Q_SLOTS:
         model()->waitForKeyring();
         auto failing = std::make_shared<FakeSecretStore>();
         failing->failWith(24, QStringLiteral("No answer from the Secret Service within 3 s"));
-        KeychainStore::setDefaultBackend(failing);
+        m_secrets = failing;
         install();
         QVERIFY(openProviders(openAI));
         typeKey(QStringLiteral("sk-locked"));
@@ -444,7 +448,7 @@ private Q_SLOTS:
         model()->waitForKeyring(); // the window of init() reads through the open keyring
         m_gated = std::make_shared<GatedSecretStore>(m_keyring);
         GatedSecretStore *gated = m_gated.get();
-        KeychainStore::setDefaultBackend(m_gated);
+        m_secrets = m_gated;
         install(); // its first read waits at the gate
         controller().show();
         root()->goForward();
@@ -553,7 +557,7 @@ private Q_SLOTS:
         QTest::mouseClick(root()->forwardButton(), Qt::LeftButton);
         QCOMPARE(completed.count(), 1);
         QVERIFY(!controller().isVisible());
-        QVERIFY(SettingsStore().didCompleteOnboarding());
+        QVERIFY(userSettings().didCompleteOnboarding());
         model()->waitForKeyring(); // what was typed last is on its way to the keyring
         QCOMPARE(storedKey(openAI), std::optional<QString>(QStringLiteral("sk-done")));
         QCOMPARE(m_analytics->count(QStringLiteral("Onboarding.completed")), 1);

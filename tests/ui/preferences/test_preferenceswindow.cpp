@@ -130,14 +130,14 @@ class TestPreferencesWindow : public QObject
         // The window being replaced still refers to the old manager and registry.
         auto previous = std::move(m_auth);
         auto previousRegistry = std::move(m_registry);
-        m_auth = std::make_unique<OpenAIProPlusAuthManager>(KeychainStore(), options);
+        m_auth = std::make_unique<OpenAIProPlusAuthManager>(KeychainStore(m_keyring), options);
         PreferencesDependencies dependencies;
         m_registry =
             std::make_unique<AIProviderRegistry>(AIProviderRegistry::builtIn(m_auth.get()));
         dependencies.registry = m_registry.get();
         dependencies.analytics = m_analytics->analytics();
         dependencies.browser = m_browser.get();
-        dependencies.makeSettingsStore = SettingsStore::userStores(*m_registry);
+        dependencies.makeSettingsStore = SettingsStore::userStores(*m_registry, m_keyring);
         dependencies.shortcuts = m_shortcuts.get();
         dependencies.loginItems = m_loginItems;
         dependencies.commandKeybinding = m_commandKeybinding;
@@ -160,10 +160,12 @@ class TestPreferencesWindow : public QObject
     PreferencesRootView *root() { return controller().rootView(); }
     AIProvidersPreferencesView *providers() { return root()->providersView(); }
 
-    static std::optional<QString> storedKey(const QString &providerID)
+    std::optional<QString> storedKey(const QString &providerID) const
     {
-        return KeychainStore().read(provider(providerID).apiKeyAccount());
+        return KeychainStore(m_keyring).read(provider(providerID).apiKeyAccount());
     }
+
+    SettingsStore userSettings() const { return SettingsStore(m_keyring); }
 
     bool openProviders()
     {
@@ -213,14 +215,14 @@ private Q_SLOTS:
         writeConfiguration(m_authority);
         m_fakeAuthority = std::make_unique<FakeAuthority>(m_authority);
         m_keyring = std::make_shared<LibsecretSecretStore>();
-        KeychainStore::setDefaultBackend(m_keyring);
+        OpenAIProPlusAuthManager::createShared(m_keyring);
         usePalette(false);
-        m_analytics = std::make_unique<RecordedAnalytics>();
+        m_analytics = std::make_unique<RecordedAnalytics>(m_keyring);
     }
 
     void init()
     {
-        clearStoredCredentials();
+        clearStoredCredentials(m_keyring);
         QFile::remove(UserDefaults::standardFilePath());
         m_browser = std::make_shared<TestBrowser>();
         m_shortcuts = std::make_unique<FakeGlobalShortcutService>();
@@ -287,25 +289,24 @@ private Q_SLOTS:
         QCOMPARE(commands->shorthandField(0)->text(), QStringLiteral("eng"));
 
         QTest::mouseClick(commands->addButton(), Qt::LeftButton);
-        QCOMPARE(SettingsStore().loadCommands().size(), 3);
+        QCOMPARE(userSettings().loadCommands().size(), 3);
         // The new row has the focus: typing goes there and is stored at once.
         QCOMPARE(controller().window()->focusWidget(), commands->shorthandField(2));
         QTest::keyClicks(commands->shorthandField(2), QStringLiteral("sum"));
-        QCOMPARE(SettingsStore().loadCommands().last().command, QStringLiteral("sum"));
+        QCOMPARE(userSettings().loadCommands().last().command, QStringLiteral("sum"));
         // A command another process saves meanwhile stays through edits here.
-        QList<UserCommand> elsewhere = SettingsStore().loadCommands();
+        QList<UserCommand> elsewhere = userSettings().loadCommands();
         elsewhere.append(
             {QUuid::createUuid(), QStringLiteral("tl"), QStringLiteral("to Latin"), false});
-        SettingsStore().saveCommands(elsewhere);
+        userSettings().saveCommands(elsewhere);
         QTest::keyClicks(commands->instructionField(2), QStringLiteral("summarize"));
-        QCOMPARE(SettingsStore().resolveCommand(QStringLiteral("SUM")),
-                 QStringLiteral("summarize"));
-        QCOMPARE(SettingsStore().resolveCommand(QStringLiteral("tl")), QStringLiteral("to Latin"));
+        QCOMPARE(userSettings().resolveCommand(QStringLiteral("SUM")), QStringLiteral("summarize"));
+        QCOMPARE(userSettings().resolveCommand(QStringLiteral("tl")), QStringLiteral("to Latin"));
 
         // A row added and left empty stays when the window closes.
         QTest::mouseClick(commands->addButton(), Qt::LeftButton);
         controller().window()->close();
-        const QList<UserCommand> stored = SettingsStore().loadCommands();
+        const QList<UserCommand> stored = userSettings().loadCommands();
         QCOMPARE(stored.size(), 5);
         QCOMPARE(stored.last().command, QString());
         QCOMPARE(stored.last().instruction, QString());
@@ -316,7 +317,7 @@ private Q_SLOTS:
         commands->shortcutRecorder(1)->setFocus();
         QTest::keyClick(commands->shortcutRecorder(1), Qt::Key_E,
                         Qt::ControlModifier | Qt::AltModifier);
-        const UserCommand gram = SettingsStore().loadCommands().at(1);
+        const UserCommand gram = userSettings().loadCommands().at(1);
         QCOMPARE(gram.shortcut, QStringLiteral("Ctrl+Alt+E"));
         QCOMPARE(m_shortcuts->shortcut(GlobalShortcutService::commandName(gram.id)),
                  QStringLiteral("Ctrl+Alt+E"));
@@ -324,8 +325,8 @@ private Q_SLOTS:
                  QStringLiteral("Ctrl+Alt+E is used by another program."));
 
         commands->removeCommand(stored.first().id);
-        QCOMPARE(SettingsStore().loadCommands().size(), 4);
-        QCOMPARE(SettingsStore().resolveCommand(QStringLiteral("eng")), std::nullopt);
+        QCOMPARE(userSettings().loadCommands().size(), 4);
+        QCOMPARE(userSettings().resolveCommand(QStringLiteral("eng")), std::nullopt);
         QCOMPARE(m_shortcuts->shortcut(GlobalShortcutService::commandName(gram.id)),
                  QStringLiteral("Ctrl+Alt+E"));
     }
@@ -361,7 +362,7 @@ private Q_SLOTS:
 
     void storedModelOutsideTheOptionsOpensAsCustom()
     {
-        SettingsStore().setModel(QStringLiteral(" my-finetune "), provider(openAI));
+        userSettings().setModel(QStringLiteral(" my-finetune "), provider(openAI));
         QVERIFY(openProviders());
         selectRow(openAI);
         QComboBox *picker = providers()->modelPicker();
@@ -377,8 +378,8 @@ private Q_SLOTS:
         providers()->customModelField()->selectAll();
         QTest::keyClicks(providers()->customModelField(), QStringLiteral("  other-model  "));
         closeAndWait();
-        QCOMPARE(SettingsStore().model(provider(openAI)), QStringLiteral("other-model"));
-        QCOMPARE(SettingsStore().defaults().string(SettingsKeys::model(openAI)),
+        QCOMPARE(userSettings().model(provider(openAI)), QStringLiteral("other-model"));
+        QCOMPARE(userSettings().defaults().string(SettingsKeys::model(openAI)),
                  QStringLiteral("other-model"));
 
         // Choosing a listed model again stores that one.
@@ -387,7 +388,7 @@ private Q_SLOTS:
         Q_EMIT picker->activated(recommended);
         QVERIFY(!providers()->customModelField()->isVisible());
         closeAndWait();
-        QCOMPARE(SettingsStore().model(provider(openAI)), provider(openAI).defaultModel());
+        QCOMPARE(userSettings().model(provider(openAI)), provider(openAI).defaultModel());
     }
 
     void configuredIsSentOnce()
@@ -439,7 +440,7 @@ private Q_SLOTS:
         QTest::mouseClick(control, Qt::LeftButton);
         expect("Default provider", true);
         QVERIFY(control->isChecked());
-        QCOMPARE(SettingsStore().currentProvider()->id(), anthropic);
+        QCOMPARE(userSettings().currentProvider()->id(), anthropic);
         const auto selected = m_analytics->named(QStringLiteral("Provider.selected"));
         QCOMPARE(selected.size(), 1);
         QCOMPARE(RecordedAnalytics::parameter(selected[0], "providerID"), anthropic);
@@ -495,7 +496,7 @@ private Q_SLOTS:
         OpenAIProPlusAuthOptions options;
         options.callbackPort = otherApp.serverPort();
         install(options);
-        SettingsStore().setCurrentProvider(provider(openAI));
+        userSettings().setCurrentProvider(provider(openAI));
         QVERIFY(openProviders());
         selectRow(subscription);
         QTest::mouseClick(providers()->connectButton(), Qt::LeftButton);
@@ -526,7 +527,7 @@ private Q_SLOTS:
         QVERIFY(!providers()->connectButton()->isVisible());
         QVERIFY(!code->isVisible());
         // A fresh sign-in makes the account the default provider.
-        QCOMPARE(SettingsStore().currentProvider()->id(), subscription);
+        QCOMPARE(userSettings().currentProvider()->id(), subscription);
         QCOMPARE(providers()->defaultControl()->text(), QStringLiteral("Default provider"));
         saveScreenshot(controller().window(), QStringLiteral("preferences-account-light"));
 
@@ -563,9 +564,9 @@ private Q_SLOTS:
 
         launch->setFocus();
         QTest::keyClick(launch, Qt::Key_Space);
-        QVERIFY(!SettingsStore().launchAtLoginEnabled());
+        QVERIFY(!userSettings().launchAtLoginEnabled());
         QTest::keyClick(launch, Qt::Key_Space);
-        QVERIFY(SettingsStore().launchAtLoginEnabled());
+        QVERIFY(userSettings().launchAtLoginEnabled());
         QCOMPARE(m_loginItems->m_status, LoginItemService::Status::enabled);
 
         ShortcutRecorder *recorder = general->recorder(GlobalShortcutService::toggleWrenlark);

@@ -35,10 +35,17 @@ const AIProvider &provider(const QString &id)
     return *AIProviderRegistry::shared().provider(id);
 }
 
+// Keys live in memory, the shared sign-in manager's session too.
+std::shared_ptr<SecretStore> keysInMemory()
+{
+    static const auto store = std::make_shared<FakeSecretStore>();
+    return store;
+}
+
 std::unique_ptr<AppAnalytics> makeAnalytics()
 {
     // No endpoint: records are made with their defaults, nothing is sent.
-    return std::make_unique<AppAnalytics>(std::make_unique<SettingsStore>(),
+    return std::make_unique<AppAnalytics>(std::make_unique<SettingsStore>(keysInMemory()),
                                           AIProviderRegistry::shared(), AnalyticsDeliveryOptions{});
 }
 
@@ -63,12 +70,12 @@ class TestAppAnalytics : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { KeychainStore::setDefaultBackend(std::make_shared<FakeSecretStore>()); }
+    void initTestCase() { OpenAIProPlusAuthManager::createShared(keysInMemory()); }
 
     void init()
     {
         QFile::remove(UserDefaults::standardFilePath());
-        const KeychainStore keychain;
+        const KeychainStore keychain(keysInMemory());
         for (const AIProviderPointer &each : AIProviderRegistry::shared().providers())
             keychain.deleteItem(each->apiKeyAccount());
         keychain.deleteItem(OpenAIProPlusAuthManager::shared().sessionAccount());
@@ -121,7 +128,7 @@ private Q_SLOTS:
                      {QStringLiteral("hasConfiguredProvider"), QStringLiteral("false")},
                      {QStringLiteral("hasCompletedOnboarding"), QStringLiteral("false")}}));
 
-        SettingsStore settings;
+        SettingsStore settings(keysInMemory());
         settings.saveApiKey(QStringLiteral("sk-ant"), provider(QStringLiteral("anthropic")));
         settings.saveApiKey(QStringLiteral("xai-key"), provider(QStringLiteral("xai")));
         settings.setModel(QStringLiteral("  \n"),
@@ -136,8 +143,8 @@ private Q_SLOTS:
                  QStringLiteral("true"));
 
         // The subscription counts only with a session that decodes.
-        KeychainStore().save(OpenAIProPlusAuthManager::shared().sessionAccount(),
-                             QStringLiteral("garbage"));
+        KeychainStore(keysInMemory())
+            .save(OpenAIProPlusAuthManager::shared().sessionAccount(), QStringLiteral("garbage"));
         QCOMPARE(count(), QStringLiteral("2"));
         OpenAIProPlusAuthManager::shared().save(
             {QStringLiteral("r"), QStringLiteral("a"), 4102444800, {}, {}});

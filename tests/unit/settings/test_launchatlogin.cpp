@@ -79,9 +79,9 @@ private:
         return path;
     }
 
-private Q_SLOTS:
-    void initTestCase() { KeychainStore::setDefaultBackend(std::make_shared<FakeSecretStore>()); }
+    const std::shared_ptr<SecretStore> m_keys = std::make_shared<FakeSecretStore>();
 
+private Q_SLOTS:
     void init()
     {
         QFile::remove(UserDefaults::standardFilePath());
@@ -93,7 +93,7 @@ private Q_SLOTS:
 
     void defaultChoiceRegistersOnceThenFindsItEnabled()
     {
-        SettingsStore settings;
+        SettingsStore settings(m_keys);
         RecordingLoginItem loginItems(makeExecutable(QStringLiteral("bin/wrenlark")));
         QCOMPARE(loginItems.status(), Status::notRegistered);
         LaunchAtLoginManager::applyStoredChoice(settings, loginItems);
@@ -106,7 +106,7 @@ private Q_SLOTS:
 
         LaunchAtLoginManager::setLaunchAtLoginEnabled(false, settings, true, loginItems);
         QVERIFY(!QFile::exists(entryPath()));
-        QVERIFY(!SettingsStore().launchAtLoginEnabled());
+        QVERIFY(!SettingsStore(m_keys).launchAtLoginEnabled());
         LaunchAtLoginManager::applyStoredChoice(settings,
                                                 loginItems); // off and absent: nothing to do
         QCOMPARE(loginItems.calls.size(), 2);
@@ -114,7 +114,7 @@ private Q_SLOTS:
 
     void entryStartsTheRunningExecutable()
     {
-        SettingsStore settings;
+        SettingsStore settings(m_keys);
         XdgAutostartLoginItem loginItems;
         LaunchAtLoginManager::setLaunchAtLoginEnabled(true, settings, false, loginItems);
         const QString exec = entryValue(QStringLiteral("Exec"));
@@ -134,7 +134,7 @@ private Q_SLOTS:
     void desktopDisabledEntryIsLeftAloneUntilTurnedOff()
     {
         QFETCH(QByteArray, switchLine);
-        SettingsStore settings;
+        SettingsStore settings(m_keys);
         const QString executable = makeExecutable(QStringLiteral("wrenlark"));
         RecordingLoginItem loginItems(executable);
         const QByteArray disabled = XdgAutostartLoginItem::entryContents(executable)
@@ -163,7 +163,7 @@ private Q_SLOTS:
 
     void missingExecutableIsNotFound()
     {
-        SettingsStore settings;
+        SettingsStore settings(m_keys);
         writeEntry(XdgAutostartLoginItem::entryContents(QStringLiteral("/opt/wrenlark")));
         RecordingLoginItem missing(m_binaries.filePath(QStringLiteral("moved-away")));
         QCOMPARE(missing.status(), Status::notFound);
@@ -176,7 +176,7 @@ private Q_SLOTS:
 
     void failureIsLoggedAndKeepsTheStoredChoice()
     {
-        SettingsStore settings;
+        SettingsStore settings(m_keys);
         QFile blocker(QFileInfo(entryPath()).absolutePath()); // a file where the folder goes
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();

@@ -22,6 +22,12 @@ AIProviderPointer provider(const char *id)
     return AIProviderRegistry::shared().provider(QString::fromLatin1(id));
 }
 
+// No keyring: only plain settings are read here.
+SettingsStore plainSettings()
+{
+    return SettingsStore(nullptr);
+}
+
 QString settingsFile()
 {
     return UserDefaults::standardFilePath();
@@ -53,7 +59,7 @@ private Q_SLOTS:
 
     void unsetValuesReadAsTheirDefaultsAndWriteNothing()
     {
-        SettingsStore store;
+        SettingsStore store = plainSettings();
         QCOMPARE(store.currentProvider()->id(), QStringLiteral("openai-pro-plus"));
         QCOMPARE(store.model(*provider("xai")), QStringLiteral("grok-4-1-fast-non-reasoning"));
         QVERIFY(store.launchAtLoginEnabled());
@@ -63,8 +69,8 @@ private Q_SLOTS:
 
     void instancesAndProcessesAgree()
     {
-        SettingsStore first;
-        SettingsStore second;
+        SettingsStore first = plainSettings();
+        SettingsStore second = plainSettings();
         first.setModel(QStringLiteral("  grok-4\n"), *provider("xai"));
         QCOMPARE(second.model(*provider("xai")), QStringLiteral("grok-4"));
         second.setModel(QStringLiteral(" \t"), *provider("xai"));
@@ -125,7 +131,7 @@ private Q_SLOTS:
 
     void defaultCommandsAreWrittenOnFirstRead()
     {
-        SettingsStore store;
+        SettingsStore store = plainSettings();
         const QList<UserCommand> commands = store.loadCommands();
         QCOMPARE(commands.size(), 2);
         QCOMPARE(commands[0].command, QStringLiteral("eng"));
@@ -142,21 +148,21 @@ private Q_SLOTS:
         QCOMPARE(first.value(QLatin1String("command")).toString(), QStringLiteral("eng"));
 
         // Read back, not made afresh: the identifiers stay.
-        QCOMPARE(SettingsStore().loadCommands(), commands);
+        QCOMPARE(plainSettings().loadCommands(), commands);
         QCOMPARE(store.resolveCommand(QStringLiteral(" Gram\n")), QStringLiteral("fix grammar"));
         QCOMPARE(store.resolveCommand(QStringLiteral("gram please")), std::nullopt);
     }
 
     void savedCommandsRoundTrip()
     {
-        SettingsStore store;
+        SettingsStore store = plainSettings();
         const QList<UserCommand> commands{
             {QUuid::createUuid(), QStringLiteral("Sum"), QStringLiteral("summarize ✓")},
             {QUuid::createUuid(), QStringLiteral(" pad "), QStringLiteral("never matches")},
             {QUuid::createUuid(), QStringLiteral("sum"), QStringLiteral("the later duplicate")},
         };
         store.saveCommands(commands);
-        QCOMPARE(SettingsStore().loadCommands(), commands);
+        QCOMPARE(plainSettings().loadCommands(), commands);
 
         QCOMPARE(store.resolveCommand(QStringLiteral("  SUM\n")), QStringLiteral("summarize ✓"));
         QCOMPARE(store.resolveCommand(QStringLiteral("pad")), std::nullopt);
@@ -188,7 +194,7 @@ private Q_SLOTS:
         QSettings(settingsFile(), QSettings::IniFormat)
             .setValue(SettingsKeys::userCommands.name, stored);
 
-        SettingsStore store;
+        SettingsStore store = plainSettings();
         QCOMPARE(store.resolveCommand(QStringLiteral("gram")), QStringLiteral("fix grammar"));
         QVERIFY(UserCommand::decodeList(storedCommands()).has_value());
         QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat)
@@ -209,7 +215,7 @@ private Q_SLOTS:
                           "anthropic_model=claude-of-my-own\n"
                           "did_complete_onboarding=true\n"
                           "launch_at_login_enabled=false\n");
-        SettingsStore store;
+        SettingsStore store = plainSettings();
         QCOMPARE(store.currentProvider()->id(), QStringLiteral("anthropic"));
         QCOMPARE(store.model(*provider("anthropic")), QStringLiteral("claude-of-my-own"));
         QVERIFY(store.didCompleteOnboarding());
@@ -223,7 +229,7 @@ private Q_SLOTS:
             .setValue(SettingsKeys::userCommands.name,
                       QByteArray(R"([{"id":"2f1c6b8e-3c37-4b43-9a4a-1d5e2a8f0b11","command":"tl",)"
                                  R"("instruction":"translate to Latin","color":"red"}])"));
-        SettingsStore store;
+        SettingsStore store = plainSettings();
         QCOMPARE(store.resolveCommand(QStringLiteral("TL")), QStringLiteral("translate to Latin"));
         QCOMPARE(store.loadCommands().first().id,
                  QUuid(QStringLiteral("2F1C6B8E-3C37-4B43-9A4A-1D5E2A8F0B11")));
