@@ -13,8 +13,12 @@ AppAnalytics &AppAnalytics::createShared(std::shared_ptr<SecretStore> secrets,
 {
     static QMutex creation;
     static AppAnalytics *instance = nullptr;
+    static bool madeWithoutStore = false;
     QMutexLocker lock(&creation);
+    if (instance && secrets && madeWithoutStore)
+        qFatal("Analytics were used before the application made them over its keyring");
     if (!instance) {
+        madeWithoutStore = !secrets;
         instance = new AppAnalytics(std::move(secrets), providerRegistry);
         // A last chance to deliver and stop the worker if the application
         // did not shut analytics down itself.

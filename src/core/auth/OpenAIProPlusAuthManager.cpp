@@ -14,9 +14,14 @@ OpenAIProPlusAuthManager::createShared(std::shared_ptr<SecretStore> secrets)
 {
     static QMutex creation;
     static std::unique_ptr<OpenAIProPlusAuthManager> manager;
+    static bool madeWithoutStore = false;
     QMutexLocker lock(&creation);
-    if (!manager)
+    if (manager && secrets && madeWithoutStore)
+        qFatal("The sign-in manager was used before the application made it over its keyring");
+    if (!manager) {
+        madeWithoutStore = !secrets;
         manager = std::make_unique<OpenAIProPlusAuthManager>(KeychainStore(std::move(secrets)));
+    }
     return *manager;
 }
 

@@ -37,8 +37,9 @@ public:
     // The process-wide manager over the application's keychain and the
     // shared sign-in configuration, never replaced. The composition root
     // creates it over the desktop's secret store before anything reaches it
-    // through shared(); the first call creates it, later ones return it (one
-    // first reached through shared() has no secret store: nothing is stored).
+    // through shared(); the first call creates it, later ones return it. One
+    // first reached through shared() has no secret store (nothing is stored),
+    // and the root's createShared after that stops the program.
     static OpenAIProPlusAuthManager &createShared(std::shared_ptr<SecretStore> secrets);
     static OpenAIProPlusAuthManager &shared();
 

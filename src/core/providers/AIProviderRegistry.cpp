@@ -1,5 +1,6 @@
 #include "core/providers/AIProviderRegistry.h"
 
+#include "core/auth/OpenAIProPlusAuthManager.h"
 #include "core/catalog/SharedModelCatalogStore.h"
 #include "core/providers/AnthropicProvider.h"
 #include "core/providers/GoogleProvider.h"
@@ -13,7 +14,7 @@ namespace {
 // The providers with a wire format of their own are classes; the
 // chat-completions family is described by its catalog entries.
 AIProviderPointer builtInProvider(const SharedModelCatalogStore &catalog, const QString &id,
-                                  OpenAIProPlusAuthManager *auth)
+                                  OpenAIProPlusAuthManager &auth)
 {
     if (id == QLatin1String("openai-pro-plus"))
         return std::make_shared<OpenAIProPlusProvider>(auth);
@@ -39,11 +40,11 @@ AIProviderPointer userProvider(const SharedModelCatalogStore &catalog, const QSt
 
 const AIProviderRegistry &AIProviderRegistry::shared()
 {
-    static const AIProviderRegistry registry = builtIn(nullptr);
+    static const AIProviderRegistry registry = builtIn(OpenAIProPlusAuthManager::shared());
     return registry;
 }
 
-AIProviderRegistry AIProviderRegistry::builtIn(OpenAIProPlusAuthManager *auth)
+AIProviderRegistry AIProviderRegistry::builtIn(OpenAIProPlusAuthManager &auth)
 {
     const SharedModelCatalogStore &catalog = SharedModelCatalogStore::shared();
     std::vector<AIProviderPointer> providers;

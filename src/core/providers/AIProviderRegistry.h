@@ -17,11 +17,11 @@ class AIProviderRegistry
 {
 public:
     // The catalog's providers in its order (the user's own last), default
-    // "openai-pro-plus".
+    // "openai-pro-plus"; the subscription signs in with the shared manager.
     static const AIProviderRegistry &shared();
     // The same providers; the subscription's account is `auth` (tests give
-    // their own), the shared manager when null.
-    static AIProviderRegistry builtIn(OpenAIProPlusAuthManager *auth);
+    // their own).
+    static AIProviderRegistry builtIn(OpenAIProPlusAuthManager &auth);
 
     // Stops the program when two providers share an identifier.
     AIProviderRegistry(std::vector<AIProviderPointer> providers, QString defaultProviderID);

@@ -4,7 +4,7 @@
 #include "core/providers/OpenAIProPlusResponsesAdapter.h"
 #include "core/providers/ProviderWire.h"
 
-OpenAIProPlusProvider::OpenAIProPlusProvider(OpenAIProPlusAuthManager *authManager)
+OpenAIProPlusProvider::OpenAIProPlusProvider(OpenAIProPlusAuthManager &authManager)
     : AIProvider(QStringLiteral("openai-pro-plus"), QStringLiteral("OpenAI Pro/Plus"),
                  QStringLiteral("openai_pro_plus_oauth_session"),
                  AIRequestTimeoutRetryPolicy::unsafeSingleHedge)
@@ -14,15 +14,13 @@ OpenAIProPlusProvider::OpenAIProPlusProvider(OpenAIProPlusAuthManager *authManag
 
 ProviderAccount *OpenAIProPlusProvider::account() const
 {
-    return m_authManager ? m_authManager : &OpenAIProPlusAuthManager::shared();
+    return &m_authManager;
 }
 
 AIReply *OpenAIProPlusProvider::sendRequest(AIClient &client, const AIRequestContext &context,
                                             AIPartialResponseHandler onPartialResponse) const
 {
-    OpenAIProPlusAuthManager &manager =
-        m_authManager ? *m_authManager : OpenAIProPlusAuthManager::shared();
     const OpenAIProPlusResponsesAdapter adapter(id(), ProviderWire::catalogEndpoint(id()),
-                                                requestTimeoutRetryPolicy(), manager);
+                                                requestTimeoutRetryPolicy(), m_authManager);
     return adapter.send(client, context, std::move(onPartialResponse));
 }

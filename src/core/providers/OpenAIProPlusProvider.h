@@ -9,9 +9,7 @@ class OpenAIProPlusAuthManager;
 class OpenAIProPlusProvider : public AIProvider
 {
 public:
-    // Without a manager, requests use the shared one (looked up per request,
-    // so building the provider touches no keychain).
-    explicit OpenAIProPlusProvider(OpenAIProPlusAuthManager *authManager = nullptr);
+    explicit OpenAIProPlusProvider(OpenAIProPlusAuthManager &authManager);
 
     QString defaultModel() const override { return QStringLiteral("gpt-5.4"); }
     ProviderAuthenticationMode authenticationMode() const override
@@ -25,5 +23,5 @@ public:
                          AIPartialResponseHandler onPartialResponse) const override;
 
 private:
-    OpenAIProPlusAuthManager *m_authManager;
+    OpenAIProPlusAuthManager &m_authManager;
 };

@@ -120,7 +120,7 @@ private Q_SLOTS:
     {
         m_manager = std::make_unique<OpenAIProPlusAuthManager>(
             KeychainStore(QStringLiteral("com.wrenlark"), std::make_shared<FakeSecretStore>()));
-        m_provider = std::make_unique<OpenAIProPlusProvider>(m_manager.get());
+        m_provider = std::make_unique<OpenAIProPlusProvider>(*m_manager);
         m_firstRequest = m_server.requestCount();
     }
 

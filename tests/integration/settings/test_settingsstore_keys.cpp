@@ -52,7 +52,7 @@ class TestSettingsStoreKeys : public QObject
     KeychainStore m_keychain{m_service, m_backend};
     OpenAIProPlusAuthManager m_auth{KeychainStore(m_service, m_backend)};
 
-    const AIProviderRegistry m_registry = AIProviderRegistry::builtIn(&m_auth);
+    const AIProviderRegistry m_registry = AIProviderRegistry::builtIn(m_auth);
 
     AIProviderPointer builtIn(const char *id) const
     {

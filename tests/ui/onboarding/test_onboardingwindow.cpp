@@ -140,7 +140,7 @@ class TestOnboardingWindow : public QObject
         m_auth = std::make_unique<OpenAIProPlusAuthManager>(KeychainStore(m_secrets), options);
         OnboardingDependencies dependencies;
         m_registry =
-            std::make_unique<AIProviderRegistry>(AIProviderRegistry::builtIn(m_auth.get()));
+            std::make_unique<AIProviderRegistry>(AIProviderRegistry::builtIn(*m_auth));
         dependencies.registry = m_registry.get();
         dependencies.analytics = m_analytics->analytics();
         dependencies.browser = m_browser.get();
