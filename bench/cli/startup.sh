@@ -23,7 +23,7 @@ fi
 
 wrenlark=$build/src/wrenlark
 mkdir -p "$XDG_CONFIG_HOME/Wrenlark"
-printf '[General]\nonboarding_completed=true\n' >"$XDG_CONFIG_HOME/Wrenlark/Wrenlark.conf"
+printf '[General]\ndid_complete_onboarding=true\n' >"$XDG_CONFIG_HOME/Wrenlark/Wrenlark.conf"
 "$wrenlark" >/dev/null 2>&1 &
 resident=$!
 trap '"$wrenlark" quit >/dev/null 2>&1; wait "$resident"' EXIT

@@ -18,6 +18,16 @@ void replyError(const QDBusMessage &message, const QString &name, const QString 
     QDBusConnection::sessionBus().send(message.createErrorReply(name, text));
 }
 
+// Toggling answers the caller first and opens or closes the bar on the next
+// pass of the event loop: `wrenlark toggle` (a desktop's shortcut runs it)
+// waits only for its call to arrive, not for the window.
+void toggleAfterReply(QObject *context, ShellCommandTarget *target,
+                      const ActivationRequest &activation)
+{
+    QMetaObject::invokeMethod(
+        context, [target, activation] { target->toggle(activation); }, Qt::QueuedConnection);
+}
+
 } // namespace
 
 namespace ApplicationBus {
@@ -71,7 +81,7 @@ void FreedesktopApplicationAdaptor::ActivateAction(const QString &actionName, co
 {
     const ActivationRequest activation = ActivationRequest::fromPlatformData(platformData);
     if (actionName == QStringLiteral("toggle"))
-        m_target->toggle(activation);
+        toggleAfterReply(this, m_target, activation);
     else if (actionName == QStringLiteral("preferences"))
         m_target->showPreferences(QStringLiteral("menu_bar"), activation);
     else
@@ -87,7 +97,7 @@ ShellAdaptor::ShellAdaptor(QObject *object, ShellCommandTarget *target)
 
 void ShellAdaptor::Toggle(const QVariantMap &platformData)
 {
-    m_target->toggle(ActivationRequest::fromPlatformData(platformData));
+    toggleAfterReply(this, m_target, ActivationRequest::fromPlatformData(platformData));
 }
 
 void ShellAdaptor::RunCommand(const QString &shorthand, const QVariantMap &platformData)
