@@ -66,12 +66,15 @@ void AppState::resetStateForOpen()
         QMetaObject::invokeMethod(this, &AppState::warmUpProviderConnection, Qt::QueuedConnection);
 }
 
+// Only a provider the user has set up is contacted: opening the bar tells
+// no server of a provider without a key or an account.
 void AppState::warmUpProviderConnection()
 {
-    if (const AIProviderPointer provider = m_settingsStore->currentProvider()) {
-        if (const std::optional<QUrl> origin = m_settingsStore->serviceOrigin(*provider))
-            m_aiClient->warmUp(*origin);
-    }
+    const AIProviderPointer provider = m_settingsStore->currentProvider();
+    if (!provider || !m_settingsStore->hasValidConfig(*provider))
+        return;
+    if (const std::optional<QUrl> origin = m_settingsStore->serviceOrigin(*provider))
+        m_aiClient->warmUp(*origin);
 }
 
 bool AppState::isDetectingSelection() const
