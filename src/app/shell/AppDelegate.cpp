@@ -30,6 +30,11 @@
 
 namespace {
 
+PanelActivation panelActivationOf(const ActivationRequest &activation)
+{
+    return {activation.timestamp, activation.startupId, activation.activationToken};
+}
+
 const QString trayHostService = QString::fromLatin1(TrayHosts::watcherService);
 // Set once the user has been told how to reach Settings without a tray.
 // How long the windows under a closing bar get to repaint before a capture
@@ -315,11 +320,7 @@ void AppDelegate::toggle(const ActivationRequest &activation)
     }
     // Not while the bar opens: the release walks the whole heap.
     m_memoryRelease.stop();
-    PanelActivation panelActivation;
-    panelActivation.timestamp = activation.timestamp;
-    panelActivation.startupId = activation.startupId;
-    panelActivation.activationToken = activation.activationToken;
-    m_panelController->show(panelActivation);
+    m_panelController->show(panelActivationOf(activation));
 }
 
 void AppDelegate::runCommand(const QString &shorthand, const ActivationRequest &activation)
@@ -327,11 +328,7 @@ void AppDelegate::runCommand(const QString &shorthand, const ActivationRequest &
     if (!m_panelController)
         return;
     if (!m_panelController->isPanelVisible() && !m_panelController->hasPendingShow()) {
-        PanelActivation panelActivation;
-        panelActivation.timestamp = activation.timestamp;
-        panelActivation.startupId = activation.startupId;
-        panelActivation.activationToken = activation.activationToken;
-        m_panelController->show(panelActivation);
+        m_panelController->show(panelActivationOf(activation));
     }
     m_appState->runSavedCommand(shorthand);
 }
@@ -382,11 +379,7 @@ void AppDelegate::beginCapture(const ActivationRequest &activation)
             }
             if (!png)
                 return; // abandoned, or a click without a region
-            PanelActivation panelActivation;
-            panelActivation.timestamp = activation.timestamp;
-            panelActivation.startupId = activation.startupId;
-            panelActivation.activationToken = activation.activationToken;
-            m_panelController->showWithCapturedImage(*png, panelActivation);
+            m_panelController->showWithCapturedImage(*png, panelActivationOf(activation));
         });
 }
 

@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QTextEdit>
 #include <QWindow>
@@ -39,14 +38,6 @@ bool hasSelectedText(QWidget *widget)
 bool isTextView(QWidget *widget)
 {
     return qobject_cast<QTextEdit *>(widget) || qobject_cast<QPlainTextEdit *>(widget);
-}
-
-// The X server time a startup-notification id carries ("..._TIME123").
-quint32 timestampFromStartupId(const QByteArray &startupId)
-{
-    static const QRegularExpression time(QStringLiteral("_TIME(\\d+)$"));
-    const auto match = time.match(QString::fromLatin1(startupId));
-    return match.hasMatch() ? match.captured(1).toUInt() : 0;
 }
 
 QRect nativeGeometry(const QScreen *screen)
@@ -120,8 +111,6 @@ void CommandPanelController::show(const PanelActivation &activation)
 {
     m_pendingShowTask.stop();
     m_activation = activation;
-    if (m_activation.timestamp == 0)
-        m_activation.timestamp = timestampFromStartupId(activation.startupId);
     m_appState.resetStateForOpen();
     m_model.setInputContentHeight(PanelModel::initialInputContentHeight);
     m_appState.setOpenToken(QUuid::createUuid());
@@ -138,8 +127,6 @@ void CommandPanelController::showWithCapturedImage(const QByteArray &pngData,
 {
     m_pendingShowTask.stop();
     m_activation = activation;
-    if (m_activation.timestamp == 0)
-        m_activation.timestamp = timestampFromStartupId(activation.startupId);
     // The reset clears any earlier image, so the new one is attached after it.
     m_appState.resetStateForOpen();
     m_appState.setCapturedImageData(pngData);
