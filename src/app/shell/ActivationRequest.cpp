@@ -1,24 +1,6 @@
 #include "shell/ActivationRequest.h"
 
-#include <algorithm>
-
-namespace {
-
-// The X server time a startup id ends with ("…_TIME1234"); 0 without one.
-// Plain parsing: a regular expression would load PCRE on every shortcut.
-quint32 timestampOf(const QByteArray &startupId)
-{
-    const qsizetype marker = startupId.lastIndexOf("_TIME");
-    if (marker < 0)
-        return 0;
-    const QByteArray digits = startupId.sliced(marker + 5);
-    if (digits.isEmpty() ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return 0;
-    return digits.toUInt();
-}
-
-} // namespace
+#include "core/desktop/StartupId.h"
 
 ActivationRequest ActivationRequest::fromPlatformData(const QVariantMap &platformData)
 {
@@ -27,7 +9,7 @@ ActivationRequest ActivationRequest::fromPlatformData(const QVariantMap &platfor
         platformData.value(QStringLiteral("desktop-startup-id")).toString().toUtf8();
     request.activationToken =
         platformData.value(QStringLiteral("activation-token")).toString().toUtf8();
-    request.timestamp = timestampOf(request.startupId);
+    request.timestamp = StartupId::timestamp(request.startupId);
     return request;
 }
 

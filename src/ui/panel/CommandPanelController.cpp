@@ -2,6 +2,7 @@
 
 #include "core/analytics/AnalyticsSignal.h"
 #include "core/analytics/AppAnalytics.h"
+#include "core/desktop/StartupId.h"
 #include "core/session/AppState.h"
 #include "ui/panel/CommandInputField.h"
 #include "ui/panel/CommandPanel.h"
@@ -111,6 +112,8 @@ void CommandPanelController::show(const PanelActivation &activation)
 {
     m_pendingShowTask.stop();
     m_activation = activation;
+    if (m_activation.timestamp == 0)
+        m_activation.timestamp = StartupId::timestamp(activation.startupId);
     m_appState.resetStateForOpen();
     m_model.setInputContentHeight(PanelModel::initialInputContentHeight);
     m_appState.setOpenToken(QUuid::createUuid());
@@ -127,6 +130,8 @@ void CommandPanelController::showWithCapturedImage(const QByteArray &pngData,
 {
     m_pendingShowTask.stop();
     m_activation = activation;
+    if (m_activation.timestamp == 0)
+        m_activation.timestamp = StartupId::timestamp(activation.startupId);
     // The reset clears any earlier image, so the new one is attached after it.
     m_appState.resetStateForOpen();
     m_appState.setCapturedImageData(pngData);
