@@ -73,8 +73,10 @@ void AppState::warmUpProviderConnection()
     const AIProviderPointer provider = m_settingsStore->currentProvider();
     if (!provider || !m_settingsStore->hasValidConfig(*provider))
         return;
-    if (const std::optional<QUrl> origin = m_settingsStore->serviceOrigin(*provider))
+    if (const std::optional<QUrl> origin = m_settingsStore->serviceOrigin(*provider)) {
+        log(QStringLiteral("Connecting ahead to %1.").arg(origin->toString()));
         m_aiClient->warmUp(*origin);
+    }
 }
 
 bool AppState::isDetectingSelection() const

@@ -1,3 +1,5 @@
+#include "core/providers/AIProviderRegistry.h"
+#include "core/settings/SettingsStore.h"
 #include "support/AppStateHarness.h"
 #include "support/TestHttpServer.h"
 
@@ -305,11 +307,18 @@ private Q_SLOTS:
     }
 
     // Opening the bar connects to the provider's server while the user
-    // types; the request then goes over that connection.
+    // types; the request then goes over that connection. A provider not set
+    // up yet (no key) is not contacted.
     void openingTheBarWarmsTheConnection()
     {
         AppStateHarness harness({}, true);
         AppState &state = harness.state();
+        SettingsStore(std::make_shared<FakeSecretStore>())
+            .setCurrentProvider(*AIProviderRegistry::shared().provider(QStringLiteral("openai")));
+        harness.open();
+        QCoreApplication::processEvents(); // where the bar connects ahead
+        QVERIFY(!harness.newLog().contains(QStringLiteral("Connecting ahead")));
+
         harness.configureApiKeyProvider(QStringLiteral("openai"));
         m_server.enqueue("POST", chatPath, chatStream({QStringLiteral("Hi")}));
         const int accepted = m_server.acceptedConnections();
