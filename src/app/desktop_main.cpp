@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <memory>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -43,6 +44,9 @@ DesktopCommands desktopCommands(const std::shared_ptr<SecretStore> &secrets)
 
 int main(int argc, char *argv[])
 {
+    // Named as users start it: system monitors and `killall wrenlark` see
+    // "wrenlark", not this executable's name cut to 15 characters.
+    prctl(PR_SET_NAME, "wrenlark");
     WrenlarkCommand::adoptHandedOverPath();
     // Before any key is read from the keyring or standard input.
     ProcessHardening::keepSecretsOutOfCoreDumps();
