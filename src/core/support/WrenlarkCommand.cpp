@@ -26,6 +26,11 @@ void adoptHandedOverPath()
 
 QString path()
 {
+    // Inside an AppImage the running files sit in a mount that changes with
+    // every run and goes with it; the AppImage file itself is the command.
+    const QString appImage = qEnvironmentVariable("APPIMAGE");
+    if (!appImage.isEmpty() && QFileInfo(appImage).isFile())
+        return appImage;
     if (!handedOverPath().isEmpty())
         return handedOverPath();
     const QString self = QCoreApplication::applicationFilePath();

@@ -19,7 +19,8 @@ inline constexpr char desktopExecutableName[] = "wrenlark-desktop";
 // program this process starts inherits it. Call once, early in main.
 void adoptHandedOverPath();
 
-// The path of `wrenlark`: the one handed over; else a `wrenlark` beside this
+// The path of `wrenlark`: the AppImage file when this runs from one; else
+// the one handed over; else a `wrenlark` beside this
 // executable when this is `wrenlark-desktop` started by hand; else this
 // executable. Needs the QCoreApplication for the last two.
 QString path();

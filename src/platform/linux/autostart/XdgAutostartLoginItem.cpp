@@ -22,16 +22,6 @@ const QString reservedCharacters = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
 // Characters that must be backslash-escaped inside a quoted argument.
 const QString quoteEscapedCharacters = QStringLiteral("\"`$\\");
 
-QString runningExecutablePath()
-{
-    // Inside an AppImage the running file sits in a mount that changes with
-    // every run; the AppImage file itself is what must be started.
-    const QString appImage = qEnvironmentVariable("APPIMAGE");
-    if (!appImage.isEmpty() && QFileInfo(appImage).isFile())
-        return appImage;
-    return WrenlarkCommand::path();
-}
-
 QString quoteArgument(const QString &argument)
 {
     const bool needsQuotes =
@@ -116,7 +106,7 @@ bool setError(QString *errorDescription, const QString &message)
 } // namespace
 
 XdgAutostartLoginItem::XdgAutostartLoginItem()
-    : XdgAutostartLoginItem(runningExecutablePath())
+    : XdgAutostartLoginItem(WrenlarkCommand::path())
 {
 }
 
