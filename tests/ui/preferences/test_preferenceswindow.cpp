@@ -132,8 +132,7 @@ class TestPreferencesWindow : public QObject
         auto previousRegistry = std::move(m_registry);
         m_auth = std::make_unique<OpenAIProPlusAuthManager>(KeychainStore(m_keyring), options);
         PreferencesDependencies dependencies;
-        m_registry =
-            std::make_unique<AIProviderRegistry>(AIProviderRegistry::builtIn(*m_auth));
+        m_registry = std::make_unique<AIProviderRegistry>(AIProviderRegistry::builtIn(*m_auth));
         dependencies.registry = m_registry.get();
         dependencies.analytics = m_analytics->analytics();
         dependencies.browser = m_browser.get();
