@@ -308,6 +308,9 @@ private:
     bool m_hasSelection = false;
     SessionStatus m_status;
     QUuid m_openToken = QUuid::createUuid();
+    // The latest check whether the current provider is set up, before the
+    // bar connects ahead to its server.
+    QUuid m_warmUpID;
     std::optional<QByteArray> m_capturedImageData;
 
     // The request.

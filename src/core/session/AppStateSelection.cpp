@@ -9,7 +9,10 @@
 #include "core/settings/SettingsStore.h"
 #include "core/support/MonotonicClock.h"
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QTextBoundaryFinder>
+#include <QThreadPool>
 #include <algorithm>
 
 namespace {
@@ -66,17 +69,36 @@ void AppState::resetStateForOpen()
         QMetaObject::invokeMethod(this, &AppState::warmUpProviderConnection, Qt::QueuedConnection);
 }
 
-// Only a provider the user has set up is contacted: opening the bar tells
-// no server of a provider without a key or an account.
+// Only a provider the user has set up is contacted: opening the bar tells no
+// server of a provider without a key or an account. Whether it has one is in
+// the keyring, which may wait for its unlock prompt, so it is read off the
+// main thread; the answer counts for the latest opening only.
 void AppState::warmUpProviderConnection()
 {
     const AIProviderPointer provider = m_settingsStore->currentProvider();
-    if (!provider || !m_settingsStore->hasValidConfig(*provider))
+    const std::optional<QUrl> origin =
+        provider ? m_settingsStore->serviceOrigin(*provider) : std::nullopt;
+    if (!origin)
         return;
-    if (const std::optional<QUrl> origin = m_settingsStore->serviceOrigin(*provider)) {
-        log(QStringLiteral("Connecting ahead to %1.").arg(origin->toString()));
-        m_aiClient->warmUp(*origin);
-    }
+    const QUuid warmUpID = QUuid::createUuid();
+    m_warmUpID = warmUpID;
+    QPointer<AppState> self(this);
+    QThreadPool::globalInstance()->start([self, warmUpID, provider, origin = *origin,
+                                          keychain = m_settingsStore->keychain(),
+                                          settingsFile = m_settingsStore->defaults().filePath(),
+                                          &registry = m_settingsStore->registry()] {
+        if (!SettingsStore(keychain, settingsFile, registry).hasValidConfig(*provider))
+            return;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, warmUpID, origin] {
+                if (!self || self->m_warmUpID != warmUpID)
+                    return;
+                log(QStringLiteral("Connecting ahead to %1.").arg(origin.toString()));
+                self->m_aiClient->warmUp(origin);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 bool AppState::isDetectingSelection() const

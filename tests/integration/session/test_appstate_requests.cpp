@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
 
 using Response = TestHttpServer::Response;
 using Request = TestHttpServer::RecordedRequest;
@@ -316,7 +317,9 @@ private Q_SLOTS:
         SettingsStore(std::make_shared<FakeSecretStore>())
             .setCurrentProvider(*AIProviderRegistry::shared().provider(QStringLiteral("openai")));
         harness.open();
-        QCoreApplication::processEvents(); // where the bar connects ahead
+        QCoreApplication::processEvents(); // the check whether to connect ahead starts
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+        QCoreApplication::processEvents(); // and its answer arrives
         QVERIFY(!harness.newLog().contains(QStringLiteral("Connecting ahead")));
 
         harness.configureApiKeyProvider(QStringLiteral("openai"));
