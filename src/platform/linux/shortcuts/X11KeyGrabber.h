@@ -31,10 +31,10 @@ class X11KeyGrabber : public ShortcutBackend, public QAbstractNativeEventFilter
     Q_OBJECT
 
 public:
-    // Needs a QGuiApplication on the xcb platform; isAvailable() says.
     // How long the keyboard stays frozen at most after a press.
     static constexpr int typeAheadBoundMs = 1000;
 
+    // Needs a QGuiApplication on the xcb platform; isAvailable() says.
     explicit X11KeyGrabber(QObject *parent = nullptr);
     ~X11KeyGrabber() override;
 
