@@ -34,7 +34,7 @@ void dropUnreachableDisplays()
 DesktopCommands desktopCommands(const std::shared_ptr<SecretStore> &secrets)
 {
     return {
-        [secrets](const QStringList &arguments) { return DoctorChecks::run(arguments, secrets); },
+        [secrets] { return DoctorChecks::run(secrets); },
         DesktopSelection::read,
         DesktopSelection::replace,
     };

@@ -37,12 +37,12 @@ struct CliCommand
 };
 
 // What only the desktop executable can do for the commands: `wrenlark`
-// hands `doctor` and `ask --from-selection` over to it (DesktopPart.h), so
-// in `wrenlark` itself these stay empty.
+// hands `ask --from-selection` over to it, and `doctor` where a display or a
+// desktop is named (DesktopPart.h), so in `wrenlark` itself these stay empty.
 struct DesktopCommands
 {
-    // `doctor`: the checks of this desktop.
-    std::function<int(const QStringList &arguments)> doctor;
+    // `doctor`: the checks of this desktop, with its display's.
+    std::function<int()> doctor;
     // The selection of the frontmost application; prints why and sets the
     // exit status when there is none.
     std::function<std::optional<SelectionContext>(int *exitStatus)> readSelection;

@@ -14,6 +14,29 @@
 
 namespace DesktopPart {
 
+namespace {
+
+bool isSet(const char *variable)
+{
+    const char *value = std::getenv(variable);
+    return value && *value;
+}
+
+// Without any of these there is no display to check, and the command line
+// answers `doctor` itself.
+bool namesDisplayOrDesktop()
+{
+    return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("XDG_CURRENT_DESKTOP");
+}
+
+std::filesystem::path ownPath()
+{
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error);
+}
+
+} // namespace
+
 bool startsResidentApplication(int argc, char *argv[], bool *startedAtLogin)
 {
     *startedAtLogin =
@@ -26,8 +49,10 @@ bool needsDesktop(int argc, char *argv[])
     if (argc < 2)
         return false;
     const std::string_view command(argv[1]);
-    if (command == "doctor" || command == keepClipboardCommand)
+    if (command == keepClipboardCommand)
         return true;
+    if (command == "doctor")
+        return namesDisplayOrDesktop();
     if (command != "ask")
         return false;
     for (int i = 2; i < argc; ++i) {
@@ -45,16 +70,6 @@ bool handlesRun(int argc, char *argv[])
     bool startedAtLogin = false;
     return startsResidentApplication(argc, argv, &startedAtLogin) || needsDesktop(argc, argv);
 }
-
-namespace {
-
-std::filesystem::path ownPath()
-{
-    std::error_code error;
-    return std::filesystem::read_symlink("/proc/self/exe", error);
-}
-
-} // namespace
 
 std::string privateFilePath(const char *fileName)
 {

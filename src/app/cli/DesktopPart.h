@@ -18,7 +18,8 @@ inline constexpr char keepClipboardCommand[] = "__keep-clipboard";
 bool startsResidentApplication(int argc, char *argv[], bool *startedAtLogin);
 
 // Commands that work with the desktop (its clipboard, keyboard, windows and
-// tray): `doctor`, `ask ... --from-selection` and the clipboard keeper.
+// tray): `ask ... --from-selection`, the clipboard keeper, and `doctor` when
+// the environment names a display or a desktop.
 bool needsDesktop(int argc, char *argv[]);
 
 // Whether `wrenlark` hands this run over to `wrenlark-desktop`.

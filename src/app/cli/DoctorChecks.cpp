@@ -1,38 +1,19 @@
 #include "cli/DoctorCommand.h"
-#include "cli/Terminal.h"
-#include "core/ai/NetworkProxies.h"
 #include "core/desktop/CommandKeybindingService.h"
-#include "core/providers/AIProvider.h"
-#include "core/providers/AIProviderRegistry.h"
-#include "core/settings/SettingsStore.h"
-#include "platform/headless/LibsecretSecretStore.h"
 #include "platform/linux/accessibility/AtspiBusTrust.h"
 #include "platform/linux/desktops/DesktopProfile.h"
 #include "platform/linux/keys/RemoteDesktopPortalKeys.h"
 #include "platform/linux/session/DesktopSession.h"
 #include "platform/linux/x11/X11Desktop.h"
 #include "platform/linux/x11/XTestKeyboard.h"
-#include "shell/ApplicationBus.h"
-#include "shell/ShellClient.h"
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusReply>
 #include <QFile>
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
 
 namespace {
 
-struct Check
-{
-    QString name;
-    QString answer;
-    bool essential = false;
-    bool ok = true;
-};
+using Check = DoctorCheck;
 
 bool hasGui()
 {
@@ -59,8 +40,7 @@ Check displayServer(X11Desktop &x11Desktop)
                 QStringLiteral("Wayland (%1) without XWayland: Wrenlark runs as a Wayland client")
                     .arg(wayland),
                 true, true};
-    return {QStringLiteral("Display server"),
-            QStringLiteral("none (DISPLAY and WAYLAND_DISPLAY are not set)"), true, false};
+    return DoctorChecks::noDisplayServer();
 }
 
 Check windowManager(const DesktopSession &session, X11Desktop &desktop)
@@ -113,14 +93,6 @@ Check xtest(const DesktopSession &session, X11Desktop &x11)
             false};
 }
 
-Check secretService()
-{
-    const QString name = QStringLiteral("Secret Service (API keys)");
-    if (LibsecretSecretStore().isAvailable())
-        return {name, QStringLiteral("available"), false, true};
-    return {name, QStringLiteral("not answering: API keys cannot be stored"), false, false};
-}
-
 Check trayHost()
 {
     const QString name = QStringLiteral("Tray host");
@@ -128,17 +100,6 @@ Check trayHost()
         return {name, QStringLiteral("available"), false, true};
     return {name, QStringLiteral("none: the status menu is not shown; use the global shortcut"),
             false, false};
-}
-
-bool portalOffersGlobalShortcuts()
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.portal.Desktop"),
-        QStringLiteral("/org/freedesktop/portal/desktop"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    call << QStringLiteral("org.freedesktop.portal.GlobalShortcuts") << QStringLiteral("version");
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 1000);
-    return reply.type() == QDBusMessage::ReplyMessage;
 }
 
 QString variables(const QList<std::pair<const char *, QString>> &values)
@@ -240,52 +201,6 @@ Check globalShortcutRoute(const DesktopSession &session)
     return {name, QStringLiteral("none here; ") + session.shortcut.reason, false, false};
 }
 
-// What the running application found when it registered its shortcut and
-// its tray icon; those answers are the ones that count.
-QList<Check> runningApplication()
-{
-    const QString name = QStringLiteral("Wrenlark application");
-    if (!ShellClient::busProblem().isEmpty())
-        return {{name, QStringLiteral("unknown: ") + ShellClient::busProblem(), false, false}};
-    if (!ShellClient::isRunning())
-        return {{name, QStringLiteral("not running (start it with `wrenlark`)"), false, true}};
-    const QDBusMessage reply =
-        ShellClient::call(ApplicationBus::shellInterface, QStringLiteral("Diagnostics"), {}, 2000);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return {{name, QStringLiteral("running but not answering: ") + reply.errorMessage(), false,
-                 false}};
-    const QVariantMap answer = qdbus_cast<QVariantMap>(reply.arguments().constFirst());
-    const QString platform = answer.value(QStringLiteral("qt_platform")).toString();
-    QList<Check> checks{
-        {name,
-         QStringLiteral("running (process %1%2)")
-             .arg(answer.value(QStringLiteral("pid")).toLongLong())
-             .arg(platform.isEmpty() ? QString()
-                                     : QStringLiteral(", Qt platform %1").arg(platform)),
-         false, true}};
-    const QString shortcut = answer.value(QStringLiteral("shortcut")).toString();
-    const QString error = answer.value(QStringLiteral("shortcut_error")).toString();
-    const QString mechanism = answer.value(QStringLiteral("shortcut_mechanism")).toString();
-    if (shortcut.isEmpty())
-        checks.append(
-            {QStringLiteral("Shortcut of the command bar"),
-             error.isEmpty() ? QStringLiteral("none set (choose one in Settings)") : error, false,
-             false});
-    else if (!error.isEmpty())
-        checks.append({QStringLiteral("Shortcut of the command bar"),
-                       QStringLiteral("%1 refused: %2").arg(shortcut, error), false, false});
-    else
-        checks.append({QStringLiteral("Shortcut of the command bar"),
-                       QStringLiteral("%1 registered (%2)").arg(shortcut, mechanism), false, true});
-    const bool trayHost = answer.value(QStringLiteral("tray_host")).toBool();
-    checks.append({QStringLiteral("Tray icon"),
-                   trayHost ? QStringLiteral("shown")
-                            : QStringLiteral("no tray host; use the shortcut, `wrenlark toggle` "
-                                             "and `wrenlark preferences`"),
-                   false, trayHost});
-    return checks;
-}
-
 // Whether the user's consent to the portal's keys is kept from an earlier run.
 QList<Check> remoteDesktopConsent(const DesktopSession &session)
 {
@@ -309,63 +224,21 @@ QList<Check> remoteDesktopConsent(const DesktopSession &session)
              false, true}};
 }
 
-Check shortcutPortal()
-{
-    const QString name = QStringLiteral("GlobalShortcuts portal");
-    if (!ShellClient::busProblem().isEmpty())
-        return {name, QStringLiteral("unknown (no session bus)"), false, false};
-    return portalOffersGlobalShortcuts() ? Check{name, QStringLiteral("offered"), false, true}
-                                         : Check{name, QStringLiteral("not offered"), false, true};
-}
-
-// Where the current provider's requests go: straight to it, or through the
-// proxy the system's settings name.
-QList<Check> providerProxy(const std::shared_ptr<SecretStore> &secrets)
-{
-    const SettingsStore store(secrets);
-    const AIProviderPointer provider = store.currentProvider();
-    const std::optional<QUrl> origin = provider ? store.serviceOrigin(*provider) : std::nullopt;
-    if (!origin)
-        return {};
-    const QString route = NetworkProxies::describeRoute(*origin);
-    return {
-        {QStringLiteral("Proxy"),
-         QStringLiteral("%1 (%2) %3")
-             .arg(origin->toString(), provider->displayName(),
-                  route == QLatin1String("direct") ? QStringLiteral("is reached directly")
-                                                   : QStringLiteral("is reached through ") + route),
-         false, true}};
-}
-
 } // namespace
 
-int DoctorChecks::run(const QStringList &arguments, const std::shared_ptr<SecretStore> &secrets)
+int DoctorChecks::run(const std::shared_ptr<SecretStore> &secrets)
 {
-    if (!arguments.isEmpty()) {
-        Terminal::printError(QStringLiteral("wrenlark doctor: takes no arguments"));
-        return ExitStatus::usage;
-    }
     X11Desktop x11;
     const DesktopSession session = DesktopSession::current(x11);
     QList<Check> checks{displayServer(x11)};
     checks += sessionChoices(session);
-    checks += {windowManager(session, x11),
-               accessibilityBus(),
-               xtest(session, x11),
-               secretService(),
-               trayHost(),
-               globalShortcutRoute(session),
-               shortcutPortal()};
+    checks +=
+        {windowManager(session, x11),           accessibilityBus(), xtest(session, x11),
+         DoctorChecks::secretService(*secrets), trayHost(),         globalShortcutRoute(session),
+         DoctorChecks::shortcutPortal()};
     checks += remoteDesktopConsent(session);
     checks += desktopKeybinding(session);
-    checks += runningApplication();
-    checks += providerProxy(secrets);
-    bool essentialsOk = true;
-    QString text;
-    for (const Check &check : checks) {
-        text += QStringLiteral("%1: %2\n").arg(check.name, check.answer);
-        essentialsOk = essentialsOk && (check.ok || !check.essential);
-    }
-    Terminal::writeOutput(text);
-    return essentialsOk ? ExitStatus::success : ExitStatus::failure;
+    checks += DoctorChecks::runningApplication();
+    checks += DoctorChecks::providerProxy(secrets);
+    return DoctorChecks::print(checks);
 }

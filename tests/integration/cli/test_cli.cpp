@@ -104,6 +104,8 @@ class TestCommandLine : public QObject
     bool m_hasKeyring = false;
     // Whether the binary gets a session bus that does not exist.
     bool m_withoutBus = false;
+    // Whether the binary's environment names no display and no desktop.
+    bool m_withoutDisplay = false;
 
     QProcessEnvironment environment() const
     {
@@ -113,6 +115,10 @@ class TestCommandLine : public QObject
                                QStringLiteral("unix:path=") +
                                    qEnvironmentVariable("WRENLARK_TEST_SANDBOX") +
                                    QStringLiteral("/no-such-bus"));
+        }
+        if (m_withoutDisplay) {
+            for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP"})
+                environment.remove(QLatin1String(variable));
         }
         return environment;
     }
@@ -248,7 +254,8 @@ private Q_SLOTS:
     }
 
     // A `wrenlark` that lost the parts it hands over to and loads (a broken
-    // install) fails and says why, for the desktop's commands and keys alike.
+    // install) fails and says why, for the desktop's commands and keys alike;
+    // `doctor` without a display runs in `wrenlark` alone.
     void withoutItsPartsTheCommandLineFails()
     {
         QTemporaryDir dir;
@@ -256,9 +263,11 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(qEnvironmentVariable("WRENLARK_BINARY"), lone));
         QCOMPARE(run({QStringLiteral("--version")}, {}, lone).exitCode, 0);
 
-        const Run doctor = run({QStringLiteral("doctor")}, {}, lone);
-        QCOMPARE(doctor.exitCode, 1);
-        QVERIFY2(doctor.error().contains("wrenlark-desktop"), qPrintable(doctor.error()));
+        const Run selection =
+            run({QStringLiteral("ask"), QStringLiteral("--from-selection"), QStringLiteral("Fix")},
+                {}, lone);
+        QCOMPARE(selection.exitCode, 1);
+        QVERIFY2(selection.error().contains("wrenlark-desktop"), qPrintable(selection.error()));
 
         const Run stored =
             run({QStringLiteral("key"), QStringLiteral("set"), QStringLiteral("openai")},
@@ -266,6 +275,14 @@ private Q_SLOTS:
         QCOMPARE(stored.exitCode, 1);
         QVERIFY(readFile(statePath(QStringLiteral("cli.log")))
                     .contains("The Secret Service client could not be loaded"));
+
+        m_withoutDisplay = true;
+        const auto restore = qScopeGuard([this] { m_withoutDisplay = false; });
+        const Run doctor = run({QStringLiteral("doctor")}, {}, lone);
+        QCOMPARE(doctor.exitCode, 1);
+        QVERIFY2(doctor.out.contains("Display server: none") &&
+                     doctor.out.contains("Secret Service (API keys): not answering"),
+                 doctor.out.constData());
     }
 
     void withoutSecretServiceKeysAreMissingAndSavesFail()
