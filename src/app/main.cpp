@@ -1,37 +1,37 @@
-// `wrenlark`: the command line. It links Qt Core, Network and D-Bus and the
-// core, loads the keyring client when a command reads a key, and hands the resident application and
-// the commands that work with the desktop over to `wrenlark-desktop` (cli/DesktopPart.h).
-#include "ProcessHardening.h"
-#include "cli/CommandLine.h"
+// `wrenlark`: the command line. It answers `--version` and `toggle` itself
+// (cli/QuickCommands.h) with Qt Core and D-Bus alone; the other commands are
+// the module wrenlark-commands.so (commands_main.cpp), and the resident
+// application and the commands that work with the desktop are
+// `wrenlark-desktop` (cli/DesktopPart.h).
+#include "cli/CliCommand.h"
 #include "cli/DesktopPart.h"
-#include "core/ai/NetworkProxies.h"
-#include "core/auth/OpenAIProPlusAuthManager.h"
-#include "core/support/AppMetadata.h"
-#include "core/support/FileLogger.h"
-#include "platform/headless/DeferredSecretStore.h"
-#include "platform/headless/PortalProxyResolver.h"
+#include "cli/QuickCommands.h"
 
-#include <QCoreApplication>
-#include <memory>
+#include <QLibrary>
+#include <cstdio>
+
+namespace {
+
+int runCommandLine(int argc, char *argv[])
+{
+    QLibrary module(QString::fromStdString(DesktopPart::privateFilePath("wrenlark-commands.so")));
+    using Entry = int (*)(int, char *[]);
+    const auto entry = reinterpret_cast<Entry>(module.resolve("wrenlark_command_line"));
+    if (!entry) {
+        std::fprintf(stderr, "wrenlark: cannot load its commands: %s\n",
+                     qPrintable(module.errorString()));
+        return ExitStatus::failure;
+    }
+    return entry(argc, argv);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     if (DesktopPart::handlesRun(argc, argv))
         return DesktopPart::exec(argv);
-
-    // Before any key is read from the keyring or standard input.
-    ProcessHardening::keepSecretsOutOfCoreDumps();
-    // A command-line run keeps its own log, so it never replaces the desktop
-    // application's.
-    FileLogger::installMessageSink();
-    FileLogger::setLogFileName(QStringLiteral("cli.log"));
-    NetworkProxies::useSystemSettings(PortalProxyResolver::desktopLookup());
-
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("wrenlark"));
-    QCoreApplication::setApplicationVersion(AppMetadata::versionWithBuild());
-    const auto secrets = std::make_shared<DeferredSecretStore>(
-        QString::fromStdString(DesktopPart::privateFilePath("wrenlark-keyring.so")));
-    OpenAIProPlusAuthManager::createShared(secrets);
-    return CommandLine::run(QCoreApplication::arguments(), secrets);
+    if (QuickCommands::handles(argc, argv))
+        return QuickCommands::run(argc, argv);
+    return runCommandLine(argc, argv);
 }

@@ -5,12 +5,12 @@
 #include "cli/KeyCommand.h"
 #include "cli/ManualPage.h"
 #include "cli/ProvidersCommand.h"
+#include "cli/QuickCommands.h"
 #include "cli/ShellCommands.h"
 #include "cli/ShellCompletion.h"
 #include "cli/SignInCommand.h"
 #include "cli/SignOutCommand.h"
 #include "cli/Terminal.h"
-#include "core/support/AppMetadata.h"
 
 #include <algorithm>
 #include <optional>
@@ -61,12 +61,6 @@ std::optional<CliCommand> findCommand(const QString &name,
 bool isHelpOption(const QString &argument)
 {
     return argument == QStringLiteral("--help") || argument == QStringLiteral("-h");
-}
-
-int printVersion()
-{
-    Terminal::writeOutput(QStringLiteral("wrenlark ") + AppMetadata::versionWithBuild() + u'\n');
-    return ExitStatus::success;
 }
 
 int printHelp(const QStringList &topics)
@@ -160,7 +154,7 @@ int run(const QStringList &arguments, std::shared_ptr<SecretStore> secrets,
         return printHelp(rest.mid(1));
     if (first == QStringLiteral("--version") || first == QStringLiteral("-v") ||
         first == QStringLiteral("version"))
-        return printVersion();
+        return QuickCommands::printVersion();
     if (const auto status = printGeneratedFile(rest))
         return *status;
 

@@ -1,59 +1,12 @@
 #include "cli/ShellCommands.h"
 
+#include "cli/ApplicationCall.h"
+#include "cli/QuickCommands.h"
 #include "cli/Terminal.h"
 #include "core/settings/SettingsStore.h"
 #include "shell/ActivationRequest.h"
-#include "shell/ApplicationBus.h"
-#include "shell/ShellClient.h"
-
-#include <QDBusMessage>
 
 namespace {
-
-// Calls `method` with `callArguments` on the running application, starting
-// it first when `startIfNeeded` and none runs.
-int callRunningApplication(const QString &command, const QString &method,
-                           const QVariantList &callArguments, bool startIfNeeded)
-{
-    if (const QString problem = ShellClient::busProblem(); !problem.isEmpty()) {
-        Terminal::printError(QStringLiteral("wrenlark %1: %2").arg(command, problem));
-        return ExitStatus::failure;
-    }
-    if (!ShellClient::isRunning()) {
-        if (!startIfNeeded) {
-            Terminal::printError(
-                QStringLiteral("wrenlark %1: Wrenlark is not running.").arg(command));
-            return ExitStatus::success;
-        }
-        QString problem;
-        if (!ShellClient::start(&problem)) {
-            Terminal::printError(QStringLiteral("wrenlark %1: %2").arg(command, problem));
-            return ExitStatus::failure;
-        }
-    }
-    const QDBusMessage reply =
-        ShellClient::call(ApplicationBus::shellInterface, method, callArguments);
-    if (reply.type() == QDBusMessage::ErrorMessage) {
-        Terminal::printError(QStringLiteral("wrenlark %1: Wrenlark did not answer: %2")
-                                 .arg(command, reply.errorMessage()));
-        return ExitStatus::failure;
-    }
-    return ExitStatus::success;
-}
-
-// A command of no arguments that calls `method`.
-int callApplication(const QString &command, const QStringList &arguments, const QString &method,
-                    bool startIfNeeded)
-{
-    if (!arguments.isEmpty()) {
-        Terminal::printError(QStringLiteral("wrenlark %1: takes no arguments").arg(command));
-        return ExitStatus::usage;
-    }
-    QVariantList callArguments;
-    if (method != QStringLiteral("Quit"))
-        callArguments << ActivationRequest::platformDataFromEnvironment();
-    return callRunningApplication(command, method, callArguments, startIfNeeded);
-}
 
 int runSavedCommand(const QStringList &arguments, const std::shared_ptr<SecretStore> &secrets)
 {
@@ -68,9 +21,9 @@ int runSavedCommand(const QStringList &arguments, const std::shared_ptr<SecretSt
                                  .arg(shorthand));
         return ExitStatus::usage;
     }
-    return callRunningApplication(QStringLiteral("run"), QStringLiteral("RunCommand"),
-                                  {shorthand, ActivationRequest::platformDataFromEnvironment()},
-                                  true);
+    return ApplicationCall::call(QStringLiteral("run"), QStringLiteral("RunCommand"),
+                                 {shorthand, ActivationRequest::platformDataFromEnvironment()},
+                                 true);
 }
 
 const QString busNote =
@@ -89,10 +42,7 @@ CliCommand toggleCommand()
                        "keyboard settings (also spelt `wrenlark --toggle`). Starts Wrenlark\n"
                        "when it is not running.\n\n") +
             busNote,
-        [](const QStringList &arguments) {
-            return callApplication(QStringLiteral("toggle"), arguments, QStringLiteral("Toggle"),
-                                   true);
-        },
+        QuickCommands::toggle,
     };
 }
 
@@ -121,8 +71,8 @@ CliCommand preferencesCommand()
                        "is a way to reach Settings.\n\n") +
             busNote,
         [](const QStringList &arguments) {
-            return callApplication(QStringLiteral("preferences"), arguments,
-                                   QStringLiteral("ShowPreferences"), true);
+            return ApplicationCall::withoutArguments(QStringLiteral("preferences"), arguments,
+                                                     QStringLiteral("ShowPreferences"), true);
         },
     };
 }
@@ -137,8 +87,8 @@ CliCommand quitCommand()
                        "is not running.\n\n") +
             busNote,
         [](const QStringList &arguments) {
-            return callApplication(QStringLiteral("quit"), arguments, QStringLiteral("Quit"),
-                                   false);
+            return ApplicationCall::withoutArguments(QStringLiteral("quit"), arguments,
+                                                     QStringLiteral("Quit"), false);
         },
     };
 }
@@ -155,8 +105,8 @@ CliCommand captureCommand()
                        "running.\n\n") +
             busNote,
         [](const QStringList &arguments) {
-            return callApplication(QStringLiteral("capture"), arguments,
-                                   QStringLiteral("StartCapture"), true);
+            return ApplicationCall::withoutArguments(QStringLiteral("capture"), arguments,
+                                                     QStringLiteral("StartCapture"), true);
         },
     };
 }

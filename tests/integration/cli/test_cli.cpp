@@ -254,8 +254,8 @@ private Q_SLOTS:
     }
 
     // A `wrenlark` that lost the parts it hands over to and loads (a broken
-    // install) fails and says why, for the desktop's commands and keys alike;
-    // `doctor` without a display runs in `wrenlark` alone.
+    // install) fails and says why, for the desktop's commands, the others and
+    // keys alike; `doctor` without a display needs no desktop part.
     void withoutItsPartsTheCommandLineFails()
     {
         QTemporaryDir dir;
@@ -268,6 +268,13 @@ private Q_SLOTS:
                 {}, lone);
         QCOMPARE(selection.exitCode, 1);
         QVERIFY2(selection.error().contains("wrenlark-desktop"), qPrintable(selection.error()));
+
+        const Run listed = run({QStringLiteral("providers")}, {}, lone);
+        QCOMPARE(listed.exitCode, 1);
+        QVERIFY2(listed.error().contains("wrenlark-commands.so"), qPrintable(listed.error()));
+        const QString commands = QStringLiteral("/wrenlark-commands.so");
+        QVERIFY(QFile::copy(QFileInfo(qEnvironmentVariable("WRENLARK_BINARY")).path() + commands,
+                            dir.path() + commands));
 
         const Run stored =
             run({QStringLiteral("key"), QStringLiteral("set"), QStringLiteral("openai")},

@@ -103,6 +103,7 @@ void PackagingTest::installsEverythingUnderAnyPrefix()
     const QStringList expected{
         QStringLiteral("bin/wrenlark"),
         QStringLiteral("libexec/wrenlark/wrenlark-desktop"),
+        QStringLiteral("libexec/wrenlark/wrenlark-commands.so"),
         QStringLiteral("libexec/wrenlark/wrenlark-keyring.so"),
         QStringLiteral("share/applications/com.wrenlark.Wrenlark.desktop"),
         QStringLiteral("share/dbus-1/services/com.wrenlark.Wrenlark.service"),
@@ -137,8 +138,8 @@ void PackagingTest::installsEverythingUnderAnyPrefix()
         service.contains(QStringLiteral("Exec=") + prefixPath + QStringLiteral("/bin/wrenlark")),
         qPrintable(service));
 
-    // The installed command hands the desktop's commands over to its part
-    // in libexec, wherever the prefix is.
+    // The installed command finds its parts in libexec, wherever the prefix
+    // is: `doctor` runs in one of them.
     const Run doctor =
         run(prefixPath + QStringLiteral("/bin/wrenlark"), {QStringLiteral("doctor")});
     QVERIFY2(doctor.output.contains(QStringLiteral("Display server: ")), qPrintable(doctor.output));
